@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QtGlobal>
+
+#if defined(HOST_FRAMEWORK_LIBRARY)
+#define HOST_FRAMEWORK_EXPORT Q_DECL_EXPORT
+#elif defined(HOST_FRAMEWORK_STATIC_LIBRARY)
+#define HOST_FRAMEWORK_EXPORT
+#else
+#define HOST_FRAMEWORK_EXPORT Q_DECL_IMPORT
+#endif

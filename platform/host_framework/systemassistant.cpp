@@ -1,0 +1,195 @@
+#include "systemassistant.h"
+
+#include "dictdef.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QLoggingCategory>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPropertyAnimation>
+#include <QScreen>
+#include <QTimer>
+#include <QWidget>
+
+Q_LOGGING_CATEGORY(lcAlert, "tvwall.alert")
+
+namespace pral_worker {
+
+namespace {
+constexpr int ToastWidth = 320;
+constexpr int ToastSpacing = 8;
+constexpr int EdgeMargin = 16;
+constexpr int TopOffset = 48;
+constexpr int MaxToasts = 6;
+constexpr int TextPadding = 14;
+constexpr int StripeWidth = 4;
+
+QColor kindColour(const QString& kind)
+{
+    if (kind == pral_contact::DictDef::alertSuccess)
+        return QColor(0x2f, 0xb2, 0x6a);
+    if (kind == pral_contact::DictDef::alertWarning)
+        return QColor(0xf0, 0xa0, 0x20);
+    return QColor(0x26, 0x6b, 0xaf);
+}
+
+/** One notice window: a dark card with a stripe in the colour of its kind. */
+class AlertToast : public QWidget
+{
+public:
+    AlertToast(const QString& kind, const QString& text, std::function<void(QWidget*)> onClick)
+        : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                               Qt::WindowDoesNotAcceptFocus)
+        , message(text)
+        , colour(kindColour(kind))
+        , clicked(std::move(onClick))
+    {
+        setObjectName(QStringLiteral("alertToast"));
+        setProperty("alertKind", kind);
+        setProperty("alertText", text);
+        // A notice must never take the focus or the activation from the window the user works in.
+        setAttribute(Qt::WA_ShowWithoutActivating);
+        setAttribute(Qt::WA_TranslucentBackground);
+        QFont f = font();
+        f.setPixelSize(13);
+        setFont(f);
+        const int textWidth = ToastWidth - 2 * TextPadding - StripeWidth;
+        const QRect bounds =
+            fontMetrics().boundingRect(QRect(0, 0, textWidth, 1000), Qt::TextWordWrap, message);
+        setFixedSize(ToastWidth, qMax(44, bounds.height() + 2 * TextPadding));
+        setToolTip(text);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QPainterPath card;
+        card.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 4, 4);
+        painter.fillPath(card, QColor(0x17, 0x23, 0x35, 240));
+        painter.setPen(colour);
+        painter.drawPath(card);
+        painter.setClipPath(card);
+        painter.fillRect(QRect(0, 0, StripeWidth, height()), colour);
+        painter.setClipping(false);
+        painter.setPen(QColor(0xeb, 0xf3, 0xfa));
+        painter.drawText(rect().adjusted(StripeWidth + TextPadding, 0, -TextPadding, 0),
+                         Qt::AlignVCenter | Qt::AlignLeft | Qt::TextWordWrap, message);
+    }
+
+    void mouseReleaseEvent(QMouseEvent* event) override
+    {
+        if (event->button() == Qt::LeftButton && clicked)
+            clicked(this);
+    }
+
+private:
+    QString message;
+    QColor colour;
+    std::function<void(QWidget*)> clicked;
+};
+
+/** Top-right corner of where the stack goes: the active window, or else the screen. */
+QPoint stackAnchor()
+{
+    const QWidget* window = QApplication::activeWindow();
+    if (window && window->isVisible() && window->objectName() != QLatin1String("alertToast")) {
+        const QRect frame = window->frameGeometry();
+        return QPoint(frame.right() - EdgeMargin, frame.top() + TopOffset);
+    }
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1280, 800);
+    return QPoint(area.right() - EdgeMargin, area.top() + EdgeMargin);
+}
+} // namespace
+
+SystemAssistant::SystemAssistant(QObject* parent)
+    : QObject(parent)
+{
+}
+
+SystemAssistant::~SystemAssistant()
+{
+    // Widgets cannot be deleted once the application object is gone; at that point the process ends anyway.
+    if (QCoreApplication::instance())
+        closeAll();
+}
+
+void SystemAssistant::messageAlert(const QString& kind, const QString& text)
+{
+    SystemAssistant& assistant = _instance();
+    qCInfo(lcAlert, "%s: %s", qPrintable(kind), qPrintable(text));
+    // Without a QApplication (a service running headless) there can be no window; the signal still goes out.
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()))
+        assistant.showAlert(kind, text);
+    emit assistant.signalAlert(kind, text);
+}
+
+void SystemAssistant::showAlert(const QString& kind, const QString& text)
+{
+    while (toasts.size() >= MaxToasts)
+        removeAlert(toasts.first());
+
+    auto* toast = new AlertToast(kind, text, [this](QWidget* w) { removeAlert(w); });
+    toasts.append(toast);
+    layoutAlerts();
+    toast->show();
+
+    QPointer<QWidget> guard(toast);
+    QTimer::singleShot(displayMs, toast, [this, guard] {
+        if (!guard)
+            return;
+        auto* fade = new QPropertyAnimation(guard, "windowOpacity", guard);
+        fade->setDuration(FadeMs);
+        fade->setStartValue(1.0);
+        fade->setEndValue(0.0);
+        connect(fade, &QPropertyAnimation::finished, this, [this, guard] {
+            if (guard)
+                removeAlert(guard);
+        });
+        fade->start();
+    });
+}
+
+void SystemAssistant::removeAlert(QWidget* toast)
+{
+    if (!toast || !toasts.removeOne(toast))
+        return;
+    toast->hide();
+    toast->deleteLater();
+    layoutAlerts();
+}
+
+void SystemAssistant::layoutAlerts()
+{
+    toasts.removeAll(QPointer<QWidget>());
+    const QPoint anchor = stackAnchor();
+    int y = anchor.y();
+    for (const QPointer<QWidget>& toast : qAsConst(toasts)) {
+        toast->move(anchor.x() - toast->width() + 1, y);
+        y += toast->height() + ToastSpacing;
+    }
+}
+
+QList<QWidget*> SystemAssistant::alertWindows() const
+{
+    QList<QWidget*> windows;
+    for (const QPointer<QWidget>& toast : toasts) {
+        if (toast)
+            windows.append(toast);
+    }
+    return windows;
+}
+
+void SystemAssistant::closeAll()
+{
+    const QList<QPointer<QWidget>> all = toasts;
+    toasts.clear();
+    for (const QPointer<QWidget>& toast : all)
+        delete toast.data();
+}
+
+} // namespace pral_worker

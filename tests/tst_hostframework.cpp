@@ -1,0 +1,400 @@
+#include "checkpwdstrength.h"
+#include "combobox.h"
+#include "customaction.h"
+#include "formsmgr.h"
+#include "globalstyle.h"
+#include "modalanswerer.h"
+#include "moduleaccess.h"
+#include "nofocusstyleditemdelegate.h"
+#include "pfiledialog.h"
+#include "ppushbutton.h"
+#include "pwidget.h"
+#include "suspendlayerwt.h"
+#include "toolscollection.h"
+#include "treeitem.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QFile>
+#include <QFileDialog>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStandardItemModel>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+#include <QWheelEvent>
+
+using namespace PCOMMON;
+
+namespace {
+QString writeImage(const QTemporaryDir& dir, const QString& name, const QColor& colour)
+{
+    QImage image(16, 16, QImage::Format_ARGB32);
+    image.fill(colour);
+    const QString path = dir.filePath(name);
+    image.save(path, "PNG");
+    return path;
+}
+
+QColor centreOf(const QPixmap& pixmap)
+{
+    const QImage image = pixmap.toImage();
+    return image.pixelColor(image.width() / 2, image.height() / 2);
+}
+
+/** Types the name into the dialog's file field and presses Return, as a person would. */
+void typeFileName(QWidget* dialog, const QString& name)
+{
+    auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    if (!edit) {
+        static_cast<QDialog*>(dialog)->reject();
+        return;
+    }
+    edit->setText(name);
+    QTest::keyClick(edit, Qt::Key_Return);
+}
+
+/** Exposes the protected step of the delegate. */
+class ProbeDelegate : public NoFocusStyledItemDelegate
+{
+public:
+    using NoFocusStyledItemDelegate::initStyleOption;
+};
+} // namespace
+
+/** Password rating and string helpers that the activation dialog relies on. */
+class TestTextTools : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void checkPwdStrength_data()
+    {
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<int>("rating");
+        QTest::newRow("empty") << "" << -1;
+        QTest::newRow("7 characters, two kinds") << "abcdef1" << -1;
+        QTest::newRow("8 characters, one kind") << "abcdefgh" << 0;
+        QTest::newRow("8 digits") << "12345678" << 0;
+        QTest::newRow("8 upper-case") << "ABCDEFGH" << 0;
+        QTest::newRow("8 symbols") << "!@#$%^&*" << 0;
+        QTest::newRow("8 characters, two kinds") << "abcdefg1" << 1;
+        QTest::newRow("upper and lower") << "Abcdefgh" << 1;
+        QTest::newRow("three kinds") << "Abcdefg1" << 2;
+        QTest::newRow("four kinds") << "Abcdef1!" << 2;
+        QTest::newRow("16 characters") << "abcdefgh12345678" << 1;
+        QTest::newRow("17 characters") << "abcdefgh123456789" << -1;
+        QTest::newRow("user name") << "admin" << -1;
+        QTest::newRow("space is a symbol") << "abc defg" << 1;
+        QTest::newRow("tab is no kind") << "abcdefg\t" << 0;
+        QTest::newRow("accented lower-case") << QString::fromUtf8("pässwört") << 0;
+        QTest::newRow("accented three kinds") << QString::fromUtf8("Ünïcödé1") << 2;
+        // 9 code points but 17 UTF-16 units: the length rule counts characters, not units.
+        QTest::newRow("emoji count once") << QString::fromUtf8("😀😀😀😀😀😀😀😀a") << 1;
+        QTest::newRow("emoji too long") << QString::fromUtf8("😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀a") << -1;
+    }
+    void checkPwdStrength()
+    {
+        QFETCH(QString, password);
+        QFETCH(int, rating);
+        QCOMPARE(PCOMMON::checkPwdStrength(password), rating);
+    }
+
+    void reverseString_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("reversed");
+        QTest::newRow("user name") << "admin"
+                                   << "nimda";
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("one") << "a"
+                             << "a";
+        QTest::newRow("surrogate pair kept") << QString::fromUtf8("a😀b") << QString::fromUtf8("b😀a");
+    }
+    void reverseString()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, reversed);
+        QCOMPARE(ToolsCollection::reverseString(text), reversed);
+    }
+};
+
+/** Small framework classes: tree items, actions, delegate, singletons, the modal registry. */
+class TestFrameworkClasses : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup() { QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty()); }
+
+    void treeItemCarriesTypeAndIds()
+    {
+        QTreeWidget tree;
+        auto* wall = new pral_base::TreeItem(&tree, 5);
+        auto* output = new pral_base::TreeItem(wall, 8);
+        output->setId(QStringLiteral("10.0.0.5-2"), QString());
+        wall->setId(QStringLiteral("hall"), QStringLiteral("192.0.2.10"));
+        QTreeWidgetItem* found = tree.topLevelItem(0)->child(0);
+        auto* item = dynamic_cast<pral_base::TreeItem*>(found);
+        QVERIFY(item);
+        QCOMPARE(item->itemType(), 8);
+        QCOMPARE(item->getId(), QStringLiteral("10.0.0.5-2"));
+        QVERIFY(item->getSecondId().isEmpty());
+        QCOMPARE(wall->getSecondId(), QStringLiteral("192.0.2.10"));
+        pral_base::TreeItem loose(7);
+        QCOMPARE(loose.itemType(), 7);
+        QVERIFY(loose.getId().isEmpty());
+    }
+
+    void customActionIconStates()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString normal = writeImage(dir, QStringLiteral("off_n.png"), Qt::red);
+        const QString hover = writeImage(dir, QStringLiteral("off_h.png"), Qt::green);
+        const QString missing = dir.filePath(QStringLiteral("off_p.png"));
+        QWidget owner;
+        CustomAction action(&owner, QStringLiteral("unbind"), normal, hover, missing);
+        QCOMPARE(action.text(), QStringLiteral("unbind"));
+        QCOMPARE(centreOf(action.icon().pixmap(16, QIcon::Normal)), QColor(Qt::red));
+        QCOMPARE(centreOf(action.icon().pixmap(16, QIcon::Active)), QColor(Qt::green));
+        // A missing pressed image shows the normal one, not a blank entry.
+        QCOMPARE(action.pressedIconPath(), normal);
+        QCOMPARE(centreOf(action.icon().pixmap(16, QIcon::Selected)), QColor(Qt::red));
+    }
+
+    void pushButtonImagesFallBackToNormal()
+    {
+        QTemporaryDir dir;
+        const QString normal = writeImage(dir, QStringLiteral("add_n.png"), Qt::blue);
+        const QString pressed = writeImage(dir, QStringLiteral("add_p.png"), Qt::cyan);
+        const QString sheet =
+            PPushButton::imageStyleSheet(normal, dir.filePath(QStringLiteral("add_h.png")), pressed);
+        QVERIFY(!sheet.contains(QStringLiteral("add_h.png")));
+        QCOMPARE(sheet.count(normal), 2);
+        QVERIFY(sheet.contains(pressed));
+    }
+
+    void delegateDropsFocusFrame()
+    {
+        QStandardItemModel model(1, 1);
+        ProbeDelegate delegate;
+        QStyleOptionViewItem option;
+        option.state = QStyle::State_Enabled | QStyle::State_Selected | QStyle::State_HasFocus;
+        delegate.initStyleOption(&option, model.index(0, 0));
+        QVERIFY(!(option.state & QStyle::State_HasFocus));
+        QVERIFY(option.state & QStyle::State_Selected);
+    }
+
+    void singletonsAreShared()
+    {
+        // The application reaches them through PSingleton<>, the module through the class.
+        QCOMPARE(&PSingleton<pral_base::ModuleAccess>::_instance(), &pral_base::ModuleAccess::_instance());
+    }
+
+    void formsMgrForgetsDestroyedDialog()
+    {
+        QVERIFY(!pral_base::FormsMgr::curModalDlg());
+        auto* dialog = new QDialog;
+        pral_base::FormsMgr::setCurModalDlg(dialog);
+        QCOMPARE(pral_base::FormsMgr::curModalDlg(), dialog);
+        pral_base::FormsMgr::setCurModalDlg(nullptr);
+        QVERIFY(!pral_base::FormsMgr::curModalDlg());
+        pral_base::FormsMgr::setCurModalDlg(dialog);
+        delete dialog;
+        QVERIFY(!pral_base::FormsMgr::curModalDlg());
+    }
+
+    void comboBoxIgnoresWheelWithoutFocus()
+    {
+        QWidget window;
+        auto* combo = new ComboBox(&window);
+        combo->addItems({QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")});
+        auto* other = new QPushButton(&window);
+        other->move(0, 40);
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        other->setFocus();
+        const auto scrollDown = [combo] {
+            QWheelEvent wheel(QPointF(5, 5), QPointF(combo->mapToGlobal(QPoint(5, 5))), QPoint(),
+                              QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(combo, &wheel);
+        };
+        scrollDown();
+        QCOMPARE(combo->currentIndex(), 0);
+        combo->setFocus();
+        scrollDown();
+        QCOMPARE(combo->currentIndex(), 1);
+    }
+};
+
+/** Backgrounds, layers and the property looks of the global style sheet. */
+class TestLooks : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup()
+    {
+        qApp->setStyleSheet(QString());
+        QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty());
+    }
+
+    void pwidgetBackgrounds()
+    {
+        PWidget widget;
+        widget.resize(40, 40);
+        widget.setBackgroundColor(QColor(QStringLiteral("#141f30")));
+        QCOMPARE(widget.grab().toImage().pixelColor(20, 20), QColor(QStringLiteral("#141f30")));
+        // A bare QWidget subclass would ignore its own style sheet; the log dialog's pager relies on it.
+        widget.setStyleSheet(QStringLiteral("background:#323e58;"));
+        QCOMPARE(widget.grab().toImage().pixelColor(20, 20), QColor(QStringLiteral("#323e58")));
+    }
+
+    void suspendLayerIsOwnWindowAboveOwner()
+    {
+        QWidget owner;
+        owner.setGeometry(100, 100, 400, 300);
+        owner.show();
+        owner.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&owner));
+        SuspendLayerWt layer(&owner);
+        QVERIFY(layer.isWindow());
+        QCOMPARE(layer.parentWidget(), &owner);
+        QVERIFY(layer.windowFlags() & Qt::FramelessWindowHint);
+        layer.setStyleSheet(QStringLiteral("background-color:black"));
+        layer.setGeometry(QRect(owner.mapToGlobal(QPoint(0, 0)), owner.size()));
+        layer.show();
+        QCOMPARE(layer.grab().toImage().pixelColor(10, 10), QColor(Qt::black));
+        QCOMPARE(layer.geometry().topLeft(), owner.mapToGlobal(QPoint(0, 0)));
+        // The mask must leave the activation with the window that the user works in.
+        QCOMPARE(QApplication::activeWindow(), &owner);
+    }
+
+    void propertiesGetTheirLook()
+    {
+        qApp->setStyleSheet(globalStyleSheet());
+        QWidget body;
+        body.setObjectName(QStringLiteral("body"));
+        body.setStyleSheet(QStringLiteral("QWidget#body{background:#172335;}"));
+        auto* ok = new QPushButton(&body);
+        ok->setProperty("common_bt_style1", true);
+        ok->setGeometry(0, 0, 100, 30);
+        auto* cancel = new QPushButton(&body);
+        cancel->setProperty("common_bt_style2", true);
+        cancel->setGeometry(0, 40, 100, 30);
+        auto* title = new QLabel(QStringLiteral("Device config"), &body);
+        title->setProperty("common_label_style1", true);
+        body.resize(120, 100);
+        body.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&body));
+        const QImage image = body.grab().toImage();
+        QCOMPARE(image.pixelColor(50, 15), QColor(QStringLiteral("#266baf")));
+        // Outlined: the body shows through the cancel button.
+        QCOMPARE(image.pixelColor(50, 55), QColor(QStringLiteral("#172335")));
+        QVERIFY(title->font().bold());
+        ok->setEnabled(false);
+        QVERIFY(ok->grab().toImage().pixelColor(50, 15) != QColor(QStringLiteral("#266baf")));
+    }
+};
+
+/** The host's file choosers, answered like a person would. */
+class TestPFileDialog : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup() { QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty()); }
+
+    void openReturnsChosenFile()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("wall.matrix"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        ModalAnswerer answer(QStringLiteral("QFileDialog"), [&path](QWidget* w) { typeFileName(w, path); });
+        QCOMPARE(PFileDialog::getOpenFileName(nullptr, QStringLiteral("Select the file"), dir.path(),
+                                              QStringLiteral("File(*.matrix)")),
+                 path);
+        QVERIFY(answer.answered());
+    }
+
+    void cancelReturnsEmpty()
+    {
+        ModalAnswerer answer(QStringLiteral("QFileDialog"),
+                             [](QWidget* w) { static_cast<QDialog*>(w)->reject(); });
+        QCOMPARE(PFileDialog::getOpenFileName(nullptr, QStringLiteral("Select the directory")), QString());
+        QVERIFY(answer.answered());
+    }
+
+    void saveAddsFilterSuffix()
+    {
+        QTemporaryDir dir;
+        ModalAnswerer answer(QStringLiteral("QFileDialog"),
+                             [&dir](QWidget* w) { typeFileName(w, dir.filePath(QStringLiteral("backup"))); });
+        QCOMPARE(PFileDialog::getSaveFileName(nullptr, QStringLiteral("Select the file"), dir.path(),
+                                              QStringLiteral("File(*.matrix)")),
+                 dir.filePath(QStringLiteral("backup.matrix")));
+    }
+
+    void saveOffersSuggestedName()
+    {
+        // The log export passes the suggested file name as the directory argument.
+        QTemporaryDir dir;
+        const QString suggested = dir.filePath(QStringLiteral("Decoder_system_log_2024-03-31-10-00-00.tgz"));
+        ModalAnswerer answer(QStringLiteral("QFileDialog"),
+                             [](QWidget* w) { static_cast<QDialog*>(w)->accept(); });
+        QCOMPARE(PFileDialog::getSaveFileName(nullptr, QStringLiteral("save file"), suggested), suggested);
+    }
+
+    void defaultSuffix_data()
+    {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QString>("suffix");
+        QTest::newRow("matrix") << "File(*.matrix)"
+                                << "matrix";
+        QTest::newRow("two filters") << "Logs (*.txt);;All (*)"
+                                     << "txt";
+        QTest::newRow("none") << ""
+                              << "";
+        QTest::newRow("any file") << "All (*)"
+                                  << "";
+    }
+    void defaultSuffix()
+    {
+        QFETCH(QString, filter);
+        QFETCH(QString, suffix);
+        QCOMPARE(PFileDialog::defaultSuffixOf(filter), suffix);
+    }
+};
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    int status = 0;
+    {
+        TestTextTools test;
+        status |= QTest::qExec(&test, argc, argv);
+    }
+    {
+        TestFrameworkClasses test;
+        status |= QTest::qExec(&test, argc, argv);
+    }
+    {
+        TestLooks test;
+        status |= QTest::qExec(&test, argc, argv);
+    }
+    {
+        TestPFileDialog test;
+        status |= QTest::qExec(&test, argc, argv);
+    }
+    return status;
+}
+
+#include "tst_hostframework.moc"
