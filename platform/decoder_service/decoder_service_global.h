@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QtGlobal>
+
+#if defined(DECODER_SERVICE_LIBRARY)
+#define DECODER_SERVICE_EXPORT Q_DECL_EXPORT
+#elif defined(DECODER_SERVICE_STATIC_LIBRARY)
+#define DECODER_SERVICE_EXPORT
+#else
+#define DECODER_SERVICE_EXPORT Q_DECL_IMPORT
+#endif

@@ -1,0 +1,126 @@
+#pragma once
+
+#include "matrixrecords.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QStringList>
+
+#include <functional>
+
+namespace pral_matrix {
+
+class FaultInjector;
+
+/**
+ * @brief What the service thread asks of the decoders: one call per device
+ * operation, answered synchronously, except the firmware upgrade, which
+ * reports through its sink over time.
+ *
+ * A back end lives on the service thread and is only ever called there; its
+ * timers run there too. Addresses identify decoders; the service keeps the
+ * connection handles and checks them before it calls in, so a back end sees
+ * only addresses of live connections (except for login, search, activation
+ * and the network calls, which work on addresses or records).
+ */
+class DECODER_SERVICE_EXPORT DecoderBackend : public QObject
+{
+public:
+    struct Login
+    {
+        int result = RESULT_NO_DEVICE;
+        /** Set when the decoder explained its refusal. */
+        bool hasError = false;
+        ConnectErrorMsgInfo error;
+        int matrixType = MATRIX_TYPE_UNKNOWN;
+        QString version;
+    };
+
+    struct Layout
+    {
+        int result = RESULT_NO_LAYOUT;
+        QString mainIp;
+        int mainType = MATRIX_TYPE_UNKNOWN;
+        MatrixInfoList screens;
+        int rows = 0;
+        int cols = 0;
+        QString name;
+    };
+
+    struct UpgradeSink
+    {
+        /** card, error marker, percent, error code, already latest */
+        std::function<void(int, int, int, int, bool)> progress;
+        /** A non-zero code ends an upgrade that had started. */
+        std::function<void(int)> result;
+    };
+
+    explicit DecoderBackend(QObject* parent = nullptr);
+    ~DecoderBackend() override;
+
+    void setFaultInjector(const FaultInjector* injector) { faultInjector = injector; }
+    /** Told when the back end itself ends the session to a decoder (new address, factory reset). */
+    void setSessionEndedHandler(std::function<void(const QString& ip)> handler)
+    {
+        sessionEnded = std::move(handler);
+    }
+
+    /** Delay before each result is delivered, simulating the network; 0 delivers at once. */
+    virtual int resultDelayMs() const { return 0; }
+
+    virtual MatrixInfoMap search() = 0;
+    virtual Login login(const QString& ip, const QString& userName, const QString& password) = 0;
+    virtual void logout(const QString& ip) = 0;
+
+    virtual Layout getLayout(const QString& ip) = 0;
+    virtual int setLayout(const QString& mainIp, int type, int rows, int cols, const MatrixInfoList& screens,
+                          const QString& name) = 0;
+    virtual int saveScene(const QString& ip, int sceneNo, const QString& name) = 0;
+    virtual int restoreScene(const QString& ip, int sceneNo) = 0;
+    virtual int removeScene(const QString& ip, int sceneNo) = 0;
+
+    virtual int checkScreen(const QString& ip, int location, bool open) = 0;
+    virtual int removeBanner(const QString& ip) = 0;
+    virtual int factoryReset(const QString& ip) = 0;
+    virtual int activate(const QString& deviceId, const QString& password) = 0;
+    virtual int changePassword(const QString& ip, const QString& userName, const QString& oldPassword,
+                               const QString& newPassword) = 0;
+
+    virtual int getNetwork(const QString& ip, DeviceNetworkCfg_t* cfg) = 0;
+    /** On success *newIp is the decoder's address from now on. */
+    virtual int setNetwork(const QString& ip, const QString& userName, const QString& password,
+                           const DeviceNetworkCfg_t& cfg, QString* newIp) = 0;
+
+    /** Screen (0, 0) is the whole decoder. */
+    virtual int getResolution(const QString& ip, int screenRow, int screenColumn,
+                              ScreenResolution_t* out) = 0;
+    virtual int setResolution(const QString& ip, const ScreenResolutionInfo& info, bool persist) = 0;
+    virtual int getScreenColor(const QString& ip, int screenRow, int screenColumn, ScreenColor* out) = 0;
+    virtual int setScreenColor(const QString& ip, int screenRow, int screenColumn,
+                               const ScreenColor& color) = 0;
+    virtual int addWindow(const QString& ip, const MatrixWindowInfo& window) = 0;
+    virtual int setWindowSource(const QString& ip, const MatrixWindowInfo& window, int windowId,
+                                bool show) = 0;
+
+    /**
+     * logType 0 system, 1 warning, 2 operation, 3 abnormal: the lines of the
+     * span. logType -1 with a path writes the whole log package there.
+     */
+    virtual int getLog(const QString& ip, const QDateTime& begin, const QDateTime& end, int logType,
+                       const QString& path, QStringList* lines) = 0;
+    virtual int exportConfig(const QString& ip, const QString& path) = 0;
+    virtual int importConfig(const QString& ip, const QString& path) = 0;
+    /** 0 when the upgrade has started and will report through sink. */
+    virtual int startUpgrade(const QList<DeviceInfo_t>& devices, const QString& path,
+                             const UpgradeSink& sink) = 0;
+
+protected:
+    const FaultInjector* faults() const { return faultInjector; }
+    void endSession(const QString& ip);
+
+private:
+    const FaultInjector* faultInjector = nullptr;
+    std::function<void(const QString&)> sessionEnded;
+};
+
+} // namespace pral_matrix

@@ -1,0 +1,63 @@
+#include "faultinjector.h"
+
+namespace pral_matrix {
+
+void FaultInjector::setLoginFault(const QString& ip, LoginFault fault, int code)
+{
+    QMutexLocker lock(&mutex);
+    if (fault == LoginFault::None)
+        logins.remove(ip);
+    else
+        logins.insert(ip, Login{fault, code});
+}
+
+void FaultInjector::failLayout(const QString& ip, int code)
+{
+    QMutexLocker lock(&mutex);
+    layouts.insert(ip, code);
+}
+
+void FaultInjector::failUpgrade(int card, int code)
+{
+    QMutexLocker lock(&mutex);
+    upgrades.insert(card, code);
+}
+
+void FaultInjector::clear()
+{
+    QMutexLocker lock(&mutex);
+    logins.clear();
+    layouts.clear();
+    upgrades.clear();
+}
+
+FaultInjector::LoginFault FaultInjector::loginFault(const QString& ip, int* code) const
+{
+    QMutexLocker lock(&mutex);
+    const Login login = logins.value(ip);
+    if (code)
+        *code = login.code;
+    return login.fault;
+}
+
+bool FaultInjector::layoutFault(const QString& ip, int* code) const
+{
+    QMutexLocker lock(&mutex);
+    const auto it = layouts.constFind(ip);
+    if (it == layouts.constEnd())
+        return false;
+    *code = it.value();
+    return true;
+}
+
+bool FaultInjector::upgradeFault(int card, int* code) const
+{
+    QMutexLocker lock(&mutex);
+    const auto it = upgrades.constFind(card);
+    if (it == upgrades.constEnd())
+        return false;
+    *code = it.value();
+    return true;
+}
+
+} // namespace pral_matrix

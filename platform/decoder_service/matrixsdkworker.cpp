@@ -1,0 +1,606 @@
+#include "matrixsdkworker.h"
+
+#include "decoderbackend.h"
+#include "faultinjector.h"
+#include "matrixstore.h"
+#include "simulatedfleet.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+namespace pral_matrix {
+
+namespace {
+
+constexpr int MaxSceneNo = SimulatedFleet::MaxScenes;
+
+ScreenColor failedColor()
+{
+    ScreenColor color;
+    color.brightness = color.contrast = color.chroma = color.sharpness = -1;
+    return color;
+}
+
+} // namespace
+
+MatrixSdkWorker::MatrixSdkWorker()
+    : homeThread(QThread::currentThread())
+    , faultInjector(std::make_unique<FaultInjector>())
+    , store(std::make_unique<MatrixStore>())
+{
+    registerMatrixMetaTypes();
+    store->setProblemReporter([this](const QString& text) { emit signalStoreProblem(text); });
+
+    thread.setObjectName(QStringLiteral("DecoderService"));
+    moveToThread(&thread);
+    thread.start();
+    installBackend(new SimulatedFleet);
+
+    if (QCoreApplication* app = QCoreApplication::instance()) {
+        // Direct: the service thread must not be the one asked to stop itself.
+        connect(
+            app, &QCoreApplication::aboutToQuit, this, [this] { shutdown(); }, Qt::DirectConnection);
+        qAddPostRoutine(&MatrixSdkWorker::shutdownAtExit);
+    }
+}
+
+MatrixSdkWorker::~MatrixSdkWorker()
+{
+    shutdown();
+}
+
+void MatrixSdkWorker::shutdownAtExit()
+{
+    PSingleton<MatrixSdkWorker>::_instance().shutdown();
+}
+
+void MatrixSdkWorker::shutdown()
+{
+    if (store)
+        store->flush();
+    if (!stopping.testAndSetOrdered(0, 1) || !thread.isRunning())
+        return;
+    if (QThread::currentThread() == &thread) {
+        backend.reset();
+        thread.quit();
+        return;
+    }
+    QThread* const home = homeThread;
+    QMetaObject::invokeMethod(
+        this,
+        [this, home] {
+            backend.reset();
+            {
+                QMutexLocker lock(&handleMutex);
+                handles.clear();
+            }
+            moveToThread(home);
+            thread.quit();
+        },
+        Qt::QueuedConnection);
+    // The service thread may sit in a blocking-queued emit to a receiver of
+    // this thread, whose event loop no longer runs: dropping the pending
+    // calls releases it, so it can take the stop request.
+    const bool ownsPostedEvents = QThread::currentThread() == home;
+    while (!thread.wait(20)) {
+        if (ownsPostedEvents)
+            QCoreApplication::removePostedEvents(nullptr, QEvent::MetaCall);
+    }
+}
+
+void MatrixSdkWorker::post(std::function<void()> request)
+{
+    if (stopping.loadAcquire())
+        return;
+    QMetaObject::invokeMethod(
+        this,
+        [this, request] {
+            if (!stopping.loadAcquire() && backend)
+                request();
+        },
+        Qt::QueuedConnection);
+}
+
+void MatrixSdkWorker::deliver(std::function<void()> emitter)
+{
+    if (stopping.loadAcquire())
+        return;
+    const int delay = delayMs.loadAcquire();
+    if (delay <= 0) {
+        emitter();
+        return;
+    }
+    QTimer::singleShot(delay, this, [this, emitter] {
+        if (!stopping.loadAcquire())
+            emitter();
+    });
+}
+
+void MatrixSdkWorker::invokeOnServiceThread(std::function<void()> fn)
+{
+    if (stopping.loadAcquire())
+        return;
+    QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection);
+}
+
+bool MatrixSdkWorker::isLive(const CMHandle& handle) const
+{
+    if (!handle)
+        return false;
+    QMutexLocker lock(&handleMutex);
+    return handles.value(handle->ip()) == handle;
+}
+
+void MatrixSdkWorker::forgetHandle(const QString& ip)
+{
+    QMutexLocker lock(&handleMutex);
+    handles.remove(ip);
+}
+
+CMHandle MatrixSdkWorker::makeDetachedHandle(const QString& ip, const QString& userName,
+                                             const QString& password, int matrixType, const QString& version)
+{
+    return CMHandle(new CSharedHandle(ip, userName, password, matrixType, version));
+}
+
+void MatrixSdkWorker::installBackend(DecoderBackend* raw)
+{
+    delayMs.storeRelease(raw->resultDelayMs());
+    raw->setFaultInjector(faultInjector.get());
+    raw->setSessionEndedHandler([this](const QString& ip) { forgetHandle(ip); });
+    raw->moveToThread(&thread);
+    QMetaObject::invokeMethod(
+        this,
+        [this, raw] {
+            backend.reset(raw);
+            QMutexLocker lock(&handleMutex);
+            handles.clear();
+        },
+        Qt::QueuedConnection);
+}
+
+void MatrixSdkWorker::setBackend(std::unique_ptr<DecoderBackend> newBackend)
+{
+    if (!newBackend || newBackend->parent() || stopping.loadAcquire())
+        return;
+    installBackend(newBackend.release());
+}
+
+bool MatrixSdkWorker::loadFleet(const QByteArray& json, QString* error)
+{
+    std::unique_ptr<SimulatedFleet> fleet = SimulatedFleet::fromJson(json, error);
+    if (!fleet)
+        return false;
+    setBackend(std::move(fleet));
+    return true;
+}
+
+QByteArray MatrixSdkWorker::defaultFleetJson()
+{
+    return SimulatedFleet::defaultFleetJson();
+}
+
+FaultInjector& MatrixSdkWorker::faults()
+{
+    return *faultInjector;
+}
+
+void MatrixSdkWorker::setResultDelay(int ms)
+{
+    delayMs.storeRelease(qMax(0, ms));
+}
+
+int MatrixSdkWorker::resultDelay() const
+{
+    return delayMs.loadAcquire();
+}
+
+// ---- connections ----
+
+void MatrixSdkWorker::searchMatrix()
+{
+    post([this] {
+        const MatrixInfoMap found = backend->search();
+        deliver([this, found] { emit signalSearchMatrixResult(found); });
+    });
+}
+
+void MatrixSdkWorker::connectMatrix(const MatrixInfo& info, void* pUser)
+{
+    post([this, info, pUser] {
+        const DecoderBackend::Login login = backend->login(info.ip, info.userName, info.password);
+        const bool ok = login.result == RESULT_OK;
+        const CMHandle handle(new CSharedHandle(info.ip, info.userName, info.password,
+                                                ok ? login.matrixType : int(info.matrixType),
+                                                ok ? login.version : info.version));
+        if (ok) {
+            QMutexLocker lock(&handleMutex);
+            handles.insert(info.ip, handle);
+        }
+        deliver([this, login, handle, pUser] {
+            if (login.hasError)
+                emit signalConnectErrorMsg(handle->ip(), login.error, pUser);
+            emit signalConnectMatrixResult(handle, login.result, handle->matrixType(), pUser);
+        });
+    });
+}
+
+void MatrixSdkWorker::disconnectMatrix(const CMHandle& handle)
+{
+    post([this, handle] {
+        const QString ip = handle ? handle->ip() : QString();
+        int result = RESULT_BAD_HANDLE;
+        if (isLive(handle)) {
+            backend->logout(ip);
+            forgetHandle(ip);
+            result = RESULT_OK;
+        }
+        deliver([this, result, ip] { emit signalDisconnectMatrixResult(result, ip); });
+    });
+}
+
+void MatrixSdkWorker::disconnectAllMatrix()
+{
+    post([this] {
+        QMap<QString, CMHandle> all;
+        {
+            QMutexLocker lock(&handleMutex);
+            all.swap(handles);
+        }
+        for (auto it = all.constBegin(); it != all.constEnd(); ++it)
+            backend->logout(it.key());
+    });
+}
+
+void MatrixSdkWorker::removeHandle(const QString& ip)
+{
+    CMHandle removed;
+    {
+        QMutexLocker lock(&handleMutex);
+        removed = handles.take(ip);
+    }
+    if (removed)
+        post([this, ip] { backend->logout(ip); });
+}
+
+CMHandle MatrixSdkWorker::getHandleByIp(const QString& ip) const
+{
+    QMutexLocker lock(&handleMutex);
+    return handles.value(ip);
+}
+
+void MatrixSdkWorker::dropConnection(const QString& ip)
+{
+    post([this, ip] {
+        CMHandle dropped;
+        {
+            QMutexLocker lock(&handleMutex);
+            dropped = handles.take(ip);
+        }
+        if (!dropped)
+            return;
+        backend->logout(ip);
+        deliver([this, dropped, ip] { emit signalDisconnectStatus(dropped, ip); });
+    });
+}
+
+// ---- walls and scenes ----
+
+void MatrixSdkWorker::getLayout(const CMHandle& handle, void* pUser)
+{
+    post([this, handle, pUser] {
+        DecoderBackend::Layout layout;
+        layout.result = RESULT_BAD_HANDLE;
+        if (isLive(handle))
+            layout = backend->getLayout(handle->ip());
+        if (layout.result != RESULT_OK)
+            layout = DecoderBackend::Layout();
+        deliver([this, layout, pUser] {
+            emit signalGetLayoutInfoResult(layout.mainIp, layout.mainType, layout.screens, layout.rows,
+                                           layout.cols, layout.name, pUser);
+        });
+    });
+}
+
+void MatrixSdkWorker::setLayout(const QString& mainIp, MatrixType type, int row, int col,
+                                const MatrixInfoList& screens, const QString& tvWallName)
+{
+    post([this, mainIp, type, row, col, screens, tvWallName] {
+        const int result = isLive(getHandleByIp(mainIp))
+                               ? backend->setLayout(mainIp, type, row, col, screens, tvWallName)
+                               : int(RESULT_BAD_HANDLE);
+        deliver([this, result] { emit signalSetLayoutResult(result); });
+    });
+}
+
+void MatrixSdkWorker::setLayout(const QString& mainIp, int type, int row, int col,
+                                const MatrixInfoList& screens, const QString& tvWallName)
+{
+    setLayout(mainIp, MatrixType(type), row, col, screens, tvWallName);
+}
+
+int MatrixSdkWorker::saveMatrixScene(const CMHandle& handle, int& sceneNo, const QString& name)
+{
+    if (!isLive(handle))
+        return RESULT_BAD_HANDLE;
+    const QString ip = handle->ip();
+    {
+        QMutexLocker lock(&handleMutex);
+        if (sceneNo < 0)
+            sceneNo = qMin(lastSceneNo.value(ip) + 1, MaxSceneNo);
+        if (sceneNo < 1 || sceneNo > MaxSceneNo)
+            return RESULT_BAD_ARGUMENT;
+        lastSceneNo.insert(ip, qMax(lastSceneNo.value(ip), sceneNo));
+    }
+    const int no = sceneNo;
+    post([this, handle, ip, no, name] {
+        if (isLive(handle))
+            backend->saveScene(ip, no, name);
+    });
+    return RESULT_OK;
+}
+
+int MatrixSdkWorker::saveMatrixScene(const CMHandle& handle, const int& sceneNo, const QString& name)
+{
+    int no = sceneNo;
+    return saveMatrixScene(handle, no, name);
+}
+
+int MatrixSdkWorker::restoreMatrixScene(const CMHandle& handle, int sceneNo)
+{
+    if (!isLive(handle))
+        return RESULT_BAD_HANDLE;
+    if (sceneNo < 1 || sceneNo > MaxSceneNo)
+        return RESULT_BAD_ARGUMENT;
+    post([this, handle, sceneNo] {
+        if (isLive(handle))
+            backend->restoreScene(handle->ip(), sceneNo);
+    });
+    return RESULT_OK;
+}
+
+int MatrixSdkWorker::removeMatrixScene(const CMHandle& handle, int sceneNo)
+{
+    if (!isLive(handle))
+        return RESULT_BAD_HANDLE;
+    if (sceneNo < 1 || sceneNo > MaxSceneNo)
+        return RESULT_BAD_ARGUMENT;
+    post([this, handle, sceneNo] {
+        if (isLive(handle))
+            backend->removeScene(handle->ip(), sceneNo);
+    });
+    return RESULT_OK;
+}
+
+// ---- device settings ----
+
+void MatrixSdkWorker::checkScreen(const CMHandle& handle, int location, bool open)
+{
+    post([this, handle, location, open] {
+        const int result =
+            isLive(handle) ? backend->checkScreen(handle->ip(), location, open) : int(RESULT_BAD_HANDLE);
+        deliver([this, result] { emit signalCheckScreenResult(result); });
+    });
+}
+
+void MatrixSdkWorker::removeBanner(const CMHandle& handle)
+{
+    post([this, handle] {
+        if (isLive(handle))
+            backend->removeBanner(handle->ip());
+    });
+}
+
+void MatrixSdkWorker::factoryReset(const CMHandle& handle)
+{
+    post([this, handle] {
+        const QString ip = handle ? handle->ip() : QString();
+        const int result = isLive(handle) ? backend->factoryReset(ip) : int(RESULT_BAD_HANDLE);
+        deliver([this, result, ip] { emit signalMatrixFactoryResetResult(result, ip); });
+    });
+}
+
+void MatrixSdkWorker::activeDecoder(const QString& deviceId, const QString& password)
+{
+    post([this, deviceId, password] {
+        const int result = backend->activate(deviceId, password);
+        deliver([this, result, deviceId] { emit signalActiveDecoderFinished(result, deviceId); });
+    });
+}
+
+void MatrixSdkWorker::userPasswordModify(const CMHandle& handle, const QString& oldPassword,
+                                         const QString& newPassword)
+{
+    post([this, handle, oldPassword, newPassword] {
+        const QString ip = handle ? handle->ip() : QString();
+        const int result = isLive(handle)
+                               ? backend->changePassword(ip, handle->userName(), oldPassword, newPassword)
+                               : int(RESULT_BAD_HANDLE);
+        deliver([this, result, ip, newPassword] {
+            emit signalUserPasswordModifyResult(result, ip, newPassword);
+        });
+    });
+}
+
+void MatrixSdkWorker::getMatrixNetworkInfo(const MatrixInfo& info, int type)
+{
+    post([this, info, type] {
+        DeviceNetworkCfg_t cfg{};
+        backend->getNetwork(info.ip, &cfg);
+        const QString ip = info.ip;
+        deliver([this, cfg, ip, type] { emit signalGetMatrixNetworkResult(cfg, ip, type); });
+    });
+}
+
+void MatrixSdkWorker::setMatrixNetworkConfig(const CMHandle& handle, const MatrixInfo& oldInfo,
+                                             const MatrixInfo& newInfo, const DeviceNetworkCfg_t& cfg,
+                                             int type, void* pUser)
+{
+    Q_UNUSED(type)
+    Q_UNUSED(pUser)
+    post([this, handle, oldInfo, newInfo, cfg] {
+        const QString formerIp = handle ? handle->ip() : oldInfo.ip;
+        const bool ownCredentials = !newInfo.userName.isEmpty();
+        const QString user = ownCredentials || !handle ? newInfo.userName : handle->userName();
+        const QString password = ownCredentials || !handle ? newInfo.password : handle->password();
+        QString newIp = QString::fromLatin1(cfg.ipv4Addr, int(qstrnlen(cfg.ipv4Addr, sizeof cfg.ipv4Addr)));
+        const int result = backend->setNetwork(formerIp, user, password, cfg, &newIp);
+        deliver(
+            [this, result, newIp, formerIp] { emit signalSetMatrixNetworkResult(result, newIp, formerIp); });
+    });
+}
+
+void MatrixSdkWorker::getMatrixResolution(const CMHandle& handle, int screenRow, int screenColumn)
+{
+    post([this, handle, screenRow, screenColumn] {
+        ScreenResolution_t resolution{0, 0, 0};
+        if (isLive(handle) &&
+            backend->getResolution(handle->ip(), screenRow, screenColumn, &resolution) != RESULT_OK)
+            resolution = ScreenResolution_t{0, 0, 0};
+        deliver([this, resolution] { emit signalMatrixGetResolutionResult(resolution); });
+    });
+}
+
+void MatrixSdkWorker::setMatrixResolution(const CMHandle& handle, const ScreenResolutionInfo& info,
+                                          bool persist)
+{
+    post([this, handle, info, persist] {
+        const int result =
+            isLive(handle) ? backend->setResolution(handle->ip(), info, persist) : int(RESULT_BAD_HANDLE);
+        deliver([this, result] { emit signalMatrixSetResolutionResult(result); });
+    });
+}
+
+void MatrixSdkWorker::getMatrixScreenColor(const CMHandle& handle, int screenRow, int screenColumn)
+{
+    post([this, handle, screenRow, screenColumn] {
+        ScreenColor color = failedColor();
+        if (!isLive(handle) ||
+            backend->getScreenColor(handle->ip(), screenRow, screenColumn, &color) != RESULT_OK)
+            color = failedColor();
+        deliver([this, color] { emit signalMatrixGetScreenColorResult(color); });
+    });
+}
+
+void MatrixSdkWorker::setMatrixScreenColor(const CMHandle& handle, int screenRow, int screenColumn,
+                                           const ScreenColor& color)
+{
+    post([this, handle, screenRow, screenColumn, color] {
+        const int result = isLive(handle)
+                               ? backend->setScreenColor(handle->ip(), screenRow, screenColumn, color)
+                               : int(RESULT_BAD_HANDLE);
+        deliver([this, result] { emit signalMatrixSetScreenColorResult(result); });
+    });
+}
+
+void MatrixSdkWorker::addWindowInfo(const CMHandle& handle, const MatrixWindowInfo& window)
+{
+    post([this, handle, window] {
+        if (isLive(handle))
+            backend->addWindow(handle->ip(), window);
+    });
+}
+
+void MatrixSdkWorker::setWindowSignalSource(const CMHandle& handle, const MatrixWindowInfo& window,
+                                            int windowId, bool show)
+{
+    post([this, handle, window, windowId, show] {
+        if (isLive(handle))
+            backend->setWindowSource(handle->ip(), window, windowId, show);
+    });
+}
+
+// ---- maintenance ----
+
+void MatrixSdkWorker::getLog(const CMHandle& handle, const QDateTime& begin, const QDateTime& end,
+                             int logType, const QString& filePath)
+{
+    post([this, handle, begin, end, logType, filePath] {
+        QStringList lines;
+        const int result = isLive(handle)
+                               ? backend->getLog(handle->ip(), begin, end, logType, filePath, &lines)
+                               : int(RESULT_BAD_HANDLE);
+        if (result != RESULT_OK)
+            lines.clear();
+        if (logType == -1 && result == RESULT_OK)
+            return;
+        deliver([this, lines] { emit signalGetLogsResult(lines); });
+    });
+}
+
+void MatrixSdkWorker::exportMatrixConfig(const CMHandle& handle, const QString& path)
+{
+    post([this, handle, path] {
+        const int result =
+            isLive(handle) ? backend->exportConfig(handle->ip(), path) : int(RESULT_BAD_HANDLE);
+        deliver([this, result] { emit signalExportConfigResult(result); });
+    });
+}
+
+void MatrixSdkWorker::importMatrixConfig(const CMHandle& handle, const QString& path)
+{
+    post([this, handle, path] {
+        const int result =
+            isLive(handle) ? backend->importConfig(handle->ip(), path) : int(RESULT_BAD_HANDLE);
+        deliver([this, result] { emit signalImportConfigResult(result); });
+    });
+}
+
+void MatrixSdkWorker::setUpdateMatrixInfo(const QList<DeviceInfo_t>& devices, const QString& filePath)
+{
+    post([this, devices, filePath] {
+        DecoderBackend::UpgradeSink sink;
+        sink.progress = [this](int card, int marker, int percent, int code, bool latest) {
+            deliver([=] { emit signalUpdateMatrixProgress(card, marker, percent, code, latest); });
+        };
+        sink.result = [this](int code) {
+            deliver([this, code] { emit signalUpdateMatrixResult(code); });
+        };
+        const int result = backend->startUpgrade(devices, filePath, sink);
+        deliver([this, result] { emit signalUpdateMatrixResult(result); });
+    });
+}
+
+// ---- store ----
+
+MatrixInfoMap MatrixSdkWorker::getDecoderFromJson()
+{
+    return PSingleton<MatrixSdkWorker>::_instance().store->decoders();
+}
+
+QMap<QString, TvWallManagement> MatrixSdkWorker::getMatrixFromJson()
+{
+    return PSingleton<MatrixSdkWorker>::_instance().store->tvWalls();
+}
+
+void MatrixSdkWorker::addDecoderToJson(const QList<MatrixInfo>& list)
+{
+    PSingleton<MatrixSdkWorker>::_instance().store->replaceDecoders(list);
+}
+
+void MatrixSdkWorker::addMatrixToJson(const QList<TvWallManagement>& list)
+{
+    PSingleton<MatrixSdkWorker>::_instance().store->replaceTvWalls(list);
+}
+
+void MatrixSdkWorker::setDataDirectory(const QString& dir)
+{
+    PSingleton<MatrixSdkWorker>::_instance().store->setDataDirectory(dir);
+}
+
+QString MatrixSdkWorker::dataDirectory()
+{
+    return PSingleton<MatrixSdkWorker>::_instance().store->dataDirectory();
+}
+
+void MatrixSdkWorker::setSecretKeyFile(const QString& path)
+{
+    PSingleton<MatrixSdkWorker>::_instance().store->setKeyFile(path);
+}
+
+bool MatrixSdkWorker::flushStore()
+{
+    return PSingleton<MatrixSdkWorker>::_instance().store->flush();
+}
+
+} // namespace pral_matrix

@@ -1,0 +1,233 @@
+#pragma once
+
+#include "csharedhandle.h"
+#include "decoder_service_global.h"
+#include "matrixrecords.h"
+#include "psingleton.h"
+
+#include <QAtomicInt>
+#include <QDateTime>
+#include <QMap>
+#include <QMutex>
+#include <QObject>
+#include <QStringList>
+#include <QThread>
+
+#include <functional>
+#include <memory>
+
+namespace pral_matrix {
+
+class DecoderBackend;
+class FaultInjector;
+class MatrixStore;
+
+/**
+ * @brief The decoder service: every device operation, the connection handles
+ * and the client's stored decoder and TV-wall lists.
+ *
+ * The worker lives on its own thread, started when the singleton is made and
+ * stopped when the application quits. Operations return at once; the request
+ * is queued to the service thread, which asks the back end and emits the
+ * result signal from that thread. Clients may connect results with
+ * Qt::BlockingQueuedConnection: the service thread then waits for the slot,
+ * modal dialogs included. Results are delivered in the order requests were
+ * made. Requests about a null or stale handle, an unknown address or a bad
+ * value are answered with a non-zero result, never dropped. void* pUser comes
+ * back untouched with its result.
+ *
+ * The store functions are static and belong to the GUI thread.
+ */
+class DECODER_SERVICE_EXPORT MatrixSdkWorker : public QObject
+{
+    Q_OBJECT
+
+public:
+    // ---- device operations: any thread, results from the service thread ----
+
+    void searchMatrix();
+    /** Answered by at most one signalConnectErrorMsg and then exactly one signalConnectMatrixResult. */
+    void connectMatrix(const MatrixInfo& info, void* pUser);
+    void disconnectMatrix(const CMHandle& handle);
+    /** Ends every connection without reporting each one. */
+    void disconnectAllMatrix();
+    /** Forgets the connection to ip at once; getHandleByIp(ip) is null on return. */
+    void removeHandle(const QString& ip);
+    /** The live connection to ip, or null. Safe from any thread. */
+    CMHandle getHandleByIp(const QString& ip) const;
+
+    /**
+     * Answered with the decoder's wall, or, when the handle is stale, the
+     * decoder holds no wall or refuses, with an empty mainMatrixIp.
+     */
+    void getLayout(const CMHandle& handle, void* pUser);
+    /** Sent over the live connection to mainIp; without one the result is non-zero. */
+    void setLayout(const QString& mainIp, MatrixType type, int row, int col, const MatrixInfoList& screens,
+                   const QString& tvWallName);
+    void setLayout(const QString& mainIp, int type, int row, int col, const MatrixInfoList& screens,
+                   const QString& tvWallName);
+
+    /**
+     * Scenes answer synchronously whether the request was accepted (0) or
+     * refused for a stale handle or a scene number outside 1..64; the decoder
+     * applies accepted requests in order with every other request. A
+     * negative sceneNo asks for the next free number, which is written back.
+     */
+    int saveMatrixScene(const CMHandle& handle, int& sceneNo, const QString& name);
+    int saveMatrixScene(const CMHandle& handle, const int& sceneNo, const QString& name);
+    int restoreMatrixScene(const CMHandle& handle, int sceneNo);
+    int removeMatrixScene(const CMHandle& handle, int sceneNo);
+
+    void checkScreen(const CMHandle& handle, int location, bool open);
+    /** No result; a null handle is ignored. */
+    void removeBanner(const CMHandle& handle);
+    /** The decoder forgets its settings and activation and drops the connection (without a disconnect
+     * notice). */
+    void factoryReset(const CMHandle& handle);
+    void activeDecoder(const QString& deviceId, const QString& password);
+    void userPasswordModify(const CMHandle& handle, const QString& oldPassword, const QString& newPassword);
+
+    /** Works on the address of info without a connection; a failure reports an all-zero configuration. */
+    void getMatrixNetworkInfo(const MatrixInfo& info, int type);
+    /**
+     * Logs in with newInfo's credentials (or, when it has none, the handle's)
+     * at the handle's address (or oldInfo's); -22 for wrong credentials. A new
+     * address moves the decoder and ends its connection without a notice.
+     */
+    void setMatrixNetworkConfig(const CMHandle& handle, const MatrixInfo& oldInfo, const MatrixInfo& newInfo,
+                                const DeviceNetworkCfg_t& cfg, int type, void* pUser);
+
+    /** Screen (0, 0) is the whole decoder; a failure reports 0 x 0. */
+    void getMatrixResolution(const CMHandle& handle, int screenRow, int screenColumn);
+    void setMatrixResolution(const CMHandle& handle, const ScreenResolutionInfo& info, bool persist);
+    /** A failure reports -1 in every field. */
+    void getMatrixScreenColor(const CMHandle& handle, int screenRow, int screenColumn);
+    void setMatrixScreenColor(const CMHandle& handle, int screenRow, int screenColumn,
+                              const ScreenColor& color);
+    void addWindowInfo(const CMHandle& handle, const MatrixWindowInfo& window);
+    void setWindowSignalSource(const CMHandle& handle, const MatrixWindowInfo& window, int windowId,
+                               bool show);
+
+    /**
+     * logType 0 system, 1 warning, 2 operation, 3 abnormal: answered with the
+     * lines of the span (empty on failure). logType -1 writes the log package
+     * (a .tgz) to filePath and answers only when that fails, with no lines.
+     */
+    void getLog(const CMHandle& handle, const QDateTime& begin, const QDateTime& end, int logType,
+                const QString& filePath);
+    void exportMatrixConfig(const CMHandle& handle, const QString& path);
+    void importMatrixConfig(const CMHandle& handle, const QString& path);
+    /**
+     * signalUpdateMatrixResult(0) when the upgrade starts (-3 for a bad
+     * file), then signalUpdateMatrixProgress per device over time and
+     * (0, 0, 0, 0, false) at the end. A failure report is followed by
+     * signalUpdateMatrixResult(-10), which ends the upgrade.
+     */
+    void setUpdateMatrixInfo(const QList<DeviceInfo_t>& devices, const QString& filePath);
+
+    // ---- back end, faults and test seam ----
+
+    /** Replaces the back end with the simulated fleet described by json; false and *error when it is not one.
+     */
+    bool loadFleet(const QByteArray& json, QString* error = nullptr);
+    /** The fleet the application runs on when it is given none. */
+    static QByteArray defaultFleetJson();
+    /**
+     * Replaces the back end (which must have no parent). Every connection of
+     * the old one ends without a notice; an upgrade in progress stops.
+     */
+    void setBackend(std::unique_ptr<DecoderBackend> backend);
+    /** Faults armed here reach every back end. */
+    FaultInjector& faults();
+    /** The connection to ip breaks: signalDisconnectStatus follows. */
+    void dropConnection(const QString& ip);
+    /** Delay of every result in ms; set from the back end when it is installed. */
+    void setResultDelay(int ms);
+    int resultDelay() const;
+
+    /** Runs fn on the service thread, after every request made before. */
+    void invokeOnServiceThread(std::function<void()> fn);
+    QThread* serviceThread() { return &thread; }
+
+    /**
+     * A handle that no connection table holds: what a failed connection
+     * result carries. For back ends and tests that emit results themselves.
+     */
+    static CMHandle makeDetachedHandle(const QString& ip, const QString& userName, const QString& password,
+                                       int matrixType, const QString& version);
+
+    /** Stops the service thread; also runs by itself when the application quits. */
+    void shutdown();
+
+    // ---- store: GUI thread ----
+
+    static MatrixInfoMap getDecoderFromJson();
+    static QMap<QString, TvWallManagement> getMatrixFromJson();
+    /** Replaces the stored decoders with list. */
+    static void addDecoderToJson(const QList<MatrixInfo>& list);
+    /** Replaces the stored TV walls with list. */
+    static void addMatrixToJson(const QList<TvWallManagement>& list);
+    /** Empty: TVWALL_DATA_DIR, or without it the application data location. */
+    static void setDataDirectory(const QString& dir);
+    static QString dataDirectory();
+    /** File of the key that seals stored passwords; empty: TVWALL_KEY_FILE or the default. */
+    static void setSecretKeyFile(const QString& path);
+    /** Writes pending changes now; false when a write failed. */
+    static bool flushStore();
+
+signals:
+    void signalSearchMatrixResult(MatrixInfoMap matrixInfoMap);
+    void signalConnectMatrixResult(QSharedPointer<CSharedHandle> mHandle, int result, int type, void* pUser);
+    void signalConnectErrorMsg(QString ip, pral_matrix::ConnectErrorMsgInfo errorMsg, void* pUser);
+    void signalDisconnectMatrixResult(int ret, QString ip);
+    void signalDisconnectStatus(CMHandle handle, QString ip);
+    void signalGetLayoutInfoResult(QString mainMatrixIp, int maintype, MatrixInfoList matrixInfoList, int row,
+                                   int col, QString matrixName, void* pUser);
+    void signalSetLayoutResult(int ret);
+    void signalCheckScreenResult(int ret);
+    void signalMatrixFactoryResetResult(int ret, QString ip);
+    void signalActiveDecoderFinished(int ret, QString id);
+    void signalUserPasswordModifyResult(int ret, QString ip, QString newPassword);
+    void signalGetMatrixNetworkResult(DeviceNetworkCfg_t networkCfg, QString formerIp, int type);
+    void signalSetMatrixNetworkResult(int ret, QString mainIp, QString formerIp);
+    void signalMatrixGetResolutionResult(ScreenResolution_t srt);
+    void signalMatrixSetResolutionResult(int ret);
+    void signalMatrixGetScreenColorResult(pral_matrix::ScreenColor oScreenColor);
+    void signalMatrixSetScreenColorResult(int ret);
+    void signalGetLogsResult(QStringList logs);
+    void signalExportConfigResult(int ret);
+    void signalImportConfigResult(int ret);
+    void signalUpdateMatrixProgress(int card, int marker, int percent, int code, bool latest);
+    void signalUpdateMatrixResult(int ret);
+    /** Emitted by the client on the GUI thread: an output was (un)mapped to a screen. */
+    void signalScreenMapping(QString outputKey, bool mapped);
+    /** The store could not read or write a list; emitted on the GUI thread. */
+    void signalStoreProblem(QString message);
+
+private:
+    friend class PSingleton<MatrixSdkWorker>;
+
+    MatrixSdkWorker();
+    ~MatrixSdkWorker() override;
+
+    static void shutdownAtExit();
+    void post(std::function<void()> request);
+    void deliver(std::function<void()> emitter);
+    bool isLive(const CMHandle& handle) const;
+    void installBackend(DecoderBackend* backend);
+    void forgetHandle(const QString& ip);
+
+    QThread thread;
+    QThread* homeThread = nullptr;
+    QAtomicInt stopping;
+    QAtomicInt delayMs;
+    std::unique_ptr<DecoderBackend> backend;
+    std::unique_ptr<FaultInjector> faultInjector;
+    std::unique_ptr<MatrixStore> store;
+
+    mutable QMutex handleMutex;
+    QMap<QString, CMHandle> handles;
+    QMap<QString, int> lastSceneNo;
+};
+
+} // namespace pral_matrix

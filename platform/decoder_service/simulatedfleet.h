@@ -1,0 +1,188 @@
+#pragma once
+
+#include "decoderbackend.h"
+
+#include <QMap>
+#include <QPair>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+namespace pral_matrix {
+
+/**
+ * @brief A fleet of virtual decoders in the process: the back end for
+ * development, demonstrations and tests. It sends nothing over the network.
+ *
+ * The fleet is described by a JSON document:
+ *
+ *     {
+ *       "latencyMs": 150,          delay of every result (default 0)
+ *       "upgradeStepMs": 250,      time between two upgrade progress reports (default 200)
+ *       "lockThreshold": 5,        wrong passwords in a row that lock the account (default 5)
+ *       "lockMinutes": 30,         how long the lock lasts (default 30)
+ *       "decoders": [
+ *         {
+ *           "ip": "192.0.2.10",    IPv4 address, unique in the fleet (required)
+ *           "deviceId": "DS-...",  identifier, unique in the fleet (required)
+ *           "type": 3,             1 one output, 3 numbered outputs (required)
+ *           "channels": 4,         number of outputs (default 1; type 1 always has 1)
+ *           "version": "V2.3.1",   firmware version (default "V1.0.0")
+ *           "userName": "admin",   (default "admin")
+ *           "password": "...",     login password; an unactivated decoder has none yet
+ *           "activated": true,     (default true)
+ *           "outputBase": 1000,    output n has the id outputBase + n (default 100 * position in the list)
+ *           "mask": "255.255.255.0", "gateway": "192.0.2.1", "dns": "192.0.2.53",
+ *           "ipv6": "2001:db8::10", "ipv6Prefix": 64, "ipv6Gateway": "2001:db8::1",
+ *           "tvWall": {            the wall this decoder holds as main decoder (optional)
+ *             "name": "Lobby", "rows": 2, "cols": 2,
+ *             "screens": ["192.0.2.10-1", "192.0.2.11", ...]   row-major output ids
+ *           }
+ *         }
+ *       ]
+ *     }
+ *
+ * A firmware file is a text file whose first line is
+ * "TVWALL-DECODER-FIRMWARE <version>". A configuration export (".matrix") is
+ * a JSON document of the format "tvwall-decoder-config".
+ */
+class DECODER_SERVICE_EXPORT SimulatedFleet : public DecoderBackend
+{
+public:
+    static constexpr int MaxLogLines = 2000;
+    static constexpr int LogStepMinutes = 17;
+    static constexpr int MaxScenes = 64;
+
+    struct Wall
+    {
+        QString name;
+        int type = MATRIX_TYPE_MULTI_OUTPUT;
+        int rows = 0;
+        int cols = 0;
+        MatrixInfoList screens;
+    };
+
+    struct Scene
+    {
+        QString name;
+        bool hasWall = false;
+        Wall wall;
+        QMap<QPair<int, int>, ScreenColor> colors;
+        QList<MatrixWindowInfo> windows;
+    };
+
+    /** One virtual decoder; its whole state. */
+    struct Decoder
+    {
+        QString ip;
+        QString deviceId;
+        int type = MATRIX_TYPE_SINGLE_OUTPUT;
+        int channels = 1;
+        int outputBase = 0;
+        QString version;
+        QString userName;
+        QString password;
+        bool activated = true;
+        QString mask;
+        QString gateway;
+        QString dns;
+        QString ipv6;
+        int ipv6Prefix = 0;
+        QString ipv6Gateway;
+
+        int failedLogins = 0;
+        qint64 lockedUntilMs = 0;
+        bool hasWall = false;
+        Wall wall;
+        ScreenResolution_t resolution{1920, 1080, 60};
+        QMap<QPair<int, int>, ScreenResolution_t> screenResolutions;
+        QMap<QPair<int, int>, ScreenColor> colors;
+        QMap<int, Scene> scenes;
+        QList<MatrixWindowInfo> windows;
+        QList<int> checkedLocations;
+    };
+
+    /** nullptr and *error set when json does not describe a fleet. */
+    static std::unique_ptr<SimulatedFleet> fromJson(const QByteArray& json, QString* error = nullptr);
+    /** The fleet the application runs on when it is given none. */
+    static QByteArray defaultFleetJson();
+
+    SimulatedFleet();
+    ~SimulatedFleet() override;
+
+    int resultDelayMs() const override { return latency; }
+    int upgradeStepMs() const { return upgradeStep; }
+    void setUpgradeStepMs(int ms) { upgradeStep = ms; }
+    int lockThreshold() const { return lockAfter; }
+    int lockMinutes() const { return lockFor; }
+    /** Milliseconds since the epoch; tests replace it to control lock-out time. */
+    void setClock(std::function<qint64()> clock);
+
+    QStringList addresses() const { return fleet.keys(); }
+    /** nullptr when no decoder has that address. */
+    const Decoder* decoder(const QString& ip) const;
+
+    MatrixInfoMap search() override;
+    Login login(const QString& ip, const QString& userName, const QString& password) override;
+    void logout(const QString& ip) override;
+    Layout getLayout(const QString& ip) override;
+    int setLayout(const QString& mainIp, int type, int rows, int cols, const MatrixInfoList& screens,
+                  const QString& name) override;
+    int saveScene(const QString& ip, int sceneNo, const QString& name) override;
+    int restoreScene(const QString& ip, int sceneNo) override;
+    int removeScene(const QString& ip, int sceneNo) override;
+    int checkScreen(const QString& ip, int location, bool open) override;
+    int removeBanner(const QString& ip) override;
+    int factoryReset(const QString& ip) override;
+    int activate(const QString& deviceId, const QString& password) override;
+    int changePassword(const QString& ip, const QString& userName, const QString& oldPassword,
+                       const QString& newPassword) override;
+    int getNetwork(const QString& ip, DeviceNetworkCfg_t* cfg) override;
+    int setNetwork(const QString& ip, const QString& userName, const QString& password,
+                   const DeviceNetworkCfg_t& cfg, QString* newIp) override;
+    int getResolution(const QString& ip, int screenRow, int screenColumn, ScreenResolution_t* out) override;
+    int setResolution(const QString& ip, const ScreenResolutionInfo& info, bool persist) override;
+    int getScreenColor(const QString& ip, int screenRow, int screenColumn, ScreenColor* out) override;
+    int setScreenColor(const QString& ip, int screenRow, int screenColumn, const ScreenColor& color) override;
+    int addWindow(const QString& ip, const MatrixWindowInfo& window) override;
+    int setWindowSource(const QString& ip, const MatrixWindowInfo& window, int windowId, bool show) override;
+    int getLog(const QString& ip, const QDateTime& begin, const QDateTime& end, int logType,
+               const QString& path, QStringList* lines) override;
+    int exportConfig(const QString& ip, const QString& path) override;
+    int importConfig(const QString& ip, const QString& path) override;
+    int startUpgrade(const QList<DeviceInfo_t>& devices, const QString& path,
+                     const UpgradeSink& sink) override;
+
+    /** The deterministic log lines of one decoder for a span. */
+    static QStringList generateLog(const Decoder& decoder, const QDateTime& begin, const QDateTime& end,
+                                   int logType);
+
+private:
+    struct Upgrade
+    {
+        QList<DeviceInfo_t> devices;
+        QString firmwareVersion;
+        UpgradeSink sink;
+        int card = 1;
+        int percent = 0;
+    };
+
+    Decoder* find(const QString& ip);
+    bool bindableOutput(const QString& ip, int channel, int* type) const;
+    void upgradeTick();
+    void finishUpgrade(int resultCode);
+    qint64 now() const;
+
+    QMap<QString, Decoder> fleet;
+    QMap<QString, Decoder> factoryState;
+    int latency = 0;
+    int upgradeStep = 200;
+    int lockAfter = 5;
+    int lockFor = 30;
+    std::function<qint64()> clock;
+    QTimer* upgradeTimer;
+    std::unique_ptr<Upgrade> upgrade;
+};
+
+} // namespace pral_matrix
