@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QtGlobal>
+
+#if defined(MATRIX_CONFIG_LIBRARY)
+#define MATRIX_CONFIG_EXPORT Q_DECL_EXPORT
+#elif defined(MATRIX_CONFIG_STATIC_LIBRARY)
+#define MATRIX_CONFIG_EXPORT
+#else
+#define MATRIX_CONFIG_EXPORT Q_DECL_IMPORT
+#endif

@@ -1,0 +1,695 @@
+#include "matrixconfigform.h"
+#include "ui_matrixconfigform.h"
+
+#include "decodermanagementdlg.h"
+#include "dictdef.h"
+#include "disabledwaitingwt.h"
+#include "disabledwaitingwtmanager.h"
+#include "dlgmaskwt.h"
+#include "moduleaccess.h"
+#include "pmessagebox.h"
+#include "setlayoutdlg.h"
+#include "systemassistant.h"
+#include "treeitem.h"
+
+#include <QApplication>
+#include <QDesktopWidget>
+#include <QShowEvent>
+#include <QTimer>
+
+namespace pral_matrixConfig {
+
+using pral_contact::DictDef;
+using pral_matrix::MatrixInfo;
+using pral_matrix::MatrixSdkWorker;
+using pral_matrix::TvWallManagement;
+using pral_worker::SystemAssistant;
+
+namespace {
+
+MatrixSdkWorker& service()
+{
+    return PSingleton<MatrixSdkWorker>::_instance();
+}
+
+QString imageButtonStyle(const QString& normal, const QString& hover, const QString& pressed)
+{
+    return QStringLiteral("QPushButton{border-image:url(%1);}"
+                          "QPushButton:hover{border-image:url(%2);}"
+                          "QPushButton:pressed{border-image:url(%3);}")
+        .arg(normal, hover, pressed);
+}
+
+QString moduleImage(const QString& name)
+{
+    return QStringLiteral(":/matrixConfig_images/images/") + name;
+}
+
+QString hostImage(const QString& name)
+{
+    return QStringLiteral(":/images/images/") + name;
+}
+
+void information(const QString& text)
+{
+    PCOMMON::PMessageBox::information(nullptr, text, 1, false);
+}
+
+} // namespace
+
+MatrixConfigForm::MatrixConfigForm(QWidget* parent)
+    : pral_base::BaseForm(parent)
+    , ui(new Ui::MatrixConfigForm)
+{
+    ui->setupUi(this);
+    applyLook();
+    ui->widget_bottom->hide();
+    qRegisterMetaType<QSharedPointer<CSharedHandle>>("QSharedPointer< CSharedHandle >");
+
+    connect(ui->addBtn, SIGNAL(clicked()), this, SLOT(slotAddBtnClicked()));
+    connect(ui->editBtn, SIGNAL(clicked()), this, SLOT(slotEditBtnClicked()));
+    connect(ui->deleteBtn, SIGNAL(clicked()), this, SLOT(slotDeleteBtnClicked()));
+    connect(ui->decoderManagementBtn, SIGNAL(clicked()), this, SLOT(slotDecoderManagementBtnClicked()));
+    connect(ui->setLayoutBtn, SIGNAL(clicked()), this, SLOT(slotSetLayoutBtnClicked()));
+    connect(ui->split4Btn, SIGNAL(clicked()), this, SLOT(slotSplit4BtnClicked()));
+    connect(ui->split6Btn, SIGNAL(clicked()), this, SLOT(slotSplit6BtnClicked()));
+    connect(ui->split9Btn, SIGNAL(clicked()), this, SLOT(slotSplit9BtnClicked()));
+    connect(ui->split12Btn, SIGNAL(clicked()), this, SLOT(slotSplit12BtnClicked()));
+
+    connect(ui->wallwt, SIGNAL(signalScreenClicked()), this, SLOT(slotScreenClicked()));
+    connect(ui->wallwt, SIGNAL(signaldropEvent(int, QString, int)), this,
+            SLOT(slotDropEvent(int, QString, int)));
+    connect(ui->wallwt, SIGNAL(signalUnbingding()), this, SLOT(slotUnbingding()));
+    connect(ui->wallwt, SIGNAL(signalAllUnbingding()), this, SLOT(slotAllUnbingding()));
+    connect(ui->wallwt, &ScreenLayoutWt::signalScreenPressed, this, &MatrixConfigForm::slotOnScreenPressed);
+
+    connect(ui->treewt, SIGNAL(signalShowMatrixLayout(int, QString)), this,
+            SLOT(slotShowMatrixLayout(int, QString)));
+    connect(ui->treewt, SIGNAL(signalOpenScreenCheck(QString, int)), this,
+            SLOT(slotOpenScreenCheck(QString, int)));
+    connect(ui->treewt, SIGNAL(signalCloseScreenCheck(QString, int)), this,
+            SLOT(slotCloseScreenCheck(QString, int)));
+    connect(ui->treewt, SIGNAL(signalRsItemDoubleClicked(QTreeWidgetItem*, int)), this,
+            SLOT(slotTreeItemDoubleClicked(QTreeWidgetItem*, int)));
+    connect(ui->treewt, &DecoderDeviceTree::signalRSPressItem, this,
+            &MatrixConfigForm::slotOnDecoderTreePressItem);
+
+    connect(&service(), SIGNAL(signalCheckScreenResult(int)), this, SLOT(slotCheckScreen(int)),
+            Qt::BlockingQueuedConnection);
+    connect(&service(), &MatrixSdkWorker::signalConnectMatrixResult, this,
+            &MatrixConfigForm::slotConnectMatrixResult, Qt::BlockingQueuedConnection);
+}
+
+MatrixConfigForm::~MatrixConfigForm()
+{
+    if (!embedded)
+        delete decoderManagementDlg;
+    delete ui;
+}
+
+int MatrixConfigForm::getFormType()
+{
+    return 5;
+}
+
+void MatrixConfigForm::applyLook()
+{
+    const QString headerStyle =
+        QStringLiteral("QWidget#%1{background:#0b121e;border-bottom:1px solid #0b121e;}"
+                       "QLabel{color:#ebf3fa;font-size:13px;font-family:\"microsoft yahei\";}"
+                       "QPushButton{color:#ebf3fa;font-size:13px;font-family:\"microsoft yahei\";}"
+                       "QPushButton:hover{color:#266baf;}"
+                       "QPushButton:pressed{color:#858fa2;}");
+    setAttribute(Qt::WA_StyledBackground);
+    setStyleSheet(QStringLiteral("pral_matrixConfig--MatrixConfigForm{background:#141f30;}"));
+    ui->widgetleft->setStyleSheet(QStringLiteral("QWidget#widgetleft{background:#141f30;}"));
+    ui->widgetTop->setStyleSheet(headerStyle.arg(QStringLiteral("widgetTop")));
+    ui->widgetCenter->setStyleSheet(headerStyle.arg(QStringLiteral("widgetCenter")));
+    ui->widgethead->setStyleSheet(
+        QStringLiteral("QWidget#widgethead{background:#141f30;border-bottom:1px solid "
+                       "#0b121e;}QLabel{color:#ebf3fa;}"));
+    ui->widget->setStyleSheet(QStringLiteral("QWidget#widget{border-left:1px solid #070d17;}"));
+    for (QWidget* w : {static_cast<QWidget*>(ui->widgetleft), ui->widgetTop, ui->widgetCenter, ui->widgethead,
+                       ui->widget, ui->widget_bottom})
+        w->setAttribute(Qt::WA_StyledBackground);
+
+    ui->decoderManagementBtn->setStyleSheet(imageButtonStyle(moduleImage("decoder_management_n.png"),
+                                                             moduleImage("decoder_management_h.png"),
+                                                             moduleImage("decoder_management_h.png")));
+    ui->addBtn->setStyleSheet(
+        imageButtonStyle(hostImage("add_n.png"), hostImage("add_h.png"), hostImage("add_h.png")));
+    ui->editBtn->setStyleSheet(
+        imageButtonStyle(hostImage("edit_n.png"), hostImage("edit_h.png"), hostImage("edit_h.png")));
+    ui->deleteBtn->setStyleSheet(
+        imageButtonStyle(hostImage("delete_n.png"), hostImage("delete_h.png"), hostImage("delete_h.png")));
+    const QList<QPair<QPushButton*, QString>> gridButtons = {{ui->split4Btn, "4"},
+                                                             {ui->split6Btn, "6"},
+                                                             {ui->split9Btn, "9"},
+                                                             {ui->split12Btn, "12"},
+                                                             {ui->setLayoutBtn, "mn"}};
+    for (const auto& b : gridButtons)
+        b.first->setStyleSheet(imageButtonStyle(moduleImage(b.second + "_n.png"),
+                                                moduleImage(b.second + "_h.png"),
+                                                moduleImage(b.second + "_p.png")));
+}
+
+void MatrixConfigForm::showEvent(QShowEvent* event)
+{
+    if (firstShow) {
+        firstShow = false;
+        QTimer::singleShot(1, this, SLOT(slotShowEvent()));
+    }
+    pral_base::BaseForm::showEvent(event);
+}
+
+void MatrixConfigForm::slotShowEvent()
+{
+    if (embedded)
+        return;
+    decoderMap = MatrixSdkWorker::getDecoderFromJson();
+    tvWallMap = MatrixSdkWorker::getMatrixFromJson();
+
+    decoderManagementDlg = new DecoderManagementDlg(decoderMap, MatrixInfoMap(), false, nullptr);
+    decoderManagementDlg->setMainWidget(this);
+    const QRect desktop = QApplication::desktop()->geometry();
+    decoderManagementDlg->move((desktop.width() - decoderManagementDlg->width()) / 2,
+                               (desktop.height() - decoderManagementDlg->height()) / 2);
+    connect(decoderManagementDlg, &DecoderManagementDlg::sig_matrixInfoChanged, this,
+            &MatrixConfigForm::onMatrixInfoChanged);
+    connect(decoderManagementDlg, &DecoderManagementDlg::sig_tvWallManagementChanged, this,
+            &MatrixConfigForm::onTvWallManagementChanged);
+    connect(decoderManagementDlg, &DecoderManagementDlg::sig_ipChanged, this, &MatrixConfigForm::onIpChanged);
+    connect(decoderManagementDlg, &DecoderManagementDlg::sig_deleteTvwallItem, this,
+            &MatrixConfigForm::onDeleteTvwallItem);
+}
+
+// ---- lists and redraw ----
+
+QStringList MatrixConfigForm::wallDecoderIps(const TvWallManagement& wall)
+{
+    QStringList ips{wall.mainIp};
+    for (const MatrixInfo& screen : wall.matrixInfoList) {
+        if (!ips.contains(screen.ip))
+            ips.append(screen.ip);
+    }
+    return ips;
+}
+
+void MatrixConfigForm::refreshTvWallStates()
+{
+    for (TvWallManagement& wall : tvWallMap) {
+        wall.connected = true;
+        for (const QString& ip : wallDecoderIps(wall)) {
+            const auto decoder = decoderMap.constFind(ip);
+            if (decoder == decoderMap.constEnd() || decoder->connectStatus != 1) {
+                wall.connected = false;
+                break;
+            }
+        }
+    }
+}
+
+void MatrixConfigForm::refillTree()
+{
+    ui->treewt->clearTree();
+    ui->treewt->showTvWalls(tvWallMap);
+}
+
+void MatrixConfigForm::storeTvWalls()
+{
+    MatrixSdkWorker::addMatrixToJson(tvWallMap.values());
+}
+
+void MatrixConfigForm::removeFirstWallWithMainIp(const QString& mainIp)
+{
+    for (auto it = tvWallMap.begin(); it != tvWallMap.end(); ++it) {
+        if (it->mainIp == mainIp) {
+            tvWallMap.erase(it);
+            return;
+        }
+    }
+}
+
+void MatrixConfigForm::collectOfferedOutputs(QStringList* decoderIps, QStringList* outputIds) const
+{
+    for (const MatrixInfo& decoder : decoderMap) {
+        if (decoder.connectStatus != 1)
+            continue;
+        if (decoder.matrixType == 1) {
+            decoderIps->append(decoder.ip);
+            outputIds->append(decoder.ip);
+        } else if (decoder.matrixType == 3 && decoder.channelCount >= 1) {
+            decoderIps->append(decoder.ip);
+            for (int n = 1; n <= decoder.channelCount; ++n)
+                outputIds->append(decoder.ip + QLatin1Char('-') + QString::number(n));
+        }
+    }
+}
+
+void MatrixConfigForm::rebuildGrid(int rows, int columns)
+{
+    ui->wallwt->setLayout(rows, columns);
+    ui->wallwt->setBindingFamily(-1);
+    ui->treewt->unlock();
+    ui->winTitleLabel->clear();
+}
+
+// ---- wall commands ----
+
+bool MatrixConfigForm::execTvWallWizard(const QStringList& decodersOrBoundOutputs,
+                                        const QStringList& outputIds, const QStringList& wallNames,
+                                        bool addMode, const TvWallManagement& wall, TvWallManagement& result)
+{
+    // The wizard dialog plugs in here; until it does, the command ends as if it was cancelled.
+    Q_UNUSED(decodersOrBoundOutputs)
+    Q_UNUSED(outputIds)
+    Q_UNUSED(wallNames)
+    Q_UNUSED(addMode)
+    Q_UNUSED(wall)
+    Q_UNUSED(result)
+    return false;
+}
+
+void MatrixConfigForm::slotAddBtnClicked()
+{
+    int rows = 0;
+    int columns = 0;
+    ui->wallwt->getLayout(rows, columns);
+    if (rows == 0 && columns == 0) {
+        rows = 2;
+        columns = 2;
+    }
+    rebuildGrid(rows, columns);
+
+    QStringList decoderIps;
+    QStringList outputIds;
+    collectOfferedOutputs(&decoderIps, &outputIds);
+    if (decoderIps.isEmpty()) {
+        information(tr("Please add the decoder first!"));
+        return;
+    }
+    TvWallManagement wall;
+    if (!execTvWallWizard(decoderIps, outputIds, tvWallMap.keys(), true, TvWallManagement(), wall))
+        return;
+    removeFirstWallWithMainIp(wall.mainIp);
+    tvWallMap.insert(wall.tvWallName, wall);
+    refreshTvWallStates();
+    ui->treewt->setShownTvWallName(wall.tvWallName);
+    ui->wallwt->unbindAll();
+    refillTree();
+    storeTvWalls();
+}
+
+void MatrixConfigForm::slotEditBtnClicked()
+{
+    const QString name = ui->treewt->currentTvWallName();
+    const auto found = tvWallMap.constFind(name);
+    if (found == tvWallMap.constEnd()) {
+        information(tr("Please select a TV wall first!"));
+        return;
+    }
+    if (!found->connected) {
+        information(tr("Please connect the TV wall first!"));
+        return;
+    }
+    const TvWallManagement current = *found;
+    QStringList boundOutputs;
+    for (const MatrixInfo& screen : current.matrixInfoList)
+        boundOutputs.append(
+            screen.channel == 1 ? screen.ip : screen.ip + QLatin1Char('-') + QString::number(screen.channel));
+    QStringList decoderIps;
+    QStringList outputIds;
+    collectOfferedOutputs(&decoderIps, &outputIds);
+    TvWallManagement wall;
+    if (!execTvWallWizard(boundOutputs, outputIds, tvWallMap.keys(), false, current, wall))
+        return;
+    removeFirstWallWithMainIp(wall.mainIp);
+    tvWallMap.insert(wall.tvWallName, wall);
+    ui->wallwt->unbindAll();
+    refillTree();
+    storeTvWalls();
+}
+
+void MatrixConfigForm::slotDeleteBtnClicked()
+{
+    const QString name = ui->treewt->takeCurrentTvWall();
+    if (!tvWallMap.contains(name)) {
+        information(tr("Please select a TV wall first!"));
+        return;
+    }
+    tvWallMap.remove(name);
+    ui->wallwt->unbindAll();
+    refillTree();
+    storeTvWalls();
+}
+
+void MatrixConfigForm::slotDecoderManagementBtnClicked()
+{
+    if (!decoderManagementDlg)
+        return;
+    DlgMaskWt mask(window(), decoderManagementDlg);
+    if (decoderManagementDlg->exec() == QDialog::Accepted)
+        decoderMap = decoderManagementDlg->getMatrixInfoMap();
+}
+
+void MatrixConfigForm::slotSetLayoutBtnClicked()
+{
+    SetLayoutDlg dialog(this);
+    DlgMaskWt mask(window(), &dialog);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    int rows = 0;
+    int columns = 0;
+    dialog.getLayout(rows, columns);
+    rebuildGrid(rows, columns);
+}
+
+void MatrixConfigForm::slotSplit4BtnClicked()
+{
+    rebuildGrid(2, 2);
+}
+
+void MatrixConfigForm::slotSplit6BtnClicked()
+{
+    rebuildGrid(2, 3);
+}
+
+void MatrixConfigForm::slotSplit9BtnClicked()
+{
+    rebuildGrid(3, 3);
+}
+
+void MatrixConfigForm::slotSplit12BtnClicked()
+{
+    rebuildGrid(3, 4);
+}
+
+// ---- reports of the decoder management dialog ----
+
+void MatrixConfigForm::onMatrixInfoChanged(const MatrixInfoMap& matrixInfoMap)
+{
+    decoderMap = matrixInfoMap;
+    refreshTvWallStates();
+    ui->wallwt->unbindAll();
+    refillTree();
+    MatrixSdkWorker::addDecoderToJson(decoderMap.values());
+}
+
+void MatrixConfigForm::onTvWallManagementChanged(const TvWallManagement& wall)
+{
+    if (decoderManagementDlg)
+        decoderMap = decoderManagementDlg->getMatrixInfoMap();
+    removeFirstWallWithMainIp(wall.mainIp);
+    tvWallMap.insert(wall.tvWallName, wall);
+    refreshTvWallStates();
+    ui->wallwt->unbindAll();
+    refillTree();
+    storeTvWalls();
+}
+
+void MatrixConfigForm::onIpChanged(const QString& mainIp, const QString& formerIp)
+{
+    for (TvWallManagement& wall : tvWallMap) {
+        if (wall.mainIp == formerIp)
+            wall.mainIp = mainIp;
+        for (MatrixInfo& screen : wall.matrixInfoList) {
+            if (screen.ip == formerIp)
+                screen.ip = mainIp;
+        }
+    }
+    refreshTvWallStates();
+    ui->wallwt->unbindAll();
+    refillTree();
+    storeTvWalls();
+}
+
+void MatrixConfigForm::onDeleteTvwallItem(const QString& ip)
+{
+    for (auto it = tvWallMap.begin(); it != tvWallMap.end(); ++it) {
+        if (it->mainIp == ip || wallDecoderIps(*it).contains(ip)) {
+            tvWallMap.erase(it);
+            break;
+        }
+    }
+    refreshTvWallStates();
+    ui->wallwt->unbindAll();
+    refillTree();
+    if (ui->treewt->shownTvWallName().isEmpty())
+        ui->wallwt->unbindAll();
+    storeTvWalls();
+}
+
+// ---- quit and close ----
+
+void MatrixConfigForm::slotQuitSystem()
+{
+    service().disconnectAllMatrix();
+}
+
+void MatrixConfigForm::slotPrepareCloseMatrixConfigForm()
+{
+    if (!ui->wallwt->allScreensBound() && !ui->wallwt->allScreensUnbound()) {
+        const QString question =
+            tr("The current TV wall configuration is not saved, whether to save the TV wall configuration?");
+        if (PCOMMON::PMessageBox::question(this, question, 3, false) == 1)
+            return;
+    }
+    emit PSingleton<pral_base::ModuleAccess>::_instance().signalMatrixConfigFormClosed();
+}
+
+// ---- operations for the wizard ----
+
+void MatrixConfigForm::setEmbeddedMode()
+{
+    embedded = true;
+    ui->widgetCenter->hide();
+    ui->widgetTop->hide();
+    ui->widgethead->hide();
+    ui->widget_bottom->show();
+    ui->wallwt->setEmbedded();
+}
+
+void MatrixConfigForm::showOutputs(const QString& tvWallName, const QStringList& outputIds)
+{
+    ui->treewt->clearTree();
+    ui->treewt->showOutputs(tvWallName, outputIds);
+}
+
+void MatrixConfigForm::screenBinding(int screenWtId, QString& outputKey, int& outputNumberId,
+                                     int& outputNumber) const
+{
+    ui->wallwt->screenBinding(screenWtId, outputKey, outputNumberId, outputNumber);
+}
+
+void MatrixConfigForm::bindScreen(int screenWtId, const QString& outputId)
+{
+    ui->wallwt->bindScreen(screenWtId, outputId, outputId, 1, 1);
+}
+
+void MatrixConfigForm::getLayout(int& rows, int& columns) const
+{
+    ui->wallwt->getLayout(rows, columns);
+}
+
+void MatrixConfigForm::setLayout(int rows, int columns)
+{
+    ui->wallwt->setLayout(rows, columns);
+}
+
+bool MatrixConfigForm::allScreensBound() const
+{
+    return ui->wallwt->allScreensBound();
+}
+
+// ---- connection and binding ----
+
+void MatrixConfigForm::connectTvWall(const QString& tvWallName)
+{
+    const auto found = tvWallMap.constFind(tvWallName);
+    if (found == tvWallMap.constEnd())
+        return;
+    QList<MatrixInfo> toConnect;
+    for (const QString& ip : wallDecoderIps(*found)) {
+        const auto decoder = decoderMap.constFind(ip);
+        if (decoder == decoderMap.constEnd()) {
+            SystemAssistant::messageAlert(
+                DictDef::alertNotice,
+                QStringLiteral("There is no decoder added, TV wall connection failed!"));
+            return;
+        }
+        if (decoder->connectStatus != 1)
+            toConnect.append(*decoder);
+    }
+    if (toConnect.isEmpty())
+        return;
+
+    pendingConnectCount = toConnect.size();
+    allConnectedOk = true;
+    auto* overlay = new PCOMMON::DisabledWaitingWt(this, tr("TvWall connecting..."), QString(), false);
+    overlay->show();
+    overlay->raise();
+    waitingUuid = overlay->getUuid();
+    for (const MatrixInfo& decoder : qAsConst(toConnect)) {
+        connectingTvWallName = tvWallName;
+        service().connectMatrix(decoder, this);
+    }
+}
+
+void MatrixConfigForm::slotConnectMatrixResult(QSharedPointer<CSharedHandle> mHandle, int result, int type,
+                                               void* pUser)
+{
+    Q_UNUSED(type)
+    // Connections asked for elsewhere (the decoder management dialog) reach the page
+    // through that dialog's reports and the redraw they cause.
+    if (pUser == this && pendingConnectCount > 0) {
+        if (result != 0)
+            allConnectedOk = false;
+        if (--pendingConnectCount == 0) {
+            PCOMMON::DisabledWaitingWtManager::destroyDisabledWaitingWt(waitingUuid);
+            if (allConnectedOk)
+                SystemAssistant::messageAlert(DictDef::alertNotice,
+                                              tr("Tvwall(%1):Connect success!").arg(connectingTvWallName));
+            else
+                SystemAssistant::messageAlert(
+                    DictDef::alertNotice,
+                    tr("Tvwall(%1):Connect failed:The associated decoder connection failed")
+                        .arg(connectingTvWallName));
+            connectingTvWallName.clear();
+        }
+    }
+    mHandle.clear();
+}
+
+void MatrixConfigForm::slotShowMatrixLayout(int type, QString tvWallName)
+{
+    Q_UNUSED(type)
+    const auto found = tvWallMap.constFind(tvWallName);
+    if (found == tvWallMap.constEnd() || !found->connected)
+        return;
+    const TvWallManagement& wall = *found;
+    ui->wallwt->setLayout(wall.row, wall.col);
+    int rows = 0;
+    int cols = 0;
+    ui->wallwt->getLayout(rows, cols);
+    int outside = 0;
+    for (const MatrixInfo& screen : wall.matrixInfoList) {
+        // A stored wall may name screens its grid does not have; they must not land on another screen.
+        if (screen.row < 0 || screen.row >= rows || screen.column < 0 || screen.column >= cols) {
+            ++outside;
+            continue;
+        }
+        const QString id = screen.matrixType == 1
+                               ? screen.ip
+                               : screen.ip + QLatin1Char('-') + QString::number(screen.channel);
+        ui->wallwt->bindScreen(screen.row * cols + screen.column, id, id, 1, 1);
+    }
+    if (outside > 0)
+        SystemAssistant::messageAlert(DictDef::alertNotice,
+                                      tr("TV wall %1: %2 screen bindings lie outside its %3 x %4 grid")
+                                          .arg(wall.tvWallName)
+                                          .arg(outside)
+                                          .arg(wall.row)
+                                          .arg(wall.col));
+}
+
+void MatrixConfigForm::slotDropEvent(int screenWtId, QString itemId, int itemType)
+{
+    Q_UNUSED(itemType)
+    ui->wallwt->bindScreen(screenWtId, itemId, itemId, 1, 1);
+}
+
+void MatrixConfigForm::slotTreeItemDoubleClicked(QTreeWidgetItem* item, int column)
+{
+    Q_UNUSED(column)
+    auto* treeItem = dynamic_cast<pral_base::TreeItem*>(item);
+    const int selected = ui->wallwt->selectedScreenId();
+    if (!treeItem || treeItem->getId().isEmpty() || selected < 0)
+        return;
+    const QString id = treeItem->getId();
+    ScreenLayoutWt* view = ui->wallwt;
+
+    if (treeItem->itemType() == 7) {
+        if (treeItem->childCount() > 0)
+            return;
+        if (view->bindingFamily() != -1 && view->bindingFamily() != 1)
+            return;
+        if (view->isMatrixKeyBound(id)) {
+            SystemAssistant::messageAlert(DictDef::alertNotice, tr("this output has been used"));
+            return;
+        }
+        for (const MatrixInfo& decoder : qAsConst(decoderMap)) {
+            if (decoder.deviceId != id)
+                continue;
+            view->bindScreen(selected, decoder.deviceId, decoder.ip, -1, -1);
+            view->setBindingFamily(1);
+            ui->treewt->lock();
+            ui->winTitleLabel->setText(tr("RS Decoder : ") + decoder.ip);
+        }
+        return;
+    }
+
+    const int number = id.toInt();
+    if (view->isOutputIdBound(number)) {
+        SystemAssistant::messageAlert(DictDef::alertNotice, tr("this output has been used"));
+        return;
+    }
+    if (view->bindingFamily() != -1 && view->bindingFamily() != 0)
+        return;
+    for (const MatrixInfo& decoder : qAsConst(decoderMap)) {
+        for (const pral_matrix::OutputInfo& output : decoder.outputList) {
+            if (output.outputId != number)
+                continue;
+            view->bindScreen(selected, decoder.deviceId, decoder.ip, output.outputId, output.outputNo);
+            view->setBindingFamily(0);
+            ui->treewt->lock();
+            ui->winTitleLabel->setText(tr("RT Decoder : ") + decoder.ip + tr(": output") +
+                                       QString::number(output.outputNo));
+            break;
+        }
+    }
+}
+
+void MatrixConfigForm::slotScreenClicked()
+{
+    ui->winTitleLabel->setText(ui->wallwt->selectedScreenText());
+}
+
+void MatrixConfigForm::slotUnbingding()
+{
+    ui->winTitleLabel->setText(ui->wallwt->selectedScreenText());
+}
+
+void MatrixConfigForm::slotAllUnbingding()
+{
+    ui->winTitleLabel->setText(ui->wallwt->selectedScreenText());
+    ui->treewt->unlock();
+    service().removeBanner(bannerHandle);
+}
+
+void MatrixConfigForm::slotOnDecoderTreePressItem(QString id)
+{
+    ui->wallwt->highlightOutput(id);
+}
+
+void MatrixConfigForm::slotOnScreenPressed(QString id)
+{
+    ui->treewt->selectOutput(id);
+}
+
+void MatrixConfigForm::slotOpenScreenCheck(QString ip, int location)
+{
+    if (embedded || decoderMap.contains(ip))
+        service().checkScreen(service().getHandleByIp(ip), location, true);
+}
+
+void MatrixConfigForm::slotCloseScreenCheck(QString ip, int location)
+{
+    service().checkScreen(service().getHandleByIp(ip), location, false);
+}
+
+void MatrixConfigForm::slotCheckScreen(int result)
+{
+    Q_UNUSED(result)
+}
+
+} // namespace pral_matrixConfig

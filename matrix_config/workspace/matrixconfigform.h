@@ -1,0 +1,119 @@
+#pragma once
+
+#include "baseform.h"
+#include "matrix_config_global.h"
+#include "matrixsdkworker.h"
+
+#include <QMap>
+#include <QString>
+#include <QStringList>
+#include <QUuid>
+
+class QTreeWidgetItem;
+
+namespace pral_matrixConfig {
+
+namespace Ui {
+class MatrixConfigForm;
+}
+
+class DecoderManagementDlg;
+
+/**
+ * @brief The module's page: the TV walls in a device tree on the left, the
+ * screens of one wall on the right. Switched to the embedded mode it is the
+ * binding area of the TV-wall wizard.
+ */
+class MATRIX_CONFIG_EXPORT MatrixConfigForm : public pral_base::BaseForm
+{
+    Q_OBJECT
+
+public:
+    explicit MatrixConfigForm(QWidget* parent = nullptr);
+    ~MatrixConfigForm() override;
+
+    int getFormType() override;
+
+    /** Connects every decoder of the wall that is not connected yet. */
+    void connectTvWall(const QString& tvWallName);
+
+    // Operations for the wizard, which embeds a second form.
+    void setEmbeddedMode();
+    void showOutputs(const QString& tvWallName, const QStringList& outputIds);
+    void screenBinding(int screenWtId, QString& outputKey, int& outputNumberId, int& outputNumber) const;
+    void bindScreen(int screenWtId, const QString& outputId);
+    void getLayout(int& rows, int& columns) const;
+    void setLayout(int rows, int columns);
+    bool allScreensBound() const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+    /**
+     * Runs the TV-wall wizard modally under a mask over the page. The first
+     * list is the offered decoder addresses when adding and the wall's bound
+     * outputs when editing. Returns true, with the wall to store in result,
+     * when the wizard was saved; false when it was cancelled.
+     */
+    virtual bool execTvWallWizard(const QStringList& decodersOrBoundOutputs, const QStringList& outputIds,
+                                  const QStringList& wallNames, bool addMode,
+                                  const pral_matrix::TvWallManagement& wall,
+                                  pral_matrix::TvWallManagement& result);
+
+private slots:
+    void slotAddBtnClicked();
+    void slotEditBtnClicked();
+    void slotDeleteBtnClicked();
+    void slotDecoderManagementBtnClicked();
+    void slotSetLayoutBtnClicked();
+    void slotSplit4BtnClicked();
+    void slotSplit6BtnClicked();
+    void slotSplit9BtnClicked();
+    void slotSplit12BtnClicked();
+    void slotScreenClicked();
+    void slotDropEvent(int screenWtId, QString itemId, int itemType);
+    void slotUnbingding();
+    void slotAllUnbingding();
+    void slotOnScreenPressed(QString id);
+    void slotShowMatrixLayout(int type, QString tvWallName);
+    void slotOpenScreenCheck(QString ip, int location);
+    void slotCloseScreenCheck(QString ip, int location);
+    void slotTreeItemDoubleClicked(QTreeWidgetItem* item, int column);
+    void slotOnDecoderTreePressItem(QString id);
+    void slotCheckScreen(int result);
+    void slotConnectMatrixResult(QSharedPointer<CSharedHandle> mHandle, int result, int type, void* pUser);
+    void slotShowEvent();
+    void slotQuitSystem();
+    void slotPrepareCloseMatrixConfigForm();
+
+private:
+    void applyLook();
+
+    // Reports of the decoder management dialog.
+    void onMatrixInfoChanged(const MatrixInfoMap& matrixInfoMap);
+    void onTvWallManagementChanged(const pral_matrix::TvWallManagement& wall);
+    void onIpChanged(const QString& mainIp, const QString& formerIp);
+    void onDeleteTvwallItem(const QString& ip);
+
+    static QStringList wallDecoderIps(const pral_matrix::TvWallManagement& wall);
+    void refreshTvWallStates();
+    void refillTree();
+    void storeTvWalls();
+    void removeFirstWallWithMainIp(const QString& mainIp);
+    void collectOfferedOutputs(QStringList* decoderIps, QStringList* outputIds) const;
+    void rebuildGrid(int rows, int columns);
+
+    Ui::MatrixConfigForm* ui;
+    QSharedPointer<CSharedHandle> bannerHandle;
+    QUuid waitingUuid;
+    bool firstShow = true;
+    QMap<QString, pral_matrix::MatrixInfo> decoderMap;
+    QMap<QString, pral_matrix::TvWallManagement> tvWallMap;
+    bool embedded = false;
+    DecoderManagementDlg* decoderManagementDlg = nullptr;
+    int pendingConnectCount = 0;
+    QString connectingTvWallName;
+    bool allConnectedOk = true;
+};
+
+} // namespace pral_matrixConfig

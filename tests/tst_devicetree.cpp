@@ -1,0 +1,424 @@
+#include "checkscreentreeitem.h"
+#include "connectmatrixitem.h"
+#include "decoderdevicetree.h"
+#include "disabledwt.h"
+#include "matrixsdkworker.h"
+#include "treeitem.h"
+
+#include <QApplication>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <memory>
+
+using namespace pral_matrixConfig;
+using pral_matrix::MatrixInfo;
+using pral_matrix::MatrixSdkWorker;
+using pral_matrix::TvWallManagement;
+
+namespace {
+
+MatrixSdkWorker& worker()
+{
+    return PSingleton<MatrixSdkWorker>::_instance();
+}
+
+TvWallManagement wall(const QString& name, const QString& mainIp, bool connected, const QStringList& outputs)
+{
+    TvWallManagement w;
+    w.tvWallName = name;
+    w.mainIp = mainIp;
+    w.row = 1;
+    w.col = outputs.size();
+    w.connected = connected;
+    for (const QString& id : outputs) {
+        MatrixInfo screen;
+        const QStringList parts = id.split('-');
+        screen.ip = parts.at(0);
+        screen.matrixType = static_cast<pral_matrix::MatrixType>(parts.size() > 1 ? 3 : 1);
+        screen.channel = parts.size() > 1 ? parts.at(1).toInt() : 1;
+        w.matrixInfoList.append(screen);
+    }
+    return w;
+}
+
+QMap<QString, TvWallManagement> walls(const QList<TvWallManagement>& list)
+{
+    QMap<QString, TvWallManagement> map;
+    for (const TvWallManagement& w : list)
+        map.insert(w.tvWallName, w);
+    return map;
+}
+
+void enter(QWidget* w)
+{
+    QEvent e(QEvent::Enter);
+    QApplication::sendEvent(w, &e);
+}
+
+} // namespace
+
+class TestDeviceTree : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir.isValid());
+        MatrixSdkWorker::setDataDirectory(dir.filePath("data"));
+        MatrixSdkWorker::setSecretKeyFile(dir.filePath("store.key"));
+        QString error;
+        QVERIFY2(worker().loadFleet(MatrixSdkWorker::defaultFleetJson(), &error), qPrintable(error));
+        worker().setResultDelay(0);
+    }
+
+    void init()
+    {
+        tree = std::make_unique<DecoderDeviceTree>();
+        tree->resize(258, 600);
+        tree->show();
+    }
+
+    void cleanup()
+    {
+        tree.reset();
+        QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty());
+    }
+
+    void wallsListedOnce()
+    {
+        const auto map = walls(
+            {wall("A", "10.0.0.1", false, {"10.0.0.1-1", "10.0.0.2"}), wall("B", "10.0.0.3", true, {})});
+        tree->showTvWalls(map);
+        tree->showTvWalls(map);
+        QCOMPARE(view()->topLevelItemCount(), 2);
+        QCOMPARE(tree->listedTvWallNames(), (QStringList{"A", "B"}));
+        tree->clearTree();
+        QCOMPARE(view()->topLevelItemCount(), 0);
+        tree->showTvWalls(map);
+        QCOMPARE(view()->topLevelItemCount(), 2);
+        // A refill takes the rows the clear let go instead of making new ones.
+        QCOMPARE(view()->findChildren<MatrixTreeItem*>().size(), 4);
+    }
+
+    void reusedRowsStartFresh()
+    {
+        tree->showOutputs("Wizard", {"10.0.0.1-1"});
+        row(0, 0)->setMapped(true);
+        enter(row(0, 0));
+        QTest::mouseClick(row(0, 0)->findChild<QPushButton*>("operBt"), Qt::LeftButton);
+        QVERIFY(row(0, 0)->isChecking());
+        tree->clearTree();
+
+        tree->showTvWalls(walls({wall("A", "10.0.0.9", true, {"10.0.0.9"})}));
+        ConnectMatrixItem* wallRow = this->wallRow(0);
+        QVERIFY(!wallRow->findChild<QPushButton*>("connectBt")->isHidden());
+        QCOMPARE(wallRow->itemId(), QStringLiteral("A"));
+        QVERIFY(wallRow->isConnected());
+        CheckScreenTreeItem* output = row(0, 0);
+        QCOMPARE(output->text(), QStringLiteral("10.0.0.9"));
+        QCOMPARE(output->itemType(), 1);
+        QVERIFY(!output->isChecking());
+        QVERIFY(!output->isMapped());
+        QVERIFY(!output->isDraggable());
+        QVERIFY(!output->isOperButtonShown());
+        QVERIFY(!output->findChild<QTimer*>());
+    }
+
+    void entriesCarryTheirIds()
+    {
+        tree->showTvWalls(walls({wall("A", "10.0.0.1", true, {"10.0.0.1-2", "10.0.0.2"})}));
+        QTreeWidgetItem* top = view()->topLevelItem(0);
+        QCOMPARE(top->type(), 5);
+        QCOMPARE(top->data(0, Qt::UserRole + 1).toString(), QStringLiteral("10.0.0.1"));
+        auto* wallRow = qobject_cast<ConnectMatrixItem*>(view()->itemWidget(top, 0));
+        QVERIFY(wallRow);
+        QCOMPARE(wallRow->width(), 258);
+        QVERIFY(wallRow->isConnected());
+        QCOMPARE(top->childCount(), 2);
+        const QList<QPair<QString, int>> expected{{"10.0.0.1-2", 3}, {"10.0.0.2", 1}};
+        for (int i = 0; i < 2; ++i) {
+            auto* item = dynamic_cast<pral_base::TreeItem*>(top->child(i));
+            QVERIFY(item);
+            QCOMPARE(item->type(), 8);
+            QCOMPARE(item->getId(), expected.at(i).first);
+            auto* row = qobject_cast<CheckScreenTreeItem*>(view()->itemWidget(item, 0));
+            QCOMPARE(row->text(), expected.at(i).first);
+            QCOMPARE(row->itemType(), expected.at(i).second);
+            QCOMPARE(row->width(), 198);
+            QVERIFY(!row->isDraggable());
+        }
+        QVERIFY(top->isExpanded());
+    }
+
+    void checkButtonNeedsAConnection()
+    {
+        QSignalSpy results(&worker(), &MatrixSdkWorker::signalConnectMatrixResult);
+        MatrixInfo single;
+        single.ip = "192.0.2.11";
+        single.userName = "admin";
+        single.password = "Tvwall@2024";
+        worker().connectMatrix(single, nullptr);
+        QTRY_COMPARE(results.count(), 1);
+        QCOMPARE(results.at(0).at(1).toInt(), 0);
+
+        tree->showTvWalls(walls({wall("A", "192.0.2.11", true, {"192.0.2.11", "192.0.2.12-1"})}));
+        auto* connectedRow = row(0, 0);
+        auto* unconnectedRow = row(0, 1);
+        QVERIFY(connectedRow->isOperEnabled());
+        QVERIFY(!unconnectedRow->isOperEnabled());
+        enter(unconnectedRow);
+        QVERIFY(!unconnectedRow->isOperButtonShown());
+        worker().disconnectAllMatrix();
+    }
+
+    void wizardListing()
+    {
+        tree->showOutputs("New wall", {"10.0.0.1-1", "10.0.0.2"});
+        QCOMPARE(view()->topLevelItemCount(), 1);
+        auto* wallRow = qobject_cast<ConnectMatrixItem*>(view()->itemWidget(view()->topLevelItem(0), 0));
+        QCOMPARE(wallRow->itemId(), QStringLiteral("id"));
+        QCOMPARE(wallRow->text(), QStringLiteral("New wall"));
+        QCOMPARE(wallRow->width(), 220);
+        QVERIFY(wallRow->findChild<QPushButton*>("connectBt")->isHidden());
+        QCOMPARE(row(0, 0)->itemType(), 3);
+        QCOMPARE(row(0, 1)->itemType(), 1);
+        QVERIFY(row(0, 0)->isDraggable());
+        QVERIFY(row(0, 1)->isDraggable());
+    }
+
+    void pressReportsTheLeftButtonOnly_data()
+    {
+        QTest::addColumn<int>("button");
+        QTest::addColumn<int>("reports");
+        QTest::newRow("left") << int(Qt::LeftButton) << 1;
+        QTest::newRow("right") << int(Qt::RightButton) << 0;
+    }
+
+    void pressReportsTheLeftButtonOnly()
+    {
+        QFETCH(int, button);
+        QFETCH(int, reports);
+        tree->showTvWalls(walls({wall("A", "10.0.0.1", true, {"10.0.0.1-2", "10.0.0.2"})}));
+        QSignalSpy pressed(tree.get(), &DecoderDeviceTree::signalRSPressItem);
+        QTest::mousePress(row(0, 1), Qt::MouseButton(button), Qt::NoModifier, QPoint(40, 15));
+        QCOMPARE(pressed.count(), reports);
+        if (reports)
+            QCOMPARE(pressed.at(0).at(0).toString(), QStringLiteral("10.0.0.2"));
+        QTest::mouseRelease(row(0, 1), Qt::MouseButton(button), Qt::NoModifier, QPoint(40, 15));
+    }
+
+    void selectOutput()
+    {
+        tree->showTvWalls(walls({wall("A", "10.0.0.1", true, {"10.0.0.1-2", "10.0.0.2"}),
+                                 wall("B", "10.0.0.2", true, {"10.0.0.2"})}));
+        tree->selectOutput("10.0.0.2");
+        QVERIFY(!view()->topLevelItem(0)->child(0)->isSelected());
+        QVERIFY(view()->topLevelItem(0)->child(1)->isSelected());
+        QVERIFY(view()->topLevelItem(1)->child(0)->isSelected());
+        tree->selectOutput(QString());
+        QVERIFY(view()->topLevelItem(1)->child(0)->isSelected());
+        tree->selectOutput("10.0.0.1-2");
+        QVERIFY(view()->topLevelItem(0)->child(0)->isSelected());
+        QVERIFY(!view()->topLevelItem(1)->child(0)->isSelected());
+    }
+
+    void lockCoversTheTree()
+    {
+        tree->showTvWalls(walls({wall("A", "10.0.0.1", true, {"10.0.0.1-3"})}));
+        tree->lock();
+        QVERIFY(!view()->isEnabled());
+        QCOMPARE(view()->findChildren<DisabledWt*>().size(), 1);
+        tree->lock();
+        QCOMPARE(view()->findChildren<DisabledWt*>().size(), 1);
+        QTRY_VERIFY(view()->findChild<DisabledWt*>()->isVisible());
+        tree->unlock();
+        QVERIFY(view()->isEnabled());
+        QCOMPARE(view()->findChildren<DisabledWt*>().size(), 0);
+    }
+
+    void showLayoutChoosesAWall_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("othersConnected");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("empty name: first connected") << "" << true << "B";
+        QTest::newRow("named and connected") << "C" << true << "C";
+        QTest::newRow("named but not connected") << "A" << true << "A";
+        QTest::newRow("unknown name") << "Z" << true << "A";
+        QTest::newRow("none connected") << "" << false << "A";
+    }
+
+    void showLayoutChoosesAWall()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, othersConnected);
+        QFETCH(QString, shown);
+        tree->showTvWalls(walls({wall("A", "10.0.0.1", false, {}), wall("B", "10.0.0.2", othersConnected, {}),
+                                 wall("C", "10.0.0.3", othersConnected, {})}));
+        QSignalSpy spy(tree.get(), &DecoderDeviceTree::signalShowMatrixLayout);
+        tree->slotShowMatrixLayout(name);
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(spy.at(0).at(1).toString(), shown);
+        QCOMPARE(tree->shownTvWallName(), shown);
+    }
+
+    void refillShowsTheSameWall()
+    {
+        const auto map = walls({wall("A", "10.0.0.1", true, {}), wall("B", "10.0.0.2", true, {})});
+        tree->setShownTvWallName("B");
+        QSignalSpy spy(tree.get(), &DecoderDeviceTree::signalShowMatrixLayout);
+        tree->showTvWalls(map);
+        tree->clearTree();
+        tree->showTvWalls(map);
+        QCOMPARE(spy.count(), 2);
+        QCOMPARE(spy.at(1).at(1).toString(), QStringLiteral("B"));
+    }
+
+    void clickingAWallShowsItWhenConnected()
+    {
+        tree->showTvWalls(walls({wall("A", "10.0.0.1", false, {}), wall("B", "10.0.0.2", true, {})}));
+        QSignalSpy spy(tree.get(), &DecoderDeviceTree::signalShowMatrixLayout);
+        QTest::mouseClick(wallRow(0), Qt::LeftButton, Qt::NoModifier, QPoint(40, 15));
+        QCOMPARE(spy.count(), 0);
+        QTest::mouseClick(wallRow(1), Qt::LeftButton, Qt::NoModifier, QPoint(40, 15));
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(spy.at(0).at(1).toString(), QStringLiteral("B"));
+    }
+
+    void takeCurrentWall()
+    {
+        tree->showTvWalls(
+            walls({wall("A", "10.0.0.1", true, {"10.0.0.1-1"}), wall("B", "10.0.0.2", false, {})}));
+        tree->setShownTvWallName("A");
+        view()->setCurrentItem(view()->topLevelItem(0)->child(0));
+        QVERIFY(tree->currentTvWallName().isEmpty());
+        QVERIFY(tree->takeCurrentTvWall().isEmpty());
+        QCOMPARE(view()->topLevelItemCount(), 2);
+
+        view()->setCurrentItem(view()->topLevelItem(0));
+        QCOMPARE(tree->currentTvWallName(), QStringLiteral("A"));
+        QCOMPARE(tree->takeCurrentTvWall(), QStringLiteral("A"));
+        QCOMPARE(view()->topLevelItemCount(), 1);
+        // A connected wall was the one on the screens.
+        QVERIFY(tree->shownTvWallName().isEmpty());
+        QCOMPARE(view()->findChildren<MatrixTreeItem*>().size(), 1);
+    }
+
+    void screenCheckRunsForAMinute()
+    {
+        tree->showTvWalls(walls({wall("A", "10.0.0.1", true, {"10.0.0.1-3", "10.0.0.2"})}));
+        QSignalSpy open(tree.get(), &DecoderDeviceTree::signalOpenScreenCheck);
+        QSignalSpy close(tree.get(), &DecoderDeviceTree::signalCloseScreenCheck);
+        CheckScreenTreeItem* first = row(0, 0);
+        CheckScreenTreeItem* second = row(0, 1);
+        clickCheck(first);
+        QCOMPARE(open.count(), 1);
+        QCOMPARE(open.at(0), (QList<QVariant>{"10.0.0.1", 3}));
+        QVERIFY(first->isChecking());
+        QTimer* firstTimer = first->findChild<QTimer*>();
+        QVERIFY(firstTimer);
+        QVERIFY(firstTimer->isActive());
+        QVERIFY(firstTimer->isSingleShot());
+        QCOMPARE(firstTimer->interval(), 60000);
+
+        clickCheck(second);
+        QCOMPARE(open.at(1), (QList<QVariant>{"10.0.0.2", 1}));
+        QTimer* secondTimer = second->findChild<QTimer*>();
+
+        // Time-outs end the checks in the order they started.
+        QVERIFY(QMetaObject::invokeMethod(firstTimer, "timeout"));
+        QCOMPARE(close.count(), 1);
+        QCOMPARE(close.at(0), (QList<QVariant>{"10.0.0.1", 3}));
+        QVERIFY(!first->isChecking());
+        QVERIFY(second->isChecking());
+        QVERIFY(QMetaObject::invokeMethod(secondTimer, "timeout"));
+        QCOMPARE(close.count(), 2);
+        QCOMPARE(close.at(1), (QList<QVariant>{"10.0.0.2", 1}));
+        QTRY_VERIFY(!first->findChild<QTimer*>() && !second->findChild<QTimer*>());
+    }
+
+    void stoppedCheckLosesItsTimer()
+    {
+        tree->showTvWalls(walls({wall("A", "10.0.0.1", true, {"10.0.0.1-3", "10.0.0.2"})}));
+        QSignalSpy close(tree.get(), &DecoderDeviceTree::signalCloseScreenCheck);
+        CheckScreenTreeItem* first = row(0, 0);
+        CheckScreenTreeItem* second = row(0, 1);
+        clickCheck(first);
+        clickCheck(second);
+        clickCheck(first);
+        QCOMPARE(close.count(), 1);
+        QVERIFY(!first->isChecking());
+        QTRY_VERIFY(!first->findChild<QTimer*>());
+        // The stopped check's slot is gone: the next time-out belongs to the running one.
+        QVERIFY(QMetaObject::invokeMethod(second->findChild<QTimer*>(), "timeout"));
+        QCOMPARE(close.count(), 2);
+        QCOMPARE(close.at(1).at(0).toString(), QStringLiteral("10.0.0.2"));
+    }
+
+    void checkDiesWithItsRow()
+    {
+        const auto map = walls({wall("A", "10.0.0.1", true, {"10.0.0.1-3"})});
+        tree->showTvWalls(map);
+        clickCheck(row(0, 0));
+        tree->clearTree();
+        tree->showTvWalls(map);
+        QSignalSpy close(tree.get(), &DecoderDeviceTree::signalCloseScreenCheck);
+        clickCheck(row(0, 0));
+        QVERIFY(QMetaObject::invokeMethod(row(0, 0)->findChild<QTimer*>(), "timeout"));
+        QCOMPARE(close.count(), 1);
+        QVERIFY(!row(0, 0)->isChecking());
+    }
+
+    void mappedMarks()
+    {
+        tree->showTvWalls(walls({wall("A", "10.0.0.1", true, {"10.0.0.1-1", "10.0.0.2"}),
+                                 wall("B", "10.0.0.3", true, {"10.0.0.3"})}));
+        emit worker().signalScreenMapping("10.0.0.2", true);
+        emit worker().signalScreenMapping("10.0.0.3", true);
+        QVERIFY(row(0, 1)->isMapped());
+        QVERIFY(row(1, 0)->isMapped());
+        QVERIFY(!row(0, 0)->isMapped());
+        emit worker().signalScreenMapping("10.0.0.2", false);
+        QVERIFY(!row(0, 1)->isMapped());
+        QVERIFY(row(1, 0)->isMapped());
+        emit worker().signalScreenMapping(QString(), false);
+        QVERIFY(!row(1, 0)->isMapped());
+    }
+
+    void marksNeedOutputsUnderTheFirstWall()
+    {
+        tree->showTvWalls(
+            walls({wall("A", "10.0.0.1", true, {}), wall("B", "10.0.0.3", true, {"10.0.0.3"})}));
+        emit worker().signalScreenMapping("10.0.0.3", true);
+        QVERIFY(!row(1, 0)->isMapped());
+    }
+
+private:
+    QTreeWidget* view() const { return tree->findChild<QTreeWidget*>("rsTreeWidget"); }
+    ConnectMatrixItem* wallRow(int wallIndex) const
+    {
+        return qobject_cast<ConnectMatrixItem*>(view()->itemWidget(view()->topLevelItem(wallIndex), 0));
+    }
+    CheckScreenTreeItem* row(int wallIndex, int output) const
+    {
+        return qobject_cast<CheckScreenTreeItem*>(
+            view()->itemWidget(view()->topLevelItem(wallIndex)->child(output), 0));
+    }
+    static void clickCheck(CheckScreenTreeItem* item)
+    {
+        enter(item);
+        QTest::mouseClick(item->findChild<QPushButton*>("operBt"), Qt::LeftButton);
+    }
+
+    QTemporaryDir dir;
+    std::unique_ptr<DecoderDeviceTree> tree;
+};
+
+QTEST_MAIN(TestDeviceTree)
+#include "tst_devicetree.moc"
