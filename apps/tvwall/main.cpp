@@ -1,0 +1,85 @@
+#include "hostwindow.h"
+
+#include "globalstyle.h"
+#include "matrixsdkworker.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFile>
+#include <QScreen>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+int fail(const QString& message)
+{
+    std::fprintf(stderr, "tvwall: %s\n", qPrintable(message));
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("tvwall"));
+    QApplication::setOrganizationName(QStringLiteral("tvwall"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "TV-wall configuration: find, log in to and maintain video-wall decoders, build TV walls "
+        "and connect them. Runs on a built-in simulated decoder fleet."));
+    parser.addHelpOption();
+    const QCommandLineOption dataDirOption(
+        QStringLiteral("data-dir"),
+        QStringLiteral("Keep the decoder and TV-wall lists in DIR (default: the application data location; "
+                       "the environment variable TVWALL_DATA_DIR does the same)."),
+        QStringLiteral("DIR"));
+    const QCommandLineOption fleetOption(
+        QStringLiteral("fleet"), QStringLiteral("Simulate the decoders described by the JSON file FILE."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption screenshotOption(
+        QStringLiteral("screenshot"),
+        QStringLiteral("Render the window to the PNG file FILE after start-up and exit."),
+        QStringLiteral("FILE"));
+    parser.addOptions({dataDirOption, fleetOption, screenshotOption});
+    parser.process(app);
+
+    auto& service = PSingleton<pral_matrix::MatrixSdkWorker>::_instance();
+    if (parser.isSet(dataDirOption)) {
+        const QString dir = parser.value(dataDirOption);
+        if (!QDir().mkpath(dir))
+            return fail(QStringLiteral("cannot create the data directory %1").arg(dir));
+        pral_matrix::MatrixSdkWorker::setDataDirectory(dir);
+    }
+    if (parser.isSet(fleetOption)) {
+        QFile file(parser.value(fleetOption));
+        if (!file.open(QIODevice::ReadOnly))
+            return fail(QStringLiteral("cannot read the fleet file %1").arg(file.fileName()));
+        QString error;
+        if (!service.loadFleet(file.readAll(), &error))
+            return fail(QStringLiteral("bad fleet file %1: %2").arg(file.fileName(), error));
+    } else {
+        service.loadFleet(pral_matrix::MatrixSdkWorker::defaultFleetJson());
+    }
+
+    PCOMMON::applyGlobalStyleSheet(app);
+
+    HostWindow window;
+    window.show();
+
+    if (parser.isSet(screenshotOption)) {
+        const QString path = parser.value(screenshotOption);
+        // Leave the page time for its first-show loading and the redraw that follows.
+        QTimer::singleShot(1500, &window, [&window, path] {
+            const bool saved = window.grab().save(path, "PNG");
+            std::fprintf(saved ? stdout : stderr, saved ? "tvwall: wrote %s\n" : "tvwall: cannot write %s\n",
+                         qPrintable(path));
+            QApplication::exit(saved ? 0 : 1);
+        });
+    }
+    return app.exec();
+}
