@@ -1,0 +1,55 @@
+// Measures the module's hot paths against plain-Qt baselines taken in the same
+// run, so that the ratios hold on a noisy, shared machine.
+
+#include "benchutil.h"
+#include "globalstyle.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QTextStream>
+
+#include <cstdio>
+
+namespace bench {
+
+void report(const QString& name, double value, const QString& unit, double baseline, const QString& target)
+{
+    QTextStream out(stdout);
+    out << QString("%1 %2 %3").arg(name, -58).arg(value, 10, 'f', 3).arg(unit, -10);
+    if (baseline > 0)
+        out << QString(" baseline %1 %2  ratio %3x")
+                   .arg(baseline, 10, 'f', 3)
+                   .arg(unit)
+                   .arg(value / baseline, 0, 'f', 2);
+    if (!target.isEmpty())
+        out << "  target " << target;
+    out << '\n';
+    out.flush();
+}
+
+} // namespace bench
+
+int main(int argc, char* argv[])
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("tvwall_bench"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Benchmarks of the TV-wall module against plain-Qt baselines."));
+    parser.addHelpOption();
+    QCommandLineOption only(QStringLiteral("only"), QStringLiteral("Run one group: service or workspace."),
+                            QStringLiteral("group"));
+    parser.addOption(only);
+    parser.process(app);
+
+    PCOMMON::applyGlobalStyleSheet(app);
+    const QString group = parser.value(only);
+    if (group.isEmpty() || group == QLatin1String("service"))
+        bench::runServiceBench();
+    if (group.isEmpty() || group == QLatin1String("workspace"))
+        bench::runWorkspaceBench();
+    return 0;
+}
