@@ -1,3 +1,4 @@
+#include "demoseed.h"
 #include "hostwindow.h"
 
 #include "globalstyle.h"
@@ -45,7 +46,11 @@ int main(int argc, char* argv[])
         QStringLiteral("screenshot"),
         QStringLiteral("Render the window to the PNG file FILE after start-up and exit."),
         QStringLiteral("FILE"));
-    parser.addOptions({dataDirOption, fleetOption, screenshotOption});
+    const QCommandLineOption demoOption(
+        QStringLiteral("demo"),
+        QStringLiteral("Start an empty data directory with the fleet's activated decoders added and the TV walls "
+                       "they hold taken over."));
+    parser.addOptions({dataDirOption, fleetOption, screenshotOption, demoOption});
     parser.process(app);
 
     auto& service = PSingleton<pral_matrix::MatrixSdkWorker>::_instance();
@@ -55,16 +60,18 @@ int main(int argc, char* argv[])
             return fail(QStringLiteral("cannot create the data directory %1").arg(dir));
         pral_matrix::MatrixSdkWorker::setDataDirectory(dir);
     }
+    QByteArray fleetJson = pral_matrix::MatrixSdkWorker::defaultFleetJson();
     if (parser.isSet(fleetOption)) {
         QFile file(parser.value(fleetOption));
         if (!file.open(QIODevice::ReadOnly))
             return fail(QStringLiteral("cannot read the fleet file %1").arg(file.fileName()));
-        QString error;
-        if (!service.loadFleet(file.readAll(), &error))
-            return fail(QStringLiteral("bad fleet file %1: %2").arg(file.fileName(), error));
-    } else {
-        service.loadFleet(pral_matrix::MatrixSdkWorker::defaultFleetJson());
+        fleetJson = file.readAll();
     }
+    QString error;
+    if (!service.loadFleet(fleetJson, &error))
+        return fail(QStringLiteral("bad fleet file %1: %2").arg(parser.value(fleetOption), error));
+    if (parser.isSet(demoOption) && !seedDemoStore(fleetJson, &error))
+        return fail(error);
 
     PCOMMON::applyGlobalStyleSheet(app);
 
