@@ -25,8 +25,8 @@ bool seedDemoStore(const QByteArray& fleetJson, QString* error)
     const QJsonArray described = QJsonDocument::fromJson(fleetJson).object().value("decoders").toArray();
     for (const QJsonValue& v : described) {
         const QJsonObject o = v.toObject();
-        logins.insert(o.value("ip").toString(),
-                      {o.value("userName").toString(QStringLiteral("admin")), o.value("password").toString()});
+        logins.insert(o.value("ip").toString(), {o.value("userName").toString(QStringLiteral("admin")),
+                                                 o.value("password").toString()});
     }
 
     QList<MatrixInfo> decoders;
@@ -55,7 +55,8 @@ bool seedDemoStore(const QByteArray& fleetJson, QString* error)
     MatrixSdkWorker::addDecoderToJson(decoders);
     MatrixSdkWorker::addMatrixToJson(walls);
     if (!MatrixSdkWorker::flushStore()) {
-        *error = QStringLiteral("the data directory %1 cannot be written").arg(MatrixSdkWorker::dataDirectory());
+        *error =
+            QStringLiteral("the data directory %1 cannot be written").arg(MatrixSdkWorker::dataDirectory());
         return false;
     }
     return true;

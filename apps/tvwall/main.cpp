@@ -48,8 +48,9 @@ int main(int argc, char* argv[])
         QStringLiteral("FILE"));
     const QCommandLineOption demoOption(
         QStringLiteral("demo"),
-        QStringLiteral("Start an empty data directory with the fleet's activated decoders added and the TV walls "
-                       "they hold taken over."));
+        QStringLiteral(
+            "Start an empty data directory with the fleet's activated decoders added and the TV walls "
+            "they hold taken over."));
     parser.addOptions({dataDirOption, fleetOption, screenshotOption, demoOption});
     parser.process(app);
 
