@@ -65,13 +65,21 @@ bool noWindowLeft()
 }
 } // namespace
 
-/** Moving frameless dialogs by their own title bar, and closing them on quit. */
-class TestCommonDialog : public QObject
+/** Frameless dialogs, message boxes, busy overlays and transient notices. */
+class TestHostDialogs : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void cleanup() { QTRY_VERIFY(noWindowLeft()); }
+    void cleanup()
+    {
+        SystemAssistant::_instance().closeAll();
+        SystemAssistant::_instance().setDisplayTime(SystemAssistant::DefaultDisplayMs);
+        QTRY_VERIFY(noWindowLeft());
+        QCOMPARE(DisabledWaitingWtManager::count(), 0);
+    }
+
+    // ---- CommonDialog: moved by its own title bar, closed on quit ----
 
     void dragging_data()
     {
@@ -134,157 +142,104 @@ private slots:
         QCOMPARE(image.pixelColor(100, 60), QColor(QStringLiteral("#172335")));
     }
 
-    void quitRejectsOpenDialog()
+    void quitOrCloseRejects_data()
     {
+        QTest::addColumn<bool>("quit");
+        QTest::newRow("application quits") << true;
+        QTest::newRow("close slot") << false;
+    }
+    void quitOrCloseRejects()
+    {
+        QFETCH(bool, quit);
         CommonDialog dialog(nullptr, false, true);
-        ModalAnswerer answer(QStringLiteral("PCOMMON::CommonDialog"),
-                             [](QWidget*) { emit pral_base::SystemMsg::_instance().signalQuitSystem(); });
+        ModalAnswerer answer(QStringLiteral("PCOMMON::CommonDialog"), [&dialog, quit](QWidget*) {
+            quit ? emit pral_base::SystemMsg::_instance().signalQuitSystem() : dialog.slotCloseBtClicked();
+        });
         QCOMPARE(dialog.exec(), int(QDialog::Rejected));
         QVERIFY(answer.answered());
     }
 
-    void closeSlotRejects()
-    {
-        CommonDialog dialog(nullptr, false, true);
-        ModalAnswerer answer(QStringLiteral("PCOMMON::CommonDialog"),
-                             [&dialog](QWidget*) { dialog.slotCloseBtClicked(); });
-        QCOMPARE(dialog.exec(), int(QDialog::Rejected));
-        QVERIFY(answer.answered());
-    }
-};
-
-/** The modal message box and the value that the callers branch on. */
-class TestPMessageBox : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void cleanup() { QTRY_VERIFY(noWindowLeft()); }
+    // ---- PMessageBox: the value that the callers branch on, and where it shows ----
 
     void answers_data()
     {
-        QTest::addColumn<bool>("question");
-        QTest::addColumn<QString>("button");
+        QTest::addColumn<int>("buttons");
+        QTest::addColumn<QString>("press");
         QTest::addColumn<int>("result");
-        QTest::newRow("information ok") << false << "okBtn" << 1;
-        QTest::newRow("information close") << false << "closeBtn" << 0;
-        QTest::newRow("question ok") << true << "okBtn" << 1;
-        QTest::newRow("question cancel") << true << "cancelBtn" << 0;
-        QTest::newRow("question close") << true << "closeBtn" << 0;
+        const auto row = [](const char* name, int buttons, const QString& press, int result) {
+            QTest::newRow(name) << buttons << press << result;
+        };
+        // buttons 0 asks a question with the default buttons.
+        row("information ok", PMessageBox::Ok, "okBtn", 1);
+        row("information close", PMessageBox::Ok, "closeBtn", 0);
+        row("question ok", 0, "okBtn", 1);
+        row("question cancel", 0, "cancelBtn", 0);
+        row("question close", 0, "closeBtn", 0);
+        row("question escape", 0, "escape", 0);
+        // The configuration dialog reports import results with buttons 3.
+        row("information with a cancel", PMessageBox::Ok | PMessageBox::Cancel, "okBtn", 1);
     }
     void answers()
     {
-        QFETCH(bool, question);
-        QFETCH(QString, button);
+        QFETCH(int, buttons);
+        QFETCH(QString, press);
         QFETCH(int, result);
         const QString text = QStringLiteral("Are you sure cancel all mappings?");
         QString shownText;
         bool hasCancel = false;
-        bool clicked = false;
+        bool pressed = false;
         ModalAnswerer answer(QStringLiteral("PCOMMON::PMessageBox"), [&](QWidget* box) {
             if (auto* label = box->findChild<QLabel*>(QStringLiteral("textLabel")))
                 shownText = label->text();
             hasCancel = box->findChild<QPushButton*>(QStringLiteral("cancelBtn")) != nullptr;
-            clicked = ModalAnswerer::clickButton(box, button);
-            if (!clicked)
+            if (press == QLatin1String("escape"))
+                QTest::keyClick(box, Qt::Key_Escape);
+            pressed = press == QLatin1String("escape") || ModalAnswerer::clickButton(box, press);
+            if (!pressed)
                 static_cast<QDialog*>(box)->done(-1);
         });
-        const int answerValue =
-            question ? PMessageBox::question(nullptr, text) : PMessageBox::information(nullptr, text);
+        const int answerValue = buttons ? PMessageBox::information(nullptr, text, short(buttons))
+                                        : PMessageBox::question(nullptr, text);
         QVERIFY(answer.answered());
-        QVERIFY2(clicked, qPrintable(button));
+        QVERIFY2(pressed, qPrintable(press));
         QCOMPARE(answerValue, result);
         QCOMPARE(shownText, text);
-        QCOMPARE(hasCancel, question);
+        QCOMPARE(hasCancel, buttons != PMessageBox::Ok);
     }
 
-    void escapeCancels()
+    void centres_data()
     {
-        ModalAnswerer answer(QStringLiteral("PCOMMON::PMessageBox"),
-                             [](QWidget* box) { QTest::keyClick(box, Qt::Key_Escape); });
-        QCOMPARE(PMessageBox::question(nullptr, QStringLiteral("Delete?")), 0);
-        QVERIFY(answer.answered());
+        QTest::addColumn<bool>("withParent");
+        QTest::newRow("on the parent's window") << true;
+        QTest::newRow("null parent, no window: on the screen") << false;
     }
-
-    void threeButtonsGiveInformationACancel()
+    void centres()
     {
-        // The configuration dialog reports import results with buttons 3.
-        bool hasCancel = false;
-        ModalAnswerer answer(QStringLiteral("PCOMMON::PMessageBox"), [&](QWidget* box) {
-            hasCancel = box->findChild<QPushButton*>(QStringLiteral("cancelBtn")) != nullptr;
-            ModalAnswerer::clickButton(box, QStringLiteral("okBtn"));
-        });
-        QCOMPARE(PMessageBox::information(
-                     nullptr, QStringLiteral("Decoder configuration exported successfully!"), 3, false),
-                 1);
-        QVERIFY(hasCancel);
-    }
-
-    void centresOnParentWindow()
-    {
+        QFETCH(bool, withParent);
         QWidget window;
         window.setGeometry(120, 80, 900, 640);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
         auto* inner = new QWidget(&window);
+        if (withParent) {
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+        }
+        QVERIFY(withParent || !QApplication::activeWindow());
         QPoint boxCentre;
         ModalAnswerer answer(QStringLiteral("PCOMMON::PMessageBox"), [&](QWidget* box) {
             boxCentre = box->frameGeometry().center();
             ModalAnswerer::clickButton(box, QStringLiteral("okBtn"));
         });
-        PMessageBox::information(inner, QStringLiteral("No new decoder found!"));
+        PMessageBox::information(withParent ? inner : nullptr, QStringLiteral("No new decoder found!"));
         QVERIFY(answer.answered());
-        QVERIFY2((boxCentre - window.frameGeometry().center()).manhattanLength() <= 2,
+        const QPoint expected = withParent ? window.frameGeometry().center()
+                                           : QGuiApplication::primaryScreen()->availableGeometry().center();
+        QVERIFY2((boxCentre - expected).manhattanLength() <= 2,
                  qPrintable(QStringLiteral("box centre %1,%2").arg(boxCentre.x()).arg(boxCentre.y())));
     }
 
-    void nullParentWithoutWindowCentresOnScreen()
-    {
-        QVERIFY(!QApplication::activeWindow());
-        QPoint boxCentre;
-        ModalAnswerer answer(QStringLiteral("PCOMMON::PMessageBox"), [&](QWidget* box) {
-            boxCentre = box->frameGeometry().center();
-            ModalAnswerer::clickButton(box, QStringLiteral("okBtn"));
-        });
-        PMessageBox::information(nullptr, QStringLiteral("It is the latest version!"));
-        QVERIFY(answer.answered());
-        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-        QVERIFY((boxCentre - screen.center()).manhattanLength() <= 2);
-    }
-};
+    // ---- DisabledWaitingWt: busy overlays and their removal by id ----
 
-/** Busy overlays and their removal by id. */
-class TestDisabledWaitingWt : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void cleanup()
-    {
-        QTRY_VERIFY(noWindowLeft());
-        QCOMPARE(DisabledWaitingWtManager::count(), 0);
-    }
-
-    void coversParentAndFollowsResize()
-    {
-        QWidget parent;
-        parent.resize(300, 200);
-        parent.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&parent));
-        auto* overlay =
-            new DisabledWaitingWt(&parent, QStringLiteral("Decoder searching..."), QString(), false);
-        // The caller shows it; the flag false must not do it behind his back.
-        QVERIFY(!overlay->isVisible());
-        overlay->show();
-        overlay->raise();
-        QCOMPARE(overlay->geometry(), QRect(0, 0, 300, 200));
-        parent.resize(520, 410);
-        QTRY_COMPARE(overlay->geometry(), QRect(0, 0, 520, 410));
-        QCOMPARE(overlay->text(), QStringLiteral("Decoder searching..."));
-        DisabledWaitingWtManager::destroyDisabledWaitingWt(overlay->getUuid());
-    }
-
-    void blocksClicksUntilDestroyed()
+    void overlayCoversBlocksAndTurnsUntilDestroyed()
     {
         QWidget parent;
         parent.resize(300, 200);
@@ -293,25 +248,25 @@ private slots:
         parent.show();
         QVERIFY(QTest::qWaitForWindowExposed(&parent));
         QSignalSpy clicks(button, &QPushButton::clicked);
+        // The caller shows it; the flag false must not do it behind his back.
+        auto* hidden =
+            new DisabledWaitingWt(&parent, QStringLiteral("Decoder searching..."), QString(), false);
+        QVERIFY(!hidden->isVisible());
+        DisabledWaitingWtManager::destroyDisabledWaitingWt(hidden->getUuid());
+
         auto* overlay =
             new DisabledWaitingWt(&parent, QStringLiteral("TvWall connecting..."), QString(), true);
         QVERIFY(overlay->isVisible());
+        QCOMPARE(overlay->geometry(), QRect(0, 0, 300, 200));
+        const int step = overlay->spinnerStep();
+        QTRY_VERIFY(overlay->spinnerStep() != step);
         QTest::mouseClick(parent.windowHandle(), Qt::LeftButton, Qt::NoModifier, QPoint(30, 20));
         QCOMPARE(clicks.count(), 0);
+        parent.resize(520, 410);
+        QTRY_COMPARE(overlay->geometry(), QRect(0, 0, 520, 410));
         DisabledWaitingWtManager::destroyDisabledWaitingWt(overlay->getUuid());
         QTest::mouseClick(parent.windowHandle(), Qt::LeftButton, Qt::NoModifier, QPoint(30, 20));
         QCOMPARE(clicks.count(), 1);
-    }
-
-    void spinnerTurnsWhileShown()
-    {
-        QWidget parent;
-        parent.resize(200, 200);
-        parent.show();
-        auto* overlay = new DisabledWaitingWt(&parent, QStringLiteral("Importing..."), QString(), true);
-        const int first = overlay->spinnerStep();
-        QTRY_VERIFY(overlay->spinnerStep() != first);
-        DisabledWaitingWtManager::destroyDisabledWaitingWt(overlay->getUuid());
     }
 
     void destroyById()
@@ -350,20 +305,8 @@ private slots:
         // The late result handler must not touch freed memory.
         DisabledWaitingWtManager::destroyDisabledWaitingWt(id);
     }
-};
 
-/** Transient notices: signal, stacking, fading, closing up. */
-class TestMessageAlert : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void cleanup()
-    {
-        SystemAssistant::_instance().closeAll();
-        SystemAssistant::_instance().setDisplayTime(SystemAssistant::DefaultDisplayMs);
-        QTRY_VERIFY(noWindowLeft());
-    }
+    // ---- SystemAssistant: transient notices, their signal, stacking, fading, closing up ----
 
     void alertsStackAndFade()
     {
@@ -431,27 +374,5 @@ private slots:
     }
 };
 
-int main(int argc, char* argv[])
-{
-    QApplication app(argc, argv);
-    int status = 0;
-    {
-        TestCommonDialog test;
-        status |= QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestPMessageBox test;
-        status |= QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestDisabledWaitingWt test;
-        status |= QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestMessageAlert test;
-        status |= QTest::qExec(&test, argc, argv);
-    }
-    return status;
-}
-
+QTEST_MAIN(TestHostDialogs)
 #include "tst_hostdialogs.moc"

@@ -11,7 +11,6 @@
 #include "pwidget.h"
 #include "suspendlayerwt.h"
 #include "toolscollection.h"
-#include "treeitem.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -24,7 +23,6 @@
 #include <QStandardItemModel>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTreeWidget>
 #include <QWheelEvent>
 
 using namespace PCOMMON;
@@ -65,12 +63,20 @@ public:
 };
 } // namespace
 
-/** Password rating and string helpers that the activation dialog relies on. */
-class TestTextTools : public QObject
+/** Text tools, small framework classes, looks and file choosers of the host. */
+class TestHostFramework : public QObject
 {
     Q_OBJECT
 
 private slots:
+    void cleanup()
+    {
+        qApp->setStyleSheet(QString());
+        QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty());
+    }
+
+    // ---- password rating and string helpers that the activation dialog relies on ----
+
     void checkPwdStrength_data()
     {
         QTest::addColumn<QString>("password");
@@ -107,13 +113,13 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("reversed");
-        QTest::newRow("user name") << "admin"
-                                   << "nimda";
-        QTest::newRow("empty") << ""
-                               << "";
-        QTest::newRow("one") << "a"
-                             << "a";
-        QTest::newRow("surrogate pair kept") << QString::fromUtf8("a😀b") << QString::fromUtf8("b😀a");
+        const auto row = [](const char* name, const char* text, const char* reversed) {
+            QTest::newRow(name) << QString::fromUtf8(text) << QString::fromUtf8(reversed);
+        };
+        row("user name", "admin", "nimda");
+        row("empty", "", "");
+        row("one", "a", "a");
+        row("surrogate pair kept", "a😀b", "b😀a");
     }
     void reverseString()
     {
@@ -121,34 +127,8 @@ private slots:
         QFETCH(QString, reversed);
         QCOMPARE(ToolsCollection::reverseString(text), reversed);
     }
-};
 
-/** Small framework classes: tree items, actions, delegate, singletons, the modal registry. */
-class TestFrameworkClasses : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void cleanup() { QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty()); }
-
-    void treeItemCarriesTypeAndIds()
-    {
-        QTreeWidget tree;
-        auto* wall = new pral_base::TreeItem(&tree, 5);
-        auto* output = new pral_base::TreeItem(wall, 8);
-        output->setId(QStringLiteral("10.0.0.5-2"), QString());
-        wall->setId(QStringLiteral("hall"), QStringLiteral("192.0.2.10"));
-        QTreeWidgetItem* found = tree.topLevelItem(0)->child(0);
-        auto* item = dynamic_cast<pral_base::TreeItem*>(found);
-        QVERIFY(item);
-        QCOMPARE(item->itemType(), 8);
-        QCOMPARE(item->getId(), QStringLiteral("10.0.0.5-2"));
-        QVERIFY(item->getSecondId().isEmpty());
-        QCOMPARE(wall->getSecondId(), QStringLiteral("192.0.2.10"));
-        pral_base::TreeItem loose(7);
-        QCOMPARE(loose.itemType(), 7);
-        QVERIFY(loose.getId().isEmpty());
-    }
+    // ---- small framework classes: actions, delegate, singletons, the modal registry ----
 
     void customActionIconStates()
     {
@@ -231,19 +211,8 @@ private slots:
         scrollDown();
         QCOMPARE(combo->currentIndex(), 1);
     }
-};
 
-/** Backgrounds, layers and the property looks of the global style sheet. */
-class TestLooks : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void cleanup()
-    {
-        qApp->setStyleSheet(QString());
-        QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty());
-    }
+    // ---- backgrounds, layers and the property looks of the global style sheet ----
 
     void pwidgetBackgrounds()
     {
@@ -265,8 +234,6 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&owner));
         SuspendLayerWt layer(&owner);
         QVERIFY(layer.isWindow());
-        QCOMPARE(layer.parentWidget(), &owner);
-        QVERIFY(layer.windowFlags() & Qt::FramelessWindowHint);
         layer.setStyleSheet(QStringLiteral("background-color:black"));
         layer.setGeometry(QRect(owner.mapToGlobal(QPoint(0, 0)), owner.size()));
         layer.show();
@@ -301,70 +268,64 @@ private slots:
         ok->setEnabled(false);
         QVERIFY(ok->grab().toImage().pixelColor(50, 15) != QColor(QStringLiteral("#266baf")));
     }
-};
 
-/** The host's file choosers, answered like a person would. */
-class TestPFileDialog : public QObject
-{
-    Q_OBJECT
+    // ---- the host's file choosers, answered like a person would ----
 
-private slots:
-    void cleanup() { QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty()); }
-
-    void openReturnsChosenFile()
+    void fileChoosers_data()
     {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("wall.matrix"));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.close();
-        ModalAnswerer answer(QStringLiteral("QFileDialog"), [&path](QWidget* w) { typeFileName(w, path); });
-        QCOMPARE(PFileDialog::getOpenFileName(nullptr, QStringLiteral("Select the file"), dir.path(),
-                                              QStringLiteral("File(*.matrix)")),
-                 path);
-        QVERIFY(answer.answered());
-    }
-
-    void cancelReturnsEmpty()
-    {
-        ModalAnswerer answer(QStringLiteral("QFileDialog"),
-                             [](QWidget* w) { static_cast<QDialog*>(w)->reject(); });
-        QCOMPARE(PFileDialog::getOpenFileName(nullptr, QStringLiteral("Select the directory")), QString());
-        QVERIFY(answer.answered());
-    }
-
-    void saveAddsFilterSuffix()
-    {
-        QTemporaryDir dir;
-        ModalAnswerer answer(QStringLiteral("QFileDialog"),
-                             [&dir](QWidget* w) { typeFileName(w, dir.filePath(QStringLiteral("backup"))); });
-        QCOMPARE(PFileDialog::getSaveFileName(nullptr, QStringLiteral("Select the file"), dir.path(),
-                                              QStringLiteral("File(*.matrix)")),
-                 dir.filePath(QStringLiteral("backup.matrix")));
-    }
-
-    void saveOffersSuggestedName()
-    {
+        QTest::addColumn<bool>("save");
+        QTest::addColumn<QString>("dirArg");
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("chosen");
+        // File names are in a fresh directory; no typed name accepts what is offered.
+        const auto row = [](const char* name, bool save, const QString& dirArg, const QString& filter,
+                            const QString& typed, const QString& chosen) {
+            QTest::newRow(name) << save << dirArg << filter << typed << chosen;
+        };
+        const QString matrix = QStringLiteral("File(*.matrix)");
+        row("open returns the chosen file", false, QString(), matrix, "wall.matrix", "wall.matrix");
+        row("open cancelled", false, QString(), matrix, "<cancel>", QString());
+        row("save adds the filter's suffix", true, QString(), matrix, "backup", "backup.matrix");
         // The log export passes the suggested file name as the directory argument.
+        const QString suggested = QStringLiteral("Decoder_system_log_2024-03-31-10-00-00.tgz");
+        row("save offers the suggested name", true, suggested, QString(), QString(), suggested);
+    }
+    void fileChoosers()
+    {
+        QFETCH(bool, save);
+        QFETCH(QString, dirArg);
+        QFETCH(QString, filter);
+        QFETCH(QString, typed);
+        QFETCH(QString, chosen);
         QTemporaryDir dir;
-        const QString suggested = dir.filePath(QStringLiteral("Decoder_system_log_2024-03-31-10-00-00.tgz"));
-        ModalAnswerer answer(QStringLiteral("QFileDialog"),
-                             [](QWidget* w) { static_cast<QDialog*>(w)->accept(); });
-        QCOMPARE(PFileDialog::getSaveFileName(nullptr, QStringLiteral("save file"), suggested), suggested);
+        QFile existing(dir.filePath(QStringLiteral("wall.matrix")));
+        QVERIFY(existing.open(QIODevice::WriteOnly));
+        existing.close();
+        ModalAnswerer answer(QStringLiteral("QFileDialog"), [&](QWidget* w) {
+            if (typed == QLatin1String("<cancel>"))
+                static_cast<QDialog*>(w)->reject();
+            else if (typed.isEmpty())
+                static_cast<QDialog*>(w)->accept();
+            else
+                typeFileName(w, dir.filePath(typed));
+        });
+        const QString start = dirArg.isEmpty() ? dir.path() : dir.filePath(dirArg);
+        const QString caption = QStringLiteral("Select the file");
+        QCOMPARE(save ? PFileDialog::getSaveFileName(nullptr, caption, start, filter)
+                      : PFileDialog::getOpenFileName(nullptr, caption, start, filter),
+                 chosen.isEmpty() ? QString() : dir.filePath(chosen));
+        QVERIFY(answer.answered());
     }
 
     void defaultSuffix_data()
     {
         QTest::addColumn<QString>("filter");
         QTest::addColumn<QString>("suffix");
-        QTest::newRow("matrix") << "File(*.matrix)"
-                                << "matrix";
-        QTest::newRow("two filters") << "Logs (*.txt);;All (*)"
-                                     << "txt";
-        QTest::newRow("none") << ""
-                              << "";
-        QTest::newRow("any file") << "All (*)"
-                                  << "";
+        QTest::newRow("matrix") << QStringLiteral("File(*.matrix)") << QStringLiteral("matrix");
+        QTest::newRow("two filters") << QStringLiteral("Logs (*.txt);;All (*)") << QStringLiteral("txt");
+        QTest::newRow("none") << QString() << QString();
+        QTest::newRow("any file") << QStringLiteral("All (*)") << QString();
     }
     void defaultSuffix()
     {
@@ -374,27 +335,5 @@ private slots:
     }
 };
 
-int main(int argc, char* argv[])
-{
-    QApplication app(argc, argv);
-    int status = 0;
-    {
-        TestTextTools test;
-        status |= QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestFrameworkClasses test;
-        status |= QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestLooks test;
-        status |= QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestPFileDialog test;
-        status |= QTest::qExec(&test, argc, argv);
-    }
-    return status;
-}
-
+QTEST_MAIN(TestHostFramework)
 #include "tst_hostframework.moc"

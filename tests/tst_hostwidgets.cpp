@@ -31,6 +31,18 @@ void typeIntoFocus(const QString& text)
     }
 }
 
+/** An address edit in an active window, with the focus in its first field. */
+IpEditWt* focusedIpEdit(QWidget* window)
+{
+    auto* edit = new IpEditWt(window);
+    window->show();
+    window->activateWindow();
+    if (!QTest::qWaitForWindowActive(window))
+        return nullptr;
+    edit->setFocus();
+    return QApplication::focusWidget() == edit->octetEdit(0) ? edit : nullptr;
+}
+
 template <typename T>
 T* child(QWidget* parent, const char* name)
 {
@@ -38,13 +50,15 @@ T* child(QWidget* parent, const char* name)
 }
 } // namespace
 
-/** Paging arithmetic and the signals that the log dialog pages with. */
-class TestPageEditWt : public QObject
+/** Paging, address entry, time spans and the small edits of the host, driven as a user would. */
+class TestHostWidgets : public QObject
 {
     Q_OBJECT
 
 private slots:
     void cleanup() { QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty()); }
+
+    // ---- PageEditWt: paging arithmetic and the signals that the log dialog pages with ----
 
     void pageCount_data()
     {
@@ -176,49 +190,33 @@ private slots:
         QCOMPARE(spy.count(), 1);
         QCOMPARE(spy.last(), (QList<QVariant>{1, 10}));
     }
-};
 
-/** The four-field address entry of the network dialog. */
-class TestIpEditWt : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void cleanup() { QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty()); }
+    // ---- IpEditWt: the four-field address entry of the network dialog ----
 
     void typing_data()
     {
         QTest::addColumn<QString>("keys");
         QTest::addColumn<QString>("text");
-        QTest::newRow("dotted") << "192.168.1.20"
-                                << "192.168.1.20";
-        QTest::newRow("short octets") << "10.0.0.1"
-                                      << "10.0.0.1";
+        const auto row = [](const char* name, const QString& keys, const QString& text) {
+            QTest::newRow(name) << keys << text;
+        };
+        row("dotted", "192.168.1.20", "192.168.1.20");
+        row("short octets", "10.0.0.1", "10.0.0.1");
         // "0" is complete and jumps; the dot after it must not skip a second field.
-        QTest::newRow("zeros") << "0.0.0.0"
-                               << "0.0.0.0";
-        QTest::newRow("full octets jump") << "255255255255"
-                                          << "255.255.255.255";
-        QTest::newRow("no digit can follow 26") << "26010"
-                                                << "26.0.10.";
-        QTest::newRow("256 refused") << "256.1.2.3"
-                                     << "25.1.2.3";
-        QTest::newRow("double dot") << "1..2"
-                                    << "1.2..";
-        QTest::newRow("letters refused") << "1a.b2"
-                                         << "1.2..";
+        row("zeros", "0.0.0.0", "0.0.0.0");
+        row("full octets jump", "255255255255", "255.255.255.255");
+        row("no digit can follow 26", "26010", "26.0.10.");
+        row("256 refused", "256.1.2.3", "25.1.2.3");
+        row("double dot", "1..2", "1.2..");
+        row("letters refused", "1a.b2", "1.2..");
     }
     void typing()
     {
         QFETCH(QString, keys);
         QFETCH(QString, text);
         QWidget window;
-        auto* edit = new IpEditWt(&window);
-        window.show();
-        window.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&window));
-        edit->setFocus();
-        QCOMPARE(QApplication::focusWidget(), edit->octetEdit(0));
+        IpEditWt* edit = focusedIpEdit(&window);
+        QVERIFY(edit);
         typeIntoFocus(keys);
         QCOMPARE(edit->text(), text);
     }
@@ -226,11 +224,8 @@ private slots:
     void backspaceOnEmptyFieldGoesBack()
     {
         QWidget window;
-        auto* edit = new IpEditWt(&window);
-        window.show();
-        window.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&window));
-        edit->setFocus();
+        IpEditWt* edit = focusedIpEdit(&window);
+        QVERIFY(edit);
         typeIntoFocus(QStringLiteral("12.3"));
         QCOMPARE(QApplication::focusWidget(), edit->octetEdit(1));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
@@ -249,22 +244,18 @@ private slots:
         QTest::addColumn<QString>("input");
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("valid");
-        QTest::newRow("address") << "10.20.30.40"
-                                 << "10.20.30.40" << true;
-        QTest::newRow("limits") << "0.0.255.255"
-                                << "0.0.255.255" << true;
-        QTest::newRow("empty") << ""
-                               << "" << false;
-        QTest::newRow("three parts") << "1.2.3"
-                                     << "1.2.3." << false;
-        QTest::newRow("octet too big") << "300.1.1.1"
-                                       << ".1.1.1" << false;
-        QTest::newRow("leading zero") << "010.1.1.1"
-                                      << ".1.1.1" << false;
-        QTest::newRow("not numbers") << "a.b.c.d"
-                                     << "" << false;
-        QTest::newRow("extra part ignored") << "1.2.3.4.5"
-                                            << "1.2.3.4" << true;
+        const auto row = [](const char* name, const QString& input, const QString& text, bool valid) {
+            QTest::newRow(name) << input << text << valid;
+        };
+        row("address", "10.20.30.40", "10.20.30.40", true);
+        row("limits", "0.0.255.255", "0.0.255.255", true);
+        row("empty", "", "", false);
+        row("three parts", "1.2.3", "1.2.3.", false);
+        row("octet too big", "300.1.1.1", ".1.1.1", false);
+        row("leading zero", "010.1.1.1", ".1.1.1", false);
+        row("not numbers", "a.b.c.d", "", false);
+        row("extra part ignored", "1.2.3.4.5", "1.2.3.4", true);
+        row("cleared", "<clear>", "", false);
     }
     void setTextRoundTrip()
     {
@@ -274,35 +265,20 @@ private slots:
         IpEditWt edit;
         edit.setText(QStringLiteral("9.9.9.9"));
         QSignalSpy spy(&edit, &IpEditWt::textChanged);
-        edit.setText(input);
+        const auto enter = [&edit, &input] {
+            input == "<clear>" ? edit.clear() : edit.setText(input);
+        };
+        enter();
         QCOMPARE(edit.text(), text);
         QCOMPARE(edit.isValid(), valid);
-        // One notice for the whole address, not one per field.
+        // One notice for the whole address, not one per field, and none when nothing changes.
         QCOMPARE(spy.count(), 1);
         QCOMPARE(spy.last().at(0).toString(), text);
-    }
-
-    void clearEmptiesEveryField()
-    {
-        IpEditWt edit;
-        edit.setText(QStringLiteral("1.2.3.4"));
-        QSignalSpy spy(&edit, &IpEditWt::textChanged);
-        edit.clear();
-        QCOMPARE(edit.text(), QString());
-        QVERIFY(!edit.isValid());
-        QCOMPARE(spy.count(), 1);
-        edit.clear();
+        enter();
         QCOMPARE(spy.count(), 1);
     }
-};
 
-/** The span field and its chooser, as the log dialog couples them. */
-class TestDateTimeSpan : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void cleanup() { QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty()); }
+    // ---- the span field and its chooser, as the log dialog couples them ----
 
     void lineEditShowsAndReturnsSpan()
     {
@@ -316,37 +292,30 @@ private slots:
         field.getDateTimeSpace(gotStart, gotEnd);
         QCOMPARE(gotStart, start);
         QCOMPARE(gotEnd, end);
-        QCOMPARE(field.getStartTime(), start);
-        QCOMPARE(field.getEndTime(), end);
-        QVERIFY(field.isReadOnly());
     }
 
-    void lineEditReportsPresses()
-    {
-        TimeSpaceLineEt field;
-        field.show();
-        QSignalSpy spy(&field, &TimeSpaceLineEt::signalClicked);
-        QTest::mouseClick(&field, Qt::LeftButton);
-        QCOMPARE(spy.count(), 1);
-        QTest::mouseClick(&field, Qt::RightButton);
-        QCOMPARE(spy.count(), 1);
-    }
-
-    void chooserRoundTrip()
+    void pressOnFieldOpensChooserWhoseOkFillsIt()
     {
         TimeSpaceLineEt field;
         DatetimeSpanSelWt chooser(nullptr, false);
+        // The log dialog's coupling: a left press opens the chooser, its confirmation fills the field.
+        connect(&field, &TimeSpaceLineEt::signalClicked, &chooser, &QWidget::show);
         connect(&chooser, &DatetimeSpanSelWt::signalDatetimeSpanSelChanged, &field,
                 &TimeSpaceLineEt::setDateTimeSpace);
+        field.show();
+        QSignalSpy presses(&field, &TimeSpaceLineEt::signalClicked);
+        QTest::mouseClick(&field, Qt::RightButton);
+        QVERIFY(!chooser.isVisible());
+        QTest::mouseClick(&field, Qt::LeftButton);
+        QCOMPARE(presses.count(), 1);
+        QVERIFY(chooser.isVisible());
         const QDateTime start(QDate(2023, 12, 31), QTime(22, 0, 5));
         const QDateTime end(QDate(2024, 1, 2), QTime(6, 15, 45));
         chooser.setDateTimeSpace(start, end);
-        chooser.show();
-        QSignalSpy spy(&chooser, &DatetimeSpanSelWt::signalDatetimeSpanSelChanged);
         QTest::mouseClick(child<QPushButton>(&chooser, "okBtn"), Qt::LeftButton);
-        QCOMPARE(spy.count(), 1);
         QCOMPARE(field.getStartTime(), start);
         QCOMPARE(field.getEndTime(), end);
+        chooser.close();
     }
 
     void maxSpan_data()
@@ -389,15 +358,8 @@ private slots:
         }
         chooser.close();
     }
-};
 
-/** Small line edits and the cell widget base. */
-class TestSmallWidgets : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void cleanup() { QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty()); }
+    // ---- small line edits and the cell widget base ----
 
     void passwordEyeTogglesEcho()
     {
@@ -428,8 +390,6 @@ private slots:
         QVERIFY(field.rect().contains(browse->geometry()));
         QTest::mouseClick(browse, Qt::LeftButton);
         QCOMPARE(spy.count(), 2);
-        field.setText(QStringLiteral("C:\\\\fw\\\\decoder.bin"));
-        QCOMPARE(field.text(), QStringLiteral("C:\\\\fw\\\\decoder.bin"));
     }
 
     void tableOperWtFollowsRowRemoval()
@@ -450,27 +410,5 @@ private slots:
     }
 };
 
-int main(int argc, char* argv[])
-{
-    QApplication app(argc, argv);
-    int status = 0;
-    {
-        TestPageEditWt test;
-        status |= QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestIpEditWt test;
-        status |= QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestDateTimeSpan test;
-        status |= QTest::qExec(&test, argc, argv);
-    }
-    {
-        TestSmallWidgets test;
-        status |= QTest::qExec(&test, argc, argv);
-    }
-    return status;
-}
-
+QTEST_MAIN(TestHostWidgets)
 #include "tst_hostwidgets.moc"

@@ -24,40 +24,47 @@ struct Role
     bool exact;
 };
 
+/// names: the file names without ".png", separated by spaces.
+Role role(const char* names, QSize size, bool exact = false)
+{
+    QStringList files = QString::fromLatin1(names).split(QLatin1Char(' '));
+    for (QString& file : files)
+        file += QLatin1String(".png");
+    return Role{files, size, exact};
+}
+
 const QList<Role>& roles()
 {
     static const QList<Role> all = {
-        {{"4_n.png", "4_h.png", "4_p.png", "6_n.png", "6_h.png", "6_p.png", "9_n.png", "9_h.png", "9_p.png",
-          "12_n.png", "12_h.png", "12_p.png", "mn_n.png", "mn_h.png", "mn_p.png"},
-         QSize(22, 22),
-         false},
-        {{"decoder_management_n.png", "decoder_management_h.png", "window_n.png", "window_h.png",
-          "password_n.png"},
-         QSize(20, 20),
-         false},
-        {{"off_n.png",          "off_p.png",          "off_all_n.png",
-          "off_all_p.png",      "cs_open_n.png",      "cs_open_p.png",
-          "cs_runing.png",      "cs_off_p.png",       "connect_n.png",
-          "unconnect_n.png",    "unconnect_h.png",    "refresh.png",
-          "active.png",         "ico_show_log_n.png", "ico_show_log_h.png",
-          "netsetting_n.png",   "netsetting_h.png",   "ico_download_n.png",
-          "ico_download_h.png", "ico_export_n.png",   "ico_export_h.png",
-          "update_n.png",       "update_h.png",       "resolution_n.png",
-          "resolution_h.png",   "recover_n.png",      "recover_h.png",
-          "selected.png",       "unselected.png",     "ip_list_right_pic.png"},
-         QSize(16, 16),
-         false},
-        {{"jmq_n.png", "jmq_p.png", "ip_n.png", "ip_h.png", "ip_p.png", "ip_main_decoder.png"},
-         QSize(16, 16),
-         true},
-        {{"switch_on.png", "switch_off.png"}, QSize(32, 16), false},
-        {{"bg_homicon_n.png", "bg_homicon_hover.png"}, QSize(48, 48), false},
-        {{"add_matrix_first_page.png", "add_matrix_second_page.png", "add_matrix_third_page.png"},
-         QSize(540, 32),
-         true},
+        role("4_n 4_h 4_p 6_n 6_h 6_p 9_n 9_h 9_p 12_n 12_h 12_p mn_n mn_h mn_p", QSize(22, 22)),
+        role("decoder_management_n decoder_management_h window_n window_h password_n", QSize(20, 20)),
+        role("off_n off_p off_all_n off_all_p cs_open_n cs_open_p cs_runing cs_off_p connect_n unconnect_n "
+             "unconnect_h refresh active ico_show_log_n ico_show_log_h netsetting_n netsetting_h "
+             "ico_download_n "
+             "ico_download_h ico_export_n ico_export_h update_n update_h resolution_n resolution_h recover_n "
+             "recover_h selected unselected ip_list_right_pic",
+             QSize(16, 16)),
+        role("jmq_n jmq_p ip_n ip_h ip_p ip_main_decoder", QSize(16, 16), true),
+        role("switch_on switch_off", QSize(32, 16)),
+        role("bg_homicon_n bg_homicon_hover", QSize(48, 48)),
+        role("add_matrix_first_page add_matrix_second_page add_matrix_third_page", QSize(540, 32), true),
     };
     return all;
 }
+
+/// The host's own bundle, which its global style sheet and the module's header buttons name.
+const QList<Role>& hostRoles()
+{
+    static const QList<Role> all = {
+        role("add_n add_h edit_n edit_h delete_n delete_h arrow_up_n arrow_up_h arrow_down_n arrow_down_h",
+             QSize(20, 20)),
+        role("close_n close_h check_on check_off calendar folder", QSize(16, 16)),
+        role("combo_arrow", QSize(10, 6)),
+    };
+    return all;
+}
+
+const QString HostDir = QStringLiteral(":/images/images/");
 
 QStringList allNames()
 {
@@ -108,9 +115,10 @@ double visibleDifference(const QImage& a, const QImage& b)
     return visible == 0 ? 0.0 : double(different) / visible;
 }
 
+/// name is a module image, or a path into the host's bundle.
 QImage readImage(const QString& name)
 {
-    QImageReader reader(bundlePath(name));
+    QImageReader reader(name.startsWith(HostDir) ? name : bundlePath(name));
     reader.setAutoTransform(false);
     return reader.read();
 }
@@ -126,221 +134,183 @@ class TestResourceBundle : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void loadRegistersEveryImage();
-    void imagesAreStoredUncompressed();
-    void imagesDecodeAtTheirWidgetSize_data();
-    void imagesDecodeAtTheirWidgetSize();
-    void stateVariantsLookDifferent_data();
-    void stateVariantsLookDifferent();
-    void hostImagesDecodeAtTheirWidgetSize_data();
-    void hostImagesDecodeAtTheirWidgetSize();
-    void unloadRemovesTheBundle();
-    void secondLoadRegistersItAgain();
-    void cleanupTestCase();
+    void initTestCase()
+    {
+        QVERIFY2(QFile::exists(library.fileName()), qPrintable(library.fileName()));
+        // A test binary that linked the module would see the bundle before loading anything and
+        // could never observe the unload.
+        QVERIFY(!mappedInProcess(library.fileName()));
+        QVERIFY(!QFile::exists(bundlePath(QStringLiteral("4_n.png"))));
+        QVERIFY(!QDir(BundleDir).exists());
+    }
+
+    void loadRegistersEveryImage()
+    {
+        QVERIFY2(library.load(), qPrintable(library.errorString()));
+        QVERIFY(mappedInProcess(library.fileName()));
+        const QStringList present = QDir(BundleDir).entryList(QDir::Files, QDir::Name);
+        // Exactly the module's images: a missing one shows as an empty button, a stray one is dead weight.
+        QCOMPARE(present, allNames());
+        QCOMPARE(present.size(), 63);
+        for (const QString& name : present) {
+            QVERIFY2(QFile::exists(bundlePath(name)), qPrintable(name));
+            firstLoad.insert(name, readImage(name));
+        }
+    }
+
+    void imagesAreStoredUncompressed()
+    {
+        for (const QString& name : allNames()) {
+            const QResource resource(bundlePath(name));
+            QVERIFY2(resource.isValid(), qPrintable(name));
+            QCOMPARE(resource.compressionAlgorithm(), QResource::NoCompression);
+            // Stored as is, the data is the PNG file itself.
+            QVERIFY2(resource.uncompressedSize() == resource.size(), qPrintable(name));
+            QVERIFY2(QByteArray::fromRawData(reinterpret_cast<const char*>(resource.data()), 8) ==
+                         QByteArray("\x89PNG\r\n\x1a\n", 8),
+                     qPrintable(name));
+        }
+    }
+
+    void imagesDecodeAtTheirWidgetSize_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QSize>("widgetSize");
+        QTest::addColumn<bool>("exact");
+        for (const Role& role : roles()) {
+            for (const QString& name : role.names)
+                QTest::newRow(qPrintable(name)) << name << role.size << role.exact;
+        }
+        for (const Role& role : hostRoles()) {
+            for (const QString& name : role.names)
+                QTest::newRow(qPrintable("host " + name)) << HostDir + name << role.size << role.exact;
+        }
+    }
+
+    void imagesDecodeAtTheirWidgetSize()
+    {
+        QFETCH(QString, name);
+        QFETCH(QSize, widgetSize);
+        QFETCH(bool, exact);
+
+        QImageReader reader(name.startsWith(HostDir) ? name : bundlePath(name));
+        QCOMPARE(reader.format(), QByteArray("png"));
+        const QImage image = reader.read();
+        QVERIFY2(!image.isNull(), qPrintable(reader.errorString()));
+        if (exact)
+            QCOMPARE(image.size(), widgetSize);
+        else
+            QVERIFY2(image.size() == widgetSize || image.size() == widgetSize * 2,
+                     qPrintable(QStringLiteral("%1x%2").arg(image.width()).arg(image.height())));
+        // The buttons draw nothing but the image: it must have a transparent margin or background
+        // somewhere and paint something visible.
+        QVERIFY(image.hasAlphaChannel());
+        QImage empty(image.size(), QImage::Format_ARGB32_Premultiplied);
+        empty.fill(Qt::transparent);
+        QVERIFY2(visibleDifference(image, empty) > 0.0, "the image is fully transparent");
+    }
+
+    void stateVariantsLookDifferent_data()
+    {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second");
+        // Each group: the states (or kinds) of one button, which must look different from each other.
+        QList<QStringList> families;
+        for (const char* group : {"4_n 4_h 4_p",
+                                  "6_n 6_h 6_p",
+                                  "9_n 9_h 9_p",
+                                  "12_n 12_h 12_p",
+                                  "mn_n mn_h mn_p",
+                                  "4_n 6_n 9_n 12_n mn_n",
+                                  "decoder_management_n decoder_management_h",
+                                  "off_n off_p",
+                                  "off_all_n off_all_p",
+                                  "off_n off_all_n",
+                                  "cs_open_n cs_open_p cs_runing",
+                                  "connect_n unconnect_n unconnect_h",
+                                  "ip_n ip_h ip_p",
+                                  "jmq_n jmq_p",
+                                  "ico_show_log_n ico_show_log_h",
+                                  "netsetting_n netsetting_h",
+                                  "ico_download_n ico_download_h",
+                                  "ico_export_n ico_export_h",
+                                  "update_n update_h",
+                                  "resolution_n resolution_h",
+                                  "recover_n recover_h",
+                                  "selected unselected",
+                                  "switch_on switch_off",
+                                  "window_n window_h",
+                                  "bg_homicon_n bg_homicon_hover",
+                                  "add_matrix_first_page add_matrix_second_page add_matrix_third_page"})
+            families.append(QString::fromLatin1(group).split(QLatin1Char(' ')));
+        // The host's buttons: normal against hover.
+        for (const Role& role : hostRoles()) {
+            for (const QString& name : role.names) {
+                if (name.endsWith(QLatin1String("_n.png")))
+                    families.append(
+                        {HostDir + name.chopped(4), HostDir + name.chopped(6) + QLatin1String("_h")});
+            }
+        }
+        for (const QStringList& family : families) {
+            for (int i = 0; i < family.size(); ++i) {
+                for (int j = i + 1; j < family.size(); ++j) {
+                    QTest::newRow(qPrintable(family[i] + QLatin1String(" vs ") + family[j]))
+                        << family[i] + QLatin1String(".png") << family[j] + QLatin1String(".png");
+                }
+            }
+        }
+    }
+
+    void stateVariantsLookDifferent()
+    {
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        const QImage a = readImage(first);
+        const QImage b = readImage(second);
+        QVERIFY(!a.isNull());
+        QVERIFY(!b.isNull());
+        QCOMPARE(a.size(), b.size());
+        // The operator must see the change of state at a glance, not a few stray pixels.
+        const double share = visibleDifference(a, b);
+        QVERIFY2(share >= 0.15,
+                 qPrintable(QStringLiteral("only %1% of the visible pixels differ").arg(share * 100)));
+    }
+
+    void unloadRemovesTheBundle()
+    {
+        QVERIFY(library.isLoaded());
+        QVERIFY2(library.unload(), qPrintable(library.errorString()));
+        // If the dynamic linker kept the library (a STB_GNU_UNIQUE symbol makes it undeletable), its
+        // static destructors never ran and the bundle would stay registered.
+        QVERIFY2(!mappedInProcess(library.fileName()), "the library is still mapped after unload");
+        for (const QString& name : allNames())
+            QVERIFY2(!QFile::exists(bundlePath(name)), qPrintable(name));
+        QVERIFY(!QDir(BundleDir).exists());
+        QVERIFY(!QResource(bundlePath(QStringLiteral("4_n.png"))).isValid());
+    }
+
+    void secondLoadRegistersItAgain()
+    {
+        QVERIFY2(library.load(), qPrintable(library.errorString()));
+        QCOMPARE(QDir(BundleDir).entryList(QDir::Files, QDir::Name), allNames());
+        QCOMPARE(firstLoad.size(), 63);
+        for (auto it = firstLoad.cbegin(); it != firstLoad.cend(); ++it) {
+            const QImage again = readImage(it.key());
+            QVERIFY2(!again.isNull(), qPrintable(it.key()));
+            QVERIFY2(again == it.value(), qPrintable(it.key()));
+        }
+    }
+
+    void cleanupTestCase()
+    {
+        if (library.isLoaded())
+            library.unload();
+    }
 
 private:
     QLibrary library{QStringLiteral(MATRIX_CONFIG_LIBRARY_FILE)};
     QHash<QString, QImage> firstLoad;
 };
-
-void TestResourceBundle::initTestCase()
-{
-    QVERIFY2(QFile::exists(library.fileName()), qPrintable(library.fileName()));
-    // A test binary that linked the module would see the bundle before loading anything and
-    // could never observe the unload.
-    QVERIFY(!mappedInProcess(library.fileName()));
-    QVERIFY(!QFile::exists(bundlePath(QStringLiteral("4_n.png"))));
-    QVERIFY(!QDir(BundleDir).exists());
-}
-
-void TestResourceBundle::loadRegistersEveryImage()
-{
-    QVERIFY2(library.load(), qPrintable(library.errorString()));
-    QVERIFY(mappedInProcess(library.fileName()));
-    const QStringList present = QDir(BundleDir).entryList(QDir::Files, QDir::Name);
-    // Exactly the module's images: a missing one shows as an empty button, a stray one is dead weight.
-    QCOMPARE(present, allNames());
-    QCOMPARE(present.size(), 63);
-    for (const QString& name : present) {
-        QVERIFY2(QFile::exists(bundlePath(name)), qPrintable(name));
-        firstLoad.insert(name, readImage(name));
-    }
-}
-
-void TestResourceBundle::imagesAreStoredUncompressed()
-{
-    for (const QString& name : allNames()) {
-        const QResource resource(bundlePath(name));
-        QVERIFY2(resource.isValid(), qPrintable(name));
-        QCOMPARE(resource.compressionAlgorithm(), QResource::NoCompression);
-        // Stored as is, the data is the PNG file itself.
-        QVERIFY2(resource.uncompressedSize() == resource.size(), qPrintable(name));
-        QVERIFY2(QByteArray::fromRawData(reinterpret_cast<const char*>(resource.data()), 8) ==
-                     QByteArray("\x89PNG\r\n\x1a\n", 8),
-                 qPrintable(name));
-    }
-}
-
-void TestResourceBundle::imagesDecodeAtTheirWidgetSize_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QSize>("widgetSize");
-    QTest::addColumn<bool>("exact");
-    for (const Role& role : roles()) {
-        for (const QString& name : role.names)
-            QTest::newRow(qPrintable(name)) << name << role.size << role.exact;
-    }
-}
-
-void TestResourceBundle::imagesDecodeAtTheirWidgetSize()
-{
-    QFETCH(QString, name);
-    QFETCH(QSize, widgetSize);
-    QFETCH(bool, exact);
-
-    QImageReader reader(bundlePath(name));
-    QCOMPARE(reader.format(), QByteArray("png"));
-    const QImage image = reader.read();
-    QVERIFY2(!image.isNull(), qPrintable(reader.errorString()));
-    if (exact)
-        QCOMPARE(image.size(), widgetSize);
-    else
-        QVERIFY2(image.size() == widgetSize || image.size() == widgetSize * 2,
-                 qPrintable(QStringLiteral("%1x%2").arg(image.width()).arg(image.height())));
-    // The buttons draw nothing but the image: it must have a transparent margin or background
-    // somewhere and paint something visible.
-    QVERIFY(image.hasAlphaChannel());
-    QImage empty(image.size(), QImage::Format_ARGB32_Premultiplied);
-    empty.fill(Qt::transparent);
-    QVERIFY2(visibleDifference(image, empty) > 0.0, "the image is fully transparent");
-}
-
-void TestResourceBundle::stateVariantsLookDifferent_data()
-{
-    QTest::addColumn<QString>("first");
-    QTest::addColumn<QString>("second");
-    const QList<QStringList> families = {
-        {"4_n", "4_h", "4_p"},
-        {"6_n", "6_h", "6_p"},
-        {"9_n", "9_h", "9_p"},
-        {"12_n", "12_h", "12_p"},
-        {"mn_n", "mn_h", "mn_p"},
-        {"4_n", "6_n", "9_n", "12_n", "mn_n"},
-        {"decoder_management_n", "decoder_management_h"},
-        {"off_n", "off_p"},
-        {"off_all_n", "off_all_p"},
-        {"off_n", "off_all_n"},
-        {"cs_open_n", "cs_open_p", "cs_runing"},
-        {"connect_n", "unconnect_n", "unconnect_h"},
-        {"ip_n", "ip_h", "ip_p"},
-        {"jmq_n", "jmq_p"},
-        {"ico_show_log_n", "ico_show_log_h"},
-        {"netsetting_n", "netsetting_h"},
-        {"ico_download_n", "ico_download_h"},
-        {"ico_export_n", "ico_export_h"},
-        {"update_n", "update_h"},
-        {"resolution_n", "resolution_h"},
-        {"recover_n", "recover_h"},
-        {"selected", "unselected"},
-        {"switch_on", "switch_off"},
-        {"window_n", "window_h"},
-        {"bg_homicon_n", "bg_homicon_hover"},
-        {"add_matrix_first_page", "add_matrix_second_page", "add_matrix_third_page"},
-    };
-    for (const QStringList& family : families) {
-        for (int i = 0; i < family.size(); ++i) {
-            for (int j = i + 1; j < family.size(); ++j) {
-                QTest::newRow(qPrintable(family[i] + QLatin1String(" vs ") + family[j]))
-                    << family[i] + QLatin1String(".png") << family[j] + QLatin1String(".png");
-            }
-        }
-    }
-}
-
-void TestResourceBundle::stateVariantsLookDifferent()
-{
-    QFETCH(QString, first);
-    QFETCH(QString, second);
-    const QImage a = readImage(first);
-    const QImage b = readImage(second);
-    QVERIFY(!a.isNull());
-    QVERIFY(!b.isNull());
-    QCOMPARE(a.size(), b.size());
-    // The operator must see the change of state at a glance, not a few stray pixels.
-    const double share = visibleDifference(a, b);
-    QVERIFY2(share >= 0.15,
-             qPrintable(QStringLiteral("only %1% of the visible pixels differ").arg(share * 100)));
-}
-
-void TestResourceBundle::hostImagesDecodeAtTheirWidgetSize_data()
-{
-    // The host's own bundle, which its global style sheet and the module's header buttons name.
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QSize>("widgetSize");
-    const QList<Role> host = {
-        {{"add_n.png", "add_h.png", "edit_n.png", "edit_h.png", "delete_n.png", "delete_h.png",
-          "arrow_up_n.png", "arrow_up_h.png", "arrow_down_n.png", "arrow_down_h.png"},
-         QSize(20, 20),
-         false},
-        {{"close_n.png", "close_h.png", "check_on.png", "check_off.png", "calendar.png", "folder.png"},
-         QSize(16, 16),
-         false},
-        {{"combo_arrow.png"}, QSize(10, 6), false},
-    };
-    for (const Role& role : host) {
-        for (const QString& name : role.names)
-            QTest::newRow(qPrintable(name)) << name << role.size;
-    }
-}
-
-void TestResourceBundle::hostImagesDecodeAtTheirWidgetSize()
-{
-    QFETCH(QString, name);
-    QFETCH(QSize, widgetSize);
-    const QImage image(QStringLiteral(":/images/images/") + name);
-    QVERIFY2(!image.isNull(), qPrintable(name));
-    QVERIFY(image.size() == widgetSize || image.size() == widgetSize * 2);
-    QImage empty(image.size(), QImage::Format_ARGB32_Premultiplied);
-    empty.fill(Qt::transparent);
-    QVERIFY2(visibleDifference(image, empty) > 0.0, "the image is fully transparent");
-    if (name.endsWith(QLatin1String("_n.png"))) {
-        const QImage hover(QStringLiteral(":/images/images/") + name.chopped(6) + QLatin1String("_h.png"));
-        QCOMPARE(hover.size(), image.size());
-        QVERIFY(visibleDifference(image, hover) >= 0.15);
-    }
-}
-
-void TestResourceBundle::unloadRemovesTheBundle()
-{
-    QVERIFY(library.isLoaded());
-    QVERIFY2(library.unload(), qPrintable(library.errorString()));
-    // If the dynamic linker kept the library (a STB_GNU_UNIQUE symbol makes it undeletable), its
-    // static destructors never ran and the bundle would stay registered.
-    QVERIFY2(!mappedInProcess(library.fileName()), "the library is still mapped after unload");
-    for (const QString& name : allNames())
-        QVERIFY2(!QFile::exists(bundlePath(name)), qPrintable(name));
-    QVERIFY(!QDir(BundleDir).exists());
-    QVERIFY(!QResource(bundlePath(QStringLiteral("4_n.png"))).isValid());
-}
-
-void TestResourceBundle::secondLoadRegistersItAgain()
-{
-    QVERIFY2(library.load(), qPrintable(library.errorString()));
-    QCOMPARE(QDir(BundleDir).entryList(QDir::Files, QDir::Name), allNames());
-    QCOMPARE(firstLoad.size(), 63);
-    for (auto it = firstLoad.cbegin(); it != firstLoad.cend(); ++it) {
-        const QImage again = readImage(it.key());
-        QVERIFY2(!again.isNull(), qPrintable(it.key()));
-        QVERIFY2(again == it.value(), qPrintable(it.key()));
-    }
-}
-
-void TestResourceBundle::cleanupTestCase()
-{
-    if (library.isLoaded())
-        library.unload();
-}
 
 QTEST_MAIN(TestResourceBundle)
 #include "tst_resourcebundle.moc"

@@ -42,6 +42,33 @@ MatrixInfo screen(const QString& ip, int channel, int row, int column)
     return s;
 }
 
+/** "result main name rowsxcols: ip-channel/type@row,column ..." */
+QString wallText(const DecoderBackend::Layout& layout)
+{
+    QString text = QStringLiteral("%1 %2 %3 %4x%5:")
+                       .arg(layout.result)
+                       .arg(layout.mainIp, layout.name)
+                       .arg(layout.rows)
+                       .arg(layout.cols);
+    for (const MatrixInfo& s : layout.screens)
+        text += QStringLiteral(" %1-%2/%3@%4,%5")
+                    .arg(s.ip)
+                    .arg(s.channel)
+                    .arg(s.matrixType)
+                    .arg(s.row)
+                    .arg(s.column);
+    return text;
+}
+
+/** Every field of the settings, so that a round trip compares in one step. */
+QString networkText(const DeviceNetworkCfg_t& cfg)
+{
+    return QStringList{cfg.ipv4Addr,   cfg.ipv4Mask, cfg.ipv4Gateway,
+                       cfg.dns,        cfg.ipv6Addr, QString::number(cfg.ipv6PrefixLen),
+                       cfg.ipv6Gateway}
+        .join(QLatin1Char(' '));
+}
+
 template <size_t N>
 void put(char (&field)[N], const char* text)
 {
@@ -59,12 +86,6 @@ DeviceInfo_t device(const QString& ip, const QString& password = Pw)
     return d;
 }
 
-struct Report
-{
-    int card, marker, percent, code;
-    bool latest;
-};
-
 } // namespace
 
 /**
@@ -76,46 +97,556 @@ class TestSimulatedFleet : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
+    void init()
+    {
+        QString error;
+        fleet = SimulatedFleet::fromJson(FleetJson, &error);
+        QVERIFY2(fleet, qPrintable(error));
+        faults.clear();
+        fleet->setFaultInjector(&faults);
+        fleet->setClock([this] { return clockMs; });
+        endedSessions.clear();
+        fleet->setSessionEndedHandler([this](const QString& ip) { endedSessions.append(ip); });
+        dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(dir->isValid());
+    }
 
-    void defaultFleetDescribesAUsableFleet();
-    void badFleetDocumentsAreRefused_data();
-    void badFleetDocumentsAreRefused();
-    void searchFindsEveryDecoder();
-    void wrongPasswordsCountUpToTheLock();
-    void lockEndsAfterItsTime();
-    void injectedLoginFaults_data();
-    void injectedLoginFaults();
-    void activationEnablesLogin();
-    void heldWallIsReported();
-    void newWallReplacesTheHeldOne();
-    void invalidWallsAreRefused_data();
-    void invalidWallsAreRefused();
-    void layoutFaultFailsBothDirections();
-    void networkRoundTripsIpv4AndIpv6();
-    void newAddressMovesTheDecoder();
-    void invalidNetworkSettingsAreRefused_data();
-    void invalidNetworkSettingsAreRefused();
-    void screenSettingsRoundTrip();
-    void scenesRestoreWhatWasSaved();
-    void factoryResetRestoresDefaults();
-    void logsAreDeterministicAndInsideTheSpan();
-    void logPackageIsAGzipFile();
-    void configurationExportImportRoundTrip();
-    void badConfigurationFilesAreRefused_data();
-    void badConfigurationFilesAreRefused();
-    void upgradeReportsProgressPerCardOverTime();
-    void upgradeFailsOnTheArmedCard();
-    void upgradeOfTheRunningVersionReportsLatest();
-    void badUpgradeRequestsAreRefused_data();
-    void badUpgradeRequestsAreRefused();
-    void unknownAddressesGetAnError();
+    void cleanup() { fleet.reset(); }
+
+    void defaultFleetDescribesAUsableFleet()
+    {
+        QString error;
+        const auto standard = SimulatedFleet::fromJson(SimulatedFleet::defaultFleetJson(), &error);
+        QVERIFY2(standard, qPrintable(error));
+        const MatrixInfoMap found = standard->search();
+        QVERIFY(found.size() >= 6);
+        QSet<int> types;
+        int unactivated = 0;
+        int walls = 0;
+        for (const MatrixInfo& info : found) {
+            QVERIFY(info.ip.startsWith(QLatin1String("192.0.2.")));
+            types.insert(info.matrixType);
+            unactivated += info.activated ? 0 : 1;
+            if (standard->getLayout(info.ip).result == RESULT_OK)
+                ++walls;
+        }
+        QCOMPARE(types, (QSet<int>{1, 3}));
+        QVERIFY(unactivated > 0);
+        QVERIFY(walls > 0);
+    }
+
+    void badFleetDocumentsAreRefused_data()
+    {
+        QTest::addColumn<QByteArray>("json");
+        QTest::newRow("not json") << QByteArray("{decoders");
+        QTest::newRow("bad address") << QByteArray(
+            R"({"decoders":[{"ip":"192.0.2","deviceId":"X","type":1}]})");
+        QTest::newRow("address twice") << QByteArray(
+            R"({"decoders":[{"ip":"192.0.2.1","deviceId":"X","type":1},{"ip":"192.0.2.1","deviceId":"Y","type":1}]})");
+        QTest::newRow("type 2") << QByteArray(R"({"decoders":[{"ip":"192.0.2.1","deviceId":"X","type":2}]})");
+        QTest::newRow("wall on a missing output") << QByteArray(
+            R"({"decoders":[{"ip":"192.0.2.1","deviceId":"X","type":1,
+                "tvWall":{"name":"W","rows":1,"cols":1,"screens":["192.0.2.1-2"]}}]})");
+    }
+
+    void badFleetDocumentsAreRefused()
+    {
+        QFETCH(QByteArray, json);
+        QString error;
+        QVERIFY(!SimulatedFleet::fromJson(json, &error));
+        QVERIFY(!error.isEmpty());
+    }
+
+    void searchFindsEveryDecoder()
+    {
+        const MatrixInfoMap found = fleet->search();
+        QCOMPARE(found.keys(), (QStringList{A, B, C, Fresh}));
+        const MatrixInfo a = found.value(A);
+        QCOMPARE(a.deviceId, QStringLiteral("DEV-A"));
+        QCOMPARE(int(a.matrixType), 3);
+        QCOMPARE(a.channelCount, 4);
+        QCOMPARE(a.outputList.size(), 4);
+        QCOMPARE(a.outputList.at(3).outputNo, 4);
+        QVERIFY(a.activated);
+        QVERIFY(!found.value(Fresh).activated);
+        QVERIFY(found.value(A).password.isEmpty());
+    }
+
+    void wrongPasswordsCountUpToATimedLock()
+    {
+        for (int attempt = 1; attempt <= 5; ++attempt) {
+            const DecoderBackend::Login login = fleet->login(A, Admin, QStringLiteral("wrong"));
+            QCOMPARE(login.result, int(RESULT_WRONG_PASSWORD));
+            QVERIFY(login.hasError);
+            QCOMPARE(login.error.errorType, QStringLiteral("PASSWDERR"));
+            QCOMPARE(login.error.errorCount, attempt);
+            QCOMPARE(login.error.lockThreshold, 5);
+            QCOMPARE(login.error.lockMinutes, 30);
+            QCOMPARE(login.error.unlockSeconds, -1);
+        }
+        // Locked now: even the right password is refused, with the time left.
+        const DecoderBackend::Login locked = fleet->login(A, Admin, Pw);
+        QCOMPARE(locked.result, int(RESULT_USER_LOCKED));
+        QCOMPARE(locked.error.errorType, QStringLiteral("USERLOCK"));
+        QCOMPARE(locked.error.unlockSeconds, 1800);
+        QCOMPARE(locked.error.errorCount, -1);
+        // Other decoders keep their own count.
+        QCOMPARE(fleet->login(C, Admin, Pw).result, int(RESULT_OK));
+        // The lock ends after its time.
+        clockMs += 600 * 1000;
+        QCOMPARE(fleet->login(A, Admin, Pw).error.unlockSeconds, 1200);
+        clockMs += 1200 * 1000;
+        const DecoderBackend::Login login = fleet->login(A, Admin, Pw);
+        QCOMPARE(login.result, int(RESULT_OK));
+        QCOMPARE(login.matrixType, 3);
+        QCOMPARE(login.version, QStringLiteral("V1"));
+        // The count starts again after the lock.
+        QCOMPARE(fleet->login(A, Admin, QStringLiteral("wrong")).error.errorCount, 1);
+    }
+
+    void injectedLoginFaults_data()
+    {
+        QTest::addColumn<int>("fault");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QString>("errorType");
+        QTest::addColumn<int>("errorCount");
+        QTest::addColumn<int>("unlockSeconds");
+        const auto row = [](const char* name, FaultInjector::LoginFault fault, int result,
+                            const QString& type, int count, int unlock) {
+            QTest::newRow(name) << int(fault) << result << type << count << unlock;
+        };
+        using F = FaultInjector::LoginFault;
+        row("refused", F::Refuse, -77, QString(), -1, -1);
+        row("wrong password", F::WrongPassword, RESULT_WRONG_PASSWORD, "PASSWDERR", 1, -1);
+        row("locked", F::Locked, RESULT_USER_LOCKED, "USERLOCK", -1, 1800);
+        row("not activated", F::NotActivated, RESULT_NOT_ACTIVATED, "DEVNOACTIVE", -1, -1);
+    }
+
+    void injectedLoginFaults()
+    {
+        QFETCH(int, fault);
+        QFETCH(int, result);
+        QFETCH(QString, errorType);
+        QFETCH(int, errorCount);
+        QFETCH(int, unlockSeconds);
+        faults.setLoginFault(B, FaultInjector::LoginFault(fault), -77);
+        const DecoderBackend::Login login = fleet->login(B, Admin, Pw);
+        QCOMPARE(login.result, result);
+        QCOMPARE(login.hasError, !errorType.isEmpty());
+        QCOMPARE(login.error.errorType, errorType);
+        QCOMPARE(login.error.errorCount, errorCount);
+        QCOMPARE(login.error.unlockSeconds, unlockSeconds);
+        faults.setLoginFault(B, FaultInjector::LoginFault::None);
+        QCOMPARE(fleet->login(B, Admin, Pw).result, int(RESULT_OK));
+    }
+
+    void activationEnablesLogin()
+    {
+        const DecoderBackend::Login before = fleet->login(Fresh, Admin, Pw);
+        QCOMPARE(before.error.errorType, QStringLiteral("DEVNOACTIVE"));
+        QCOMPARE(fleet->activate(QStringLiteral("DEV-NEW"), QStringLiteral("short")),
+                 int(RESULT_BAD_ARGUMENT));
+        QCOMPARE(fleet->activate(QStringLiteral("DEV-NONE"), Pw), int(RESULT_NO_DEVICE));
+        QCOMPARE(fleet->activate(QStringLiteral("DEV-NEW"), QStringLiteral("N3w-passw0rd")), int(RESULT_OK));
+        QCOMPARE(fleet->activate(QStringLiteral("DEV-NEW"), QStringLiteral("N3w-passw0rd")),
+                 int(RESULT_ALREADY_ACTIVE));
+        QVERIFY(fleet->search().value(Fresh).activated);
+        QCOMPARE(fleet->login(Fresh, Admin, QStringLiteral("N3w-passw0rd")).result, int(RESULT_OK));
+    }
+
+    void heldWallIsReported()
+    {
+        QCOMPARE(wallText(fleet->getLayout(A)),
+                 "0 192.0.2.10 Lobby 2x2: 192.0.2.10-1/3@0,0 192.0.2.10-2/3@0,1 192.0.2.11-1/1@1,0 "
+                 "192.0.2.10-4/3@1,1");
+        QCOMPARE(fleet->getLayout(C).result, int(RESULT_NO_LAYOUT));
+    }
+
+    void newWallReplacesTheHeldOne()
+    {
+        const MatrixInfoList screens{screen(C, 2, 0, 1), screen(C, 1, 0, 0)};
+        QCOMPARE(fleet->setLayout(C, 3, 1, 2, screens, QStringLiteral("Desk")), int(RESULT_OK));
+        // Reported in row-major order whatever order they were sent in.
+        QCOMPARE(wallText(fleet->getLayout(C)),
+                 "0 192.0.2.12 Desk 1x2: 192.0.2.12-1/3@0,0 192.0.2.12-2/3@0,1");
+    }
+
+    void invalidWallsAreRefused_data()
+    {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("cols");
+        QTest::addColumn<MatrixInfoList>("screens");
+        QTest::addColumn<QString>("name");
+        const MatrixInfoList good{screen(C, 1, 0, 0), screen(C, 2, 0, 1)};
+        QTest::newRow("screen missing") << 1 << 2 << MatrixInfoList{screen(C, 1, 0, 0)} << "W";
+        QTest::newRow("no rows") << 0 << 2 << good << "W";
+        QTest::newRow("eleven columns") << 1 << 11 << good << "W";
+        QTest::newRow("unknown decoder")
+            << 1 << 2 << MatrixInfoList{screen(C, 1, 0, 0), screen(Nowhere, 1, 0, 1)} << "W";
+        QTest::newRow("output 3 of two")
+            << 1 << 2 << MatrixInfoList{screen(C, 1, 0, 0), screen(C, 3, 0, 1)} << "W";
+        QTest::newRow("output twice")
+            << 1 << 2 << MatrixInfoList{screen(C, 1, 0, 0), screen(C, 1, 0, 1)} << "W";
+        QTest::newRow("cell twice") << 1 << 2 << MatrixInfoList{screen(C, 1, 0, 0), screen(C, 2, 0, 0)}
+                                    << "W";
+        QTest::newRow("no name") << 1 << 2 << good << "";
+    }
+
+    void invalidWallsAreRefused()
+    {
+        QFETCH(int, rows);
+        QFETCH(int, cols);
+        QFETCH(MatrixInfoList, screens);
+        QFETCH(QString, name);
+        QCOMPARE(fleet->setLayout(A, 3, rows, cols, screens, name), int(RESULT_BAD_ARGUMENT));
+        QCOMPARE(fleet->getLayout(A).name, QStringLiteral("Lobby"));
+    }
+
+    void layoutFaultFailsBothDirections()
+    {
+        faults.failLayout(A, -30);
+        QCOMPARE(fleet->getLayout(A).result, -30);
+        QCOMPARE(fleet->setLayout(A, 3, 1, 1, {screen(A, 1, 0, 0)}, QStringLiteral("W")), -30);
+        QCOMPARE(fleet->getLayout(C).result, int(RESULT_NO_LAYOUT));
+    }
+
+    void networkRoundTripsIpv4AndIpv6()
+    {
+        DeviceNetworkCfg_t cfg{};
+        QCOMPARE(fleet->getNetwork(A, &cfg), int(RESULT_OK));
+        QCOMPARE(networkText(cfg), "192.0.2.10 255.255.255.0 192.0.2.1  2001:db8::10 64 2001:db8::1");
+        put(cfg.ipv4Mask, "255.255.0.0");
+        put(cfg.ipv4Gateway, "192.0.2.254");
+        put(cfg.dns, "192.0.2.53");
+        put(cfg.ipv6Addr, "2001:db8:0:1::10");
+        cfg.ipv6PrefixLen = 56;
+        put(cfg.ipv6Gateway, "2001:db8:0:1::1");
+        QString newIp;
+        QCOMPARE(fleet->setNetwork(A, Admin, Pw, cfg, &newIp), int(RESULT_OK));
+        QCOMPARE(newIp, A);
+        QVERIFY(endedSessions.isEmpty());
+        DeviceNetworkCfg_t back{};
+        QCOMPARE(fleet->getNetwork(A, &back), int(RESULT_OK));
+        QCOMPARE(networkText(back), networkText(cfg));
+    }
+
+    void newAddressMovesTheDecoder()
+    {
+        DeviceNetworkCfg_t cfg{};
+        fleet->getNetwork(B, &cfg);
+        put(cfg.ipv4Addr, "192.0.2.111");
+        QString newIp;
+        QCOMPARE(fleet->setNetwork(B, Admin, Pw, cfg, &newIp), int(RESULT_OK));
+        QCOMPARE(newIp, QStringLiteral("192.0.2.111"));
+        QVERIFY(!fleet->decoder(B));
+        QVERIFY(fleet->decoder(QStringLiteral("192.0.2.111")));
+        QCOMPARE(endedSessions, QStringList{B});
+        QCOMPARE(fleet->login(QStringLiteral("192.0.2.111"), Admin, Pw).result, int(RESULT_OK));
+        // The wall that shows its output follows it.
+        QCOMPARE(fleet->getLayout(A).screens.at(2).ip, QStringLiteral("192.0.2.111"));
+    }
+
+    void invalidNetworkSettingsAreRefused_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QByteArray>("value");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<int>("result");
+        QTest::newRow("wrong password") << "" << QByteArray() << "nope" << int(RESULT_WRONG_PASSWORD);
+        QTest::newRow("bad address") << "ipv4Addr" << QByteArray("192.0.2.300") << Pw
+                                     << int(RESULT_BAD_ARGUMENT);
+        QTest::newRow("address in use")
+            << "ipv4Addr" << QByteArray("192.0.2.12") << Pw << int(RESULT_ADDRESS_IN_USE);
+        QTest::newRow("holes in mask")
+            << "ipv4Mask" << QByteArray("255.0.255.0") << Pw << int(RESULT_BAD_ARGUMENT);
+        QTest::newRow("bad ipv6") << "ipv6Addr" << QByteArray("2001:db8::zz") << Pw
+                                  << int(RESULT_BAD_ARGUMENT);
+        QTest::newRow("unterminated")
+            << "ipv4Gateway" << QByteArray(16, '1') << Pw << int(RESULT_BAD_ARGUMENT);
+    }
+
+    void invalidNetworkSettingsAreRefused()
+    {
+        QFETCH(QString, field);
+        QFETCH(QByteArray, value);
+        QFETCH(QString, password);
+        QFETCH(int, result);
+        DeviceNetworkCfg_t cfg{};
+        fleet->getNetwork(A, &cfg);
+        char* target = field == QLatin1String("ipv4Addr")      ? cfg.ipv4Addr
+                       : field == QLatin1String("ipv4Mask")    ? cfg.ipv4Mask
+                       : field == QLatin1String("ipv4Gateway") ? cfg.ipv4Gateway
+                       : field == QLatin1String("ipv6Addr")    ? cfg.ipv6Addr
+                                                               : nullptr;
+        if (target)
+            std::memcpy(target, value.constData(), size_t(value.size()) + (value.size() < 16 ? 1 : 0));
+        QString newIp;
+        QCOMPARE(fleet->setNetwork(A, Admin, password, cfg, &newIp), result);
+        QVERIFY(fleet->decoder(A));
+        DeviceNetworkCfg_t unchanged{};
+        fleet->getNetwork(A, &unchanged);
+        QCOMPARE(QString::fromLatin1(unchanged.ipv4Mask), QStringLiteral("255.255.255.0"));
+    }
+
+    void screenSettingsRoundTrip()
+    {
+        ScreenColor color;
+        QCOMPARE(fleet->getScreenColor(A, 2, 3, &color), int(RESULT_OK));
+        QCOMPARE(color.brightness, 87);
+        color.brightness = 40;
+        color.sharpness = 12;
+        QCOMPARE(fleet->setScreenColor(A, 2, 3, color), int(RESULT_OK));
+        ScreenColor back;
+        fleet->getScreenColor(A, 2, 3, &back);
+        QCOMPARE(back.brightness, 40);
+        QCOMPARE(back.sharpness, 12);
+        QCOMPARE(back.contrast, 87);
+        fleet->getScreenColor(A, 1, 1, &back);
+        QCOMPARE(back.brightness, 87);
+        color.chroma = 101;
+        QCOMPARE(fleet->setScreenColor(A, 2, 3, color), int(RESULT_BAD_ARGUMENT));
+
+        ScreenResolution_t resolution{};
+        QCOMPARE(fleet->getResolution(A, 0, 0, &resolution), int(RESULT_OK));
+        QCOMPARE(resolution.width, 1920);
+        QCOMPARE(resolution.frameRate, 60);
+        QCOMPARE(fleet->setResolution(A, ScreenResolutionInfo{1, 2, {3840, 2160, 30}, false}, false),
+                 int(RESULT_OK));
+        fleet->getResolution(A, 1, 2, &resolution);
+        QCOMPARE(resolution.width, 3840);
+        fleet->getResolution(A, 1, 1, &resolution);
+        QCOMPARE(resolution.width, 1920);
+        QCOMPARE(fleet->setResolution(A, ScreenResolutionInfo{0, 0, {1000, 1000, 60}, false}, true),
+                 int(RESULT_BAD_ARGUMENT));
+    }
+
+    void scenesRestoreWhatWasSaved()
+    {
+        QCOMPARE(fleet->saveScene(A, 6, QStringLiteral("adjustScreen_limit")), int(RESULT_OK));
+        fleet->setScreenColor(A, 1, 1, ScreenColor{10, 10, 10, 10});
+        fleet->setLayout(A, 3, 1, 1, {screen(A, 1, 0, 0)}, QStringLiteral("Small"));
+        QCOMPARE(fleet->restoreScene(A, 6), int(RESULT_OK));
+        ScreenColor color;
+        fleet->getScreenColor(A, 1, 1, &color);
+        QCOMPARE(color.brightness, 87);
+        QCOMPARE(fleet->getLayout(A).name, QStringLiteral("Lobby"));
+        QCOMPARE(fleet->removeScene(A, 6), int(RESULT_OK));
+        QCOMPARE(fleet->restoreScene(A, 6), int(RESULT_BAD_ARGUMENT));
+        QCOMPARE(fleet->saveScene(A, 0, QString()), int(RESULT_BAD_ARGUMENT));
+    }
+
+    void factoryResetRestoresDefaults()
+    {
+        fleet->setScreenColor(A, 1, 1, ScreenColor{10, 20, 30, 40});
+        fleet->setResolution(A, ScreenResolutionInfo{0, 0, {3840, 2160, 30}, false}, true);
+        fleet->saveScene(A, 3, QStringLiteral("s"));
+        QCOMPARE(fleet->factoryReset(A), int(RESULT_OK));
+        QCOMPARE(endedSessions, QStringList{A});
+
+        ScreenColor color;
+        fleet->getScreenColor(A, 1, 1, &color);
+        QCOMPARE(color.brightness, 87);
+        ScreenResolution_t resolution{};
+        fleet->getResolution(A, 0, 0, &resolution);
+        QCOMPARE(resolution.width, 1920);
+        QCOMPARE(fleet->restoreScene(A, 3), int(RESULT_BAD_ARGUMENT));
+        QCOMPARE(fleet->getLayout(A).result, int(RESULT_NO_LAYOUT));
+        // A reset device must be activated again before anyone logs in.
+        QCOMPARE(fleet->login(A, Admin, Pw).error.errorType, QStringLiteral("DEVNOACTIVE"));
+        QVERIFY(!fleet->search().value(A).activated);
+        QCOMPARE(fleet->search().value(A).version, QStringLiteral("V1"));
+    }
+
+    void logsAreDeterministicAndInsideTheSpan()
+    {
+        const QDateTime begin(QDate(2024, 3, 1), QTime(0, 0));
+        const QDateTime end(QDate(2024, 3, 2), QTime(23, 59, 59));
+        QStringList first, again, warnings;
+        QCOMPARE(fleet->getLog(A, begin, end, 0, QString(), &first), int(RESULT_OK));
+        fleet->getLog(A, begin, end, 0, QString(), &again);
+        fleet->getLog(A, begin, end, 1, QString(), &warnings);
+        QVERIFY(first.size() > 20);
+        QCOMPARE(again, first);
+        QVERIFY(warnings != first);
+        for (const QString& line : qAsConst(first)) {
+            const QDateTime at = QDateTime::fromString(line.left(19), QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+            QVERIFY2(at.isValid() && at >= begin && at <= end, qPrintable(line));
+            QVERIFY(line.contains(A));
+        }
+        QStringList none;
+        QCOMPARE(fleet->getLog(A, end, begin, 0, QString(), &none), int(RESULT_BAD_ARGUMENT));
+        QVERIFY(none.isEmpty());
+    }
+
+    void logPackageIsAGzipFile()
+    {
+        const QString path = dir->filePath(QStringLiteral("Decoder_system_log.tgz"));
+        QStringList lines;
+        QCOMPARE(fleet->getLog(A, QDateTime(), QDateTime(), -1, path, &lines), int(RESULT_OK));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        QVERIFY(bytes.size() > 100);
+        QCOMPARE(bytes.left(3), QByteArray::fromHex("1f8b08"));
+        QCOMPARE(fleet->getLog(A, QDateTime(), QDateTime(), -1, QString(), &lines), int(RESULT_BAD_ARGUMENT));
+    }
+
+    void configurationExportImportRoundTrip()
+    {
+        fleet->setScreenColor(A, 1, 2, ScreenColor{11, 22, 33, 44});
+        fleet->setResolution(A, ScreenResolutionInfo{0, 0, {3840, 2160, 30}, false}, true);
+        fleet->saveScene(A, 5, QStringLiteral("evening"));
+        const QString path = dir->filePath(QStringLiteral("a.matrix"));
+        QCOMPARE(fleet->exportConfig(A, path), int(RESULT_OK));
+        QVERIFY(QFile::exists(path));
+
+        fleet->factoryReset(A);
+        QCOMPARE(fleet->importConfig(A, path), int(RESULT_OK));
+        ScreenColor color;
+        fleet->getScreenColor(A, 1, 2, &color);
+        QCOMPARE(color.contrast, 22);
+        ScreenResolution_t resolution{};
+        fleet->getResolution(A, 0, 0, &resolution);
+        QCOMPARE(resolution.width, 3840);
+        QCOMPARE(fleet->getLayout(A).name, QStringLiteral("Lobby"));
+        QCOMPARE(fleet->restoreScene(A, 5), int(RESULT_OK));
+    }
+
+    void badConfigurationFilesAreRefused_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("target");
+        QTest::newRow("not json") << QByteArray("PK\x03\x04 zip") << A;
+        QTest::newRow("other format") << QByteArray(R"({"format":"something","version":1})") << A;
+        QTest::newRow("other kind of decoder") << QByteArray() << B;
+    }
+
+    void badConfigurationFilesAreRefused()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, target);
+        QString path = dir->filePath(QStringLiteral("bad.matrix"));
+        if (content.isEmpty())
+            QCOMPARE(fleet->exportConfig(A, path), int(RESULT_OK));
+        else
+            path = writeFile(QStringLiteral("bad.matrix"), content);
+        fleet->setScreenColor(target, 1, 1, ScreenColor{1, 2, 3, 4});
+        QVERIFY(fleet->importConfig(target, path) != RESULT_OK);
+        ScreenColor color;
+        fleet->getScreenColor(target, 1, 1, &color);
+        QCOMPARE(color.brightness, 1);
+        QVERIFY(fleet->importConfig(target, dir->filePath(QStringLiteral("missing.matrix"))) != RESULT_OK);
+    }
+
+    void upgrade_data()
+    {
+        QTest::addColumn<QByteArray>("firmware");
+        QTest::addColumn<QStringList>("devices");
+        QTest::addColumn<int>("failCard");
+        QTest::addColumn<int>("endResult");
+        QTest::addColumn<QString>("reports");
+        QTest::addColumn<QString>("versions");
+        const QByteArray v2 = "TVWALL-DECODER-FIRMWARE V2\nbinary...";
+        const QStringList both{A, C};
+        const int bad = RESULT_BAD_ARGUMENT;
+        // Reports are "card:percent", "m<marker>" and "!<code>" when not 0, "*" when the card is up to date;
+        // "..." matches only the end of the sequence.
+        QTest::newRow("two cards over time")
+            << v2 << both << 0 << 1 << "1:20 1:40 1:60 1:80 1:100 2:20 2:40 2:60 2:80 2:100 0:0"
+            << "V2 V2";
+        QTest::newRow("card 2 fails with code 6")
+            << v2 << both << 2 << int(RESULT_UPGRADE_FAILED) << "... 2:-1m-1!6"
+            << "V2 V1";
+        QTest::newRow("running version is the latest")
+            << QByteArray("TVWALL-DECODER-FIRMWARE V1\n") << QStringList{A} << 0 << 1 << "1:100*"
+            << "V1 V1";
+        QTest::newRow("no file") << QByteArray() << QStringList{A} << 0 << bad << ""
+                                 << "V1 V1";
+        QTest::newRow("not a firmware") << QByteArray("ELF\x7f garbage") << QStringList{A} << 0 << bad << ""
+                                        << "V1 V1";
+        QTest::newRow("no device") << v2 << QStringList() << 0 << bad << ""
+                                   << "V1 V1";
+    }
+    void upgrade()
+    {
+        QFETCH(QByteArray, firmware);
+        QFETCH(QStringList, devices);
+        QFETCH(int, failCard);
+        QFETCH(int, endResult);
+        QFETCH(QString, reports);
+        QFETCH(QString, versions);
+        if (failCard)
+            faults.failUpgrade(failCard, 6);
+        const QString path = firmware.isEmpty() ? dir->filePath(QStringLiteral("missing.bin"))
+                                                : writeFile(QStringLiteral("fw.bin"), firmware);
+        QList<DeviceInfo_t> targets;
+        for (const QString& ip : devices)
+            targets.append(device(ip));
+        QStringList seen;
+        int ended = 1;
+        DecoderBackend::UpgradeSink sink;
+        sink.progress = [&seen](int card, int marker, int percent, int code, bool latest) {
+            seen.append(QStringLiteral("%1:%2").arg(card).arg(percent) +
+                        (marker ? QStringLiteral("m%1").arg(marker) : QString()) +
+                        (code ? QStringLiteral("!%1").arg(code) : QString()) + (latest ? "*" : ""));
+        };
+        sink.result = [&ended](int code) {
+            ended = code;
+        };
+        const int started = fleet->startUpgrade(targets, path, sink);
+        if (started == RESULT_OK) {
+            // Nothing is reported before the event loop runs: the work is timed.
+            QVERIFY(seen.isEmpty());
+            QTRY_VERIFY_WITH_TIMEOUT(ended != 1 || (!seen.isEmpty() && (seen.last().endsWith('*') ||
+                                                                        seen.last() == QLatin1String("0:0"))),
+                                     10000);
+        } else {
+            ended = started;
+        }
+        QCOMPARE(ended, endResult);
+        const QString got = seen.join(QLatin1Char(' '));
+        if (reports.startsWith(QLatin1String("...")))
+            QVERIFY2(got.endsWith(reports.mid(3)), qPrintable(got));
+        else
+            QCOMPARE(got, reports);
+        QCOMPARE(fleet->search().value(A).version + QLatin1Char(' ') + fleet->search().value(C).version,
+                 versions);
+    }
+
+    void unknownAddressesGetAnError()
+    {
+        DeviceNetworkCfg_t cfg{};
+        ScreenColor color;
+        ScreenResolution_t resolution{};
+        QStringList lines;
+        QString newIp;
+        const QDateTime now = QDateTime::currentDateTime();
+        QCOMPARE(fleet->login(Nowhere, Admin, Pw).result, int(RESULT_NO_DEVICE));
+        QVERIFY(!fleet->login(Nowhere, Admin, Pw).hasError);
+        QCOMPARE(fleet->getLayout(Nowhere).result, int(RESULT_NO_DEVICE));
+        QCOMPARE(fleet->getNetwork(Nowhere, &cfg), int(RESULT_NO_DEVICE));
+        QCOMPARE(cfg.ipv4Addr[0], '\0');
+        QCOMPARE(fleet->setNetwork(Nowhere, Admin, Pw, cfg, &newIp), int(RESULT_NO_DEVICE));
+        QCOMPARE(fleet->getScreenColor(Nowhere, 1, 1, &color), int(RESULT_NO_DEVICE));
+        QCOMPARE(fleet->getResolution(Nowhere, 0, 0, &resolution), int(RESULT_NO_DEVICE));
+        QCOMPARE(fleet->checkScreen(Nowhere, 1, true), int(RESULT_NO_DEVICE));
+        QCOMPARE(fleet->factoryReset(Nowhere), int(RESULT_NO_DEVICE));
+        QCOMPARE(fleet->getLog(Nowhere, now.addDays(-1), now, 0, QString(), &lines), int(RESULT_NO_DEVICE));
+        QCOMPARE(fleet->exportConfig(Nowhere, dir->filePath(QStringLiteral("x.matrix"))),
+                 int(RESULT_NO_DEVICE));
+        QCOMPARE(fleet->changePassword(Nowhere, Admin, Pw, QStringLiteral("Another1!")),
+                 int(RESULT_NO_DEVICE));
+    }
 
 private:
-    QString writeFile(const QString& name, const QByteArray& bytes);
-    void runUpgrade(const QList<DeviceInfo_t>& devices, const QString& path, QList<Report>* reports,
-                    int* endResult);
+    QString writeFile(const QString& name, const QByteArray& bytes)
+    {
+        const QString path = dir->filePath(name);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+            return QString();
+        return path;
+    }
 
     std::unique_ptr<SimulatedFleet> fleet;
     FaultInjector faults;
@@ -123,601 +654,6 @@ private:
     QStringList endedSessions;
     std::unique_ptr<QTemporaryDir> dir;
 };
-
-void TestSimulatedFleet::init()
-{
-    QString error;
-    fleet = SimulatedFleet::fromJson(FleetJson, &error);
-    QVERIFY2(fleet, qPrintable(error));
-    faults.clear();
-    fleet->setFaultInjector(&faults);
-    fleet->setClock([this] { return clockMs; });
-    endedSessions.clear();
-    fleet->setSessionEndedHandler([this](const QString& ip) { endedSessions.append(ip); });
-    dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(dir->isValid());
-}
-
-void TestSimulatedFleet::cleanup()
-{
-    fleet.reset();
-}
-
-QString TestSimulatedFleet::writeFile(const QString& name, const QByteArray& bytes)
-{
-    const QString path = dir->filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        return QString();
-    return path;
-}
-
-void TestSimulatedFleet::defaultFleetDescribesAUsableFleet()
-{
-    QString error;
-    const auto standard = SimulatedFleet::fromJson(SimulatedFleet::defaultFleetJson(), &error);
-    QVERIFY2(standard, qPrintable(error));
-    const MatrixInfoMap found = standard->search();
-    QVERIFY(found.size() >= 6);
-    QSet<int> types;
-    int unactivated = 0;
-    int walls = 0;
-    for (const MatrixInfo& info : found) {
-        QVERIFY(info.ip.startsWith(QLatin1String("192.0.2.")));
-        types.insert(info.matrixType);
-        unactivated += info.activated ? 0 : 1;
-        if (standard->getLayout(info.ip).result == RESULT_OK)
-            ++walls;
-    }
-    QCOMPARE(types, (QSet<int>{1, 3}));
-    QVERIFY(unactivated > 0);
-    QVERIFY(walls > 0);
-}
-
-void TestSimulatedFleet::badFleetDocumentsAreRefused_data()
-{
-    QTest::addColumn<QByteArray>("json");
-    QTest::newRow("not json") << QByteArray("{decoders");
-    QTest::newRow("bad address") << QByteArray(R"({"decoders":[{"ip":"192.0.2","deviceId":"X","type":1}]})");
-    QTest::newRow("address twice") << QByteArray(
-        R"({"decoders":[{"ip":"192.0.2.1","deviceId":"X","type":1},{"ip":"192.0.2.1","deviceId":"Y","type":1}]})");
-    QTest::newRow("type 2") << QByteArray(R"({"decoders":[{"ip":"192.0.2.1","deviceId":"X","type":2}]})");
-    QTest::newRow("wall on a missing output") << QByteArray(
-        R"({"decoders":[{"ip":"192.0.2.1","deviceId":"X","type":1,
-            "tvWall":{"name":"W","rows":1,"cols":1,"screens":["192.0.2.1-2"]}}]})");
-}
-
-void TestSimulatedFleet::badFleetDocumentsAreRefused()
-{
-    QFETCH(QByteArray, json);
-    QString error;
-    QVERIFY(!SimulatedFleet::fromJson(json, &error));
-    QVERIFY(!error.isEmpty());
-}
-
-void TestSimulatedFleet::searchFindsEveryDecoder()
-{
-    const MatrixInfoMap found = fleet->search();
-    QCOMPARE(found.keys(), (QStringList{A, B, C, Fresh}));
-    const MatrixInfo a = found.value(A);
-    QCOMPARE(a.deviceId, QStringLiteral("DEV-A"));
-    QCOMPARE(int(a.matrixType), 3);
-    QCOMPARE(a.channelCount, 4);
-    QCOMPARE(a.outputList.size(), 4);
-    QCOMPARE(a.outputList.at(3).outputNo, 4);
-    QVERIFY(a.activated);
-    QVERIFY(!found.value(Fresh).activated);
-    QVERIFY(found.value(A).password.isEmpty());
-}
-
-void TestSimulatedFleet::wrongPasswordsCountUpToTheLock()
-{
-    for (int attempt = 1; attempt <= 5; ++attempt) {
-        const DecoderBackend::Login login = fleet->login(A, Admin, QStringLiteral("wrong"));
-        QCOMPARE(login.result, int(RESULT_WRONG_PASSWORD));
-        QVERIFY(login.hasError);
-        QCOMPARE(login.error.errorType, QStringLiteral("PASSWDERR"));
-        QCOMPARE(login.error.errorCount, attempt);
-        QCOMPARE(login.error.lockThreshold, 5);
-        QCOMPARE(login.error.lockMinutes, 30);
-        QCOMPARE(login.error.unlockSeconds, -1);
-    }
-    // Locked now: even the right password is refused, with the time left.
-    const DecoderBackend::Login locked = fleet->login(A, Admin, Pw);
-    QCOMPARE(locked.result, int(RESULT_USER_LOCKED));
-    QCOMPARE(locked.error.errorType, QStringLiteral("USERLOCK"));
-    QCOMPARE(locked.error.unlockSeconds, 1800);
-    QCOMPARE(locked.error.errorCount, -1);
-    // Other decoders keep their own count.
-    QCOMPARE(fleet->login(C, Admin, Pw).result, int(RESULT_OK));
-}
-
-void TestSimulatedFleet::lockEndsAfterItsTime()
-{
-    for (int i = 0; i < 5; ++i)
-        fleet->login(A, Admin, QStringLiteral("wrong"));
-    clockMs += 600 * 1000;
-    QCOMPARE(fleet->login(A, Admin, Pw).error.unlockSeconds, 1200);
-    clockMs += 1200 * 1000;
-    const DecoderBackend::Login login = fleet->login(A, Admin, Pw);
-    QCOMPARE(login.result, int(RESULT_OK));
-    QCOMPARE(login.matrixType, 3);
-    QCOMPARE(login.version, QStringLiteral("V1"));
-    // The count starts again after the lock.
-    QCOMPARE(fleet->login(A, Admin, QStringLiteral("wrong")).error.errorCount, 1);
-}
-
-void TestSimulatedFleet::injectedLoginFaults_data()
-{
-    QTest::addColumn<int>("fault");
-    QTest::addColumn<int>("result");
-    QTest::addColumn<QString>("errorType");
-    QTest::addColumn<int>("errorCount");
-    QTest::addColumn<int>("unlockSeconds");
-    QTest::newRow("refused") << int(FaultInjector::LoginFault::Refuse) << -77 << QString() << -1 << -1;
-    QTest::newRow("wrong password") << int(FaultInjector::LoginFault::WrongPassword)
-                                    << int(RESULT_WRONG_PASSWORD) << QStringLiteral("PASSWDERR") << 1 << -1;
-    QTest::newRow("locked") << int(FaultInjector::LoginFault::Locked) << int(RESULT_USER_LOCKED)
-                            << QStringLiteral("USERLOCK") << -1 << 1800;
-    QTest::newRow("not activated") << int(FaultInjector::LoginFault::NotActivated)
-                                   << int(RESULT_NOT_ACTIVATED) << QStringLiteral("DEVNOACTIVE") << -1 << -1;
-}
-
-void TestSimulatedFleet::injectedLoginFaults()
-{
-    QFETCH(int, fault);
-    QFETCH(int, result);
-    QFETCH(QString, errorType);
-    QFETCH(int, errorCount);
-    QFETCH(int, unlockSeconds);
-    faults.setLoginFault(B, FaultInjector::LoginFault(fault), -77);
-    const DecoderBackend::Login login = fleet->login(B, Admin, Pw);
-    QCOMPARE(login.result, result);
-    QCOMPARE(login.hasError, !errorType.isEmpty());
-    QCOMPARE(login.error.errorType, errorType);
-    QCOMPARE(login.error.errorCount, errorCount);
-    QCOMPARE(login.error.unlockSeconds, unlockSeconds);
-    faults.setLoginFault(B, FaultInjector::LoginFault::None);
-    QCOMPARE(fleet->login(B, Admin, Pw).result, int(RESULT_OK));
-}
-
-void TestSimulatedFleet::activationEnablesLogin()
-{
-    const DecoderBackend::Login before = fleet->login(Fresh, Admin, Pw);
-    QCOMPARE(before.error.errorType, QStringLiteral("DEVNOACTIVE"));
-    QCOMPARE(fleet->activate(QStringLiteral("DEV-NEW"), QStringLiteral("short")), int(RESULT_BAD_ARGUMENT));
-    QCOMPARE(fleet->activate(QStringLiteral("DEV-NONE"), Pw), int(RESULT_NO_DEVICE));
-    QCOMPARE(fleet->activate(QStringLiteral("DEV-NEW"), QStringLiteral("N3w-passw0rd")), int(RESULT_OK));
-    QCOMPARE(fleet->activate(QStringLiteral("DEV-NEW"), QStringLiteral("N3w-passw0rd")),
-             int(RESULT_ALREADY_ACTIVE));
-    QVERIFY(fleet->search().value(Fresh).activated);
-    QCOMPARE(fleet->login(Fresh, Admin, QStringLiteral("N3w-passw0rd")).result, int(RESULT_OK));
-}
-
-void TestSimulatedFleet::heldWallIsReported()
-{
-    const DecoderBackend::Layout layout = fleet->getLayout(A);
-    QCOMPARE(layout.result, int(RESULT_OK));
-    QCOMPARE(layout.mainIp, A);
-    QCOMPARE(layout.name, QStringLiteral("Lobby"));
-    QCOMPARE(layout.rows, 2);
-    QCOMPARE(layout.cols, 2);
-    QCOMPARE(layout.screens.size(), 4);
-    const MatrixInfo third = layout.screens.at(2);
-    QCOMPARE(third.ip, B);
-    QCOMPARE(third.channel, 1);
-    QCOMPARE(int(third.matrixType), 1);
-    QCOMPARE(third.row, 1);
-    QCOMPARE(third.column, 0);
-    QCOMPARE(layout.screens.at(3).channel, 4);
-    QCOMPARE(int(layout.screens.at(3).matrixType), 3);
-    QCOMPARE(fleet->getLayout(C).result, int(RESULT_NO_LAYOUT));
-}
-
-void TestSimulatedFleet::newWallReplacesTheHeldOne()
-{
-    const MatrixInfoList screens{screen(C, 2, 0, 1), screen(C, 1, 0, 0)};
-    QCOMPARE(fleet->setLayout(C, 3, 1, 2, screens, QStringLiteral("Desk")), int(RESULT_OK));
-    const DecoderBackend::Layout layout = fleet->getLayout(C);
-    QCOMPARE(layout.name, QStringLiteral("Desk"));
-    QCOMPARE(layout.rows, 1);
-    QCOMPARE(layout.cols, 2);
-    // Reported in row-major order whatever order they were sent in.
-    QCOMPARE(layout.screens.at(0).channel, 1);
-    QCOMPARE(layout.screens.at(1).channel, 2);
-}
-
-void TestSimulatedFleet::invalidWallsAreRefused_data()
-{
-    QTest::addColumn<int>("rows");
-    QTest::addColumn<int>("cols");
-    QTest::addColumn<MatrixInfoList>("screens");
-    QTest::addColumn<QString>("name");
-    const MatrixInfoList good{screen(C, 1, 0, 0), screen(C, 2, 0, 1)};
-    QTest::newRow("screen missing") << 1 << 2 << MatrixInfoList{screen(C, 1, 0, 0)} << "W";
-    QTest::newRow("no rows") << 0 << 2 << good << "W";
-    QTest::newRow("eleven columns") << 1 << 11 << good << "W";
-    QTest::newRow("unknown decoder") << 1 << 2 << MatrixInfoList{screen(C, 1, 0, 0), screen(Nowhere, 1, 0, 1)}
-                                     << "W";
-    QTest::newRow("output 3 of two") << 1 << 2 << MatrixInfoList{screen(C, 1, 0, 0), screen(C, 3, 0, 1)}
-                                     << "W";
-    QTest::newRow("output twice") << 1 << 2 << MatrixInfoList{screen(C, 1, 0, 0), screen(C, 1, 0, 1)} << "W";
-    QTest::newRow("cell twice") << 1 << 2 << MatrixInfoList{screen(C, 1, 0, 0), screen(C, 2, 0, 0)} << "W";
-    QTest::newRow("no name") << 1 << 2 << good << "";
-}
-
-void TestSimulatedFleet::invalidWallsAreRefused()
-{
-    QFETCH(int, rows);
-    QFETCH(int, cols);
-    QFETCH(MatrixInfoList, screens);
-    QFETCH(QString, name);
-    QCOMPARE(fleet->setLayout(A, 3, rows, cols, screens, name), int(RESULT_BAD_ARGUMENT));
-    QCOMPARE(fleet->getLayout(A).name, QStringLiteral("Lobby"));
-}
-
-void TestSimulatedFleet::layoutFaultFailsBothDirections()
-{
-    faults.failLayout(A, -30);
-    QCOMPARE(fleet->getLayout(A).result, -30);
-    QCOMPARE(fleet->setLayout(A, 3, 1, 1, {screen(A, 1, 0, 0)}, QStringLiteral("W")), -30);
-    QCOMPARE(fleet->getLayout(C).result, int(RESULT_NO_LAYOUT));
-}
-
-void TestSimulatedFleet::networkRoundTripsIpv4AndIpv6()
-{
-    DeviceNetworkCfg_t cfg{};
-    QCOMPARE(fleet->getNetwork(A, &cfg), int(RESULT_OK));
-    QCOMPARE(QString::fromLatin1(cfg.ipv4Addr), A);
-    QCOMPARE(QString::fromLatin1(cfg.ipv6Addr), QStringLiteral("2001:db8::10"));
-    QCOMPARE(cfg.ipv6PrefixLen, 64);
-
-    put(cfg.ipv4Mask, "255.255.0.0");
-    put(cfg.ipv4Gateway, "192.0.2.254");
-    put(cfg.dns, "192.0.2.53");
-    put(cfg.ipv6Addr, "2001:db8:0:1::10");
-    cfg.ipv6PrefixLen = 56;
-    put(cfg.ipv6Gateway, "2001:db8:0:1::1");
-    QString newIp;
-    QCOMPARE(fleet->setNetwork(A, Admin, Pw, cfg, &newIp), int(RESULT_OK));
-    QCOMPARE(newIp, A);
-    QVERIFY(endedSessions.isEmpty());
-
-    DeviceNetworkCfg_t back{};
-    QCOMPARE(fleet->getNetwork(A, &back), int(RESULT_OK));
-    QCOMPARE(QString::fromLatin1(back.ipv4Mask), QStringLiteral("255.255.0.0"));
-    QCOMPARE(QString::fromLatin1(back.ipv4Gateway), QStringLiteral("192.0.2.254"));
-    QCOMPARE(QString::fromLatin1(back.dns), QStringLiteral("192.0.2.53"));
-    QCOMPARE(QString::fromLatin1(back.ipv6Addr), QStringLiteral("2001:db8:0:1::10"));
-    QCOMPARE(back.ipv6PrefixLen, 56);
-    QCOMPARE(QString::fromLatin1(back.ipv6Gateway), QStringLiteral("2001:db8:0:1::1"));
-}
-
-void TestSimulatedFleet::newAddressMovesTheDecoder()
-{
-    DeviceNetworkCfg_t cfg{};
-    fleet->getNetwork(B, &cfg);
-    put(cfg.ipv4Addr, "192.0.2.111");
-    QString newIp;
-    QCOMPARE(fleet->setNetwork(B, Admin, Pw, cfg, &newIp), int(RESULT_OK));
-    QCOMPARE(newIp, QStringLiteral("192.0.2.111"));
-    QVERIFY(!fleet->decoder(B));
-    QVERIFY(fleet->decoder(QStringLiteral("192.0.2.111")));
-    QCOMPARE(endedSessions, QStringList{B});
-    QCOMPARE(fleet->login(QStringLiteral("192.0.2.111"), Admin, Pw).result, int(RESULT_OK));
-    // The wall that shows its output follows it.
-    QCOMPARE(fleet->getLayout(A).screens.at(2).ip, QStringLiteral("192.0.2.111"));
-}
-
-void TestSimulatedFleet::invalidNetworkSettingsAreRefused_data()
-{
-    QTest::addColumn<QString>("field");
-    QTest::addColumn<QByteArray>("value");
-    QTest::addColumn<QString>("password");
-    QTest::addColumn<int>("result");
-    QTest::newRow("wrong password") << "" << QByteArray() << "nope" << int(RESULT_WRONG_PASSWORD);
-    QTest::newRow("bad address") << "ipv4Addr" << QByteArray("192.0.2.300") << Pw << int(RESULT_BAD_ARGUMENT);
-    QTest::newRow("address in use") << "ipv4Addr" << QByteArray("192.0.2.12") << Pw
-                                    << int(RESULT_ADDRESS_IN_USE);
-    QTest::newRow("holes in mask") << "ipv4Mask" << QByteArray("255.0.255.0") << Pw
-                                   << int(RESULT_BAD_ARGUMENT);
-    QTest::newRow("bad ipv6") << "ipv6Addr" << QByteArray("2001:db8::zz") << Pw << int(RESULT_BAD_ARGUMENT);
-    QTest::newRow("unterminated") << "ipv4Gateway" << QByteArray(16, '1') << Pw << int(RESULT_BAD_ARGUMENT);
-}
-
-void TestSimulatedFleet::invalidNetworkSettingsAreRefused()
-{
-    QFETCH(QString, field);
-    QFETCH(QByteArray, value);
-    QFETCH(QString, password);
-    QFETCH(int, result);
-    DeviceNetworkCfg_t cfg{};
-    fleet->getNetwork(A, &cfg);
-    char* target = field == QLatin1String("ipv4Addr")      ? cfg.ipv4Addr
-                   : field == QLatin1String("ipv4Mask")    ? cfg.ipv4Mask
-                   : field == QLatin1String("ipv4Gateway") ? cfg.ipv4Gateway
-                   : field == QLatin1String("ipv6Addr")    ? cfg.ipv6Addr
-                                                           : nullptr;
-    if (target)
-        std::memcpy(target, value.constData(), size_t(value.size()) + (value.size() < 16 ? 1 : 0));
-    QString newIp;
-    QCOMPARE(fleet->setNetwork(A, Admin, password, cfg, &newIp), result);
-    QVERIFY(fleet->decoder(A));
-    DeviceNetworkCfg_t unchanged{};
-    fleet->getNetwork(A, &unchanged);
-    QCOMPARE(QString::fromLatin1(unchanged.ipv4Mask), QStringLiteral("255.255.255.0"));
-}
-
-void TestSimulatedFleet::screenSettingsRoundTrip()
-{
-    ScreenColor color;
-    QCOMPARE(fleet->getScreenColor(A, 2, 3, &color), int(RESULT_OK));
-    QCOMPARE(color.brightness, 87);
-    color.brightness = 40;
-    color.sharpness = 12;
-    QCOMPARE(fleet->setScreenColor(A, 2, 3, color), int(RESULT_OK));
-    ScreenColor back;
-    fleet->getScreenColor(A, 2, 3, &back);
-    QCOMPARE(back.brightness, 40);
-    QCOMPARE(back.sharpness, 12);
-    QCOMPARE(back.contrast, 87);
-    fleet->getScreenColor(A, 1, 1, &back);
-    QCOMPARE(back.brightness, 87);
-    color.chroma = 101;
-    QCOMPARE(fleet->setScreenColor(A, 2, 3, color), int(RESULT_BAD_ARGUMENT));
-
-    ScreenResolution_t resolution{};
-    QCOMPARE(fleet->getResolution(A, 0, 0, &resolution), int(RESULT_OK));
-    QCOMPARE(resolution.width, 1920);
-    QCOMPARE(resolution.frameRate, 60);
-    QCOMPARE(fleet->setResolution(A, ScreenResolutionInfo{1, 2, {3840, 2160, 30}, false}, false),
-             int(RESULT_OK));
-    fleet->getResolution(A, 1, 2, &resolution);
-    QCOMPARE(resolution.width, 3840);
-    fleet->getResolution(A, 1, 1, &resolution);
-    QCOMPARE(resolution.width, 1920);
-    QCOMPARE(fleet->setResolution(A, ScreenResolutionInfo{0, 0, {1000, 1000, 60}, false}, true),
-             int(RESULT_BAD_ARGUMENT));
-}
-
-void TestSimulatedFleet::scenesRestoreWhatWasSaved()
-{
-    QCOMPARE(fleet->saveScene(A, 6, QStringLiteral("adjustScreen_limit")), int(RESULT_OK));
-    fleet->setScreenColor(A, 1, 1, ScreenColor{10, 10, 10, 10});
-    fleet->setLayout(A, 3, 1, 1, {screen(A, 1, 0, 0)}, QStringLiteral("Small"));
-    QCOMPARE(fleet->restoreScene(A, 6), int(RESULT_OK));
-    ScreenColor color;
-    fleet->getScreenColor(A, 1, 1, &color);
-    QCOMPARE(color.brightness, 87);
-    QCOMPARE(fleet->getLayout(A).name, QStringLiteral("Lobby"));
-    QCOMPARE(fleet->removeScene(A, 6), int(RESULT_OK));
-    QCOMPARE(fleet->restoreScene(A, 6), int(RESULT_BAD_ARGUMENT));
-    QCOMPARE(fleet->saveScene(A, 0, QString()), int(RESULT_BAD_ARGUMENT));
-}
-
-void TestSimulatedFleet::factoryResetRestoresDefaults()
-{
-    fleet->setScreenColor(A, 1, 1, ScreenColor{10, 20, 30, 40});
-    fleet->setResolution(A, ScreenResolutionInfo{0, 0, {3840, 2160, 30}, false}, true);
-    fleet->saveScene(A, 3, QStringLiteral("s"));
-    QCOMPARE(fleet->factoryReset(A), int(RESULT_OK));
-    QCOMPARE(endedSessions, QStringList{A});
-
-    ScreenColor color;
-    fleet->getScreenColor(A, 1, 1, &color);
-    QCOMPARE(color.brightness, 87);
-    ScreenResolution_t resolution{};
-    fleet->getResolution(A, 0, 0, &resolution);
-    QCOMPARE(resolution.width, 1920);
-    QCOMPARE(fleet->restoreScene(A, 3), int(RESULT_BAD_ARGUMENT));
-    QCOMPARE(fleet->getLayout(A).result, int(RESULT_NO_LAYOUT));
-    // A reset device must be activated again before anyone logs in.
-    QCOMPARE(fleet->login(A, Admin, Pw).error.errorType, QStringLiteral("DEVNOACTIVE"));
-    QVERIFY(!fleet->search().value(A).activated);
-    QCOMPARE(fleet->search().value(A).version, QStringLiteral("V1"));
-}
-
-void TestSimulatedFleet::logsAreDeterministicAndInsideTheSpan()
-{
-    const QDateTime begin(QDate(2024, 3, 1), QTime(0, 0));
-    const QDateTime end(QDate(2024, 3, 2), QTime(23, 59, 59));
-    QStringList first, again, warnings;
-    QCOMPARE(fleet->getLog(A, begin, end, 0, QString(), &first), int(RESULT_OK));
-    fleet->getLog(A, begin, end, 0, QString(), &again);
-    fleet->getLog(A, begin, end, 1, QString(), &warnings);
-    QVERIFY(first.size() > 20);
-    QCOMPARE(again, first);
-    QVERIFY(warnings != first);
-    for (const QString& line : qAsConst(first)) {
-        const QDateTime at = QDateTime::fromString(line.left(19), QStringLiteral("yyyy-MM-dd hh:mm:ss"));
-        QVERIFY2(at.isValid() && at >= begin && at <= end, qPrintable(line));
-        QVERIFY(line.contains(A));
-    }
-    QStringList none;
-    QCOMPARE(fleet->getLog(A, end, begin, 0, QString(), &none), int(RESULT_BAD_ARGUMENT));
-    QVERIFY(none.isEmpty());
-}
-
-void TestSimulatedFleet::logPackageIsAGzipFile()
-{
-    const QString path = dir->filePath(QStringLiteral("Decoder_system_log.tgz"));
-    QStringList lines;
-    QCOMPARE(fleet->getLog(A, QDateTime(), QDateTime(), -1, path, &lines), int(RESULT_OK));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray bytes = file.readAll();
-    QVERIFY(bytes.size() > 100);
-    QCOMPARE(bytes.left(3), QByteArray::fromHex("1f8b08"));
-    QCOMPARE(fleet->getLog(A, QDateTime(), QDateTime(), -1, QString(), &lines), int(RESULT_BAD_ARGUMENT));
-}
-
-void TestSimulatedFleet::configurationExportImportRoundTrip()
-{
-    fleet->setScreenColor(A, 1, 2, ScreenColor{11, 22, 33, 44});
-    fleet->setResolution(A, ScreenResolutionInfo{0, 0, {3840, 2160, 30}, false}, true);
-    fleet->saveScene(A, 5, QStringLiteral("evening"));
-    const QString path = dir->filePath(QStringLiteral("a.matrix"));
-    QCOMPARE(fleet->exportConfig(A, path), int(RESULT_OK));
-    QVERIFY(QFile::exists(path));
-
-    fleet->factoryReset(A);
-    QCOMPARE(fleet->importConfig(A, path), int(RESULT_OK));
-    ScreenColor color;
-    fleet->getScreenColor(A, 1, 2, &color);
-    QCOMPARE(color.contrast, 22);
-    ScreenResolution_t resolution{};
-    fleet->getResolution(A, 0, 0, &resolution);
-    QCOMPARE(resolution.width, 3840);
-    QCOMPARE(fleet->getLayout(A).name, QStringLiteral("Lobby"));
-    QCOMPARE(fleet->restoreScene(A, 5), int(RESULT_OK));
-}
-
-void TestSimulatedFleet::badConfigurationFilesAreRefused_data()
-{
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("target");
-    QTest::newRow("not json") << QByteArray("PK\x03\x04 zip") << A;
-    QTest::newRow("other format") << QByteArray(R"({"format":"something","version":1})") << A;
-    QTest::newRow("other kind of decoder") << QByteArray() << B;
-}
-
-void TestSimulatedFleet::badConfigurationFilesAreRefused()
-{
-    QFETCH(QByteArray, content);
-    QFETCH(QString, target);
-    QString path = dir->filePath(QStringLiteral("bad.matrix"));
-    if (content.isEmpty())
-        QCOMPARE(fleet->exportConfig(A, path), int(RESULT_OK));
-    else
-        path = writeFile(QStringLiteral("bad.matrix"), content);
-    fleet->setScreenColor(target, 1, 1, ScreenColor{1, 2, 3, 4});
-    QVERIFY(fleet->importConfig(target, path) != RESULT_OK);
-    ScreenColor color;
-    fleet->getScreenColor(target, 1, 1, &color);
-    QCOMPARE(color.brightness, 1);
-    QVERIFY(fleet->importConfig(target, dir->filePath(QStringLiteral("missing.matrix"))) != RESULT_OK);
-}
-
-void TestSimulatedFleet::runUpgrade(const QList<DeviceInfo_t>& devices, const QString& path,
-                                    QList<Report>* reports, int* endResult)
-{
-    reports->clear();
-    *endResult = 1;
-    DecoderBackend::UpgradeSink sink;
-    sink.progress = [reports](int card, int marker, int percent, int code, bool latest) {
-        reports->append(Report{card, marker, percent, code, latest});
-    };
-    sink.result = [endResult](int code) {
-        *endResult = code;
-    };
-    const int started = fleet->startUpgrade(devices, path, sink);
-    if (started != RESULT_OK) {
-        *endResult = started;
-        return;
-    }
-    // Nothing is reported before the event loop runs: the work is timed.
-    QVERIFY(reports->isEmpty());
-    auto ended = [reports, endResult] {
-        if (*endResult != 1)
-            return true;
-        if (reports->isEmpty())
-            return false;
-        const Report& r = reports->last();
-        return r.latest || (r.card == 0 && r.percent == 0 && r.marker == 0);
-    };
-    QTRY_VERIFY_WITH_TIMEOUT(ended(), 10000);
-}
-
-void TestSimulatedFleet::upgradeReportsProgressPerCardOverTime()
-{
-    const QString firmware = writeFile(QStringLiteral("fw.bin"), "TVWALL-DECODER-FIRMWARE V2\nbinary...");
-    int endResult = 0;
-    QList<Report> reports;
-    runUpgrade({device(A), device(C)}, firmware, &reports, &endResult);
-    QCOMPARE(endResult, 1);
-    QStringList seen;
-    for (const Report& r : reports)
-        seen.append(QStringLiteral("%1:%2").arg(r.card).arg(r.percent));
-    QCOMPARE(seen, (QStringList{"1:20", "1:40", "1:60", "1:80", "1:100", "2:20", "2:40", "2:60", "2:80",
-                                "2:100", "0:0"}));
-    QCOMPARE(fleet->search().value(A).version, QStringLiteral("V2"));
-    QCOMPARE(fleet->search().value(C).version, QStringLiteral("V2"));
-}
-
-void TestSimulatedFleet::upgradeFailsOnTheArmedCard()
-{
-    faults.failUpgrade(2, 6);
-    const QString firmware = writeFile(QStringLiteral("fw.bin"), "TVWALL-DECODER-FIRMWARE V2\n");
-    int endResult = 0;
-    QList<Report> reports;
-    runUpgrade({device(A), device(C)}, firmware, &reports, &endResult);
-    QCOMPARE(endResult, int(RESULT_UPGRADE_FAILED));
-    QVERIFY(!reports.isEmpty());
-    const Report failure = reports.last();
-    QCOMPARE(failure.card, 2);
-    QCOMPARE(failure.marker, -1);
-    QCOMPARE(failure.percent, -1);
-    QCOMPARE(failure.code, 6);
-    QCOMPARE(fleet->search().value(A).version, QStringLiteral("V2"));
-    QCOMPARE(fleet->search().value(C).version, QStringLiteral("V1"));
-}
-
-void TestSimulatedFleet::upgradeOfTheRunningVersionReportsLatest()
-{
-    const QString firmware = writeFile(QStringLiteral("fw.bin"), "TVWALL-DECODER-FIRMWARE V1\n");
-    int endResult = 0;
-    QList<Report> reports;
-    runUpgrade({device(A)}, firmware, &reports, &endResult);
-    QCOMPARE(reports.size(), 1);
-    QCOMPARE(reports.first().card, 1);
-    QVERIFY(reports.first().latest);
-}
-
-void TestSimulatedFleet::badUpgradeRequestsAreRefused_data()
-{
-    QTest::addColumn<QByteArray>("firmware");
-    QTest::addColumn<bool>("withDevice");
-    QTest::newRow("no file") << QByteArray() << true;
-    QTest::newRow("not a firmware") << QByteArray("ELF\x7f garbage") << true;
-    QTest::newRow("no device") << QByteArray("TVWALL-DECODER-FIRMWARE V2\n") << false;
-}
-
-void TestSimulatedFleet::badUpgradeRequestsAreRefused()
-{
-    QFETCH(QByteArray, firmware);
-    QFETCH(bool, withDevice);
-    const QString path = firmware.isEmpty() ? dir->filePath(QStringLiteral("missing.bin"))
-                                            : writeFile(QStringLiteral("fw.bin"), firmware);
-    const QList<DeviceInfo_t> devices = withDevice ? QList<DeviceInfo_t>{device(A)} : QList<DeviceInfo_t>{};
-    int endResult = 0;
-    QList<Report> reports;
-    runUpgrade(devices, path, &reports, &endResult);
-    QCOMPARE(endResult, int(RESULT_BAD_ARGUMENT));
-    QVERIFY(reports.isEmpty());
-}
-
-void TestSimulatedFleet::unknownAddressesGetAnError()
-{
-    DeviceNetworkCfg_t cfg{};
-    ScreenColor color;
-    ScreenResolution_t resolution{};
-    QStringList lines;
-    QString newIp;
-    const QDateTime now = QDateTime::currentDateTime();
-    QCOMPARE(fleet->login(Nowhere, Admin, Pw).result, int(RESULT_NO_DEVICE));
-    QVERIFY(!fleet->login(Nowhere, Admin, Pw).hasError);
-    QCOMPARE(fleet->getLayout(Nowhere).result, int(RESULT_NO_DEVICE));
-    QCOMPARE(fleet->getNetwork(Nowhere, &cfg), int(RESULT_NO_DEVICE));
-    QCOMPARE(cfg.ipv4Addr[0], '\0');
-    QCOMPARE(fleet->setNetwork(Nowhere, Admin, Pw, cfg, &newIp), int(RESULT_NO_DEVICE));
-    QCOMPARE(fleet->getScreenColor(Nowhere, 1, 1, &color), int(RESULT_NO_DEVICE));
-    QCOMPARE(fleet->getResolution(Nowhere, 0, 0, &resolution), int(RESULT_NO_DEVICE));
-    QCOMPARE(fleet->checkScreen(Nowhere, 1, true), int(RESULT_NO_DEVICE));
-    QCOMPARE(fleet->factoryReset(Nowhere), int(RESULT_NO_DEVICE));
-    QCOMPARE(fleet->getLog(Nowhere, now.addDays(-1), now, 0, QString(), &lines), int(RESULT_NO_DEVICE));
-    QCOMPARE(fleet->exportConfig(Nowhere, dir->filePath(QStringLiteral("x.matrix"))), int(RESULT_NO_DEVICE));
-    QCOMPARE(fleet->changePassword(Nowhere, Admin, Pw, QStringLiteral("Another1!")), int(RESULT_NO_DEVICE));
-}
 
 QTEST_MAIN(TestSimulatedFleet)
 #include "tst_simulatedfleet.moc"

@@ -34,7 +34,6 @@ MatrixInfo decoder(const QString& ip, const QString& password)
     MatrixInfo sub;
     sub.ip = QStringLiteral("192.0.2.11");
     sub.channel = 1;
-    sub.row = 0;
     sub.column = 1;
     sub.matrixType = MATRIX_TYPE_SINGLE_OUTPUT;
     info.subMatrixList = {sub};
@@ -69,34 +68,32 @@ TvWallManagement wall(const QString& name, const QString& mainIp)
     return w;
 }
 
-void compareRecords(const MatrixInfo& a, const MatrixInfo& b)
+/** Every field on one line: a round trip compares in one step and the message shows what differs. */
+QString dump(const MatrixInfo& m)
 {
-    QCOMPARE(int(a.matrixType), int(b.matrixType));
-    QCOMPARE(a.deviceId, b.deviceId);
-    QCOMPARE(a.ip, b.ip);
-    QCOMPARE(a.spare1, b.spare1);
-    QCOMPARE(a.spare2, b.spare2);
-    QCOMPARE(a.spare3, b.spare3);
-    QCOMPARE(a.userName, b.userName);
-    QCOMPARE(a.password, b.password);
-    QCOMPARE(a.outputList.size(), b.outputList.size());
-    for (int i = 0; i < a.outputList.size(); ++i) {
-        QCOMPARE(a.outputList.at(i).outputId, b.outputList.at(i).outputId);
-        QCOMPARE(a.outputList.at(i).outputNo, b.outputList.at(i).outputNo);
-        QCOMPARE(a.outputList.at(i).outputSpare, b.outputList.at(i).outputSpare);
-    }
-    QCOMPARE(a.subMatrixList.size(), b.subMatrixList.size());
-    for (int i = 0; i < a.subMatrixList.size(); ++i)
-        compareRecords(a.subMatrixList.at(i), b.subMatrixList.at(i));
-    QCOMPARE(a.column, b.column);
-    QCOMPARE(a.row, b.row);
-    QCOMPARE(a.extraValue, b.extraValue);
-    QCOMPARE(a.channel, b.channel);
-    QCOMPARE(a.channelCount, b.channelCount);
-    QCOMPARE(a.activated, b.activated);
-    QCOMPARE(a.connectStatus, b.connectStatus);
-    QCOMPARE(a.spare4, b.spare4);
-    QCOMPARE(a.version, b.version);
+    QStringList f{QString::number(m.matrixType), m.deviceId, m.ip, m.userName, m.password, m.version};
+    for (const qint64 n : {qint64(m.spare1), qint64(m.spare2), qint64(m.spare3), qint64(m.column),
+                           qint64(m.row), qint64(m.extraValue), qint64(m.channel), qint64(m.channelCount),
+                           qint64(m.activated), qint64(m.connectStatus), qint64(m.spare4)})
+        f << QString::number(n);
+    for (const OutputInfo& o : m.outputList)
+        f << QStringLiteral("out %1/%2/%3").arg(o.outputId).arg(o.outputNo).arg(o.outputSpare);
+    for (const MatrixInfo& s : m.subMatrixList)
+        f << QLatin1Char('{') + dump(s) + QLatin1Char('}');
+    return f.join(QLatin1Char('|'));
+}
+
+QString dump(const TvWallManagement& w)
+{
+    QStringList f{w.tvWallName,
+                  w.mainIp,
+                  QString::number(w.row),
+                  QString::number(w.col),
+                  QString::number(w.connected),
+                  dump(w.mainMatrix)};
+    for (const MatrixInfo& s : w.matrixInfoList)
+        f << QLatin1Char('{') + dump(s) + QLatin1Char('}');
+    return f.join(QLatin1Char('#'));
 }
 
 QByteArray readAll(const QString& path)
@@ -122,262 +119,243 @@ class TestStore : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
+    void init()
+    {
+        temp = std::make_unique<QTemporaryDir>();
+        QVERIFY(temp->isValid());
+        dataDir = temp->filePath(QStringLiteral("data"));
+        keyFile = temp->filePath(QStringLiteral("config/store.key"));
+        MatrixSdkWorker::setSecretKeyFile(keyFile);
+        MatrixSdkWorker::setDataDirectory(dataDir);
+    }
 
-    void listsRoundTripThroughTheDisk();
-    void replaceIsVisibleAtOnceAndOnDiskWhenIdle();
-    void burstOfReplacesEndsWithTheLastList();
-    void missingFilesAreEmptyLists();
-    void damagedFileIsKeptAsideAndReported_data();
-    void damagedFileIsKeptAsideAndReported();
-    void everyDamagedFileGetsItsOwnName();
-    void failedWriteLeavesTheOldFileIntact();
-    void passwordsAreNeverStoredInClear();
-    void anotherInstallationCannotOpenThePasswords();
-    void environmentChoosesTheDataDirectory();
+    void cleanup()
+    {
+        MatrixSdkWorker::flushStore();
+        // Detach from the folder before it is deleted.
+        MatrixSdkWorker::setDataDirectory(temp->filePath(QStringLiteral("unused")));
+        temp.reset();
+    }
+
+    void listsRoundTripThroughTheDisk()
+    {
+        const MatrixInfo a = decoder(QStringLiteral("192.0.2.10"), QStringLiteral("Pässw0rd-ä"));
+        const MatrixInfo b = decoder(QStringLiteral("192.0.2.12"), QString());
+        MatrixInfo unset;
+        unset.ip = QStringLiteral("192.0.2.13");
+        MatrixSdkWorker::addDecoderToJson({a, b, unset});
+        MatrixSdkWorker::addMatrixToJson(
+            {wall(QStringLiteral("Lobby"), a.ip), wall(QStringLiteral("Hall"), b.ip)});
+        QVERIFY(MatrixSdkWorker::flushStore());
+
+        // Point at the same folder again: everything is read back from disk.
+        MatrixSdkWorker::setDataDirectory(dataDir);
+        const MatrixInfoMap decoders = MatrixSdkWorker::getDecoderFromJson();
+        QCOMPARE(decoders.keys(), (QStringList{a.ip, b.ip, unset.ip}));
+        QCOMPARE(dump(decoders.value(a.ip)), dump(a));
+        QCOMPARE(dump(decoders.value(b.ip)), dump(b));
+        // The "never set" device id survives although JSON cannot carry it as text.
+        QCOMPARE(dump(decoders.value(unset.ip)), dump(unset));
+
+        const auto walls = MatrixSdkWorker::getMatrixFromJson();
+        QCOMPARE(walls.keys(), (QStringList{QStringLiteral("Hall"), QStringLiteral("Lobby")}));
+        QCOMPARE(dump(walls.value(QStringLiteral("Lobby"))), dump(wall(QStringLiteral("Lobby"), a.ip)));
+        QCOMPARE(dump(walls.value(QStringLiteral("Hall"))), dump(wall(QStringLiteral("Hall"), b.ip)));
+    }
+
+    void replaceIsVisibleAtOnceAndOnDiskWhenIdle()
+    {
+        MatrixSdkWorker::addDecoderToJson({decoder(QStringLiteral("192.0.2.10"), QString())});
+        QCOMPARE(MatrixSdkWorker::getDecoderFromJson().keys(), QStringList{QStringLiteral("192.0.2.10")});
+        MatrixSdkWorker::addDecoderToJson({decoder(QStringLiteral("192.0.2.12"), QString())});
+        QCOMPARE(MatrixSdkWorker::getDecoderFromJson().keys(), QStringList{QStringLiteral("192.0.2.12")});
+        QTRY_VERIFY(readAll(dataPath(MatrixStore::DecoderFileName)).contains("192.0.2.12"));
+        QVERIFY(!readAll(dataPath(MatrixStore::DecoderFileName)).contains("192.0.2.10"));
+    }
+
+    void burstOfReplacesEndsWithTheLastList()
+    {
+        QList<MatrixInfo> list;
+        for (int i = 1; i <= 300; ++i) {
+            list.append(
+                decoder(QStringLiteral("192.0.2.%1").arg(i % 250 + 1), QStringLiteral("pw%1").arg(i)));
+            MatrixSdkWorker::addDecoderToJson(list);
+        }
+        QCOMPARE(MatrixSdkWorker::getDecoderFromJson().size(), 250);
+        QTRY_VERIFY(readAll(dataPath(MatrixStore::DecoderFileName)).contains("192.0.2.250"));
+        MatrixSdkWorker::setDataDirectory(dataDir);
+        const MatrixInfoMap back = MatrixSdkWorker::getDecoderFromJson();
+        QCOMPARE(back.size(), 250);
+        QCOMPARE(back.value(QStringLiteral("192.0.2.51")).password, QStringLiteral("pw300"));
+    }
+
+    void missingFilesAreEmptyLists()
+    {
+        QSignalSpy problems(&worker(), &MatrixSdkWorker::signalStoreProblem);
+        QVERIFY(MatrixSdkWorker::getDecoderFromJson().isEmpty());
+        QVERIFY(MatrixSdkWorker::getMatrixFromJson().isEmpty());
+        QVERIFY(!QFile::exists(dataPath(MatrixStore::DecoderFileName)));
+        QVERIFY(!problems.wait(50));
+    }
+
+    void damagedFileIsKeptAsideAndReported_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("cut off") << QByteArray(
+            R"({"format":"tvwall-decoders","version":1,"decoders":[{"ip":)");
+        QTest::newRow("not an object") << QByteArray("[1, 2, 3]");
+        QTest::newRow("another document")
+            << QByteArray(R"({"format":"tvwall-tvwalls","version":1,"tvWalls":[]})");
+        QTest::newRow("newer version")
+            << QByteArray(R"({"format":"tvwall-decoders","version":9,"decoders":[]})");
+    }
+
+    void damagedFileIsKeptAsideAndReported()
+    {
+        QFETCH(QByteArray, content);
+        QVERIFY(QDir().mkpath(dataDir));
+        QVERIFY(writeAll(dataPath(MatrixStore::DecoderFileName), content));
+        MatrixSdkWorker::setDataDirectory(dataDir);
+        QSignalSpy problems(&worker(), &MatrixSdkWorker::signalStoreProblem);
+
+        QVERIFY(MatrixSdkWorker::getDecoderFromJson().isEmpty());
+        QVERIFY(problems.wait());
+        QVERIFY(problems.first().first().toString().contains(QLatin1String("decoders.json")));
+        const QStringList aside =
+            QDir(dataDir).entryList({QStringLiteral("decoders.json.corrupt-*")}, QDir::Files);
+        QCOMPARE(aside.size(), 1);
+        QCOMPARE(readAll(QDir(dataDir).filePath(aside.first())), content);
+
+        // New data goes to a fresh file; the kept one is left alone.
+        MatrixSdkWorker::addDecoderToJson({decoder(QStringLiteral("192.0.2.10"), QString())});
+        QVERIFY(MatrixSdkWorker::flushStore());
+        QVERIFY(readAll(dataPath(MatrixStore::DecoderFileName)).contains("192.0.2.10"));
+        QCOMPARE(readAll(QDir(dataDir).filePath(aside.first())), content);
+    }
+
+    void everyDamagedFileGetsItsOwnName()
+    {
+        QVERIFY(QDir().mkpath(dataDir));
+        for (int round = 0; round < 3; ++round) {
+            QVERIFY(writeAll(dataPath(MatrixStore::TvWallFileName), "broken " + QByteArray::number(round)));
+            MatrixSdkWorker::setDataDirectory(dataDir);
+            QVERIFY(MatrixSdkWorker::getMatrixFromJson().isEmpty());
+        }
+        const QStringList aside =
+            QDir(dataDir).entryList({QStringLiteral("tvwalls.json.corrupt-*")}, QDir::Files);
+        QCOMPARE(aside.size(), 3);
+        QSet<QByteArray> contents;
+        for (const QString& name : aside)
+            contents.insert(readAll(QDir(dataDir).filePath(name)));
+        QCOMPARE(contents, (QSet<QByteArray>{"broken 0", "broken 1", "broken 2"}));
+    }
+
+    void failedWriteLeavesTheOldFileIntact()
+    {
+        MatrixSdkWorker::addDecoderToJson({decoder(QStringLiteral("192.0.2.10"), QString())});
+        QVERIFY(MatrixSdkWorker::flushStore());
+        const QByteArray before = readAll(dataPath(MatrixStore::DecoderFileName));
+        QVERIFY(!before.isEmpty());
+
+        // A file-size limit makes the write fail part-way, as a full disk would;
+        // it holds for root as well.
+        rlimit saved{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit tight = saved;
+        tight.rlim_cur = 64;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &tight), 0);
+        QList<MatrixInfo> bigger;
+        for (int i = 1; i <= 20; ++i)
+            bigger.append(decoder(QStringLiteral("192.0.2.%1").arg(i), QString()));
+        QSignalSpy problems(&worker(), &MatrixSdkWorker::signalStoreProblem);
+        MatrixSdkWorker::addDecoderToJson(bigger);
+        const bool written = MatrixSdkWorker::flushStore();
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, oldHandler);
+
+        QVERIFY(!written);
+        QCOMPARE(readAll(dataPath(MatrixStore::DecoderFileName)), before);
+        QCOMPARE(QDir(dataDir).entryList(QDir::Files), QStringList{QStringLiteral("decoders.json")});
+        QVERIFY(problems.wait());
+        // Still pending: the next chance writes it.
+        QCOMPARE(MatrixSdkWorker::getDecoderFromJson().size(), 20);
+        QVERIFY(MatrixSdkWorker::flushStore());
+        QVERIFY(readAll(dataPath(MatrixStore::DecoderFileName)).contains("192.0.2.20"));
+    }
+
+    void passwordsAreNeverStoredInClear()
+    {
+        const QString secret = QStringLiteral("Xy7-secret-Pw");
+        MatrixInfo screenOwner = decoder(QStringLiteral("192.0.2.10"), secret);
+        TvWallManagement w = wall(QStringLiteral("Lobby"), screenOwner.ip);
+        w.mainMatrix.password = secret;
+        MatrixSdkWorker::addDecoderToJson({screenOwner});
+        MatrixSdkWorker::addMatrixToJson({w});
+        QVERIFY(MatrixSdkWorker::flushStore());
+
+        for (const char* file : {MatrixStore::DecoderFileName, MatrixStore::TvWallFileName}) {
+            const QByteArray bytes = readAll(dataPath(file));
+            QVERIFY(!bytes.isEmpty());
+            QVERIFY2(!bytes.contains(secret.toUtf8()), file);
+            QVERIFY2(!bytes.contains(secret.toUtf8().toBase64()), file);
+        }
+        const QFile::Permissions keyPermissions = QFile::permissions(keyFile);
+        QVERIFY(keyPermissions.testFlag(QFile::ReadOwner) && keyPermissions.testFlag(QFile::WriteOwner));
+        const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
+                                          QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+        QCOMPARE(int(keyPermissions & others), 0);
+        QVERIFY(!keyFile.startsWith(dataDir));
+
+        MatrixSdkWorker::setDataDirectory(dataDir);
+        QCOMPARE(MatrixSdkWorker::getDecoderFromJson().value(screenOwner.ip).password, secret);
+        QCOMPARE(MatrixSdkWorker::getMatrixFromJson().value(QStringLiteral("Lobby")).mainMatrix.password,
+                 secret);
+    }
+
+    void anotherInstallationCannotOpenThePasswords()
+    {
+        MatrixSdkWorker::addDecoderToJson(
+            {decoder(QStringLiteral("192.0.2.10"), QStringLiteral("Xy7-secret-Pw"))});
+        QVERIFY(MatrixSdkWorker::flushStore());
+        // A copy of the lists without this installation's key.
+        MatrixSdkWorker::setSecretKeyFile(temp->filePath(QStringLiteral("elsewhere/store.key")));
+        MatrixSdkWorker::setDataDirectory(dataDir);
+        QSignalSpy problems(&worker(), &MatrixSdkWorker::signalStoreProblem);
+        const MatrixInfoMap decoders = MatrixSdkWorker::getDecoderFromJson();
+        QCOMPARE(decoders.size(), 1);
+        QVERIFY(decoders.first().password.isEmpty());
+        QCOMPARE(decoders.first().userName, QStringLiteral("admin"));
+        QVERIFY(problems.wait());
+    }
+
+    void environmentChoosesTheDataDirectory()
+    {
+        const QString fromEnv = temp->filePath(QStringLiteral("env-data"));
+        qputenv("TVWALL_DATA_DIR", fromEnv.toLocal8Bit());
+        MatrixSdkWorker::setDataDirectory(QString());
+        const QString chosen = MatrixSdkWorker::dataDirectory();
+        MatrixSdkWorker::addDecoderToJson({decoder(QStringLiteral("192.0.2.10"), QString())});
+        const bool written = MatrixSdkWorker::flushStore();
+        qunsetenv("TVWALL_DATA_DIR");
+        QCOMPARE(chosen, fromEnv);
+        QVERIFY(written);
+        QVERIFY(QFile::exists(QDir(fromEnv).filePath(QStringLiteral("decoders.json"))));
+        QVERIFY(!QFile::exists(dataPath(MatrixStore::DecoderFileName)));
+        // An explicit directory wins over the environment.
+        qputenv("TVWALL_DATA_DIR", fromEnv.toLocal8Bit());
+        MatrixSdkWorker::setDataDirectory(dataDir);
+        const QString explicitDir = MatrixSdkWorker::dataDirectory();
+        qunsetenv("TVWALL_DATA_DIR");
+        QCOMPARE(explicitDir, dataDir);
+    }
 
 private:
     QString dataPath(const char* file) const { return QDir(dataDir).filePath(QString::fromLatin1(file)); }
-
     std::unique_ptr<QTemporaryDir> temp;
     QString dataDir;
     QString keyFile;
 };
-
-void TestStore::init()
-{
-    temp = std::make_unique<QTemporaryDir>();
-    QVERIFY(temp->isValid());
-    dataDir = temp->filePath(QStringLiteral("data"));
-    keyFile = temp->filePath(QStringLiteral("config/store.key"));
-    MatrixSdkWorker::setSecretKeyFile(keyFile);
-    MatrixSdkWorker::setDataDirectory(dataDir);
-}
-
-void TestStore::cleanup()
-{
-    MatrixSdkWorker::flushStore();
-    // Detach from the folder before it is deleted.
-    MatrixSdkWorker::setDataDirectory(temp->filePath(QStringLiteral("unused")));
-    temp.reset();
-}
-
-void TestStore::listsRoundTripThroughTheDisk()
-{
-    const MatrixInfo a = decoder(QStringLiteral("192.0.2.10"), QStringLiteral("Pässw0rd-ä"));
-    const MatrixInfo b = decoder(QStringLiteral("192.0.2.12"), QString());
-    MatrixInfo unset;
-    unset.ip = QStringLiteral("192.0.2.13");
-    MatrixSdkWorker::addDecoderToJson({a, b, unset});
-    MatrixSdkWorker::addMatrixToJson(
-        {wall(QStringLiteral("Lobby"), a.ip), wall(QStringLiteral("Hall"), b.ip)});
-    QVERIFY(MatrixSdkWorker::flushStore());
-
-    // Point at the same folder again: everything is read back from disk.
-    MatrixSdkWorker::setDataDirectory(dataDir);
-    const MatrixInfoMap decoders = MatrixSdkWorker::getDecoderFromJson();
-    QCOMPARE(decoders.keys(), (QStringList{a.ip, b.ip, unset.ip}));
-    compareRecords(decoders.value(a.ip), a);
-    compareRecords(decoders.value(b.ip), b);
-    // The "never set" device id survives although JSON cannot carry it as text.
-    QCOMPARE(decoders.value(unset.ip).deviceId, QString(QChar(ushort(0xFFFF))));
-
-    const auto walls = MatrixSdkWorker::getMatrixFromJson();
-    QCOMPARE(walls.keys(), (QStringList{QStringLiteral("Hall"), QStringLiteral("Lobby")}));
-    const TvWallManagement lobby = walls.value(QStringLiteral("Lobby"));
-    const TvWallManagement expected = wall(QStringLiteral("Lobby"), a.ip);
-    QCOMPARE(lobby.mainIp, expected.mainIp);
-    QCOMPARE(lobby.row, 1);
-    QCOMPARE(lobby.col, 2);
-    QCOMPARE(lobby.connected, true);
-    QCOMPARE(lobby.matrixInfoList.size(), 2);
-    compareRecords(lobby.matrixInfoList.at(1), expected.matrixInfoList.at(1));
-    compareRecords(lobby.mainMatrix, expected.mainMatrix);
-}
-
-void TestStore::replaceIsVisibleAtOnceAndOnDiskWhenIdle()
-{
-    MatrixSdkWorker::addDecoderToJson({decoder(QStringLiteral("192.0.2.10"), QString())});
-    QCOMPARE(MatrixSdkWorker::getDecoderFromJson().keys(), QStringList{QStringLiteral("192.0.2.10")});
-    MatrixSdkWorker::addDecoderToJson({decoder(QStringLiteral("192.0.2.12"), QString())});
-    QCOMPARE(MatrixSdkWorker::getDecoderFromJson().keys(), QStringList{QStringLiteral("192.0.2.12")});
-    QTRY_VERIFY(readAll(dataPath(MatrixStore::DecoderFileName)).contains("192.0.2.12"));
-    QVERIFY(!readAll(dataPath(MatrixStore::DecoderFileName)).contains("192.0.2.10"));
-}
-
-void TestStore::burstOfReplacesEndsWithTheLastList()
-{
-    QList<MatrixInfo> list;
-    for (int i = 1; i <= 300; ++i) {
-        list.append(decoder(QStringLiteral("192.0.2.%1").arg(i % 250 + 1), QStringLiteral("pw%1").arg(i)));
-        MatrixSdkWorker::addDecoderToJson(list);
-    }
-    QCOMPARE(MatrixSdkWorker::getDecoderFromJson().size(), 250);
-    QTRY_VERIFY(readAll(dataPath(MatrixStore::DecoderFileName)).contains("192.0.2.250"));
-    MatrixSdkWorker::setDataDirectory(dataDir);
-    const MatrixInfoMap back = MatrixSdkWorker::getDecoderFromJson();
-    QCOMPARE(back.size(), 250);
-    QCOMPARE(back.value(QStringLiteral("192.0.2.51")).password, QStringLiteral("pw300"));
-}
-
-void TestStore::missingFilesAreEmptyLists()
-{
-    QSignalSpy problems(&worker(), &MatrixSdkWorker::signalStoreProblem);
-    QVERIFY(MatrixSdkWorker::getDecoderFromJson().isEmpty());
-    QVERIFY(MatrixSdkWorker::getMatrixFromJson().isEmpty());
-    QVERIFY(!QFile::exists(dataPath(MatrixStore::DecoderFileName)));
-    QVERIFY(!problems.wait(50));
-}
-
-void TestStore::damagedFileIsKeptAsideAndReported_data()
-{
-    QTest::addColumn<QByteArray>("content");
-    QTest::newRow("cut off") << QByteArray(R"({"format":"tvwall-decoders","version":1,"decoders":[{"ip":)");
-    QTest::newRow("not an object") << QByteArray("[1, 2, 3]");
-    QTest::newRow("another document")
-        << QByteArray(R"({"format":"tvwall-tvwalls","version":1,"tvWalls":[]})");
-    QTest::newRow("newer version") << QByteArray(R"({"format":"tvwall-decoders","version":9,"decoders":[]})");
-}
-
-void TestStore::damagedFileIsKeptAsideAndReported()
-{
-    QFETCH(QByteArray, content);
-    QVERIFY(QDir().mkpath(dataDir));
-    QVERIFY(writeAll(dataPath(MatrixStore::DecoderFileName), content));
-    MatrixSdkWorker::setDataDirectory(dataDir);
-    QSignalSpy problems(&worker(), &MatrixSdkWorker::signalStoreProblem);
-
-    QVERIFY(MatrixSdkWorker::getDecoderFromJson().isEmpty());
-    QVERIFY(problems.wait());
-    QVERIFY(problems.first().first().toString().contains(QLatin1String("decoders.json")));
-    const QStringList aside =
-        QDir(dataDir).entryList({QStringLiteral("decoders.json.corrupt-*")}, QDir::Files);
-    QCOMPARE(aside.size(), 1);
-    QCOMPARE(readAll(QDir(dataDir).filePath(aside.first())), content);
-
-    // New data goes to a fresh file; the kept one is left alone.
-    MatrixSdkWorker::addDecoderToJson({decoder(QStringLiteral("192.0.2.10"), QString())});
-    QVERIFY(MatrixSdkWorker::flushStore());
-    QVERIFY(readAll(dataPath(MatrixStore::DecoderFileName)).contains("192.0.2.10"));
-    QCOMPARE(readAll(QDir(dataDir).filePath(aside.first())), content);
-}
-
-void TestStore::everyDamagedFileGetsItsOwnName()
-{
-    QVERIFY(QDir().mkpath(dataDir));
-    for (int round = 0; round < 3; ++round) {
-        QVERIFY(writeAll(dataPath(MatrixStore::TvWallFileName), "broken " + QByteArray::number(round)));
-        MatrixSdkWorker::setDataDirectory(dataDir);
-        QVERIFY(MatrixSdkWorker::getMatrixFromJson().isEmpty());
-    }
-    const QStringList aside =
-        QDir(dataDir).entryList({QStringLiteral("tvwalls.json.corrupt-*")}, QDir::Files);
-    QCOMPARE(aside.size(), 3);
-    QSet<QByteArray> contents;
-    for (const QString& name : aside)
-        contents.insert(readAll(QDir(dataDir).filePath(name)));
-    QCOMPARE(contents, (QSet<QByteArray>{"broken 0", "broken 1", "broken 2"}));
-}
-
-void TestStore::failedWriteLeavesTheOldFileIntact()
-{
-    MatrixSdkWorker::addDecoderToJson({decoder(QStringLiteral("192.0.2.10"), QString())});
-    QVERIFY(MatrixSdkWorker::flushStore());
-    const QByteArray before = readAll(dataPath(MatrixStore::DecoderFileName));
-    QVERIFY(!before.isEmpty());
-
-    // A file-size limit makes the write fail part-way, as a full disk would;
-    // it holds for root as well.
-    rlimit saved{};
-    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit tight = saved;
-    tight.rlim_cur = 64;
-    QCOMPARE(setrlimit(RLIMIT_FSIZE, &tight), 0);
-    QList<MatrixInfo> bigger;
-    for (int i = 1; i <= 20; ++i)
-        bigger.append(decoder(QStringLiteral("192.0.2.%1").arg(i), QString()));
-    QSignalSpy problems(&worker(), &MatrixSdkWorker::signalStoreProblem);
-    MatrixSdkWorker::addDecoderToJson(bigger);
-    const bool written = MatrixSdkWorker::flushStore();
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
-
-    QVERIFY(!written);
-    QCOMPARE(readAll(dataPath(MatrixStore::DecoderFileName)), before);
-    QCOMPARE(QDir(dataDir).entryList(QDir::Files), QStringList{QStringLiteral("decoders.json")});
-    QVERIFY(problems.wait());
-    // Still pending: the next chance writes it.
-    QCOMPARE(MatrixSdkWorker::getDecoderFromJson().size(), 20);
-    QVERIFY(MatrixSdkWorker::flushStore());
-    QVERIFY(readAll(dataPath(MatrixStore::DecoderFileName)).contains("192.0.2.20"));
-}
-
-void TestStore::passwordsAreNeverStoredInClear()
-{
-    const QString secret = QStringLiteral("Xy7-secret-Pw");
-    MatrixInfo screenOwner = decoder(QStringLiteral("192.0.2.10"), secret);
-    TvWallManagement w = wall(QStringLiteral("Lobby"), screenOwner.ip);
-    w.mainMatrix.password = secret;
-    MatrixSdkWorker::addDecoderToJson({screenOwner});
-    MatrixSdkWorker::addMatrixToJson({w});
-    QVERIFY(MatrixSdkWorker::flushStore());
-
-    for (const char* file : {MatrixStore::DecoderFileName, MatrixStore::TvWallFileName}) {
-        const QByteArray bytes = readAll(dataPath(file));
-        QVERIFY(!bytes.isEmpty());
-        QVERIFY2(!bytes.contains(secret.toUtf8()), file);
-        QVERIFY2(!bytes.contains(secret.toUtf8().toBase64()), file);
-    }
-    const QFile::Permissions keyPermissions = QFile::permissions(keyFile);
-    QVERIFY(keyPermissions.testFlag(QFile::ReadOwner) && keyPermissions.testFlag(QFile::WriteOwner));
-    const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
-                                      QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
-    QCOMPARE(int(keyPermissions & others), 0);
-    QVERIFY(!keyFile.startsWith(dataDir));
-
-    MatrixSdkWorker::setDataDirectory(dataDir);
-    QCOMPARE(MatrixSdkWorker::getDecoderFromJson().value(screenOwner.ip).password, secret);
-    QCOMPARE(MatrixSdkWorker::getMatrixFromJson().value(QStringLiteral("Lobby")).mainMatrix.password, secret);
-}
-
-void TestStore::anotherInstallationCannotOpenThePasswords()
-{
-    MatrixSdkWorker::addDecoderToJson(
-        {decoder(QStringLiteral("192.0.2.10"), QStringLiteral("Xy7-secret-Pw"))});
-    QVERIFY(MatrixSdkWorker::flushStore());
-    // A copy of the lists without this installation's key.
-    MatrixSdkWorker::setSecretKeyFile(temp->filePath(QStringLiteral("elsewhere/store.key")));
-    MatrixSdkWorker::setDataDirectory(dataDir);
-    QSignalSpy problems(&worker(), &MatrixSdkWorker::signalStoreProblem);
-    const MatrixInfoMap decoders = MatrixSdkWorker::getDecoderFromJson();
-    QCOMPARE(decoders.size(), 1);
-    QVERIFY(decoders.first().password.isEmpty());
-    QCOMPARE(decoders.first().userName, QStringLiteral("admin"));
-    QVERIFY(problems.wait());
-}
-
-void TestStore::environmentChoosesTheDataDirectory()
-{
-    const QString fromEnv = temp->filePath(QStringLiteral("env-data"));
-    qputenv("TVWALL_DATA_DIR", fromEnv.toLocal8Bit());
-    MatrixSdkWorker::setDataDirectory(QString());
-    const QString chosen = MatrixSdkWorker::dataDirectory();
-    MatrixSdkWorker::addDecoderToJson({decoder(QStringLiteral("192.0.2.10"), QString())});
-    const bool written = MatrixSdkWorker::flushStore();
-    qunsetenv("TVWALL_DATA_DIR");
-    QCOMPARE(chosen, fromEnv);
-    QVERIFY(written);
-    QVERIFY(QFile::exists(QDir(fromEnv).filePath(QStringLiteral("decoders.json"))));
-    QVERIFY(!QFile::exists(dataPath(MatrixStore::DecoderFileName)));
-    // An explicit directory wins over the environment.
-    qputenv("TVWALL_DATA_DIR", fromEnv.toLocal8Bit());
-    MatrixSdkWorker::setDataDirectory(dataDir);
-    const QString explicitDir = MatrixSdkWorker::dataDirectory();
-    qunsetenv("TVWALL_DATA_DIR");
-    QCOMPARE(explicitDir, dataDir);
-}
 
 QTEST_MAIN(TestStore)
 #include "tst_store.moc"
