@@ -101,11 +101,7 @@ DecoderNetworkConfigDlg::DecoderNetworkConfigDlg(pral_matrix::DeviceNetworkCfg_t
     ui->widget_top_bg->setAttribute(Qt::WA_StyledBackground);
     ui->widget_top_bg->setStyleSheet(QStringLiteral("QWidget#widget_top_bg{background-color:#0e1624;}"));
     ui->ipv4Wt->setAttribute(Qt::WA_StyledBackground);
-    // The address fields are drawn by their type: the form's object names replace the one that
-    // their own style sheet selects.
-    ui->ipv4Wt->setStyleSheet(
-        QStringLiteral("QWidget#ipv4Wt{background-color:#172335;}"
-                       "PCOMMON--IpEditWt{background:#0b121e;border:1px solid #2a3a55;border-radius:2px;}"));
+    ui->ipv4Wt->setStyleSheet(QStringLiteral("QWidget#ipv4Wt{background-color:#172335;}"));
     ui->ipv6Wt->setAttribute(Qt::WA_StyledBackground);
     ui->ipv6Wt->setStyleSheet(QStringLiteral("QWidget#ipv6Wt{background-color:#172335;}"));
     ui->label->setProperty("common_label_style1", true);

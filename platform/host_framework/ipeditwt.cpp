@@ -33,10 +33,10 @@ IpEditWt::IpEditWt(QWidget* parent)
     : QWidget(parent)
 {
     setAttribute(Qt::WA_StyledBackground);
-    setObjectName(QStringLiteral("IpEditWt"));
+    // Selected by type: the forms that hold the field give it object names of their own.
     setStyleSheet(
-        QStringLiteral("QWidget#IpEditWt{background:#0b121e;border:1px solid #2a3a55;border-radius:2px;}"
-                       "QWidget#IpEditWt:disabled{background:#141f30;}"
+        QStringLiteral("PCOMMON--IpEditWt{background:#0b121e;border:1px solid #2a3a55;border-radius:2px;}"
+                       "PCOMMON--IpEditWt:disabled{background:#141f30;}"
                        "QLineEdit{border:none;background:transparent;color:#ebf3fa;padding:0px;}"
                        "QLabel{color:#858fa2;background:transparent;border:none;}"));
     setFocusPolicy(Qt::StrongFocus);
