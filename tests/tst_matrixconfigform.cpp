@@ -22,6 +22,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
@@ -240,6 +241,8 @@ WizardForm* TestMatrixConfigForm::showForm(const QList<MatrixInfo>& decoders,
 void TestMatrixConfigForm::report(const QList<MatrixInfo>& decoders)
 {
     emit managementDialog()->sig_matrixInfoChanged(decoderMap(decoders));
+    // Reports are drawn on a later turn of the event loop.
+    QTRY_VERIFY(!form->isUpdatePending());
 }
 
 ConnectMatrixItem* TestMatrixConfigForm::wallRow(const QString& name) const
@@ -713,6 +716,7 @@ void TestMatrixConfigForm::addressChangeFollowsIntoWalls()
     report({decoder(Main, 3, 4, 1), decoder(Single, 1, 1, 1)});
     const QString moved = QStringLiteral("192.0.2.99");
     emit managementDialog()->sig_ipChanged(moved, Single);
+    QTRY_VERIFY(!form->isUpdatePending());
     const auto stored = storedWalls();
     QCOMPARE(stored.value("Hall").mainIp, moved);
     QCOMPARE(stored.value("Hall").matrixInfoList.at(0).ip, moved);
@@ -728,11 +732,13 @@ void TestMatrixConfigForm::deletedDecoderTakesItsWall()
         {}, {wall("Lobby", Main, 1, 2, {Main + "-1", Single}), wall("Wide", Eight, 1, 1, {Eight + "-1"})}));
     report({decoder(Main, 3, 4, 1), decoder(Single, 1, 1, 1), decoder(Eight, 3, 8, 1)});
     emit managementDialog()->sig_deleteTvwallItem(Single);
+    QTRY_VERIFY(!form->isUpdatePending());
     QCOMPARE(storedWalls().keys(), QStringList{"Wide"});
     QVERIFY(!wallRow("Lobby"));
 
     TvWallManagement taken = wall("Taken", Eight, 1, 1, {Eight + "-2"});
     emit managementDialog()->sig_tvWallManagementChanged(taken);
+    QTRY_VERIFY(!form->isUpdatePending());
     QCOMPARE(storedWalls().keys(), QStringList{"Taken"});
 }
 
@@ -892,10 +898,14 @@ void TestMatrixConfigForm::managementDialogRunsUnderAMask_data()
 void TestMatrixConfigForm::managementDialogRunsUnderAMask()
 {
     QFETCH(bool, accept);
-    // The dialog holds the stored list, where the decoder is not connected; the page was told it is.
+    // The dialog holds the stored decoder, whose login it sees refused; the page was told afterwards
+    // that it is connected.
+    worker().faults().setLoginFault(Single, FaultInjector::LoginFault::Refuse);
     QVERIFY(showForm({decoder(Single, 1, 1, 2)}, {}));
-    report({decoder(Single, 1, 1, 1)});
     DecoderManagementDlg* dialog = managementDialog();
+    auto* table = dialog->findChild<QTableWidget*>("decoderTableWidget");
+    QTRY_COMPARE(table->item(0, 5)->text(), QStringLiteral("connect failed"));
+    report({decoder(Single, 1, 1, 1)});
     QCOMPARE(dialog->getMainWidget(), static_cast<QWidget*>(form.get()));
     bool masked = false;
     ModalAnswerer answer("pral_matrixConfig::DecoderManagementDlg", [&](QWidget* shown) {

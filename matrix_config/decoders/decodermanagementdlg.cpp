@@ -1,19 +1,949 @@
 #include "decodermanagementdlg.h"
+#include "ui_decodermanagementdlg.h"
+
+#include "connectstatetipwt.h"
+#include "decodernetworkconfigdlg.h"
+#include "decoderoprwt.h"
+#include "devactivedlg.h"
+#include "dictdef.h"
+#include "disabledwaitingwt.h"
+#include "disabledwaitingwtmanager.h"
+#include "dlgmaskwt.h"
+#include "matrixinfosyncdlg.h"
+#include "pmessagebox.h"
+#include "systemassistant.h"
+#include "userlogindlg.h"
+
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QIcon>
+#include <QLabel>
 
 namespace pral_matrixConfig {
 
-DecoderManagementDlg::DecoderManagementDlg(MatrixInfoMap shownMatrixInfoMap,
-                                           MatrixInfoMap managedMatrixInfoMap, bool searchMode,
-                                           QWidget* parent)
-    : PCOMMON::CommonDialog(parent, false, true)
-    , searchMode(searchMode)
-    , matrixInfoMap(shownMatrixInfoMap)
-    , managedMatrixInfoMap(managedMatrixInfoMap)
+using pral_contact::DictDef;
+using pral_matrix::ConnectErrorMsgInfo;
+using pral_matrix::MatrixInfo;
+using pral_matrix::MatrixSdkWorker;
+using pral_matrix::TvWallManagement;
+using pral_worker::SystemAssistant;
+
+namespace {
+
+constexpr int RowHeight = 30;
+constexpr int ColumnCount = 7;
+constexpr int CheckColumn = 0;
+constexpr int NumberColumn = 1;
+constexpr int IpColumn = 2;
+constexpr int ChannelColumn = 3;
+constexpr int VersionColumn = 4;
+constexpr int StatusColumn = 5;
+constexpr int OperColumn = 6;
+constexpr int DeviceIdRole = Qt::UserRole + 1;
+constexpr int IpRole = Qt::UserRole + 2;
+
+MatrixSdkWorker& service()
 {
-    setWindowTitle(searchMode ? tr("Search Decoder") : tr("Decoder Management"));
-    resize(860, 500);
+    return PSingleton<MatrixSdkWorker>::_instance();
 }
 
-DecoderManagementDlg::~DecoderManagementDlg() = default;
+QTableWidgetItem* centredItem(const QString& text)
+{
+    auto* item = new QTableWidgetItem(text);
+    item->setTextAlignment(Qt::AlignCenter);
+    return item;
+}
+
+// The decoder fills its fixed-size fields itself; one without a terminator must not be read past its end.
+QString fieldText(const char* field, size_t size)
+{
+    return QString::fromLatin1(field, int(qstrnlen(field, uint(size))));
+}
+
+template <size_t N>
+QString fieldText(const char (&field)[N])
+{
+    return fieldText(field, N);
+}
+
+} // namespace
+
+DecoderManagementDlg::DecoderManagementDlg(MatrixInfoMap matrixInfoMap, MatrixInfoMap managedMatrixInfoMap,
+                                           bool searchMode, QWidget* parent)
+    : PCOMMON::CommonDialog(parent, false, true)
+    , ui(new Ui::DecoderManagementDlg)
+    , searchMode(searchMode)
+    , matrixInfoMap(matrixInfoMap)
+    , managedMatrixInfoMap(std::move(managedMatrixInfoMap))
+{
+    ui->setupUi(this);
+    setBackgroundColor(QColor(QStringLiteral("#172335")));
+    ui->widget_top->setAttribute(Qt::WA_StyledBackground);
+    ui->widget_top->setStyleSheet(QStringLiteral("QWidget#widget_top{background-color:#0e1624;}"));
+    ui->widget_center->setAttribute(Qt::WA_StyledBackground);
+    ui->widget_center->setStyleSheet(QStringLiteral("QWidget#widget_center{background-color:#172335;}"));
+    ui->widget_bottom->setAttribute(Qt::WA_StyledBackground);
+    ui->widget_bottom->setStyleSheet(QStringLiteral("QWidget#widget_bottom{background-color:#172335;}"));
+    // The table grows with its rows and scrolls inside this area, under the fixed header bar.
+    ui->tableScrollArea->setFrameShape(QFrame::NoFrame);
+    QPalette listPalette = ui->tableScrollContents->palette();
+    listPalette.setColor(QPalette::Window, QColor(QStringLiteral("#141f30")));
+    ui->tableScrollContents->setPalette(listPalette);
+    ui->tableScrollContents->setAutoFillBackground(true);
+    ui->manageTableHeadWt->setAttribute(Qt::WA_StyledBackground);
+    ui->manageTableHeadWt->setStyleSheet(
+        QStringLiteral("QWidget#manageTableHeadWt{background-color:#141f30;border:1px solid #0f1526;}"
+                       "QLabel{color:#6c7586;font-size:13px;background-color:#141f30;"
+                       "border-left:1px solid #0f1526;}"));
+    ui->label_2->setStyleSheet(QStringLiteral("QLabel{color:#ebf3fa;font-size:14px;}"));
+    ui->saveBtn->setProperty("common_bt_style1", true);
+    ui->searchBtn->setProperty("common_bt_style1", true);
+    ui->patchChangePwdBtn->setProperty("common_bt_style1", true);
+    ui->cancelBtn->setProperty("common_bt_style2", true);
+    const QString toolStyle = QStringLiteral("QPushButton{background:transparent;color:#ebf3fa;border:none;"
+                                             "font-size:13px;}QPushButton:hover{color:#266baf;}");
+    ui->refreshBtn->setStyleSheet(toolStyle);
+    ui->pathActiveBtn->setStyleSheet(toolStyle);
+
+    prepareTable();
+
+    // The results must find this dialog connected before the rows below start their connections: the
+    // service may answer before the constructor returns.
+    MatrixSdkWorker* worker = &service();
+    connect(worker, &MatrixSdkWorker::signalConnectMatrixResult, this,
+            &DecoderManagementDlg::slot_connectMatrixResult, Qt::BlockingQueuedConnection);
+    connect(worker, &MatrixSdkWorker::signalConnectErrorMsg, this,
+            &DecoderManagementDlg::slot_connectErrorMsg, Qt::BlockingQueuedConnection);
+    connect(worker, SIGNAL(signalSearchMatrixResult(const MatrixInfoMap&)), this,
+            SLOT(slot_searchMatrixFinished(MatrixInfoMap)));
+    connect(worker, &MatrixSdkWorker::signalGetLayoutInfoResult, this,
+            &DecoderManagementDlg::slotGetLayoutInfoResult, Qt::BlockingQueuedConnection);
+    connect(worker, &MatrixSdkWorker::signalUserPasswordModifyResult, this,
+            &DecoderManagementDlg::slotOnAlterPasswordResult, Qt::BlockingQueuedConnection);
+    connect(worker, &MatrixSdkWorker::signalSetMatrixNetworkResult, this,
+            &DecoderManagementDlg::slotOnSetMatrixNetworkResult, Qt::BlockingQueuedConnection);
+    connect(worker, &MatrixSdkWorker::signalDisconnectMatrixResult, this,
+            &DecoderManagementDlg::slot_onDisconnectMatrixResult, Qt::BlockingQueuedConnection);
+    connect(worker, SIGNAL(signalDisconnectStatus(CMHandle, QString)), this,
+            SLOT(slotDisconnectStatus(CMHandle, QString)));
+    connect(worker, &MatrixSdkWorker::signalGetMatrixNetworkResult, this,
+            &DecoderManagementDlg::slotOnGetMatrixNetworkResult, Qt::BlockingQueuedConnection);
+    connect(worker, &MatrixSdkWorker::signalMatrixFactoryResetResult, this,
+            &DecoderManagementDlg::slotOnMatrixFactoryResetResult, Qt::BlockingQueuedConnection);
+    connect(worker, &MatrixSdkWorker::signalActiveDecoderFinished, this,
+            &DecoderManagementDlg::slotOnActiveDecoderResult, Qt::BlockingQueuedConnection);
+
+    if (this->searchMode) {
+        setWindowTitle(tr("Search Decoder"));
+        ui->label->setText(tr("Search Decoder"));
+        ui->saveBtn->setText(tr("Add"));
+        ui->searchBtn->hide();
+        ui->patchChangePwdBtn->hide();
+        addDecoderRows(this->matrixInfoMap, true);
+        ui->managedDecoderStatus->setText(tr("Active status"));
+        ui->refreshBtn->setIcon(QIcon(QStringLiteral(":/matrixConfig_images/images/refresh.png")));
+        ui->pathActiveBtn->setIcon(QIcon(QStringLiteral(":/matrixConfig_images/images/active.png")));
+    } else {
+        setWindowTitle(tr("Decoder Management"));
+        ui->label->setText(tr("Decoder Management"));
+        ui->refreshBtn->hide();
+        ui->pathActiveBtn->hide();
+        addDecoderRows(this->matrixInfoMap, true);
+        ui->cancelBtn->hide();
+        connectStateTipWt = new pral_matrix::ConnectStateTipWt(nullptr);
+        connect(connectStateTipWt, &pral_matrix::ConnectStateTipWt::singalReconnect, this,
+                &DecoderManagementDlg::slotTipReconnect);
+        connect(connectStateTipWt, &pral_matrix::ConnectStateTipWt::signalHideWt, this,
+                &DecoderManagementDlg::slotTipHidden);
+    }
+
+    connect(ui->saveBtn, SIGNAL(clicked()), this, SLOT(slot_saveBtnClieked()));
+    connect(ui->searchBtn, SIGNAL(clicked()), this, SLOT(slot_searchBtnClieked()));
+    connect(ui->refreshBtn, SIGNAL(clicked()), this, SLOT(slot_searchBtnClieked()));
+    connect(ui->patchChangePwdBtn, SIGNAL(clicked()), this, SLOT(slot_patchChangePwdBtnClieked()));
+    connect(ui->selectAllCheckBox, SIGNAL(clicked(bool)), this, SLOT(slot_checkAllStateChanged(bool)));
+    if (!this->searchMode)
+        connect(ui->decoderTableWidget, SIGNAL(itemDoubleClicked(QTableWidgetItem*)), this,
+                SLOT(slot_tableItemDbClicked(QTableWidgetItem*)));
+    connect(ui->pathActiveBtn, SIGNAL(clicked(bool)), this, SLOT(slot_activeBtnClicked(bool)));
+    connect(ui->cancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+DecoderManagementDlg::~DecoderManagementDlg()
+{
+    delete connectStateTipWt;
+    delete ui;
+}
+
+void DecoderManagementDlg::showEvent(QShowEvent* event)
+{
+    // The page centres the dialog once when it makes it; later showings keep where the operator left it.
+    Q_UNUSED(event)
+}
+
+// ---- table ----
+
+void DecoderManagementDlg::prepareTable()
+{
+    QTableWidget* table = ui->decoderTableWidget;
+    table->horizontalHeader()->hide();
+    table->verticalHeader()->hide();
+    table->setFixedHeight(0);
+    table->setColumnCount(ColumnCount);
+    // Row check boxes line up with the select-all box above them,
+    // and the row buttons keep their flat look without a frame.
+    table->setStyleSheet(table->styleSheet() +
+                         QStringLiteral("QCheckBox{padding-left:25px;}"
+                                        "QPushButton{border:none;padding:0px 2px;font-size:13px;}"
+                                        "QPushButton:hover{color:#3a82c8;}"));
+
+    const int w = table->maximumWidth() < QWIDGETSIZE_MAX ? table->maximumWidth() : table->width();
+    const int u = w / 14;
+    const int widths[ColumnCount] = {u, u, 2 * u, u, 2 * u, 2 * u, w - 9 * u};
+    QWidget* heads[ColumnCount] = {ui->selectAllCheckBox,     ui->managedDecoderNumber,
+                                   ui->managedDecoderIp,      ui->managedDecoderChannels,
+                                   ui->managedDecoderVersion, ui->managedDecoderStatus,
+                                   ui->managedDecoderOper};
+    for (int column = 0; column < ColumnCount; ++column) {
+        table->setColumnWidth(column, widths[column]);
+        heads[column]->setFixedWidth(widths[column]);
+        if (auto* label = qobject_cast<QLabel*>(heads[column]))
+            label->setWordWrap(true);
+    }
+}
+
+void DecoderManagementDlg::addDecoderRows(const MatrixInfoMap& matrixInfoMapToAdd, bool initial)
+{
+    // The rows may come from the decoder map itself, which grows below.
+    const MatrixInfoMap decoders = matrixInfoMapToAdd;
+    QTableWidget* table = ui->decoderTableWidget;
+    // Rows appear all at once rather than one repaint per row.
+    table->setUpdatesEnabled(false);
+    for (auto it = decoders.constBegin(); it != decoders.constEnd(); ++it) {
+        const QString& ip = it.key();
+        const MatrixInfo& record = it.value();
+        if (!searchMode && !initial && matrixInfoMap.contains(ip))
+            break;
+        matrixInfoMap.insert(ip, record);
+
+        const int row = table->rowCount();
+        table->insertRow(row);
+        table->setRowHeight(row, RowHeight);
+        table->setFixedHeight(table->rowCount() * RowHeight);
+
+        auto* checkItem = new QTableWidgetItem;
+        checkItem->setData(DeviceIdRole, record.deviceId);
+        checkItem->setData(IpRole, record.ip);
+        table->setItem(row, CheckColumn, checkItem);
+        auto* checkBox = new QCheckBox(table);
+        checkBox->setFocusPolicy(Qt::NoFocus);
+        connect(checkBox, &QCheckBox::stateChanged, this, &DecoderManagementDlg::slotRowCheckStateChanged);
+        table->setCellWidget(row, CheckColumn, checkBox);
+
+        table->setItem(row, NumberColumn, centredItem(QString::number(row + 1)));
+        table->setItem(row, IpColumn, centredItem(record.ip));
+        table->setItem(row, ChannelColumn, centredItem(QString::number(record.channelCount)));
+        table->setItem(row, VersionColumn, centredItem(record.version));
+        const QString status = !searchMode        ? tr("connecting")
+                               : record.activated ? tr("activated")
+                                                  : tr("unactivated");
+        table->setItem(row, StatusColumn, centredItem(status));
+
+        table->setItem(row, OperColumn, new QTableWidgetItem);
+        auto* opr = new DecoderOprWt(ip, searchMode, table);
+        opr->setActiveMode(record.activated);
+        connect(opr, &DecoderOprWt::sig_changePwdBtnClicked, this,
+                &DecoderManagementDlg::slot_changeLocalDecoderPwd);
+        connect(opr, &DecoderOprWt::sig_deviceConfigBtnClicked, this,
+                &DecoderManagementDlg::slotDeviceConfig);
+        connect(opr, &DecoderOprWt::sig_deleteBtnClicked, this, &DecoderManagementDlg::slotDeleteDecoder);
+        connect(opr, &DecoderOprWt::sig_changeIpOrActiveBtnClicked, this,
+                &DecoderManagementDlg::slotChangeIpOrActive);
+        table->setCellWidget(row, OperColumn, opr);
+
+        if (!searchMode)
+            service().connectMatrix(record, this);
+    }
+    table->setUpdatesEnabled(true);
+}
+
+int DecoderManagementDlg::rowOfIp(const QString& ip) const
+{
+    const QTableWidget* table = ui->decoderTableWidget;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        const QTableWidgetItem* item = table->item(row, IpColumn);
+        if (item && item->text() == ip)
+            return row;
+    }
+    return -1;
+}
+
+int DecoderManagementDlg::rowOfDeviceId(const QString& deviceId) const
+{
+    const QTableWidget* table = ui->decoderTableWidget;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        const QTableWidgetItem* item = table->item(row, CheckColumn);
+        if (item && item->data(DeviceIdRole).toString() == deviceId)
+            return row;
+    }
+    return -1;
+}
+
+QCheckBox* DecoderManagementDlg::rowCheckBox(int row) const
+{
+    return qobject_cast<QCheckBox*>(ui->decoderTableWidget->cellWidget(row, CheckColumn));
+}
+
+DecoderOprWt* DecoderManagementDlg::rowOprWt(int row) const
+{
+    return qobject_cast<DecoderOprWt*>(ui->decoderTableWidget->cellWidget(row, OperColumn));
+}
+
+QString DecoderManagementDlg::statusText(int row) const
+{
+    const QTableWidgetItem* item = ui->decoderTableWidget->item(row, StatusColumn);
+    return item ? item->text() : QString();
+}
+
+void DecoderManagementDlg::setStatusText(int row, const QString& text)
+{
+    if (QTableWidgetItem* item = ui->decoderTableWidget->item(row, StatusColumn))
+        item->setText(text);
+}
+
+void DecoderManagementDlg::setStatusOfIp(const QString& ip, const QString& text)
+{
+    const int row = rowOfIp(ip);
+    if (row >= 0)
+        setStatusText(row, text);
+}
+
+QList<int> DecoderManagementDlg::checkedRows() const
+{
+    QList<int> rows;
+    for (int row = 0; row < ui->decoderTableWidget->rowCount(); ++row) {
+        const QCheckBox* box = rowCheckBox(row);
+        if (box && box->isChecked())
+            rows.append(row);
+    }
+    return rows;
+}
+
+// ---- check boxes ----
+
+void DecoderManagementDlg::slot_checkAllStateChanged(bool clicked)
+{
+    for (int row = 0; row < ui->decoderTableWidget->rowCount(); ++row) {
+        if (QCheckBox* box = rowCheckBox(row))
+            box->setChecked(clicked);
+    }
+}
+
+void DecoderManagementDlg::slotRowCheckStateChanged(int state)
+{
+    if (state == Qt::Unchecked) {
+        ui->selectAllCheckBox->setChecked(false);
+    } else if (state == Qt::Checked) {
+        for (int row = 0; row < ui->decoderTableWidget->rowCount(); ++row) {
+            const QCheckBox* box = rowCheckBox(row);
+            if (box && !box->isChecked())
+                return;
+        }
+        ui->selectAllCheckBox->setChecked(true);
+    }
+}
+
+// ---- modal helpers ----
+
+QUuid DecoderManagementDlg::showWaiting(QWidget* parent, const QString& text)
+{
+    auto* overlay = new PCOMMON::DisabledWaitingWt(parent, text, QString(), false);
+    overlay->show();
+    overlay->raise();
+    return overlay->getUuid();
+}
+
+bool DecoderManagementDlg::runLogin(QString& userName, QString& password)
+{
+    pral_matrix::UserLoginDlg login(nullptr);
+    DlgMaskWt mask(this, &login);
+    if (login.exec() != QDialog::Accepted)
+        return false;
+    login.getUserInfo(userName, password);
+    return true;
+}
+
+bool DecoderManagementDlg::runActivation(QString& password)
+{
+    DevActiveDlg dialog(false, nullptr);
+    DlgMaskWt mask(this, &dialog);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    password = dialog.getPassword();
+    return true;
+}
+
+bool DecoderManagementDlg::runNetworkConfig(const DeviceNetworkCfg_t& reported, DeviceNetworkCfg_t& edited)
+{
+    DecoderNetworkConfigDlg dialog(reported, this);
+    DlgMaskWt mask(this, &dialog);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    edited = dialog.getNetworkConfig();
+    return true;
+}
+
+bool DecoderManagementDlg::runSync(const QStringList& ips, QStringList& chosen)
+{
+    MatrixInfoSyncDlg dialog(ips, nullptr);
+    DlgMaskWt mask(this, &dialog);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    chosen = dialog.getCheckedIpList();
+    return true;
+}
+
+// ---- search, save and add ----
+
+void DecoderManagementDlg::slot_searchBtnClieked()
+{
+    searchWaitingUuid = showWaiting(this, tr("Decoder searching..."));
+    service().searchMatrix();
+}
+
+void DecoderManagementDlg::slot_searchMatrixFinished(MatrixInfoMap found)
+{
+    PCOMMON::DisabledWaitingWtManager::destroyDisabledWaitingWt(searchWaitingUuid);
+    const MatrixInfoMap& reference = searchMode ? managedMatrixInfoMap : matrixInfoMap;
+    MatrixInfoMap newDecoders;
+    for (auto it = found.constBegin(); it != found.constEnd(); ++it) {
+        if (!reference.contains(it.key()))
+            newDecoders.insert(it.key(), it.value());
+    }
+    if (newDecoders.isEmpty()) {
+        PCOMMON::PMessageBox::information(nullptr, tr("No new decoder found!"), 1, false);
+        return;
+    }
+
+    if (searchMode) {
+        matrixInfoMap = newDecoders;
+        ui->decoderTableWidget->setRowCount(0);
+        ui->decoderTableWidget->setFixedHeight(0);
+        addDecoderRows(newDecoders, false);
+        return;
+    }
+
+    if (searchDialogOpen)
+        return;
+    DecoderManagementDlg searchDialog(newDecoders, matrixInfoMap, true, nullptr);
+    DlgMaskWt mask(this, &searchDialog);
+    searchDialogOpen = true;
+    const bool accepted = searchDialog.exec() == QDialog::Accepted;
+    searchDialogOpen = false;
+    if (!accepted)
+        return;
+    // The layouts are asked for over the connections that the Add made, before the new rows log in again and
+    // replace them; the rows are listed before any answer can arrive, as answers wait for the event loop.
+    syncMatrixIpList = searchDialog.getSyncMatrixIpList();
+    for (const QString& ip : qAsConst(syncMatrixIpList))
+        service().getLayout(service().getHandleByIp(ip), this);
+    addDecoderRows(searchDialog.getMatrixInfoMap(), false);
+}
+
+void DecoderManagementDlg::slot_saveBtnClieked()
+{
+    if (!searchMode) {
+        accept();
+        return;
+    }
+
+    MatrixInfoMap chosen;
+    for (const int row : checkedRows()) {
+        if (statusText(row) != tr("activated"))
+            continue;
+        const QTableWidgetItem* ipItem = ui->decoderTableWidget->item(row, IpColumn);
+        const auto record = matrixInfoMap.constFind(ipItem ? ipItem->text() : QString());
+        if (record == matrixInfoMap.constEnd())
+            continue;
+        chosen.insert(record.key(), *record);
+        ++expectedCount;
+    }
+    if (expectedCount <= 0) {
+        PCOMMON::PMessageBox::information(nullptr, tr("Please select the activated decoder!"), 1, false);
+        return;
+    }
+
+    QString userName;
+    QString password;
+    if (!runLogin(userName, password)) {
+        expectedCount = 0;
+        return;
+    }
+
+    // Completion compares the results counted from here on with the connections started here, so that a
+    // result that arrived for someone else before the Add cannot keep the dialog from closing.
+    resultCount = 0;
+    successCount = 0;
+    connectedIpList.clear();
+    for (auto it = chosen.begin(); it != chosen.end(); ++it) {
+        connectWaitingUuid = showWaiting(this, tr("Decoder connecting..."));
+        it->userName = userName;
+        it->password = password;
+        service().connectMatrix(*it, this);
+    }
+    matrixInfoMap = chosen;
+}
+
+// ---- row actions ----
+
+void DecoderManagementDlg::slotDeviceConfig(QString ip)
+{
+    // The decoder configuration dialog (logs, configuration files, upgrade, resolution, network, password
+    // and factory reset) is not part of the module yet; until it is, the operator is told so.
+    SystemAssistant::messageAlert(DictDef::alertNotice,
+                                  tr("Decoder(%1): the configuration dialog is not available yet.").arg(ip));
+}
+
+void DecoderManagementDlg::slotFactoryReset(QString ip)
+{
+    if (PCOMMON::PMessageBox::question(this, tr("Are you sure to restore factory Settings?"), 3, false) != 1)
+        return;
+    searchWaitingUuid = showWaiting(this, tr("Resuming factory Settings..."));
+    service().factoryReset(service().getHandleByIp(ip));
+}
+
+void DecoderManagementDlg::slotDeleteDecoder(QString ip)
+{
+    const QString question =
+        tr("Delete the decoder will automatically delete the associated TV wall, sure to delete?");
+    if (PCOMMON::PMessageBox::question(this, question, 3, false) != 1)
+        return;
+    matrixInfoMap.remove(ip);
+
+    QTableWidget* table = ui->decoderTableWidget;
+    const int removed = rowOfIp(ip);
+    if (removed >= 0) {
+        table->removeRow(removed);
+        table->setFixedHeight(table->height() - RowHeight);
+        for (int row = removed; row < table->rowCount(); ++row) {
+            if (QTableWidgetItem* number = table->item(row, NumberColumn))
+                number->setText(QString::number(number->text().toInt() - 1));
+        }
+    }
+    service().disconnectMatrix(service().getHandleByIp(ip));
+    emit sig_matrixInfoChanged(matrixInfoMap);
+    emit sig_deleteTvwallItem(ip);
+}
+
+void DecoderManagementDlg::slotChangeIpOrActive(QString ip, bool isActiveMode)
+{
+    if (isActiveMode)
+        changeIp(ip);
+    else
+        activateOne(ip);
+}
+
+void DecoderManagementDlg::changeIp(const QString& ip)
+{
+    const auto record = matrixInfoMap.constFind(ip);
+    if (record == matrixInfoMap.constEnd())
+        return;
+    service().getMatrixNetworkInfo(*record, int(record->matrixType));
+}
+
+void DecoderManagementDlg::slotOnGetMatrixNetworkResult(DeviceNetworkCfg_t networkCfg, QString formerIp,
+                                                        int type)
+{
+    // In management mode the decoder configuration dialog answers this itself.
+    if (!searchMode)
+        return;
+    if (DecoderNetworkConfigDlg::isEmptyNetworkAnswer(networkCfg)) {
+        SystemAssistant::messageAlert(
+            DictDef::alertNotice,
+            tr("Decoding card network information acquisition failed, please search again!"));
+        return;
+    }
+
+    DeviceNetworkCfg_t edited;
+    if (!runNetworkConfig(networkCfg, edited))
+        return;
+    const QString newIp = fieldText(edited.ipv4Addr);
+    if (newIp != formerIp && matrixInfoMap.contains(newIp)) {
+        SystemAssistant::messageAlert(DictDef::alertNotice,
+                                      tr("The address already exists, please modify it again!"));
+        return;
+    }
+
+    const QString key = fieldText(networkCfg.ipv4Addr);
+    const auto record = matrixInfoMap.find(key);
+    if (record == matrixInfoMap.end())
+        return;
+    QString userName;
+    QString password;
+    if (!runLogin(userName, password))
+        return;
+    record->userName = userName;
+    record->password = password;
+    service().setMatrixNetworkConfig(service().getHandleByIp(key), *record, *record, edited, type, this);
+}
+
+void DecoderManagementDlg::activateOne(const QString& ip)
+{
+    QString password;
+    if (!runActivation(password))
+        return;
+    const auto record = matrixInfoMap.constFind(ip);
+    if (record == matrixInfoMap.constEnd())
+        return;
+    service().activeDecoder(record->deviceId, password);
+}
+
+void DecoderManagementDlg::slot_activeBtnClicked(bool clicked)
+{
+    Q_UNUSED(clicked)
+    QStringList ids;
+    for (const int row : checkedRows()) {
+        if (statusText(row) != tr("unactivated"))
+            continue;
+        const QTableWidgetItem* item = ui->decoderTableWidget->item(row, CheckColumn);
+        const QString id = item ? item->data(DeviceIdRole).toString() : QString();
+        if (!id.isEmpty())
+            ids.append(id);
+    }
+    if (ids.isEmpty()) {
+        PCOMMON::PMessageBox::information(nullptr, tr("Please select the unactivated decoder!"), 1, false);
+        return;
+    }
+    QString password;
+    if (!runActivation(password))
+        return;
+    for (const QString& id : qAsConst(ids))
+        service().activeDecoder(id, password);
+}
+
+void DecoderManagementDlg::slotGetLayoutInfoResult(QString mainMatrixIp, int maintype,
+                                                   MatrixInfoList matrixInfoList, int row, int col,
+                                                   QString matrixName, void* user)
+{
+    if (user != this)
+        return;
+    PCOMMON::DisabledWaitingWtManager::destroyDisabledWaitingWt(searchWaitingUuid);
+    const auto record = matrixInfoMap.find(mainMatrixIp);
+    if (record == matrixInfoMap.end())
+        return;
+    record->subMatrixList = matrixInfoList;
+    emit sig_matrixInfoChanged(matrixInfoMap);
+
+    TvWallManagement wall;
+    wall.tvWallName = matrixName;
+    wall.mainIp = mainMatrixIp;
+    wall.row = row;
+    wall.col = col;
+    wall.mainMatrix.matrixType = static_cast<pral_matrix::MatrixType>(maintype);
+    for (const MatrixInfo& received : qAsConst(matrixInfoList)) {
+        MatrixInfo screen;
+        screen.matrixType = received.matrixType;
+        screen.ip = received.ip;
+        screen.column = received.column;
+        screen.row = received.row;
+        screen.channel = received.channel;
+        wall.matrixInfoList.append(screen);
+    }
+    emit sig_tvWallManagementChanged(wall);
+}
+
+// ---- logging in again ----
+
+void DecoderManagementDlg::slot_patchChangePwdBtnClieked()
+{
+    const QList<int> rows = checkedRows();
+    if (rows.isEmpty()) {
+        PCOMMON::PMessageBox::information(nullptr, tr("Please select decoders!"), 1, false);
+        return;
+    }
+    QString userName;
+    QString password;
+    if (!runLogin(userName, password))
+        return;
+    // Rows are read again: the table may have changed while the login dialog was open.
+    for (const int row : checkedRows()) {
+        const QTableWidgetItem* ipItem = ui->decoderTableWidget->item(row, IpColumn);
+        const auto record = matrixInfoMap.find(ipItem ? ipItem->text() : QString());
+        if (record == matrixInfoMap.end())
+            continue;
+        record->userName = userName;
+        record->password = password;
+        service().connectMatrix(*record, this);
+    }
+}
+
+void DecoderManagementDlg::slot_tableItemDbClicked(QTableWidgetItem* item)
+{
+    if (!item)
+        return;
+    const QTableWidgetItem* ipItem = ui->decoderTableWidget->item(item->row(), IpColumn);
+    const auto record = matrixInfoMap.constFind(ipItem ? ipItem->text() : QString());
+    if (record == matrixInfoMap.constEnd())
+        return;
+    connectWaitingUuid = showWaiting(this, tr("Decoder connecting..."));
+    service().connectMatrix(*record, this);
+}
+
+void DecoderManagementDlg::slot_changeLocalDecoderPwd(QString ip)
+{
+    const auto found = matrixInfoMap.constFind(ip);
+    if (found == matrixInfoMap.constEnd())
+        return;
+    MatrixInfo copy = *found;
+    QString userName;
+    QString password;
+    if (!runLogin(userName, password))
+        return;
+    connectWaitingUuid = showWaiting(this, tr("Decoder connecting..."));
+    copy.userName = userName;
+    copy.password = password;
+    service().connectMatrix(copy, this);
+}
+
+// ---- connection results ----
+
+void DecoderManagementDlg::slot_connectMatrixResult(QSharedPointer<CSharedHandle> mHandle, int result,
+                                                    int type, void* pUser)
+{
+    Q_UNUSED(type)
+    Q_UNUSED(pUser)
+    PCOMMON::DisabledWaitingWtManager::destroyDisabledWaitingWt(connectWaitingUuid);
+    ++resultCount;
+    const QString ip = mHandle ? mHandle->ip() : QString();
+
+    if (result != 0) {
+        if (connectStateTipWt && connectStateTipWt->getConnectIp() == ip) {
+            connectStateTipWt->setTipContent(tr("%1 connect failed").arg(ip));
+            connectStateTipWt->show();
+            connectStateTipWt->raise();
+        }
+        const auto record = matrixInfoMap.find(ip);
+        if (record != matrixInfoMap.end()) {
+            if (mHandle) {
+                record->userName = mHandle->userName();
+                record->password = mHandle->password();
+            }
+            record->connectStatus = 2;
+            setStatusOfIp(ip, tr("connect failed"));
+            emit sig_matrixInfoChanged(matrixInfoMap);
+        }
+        service().removeHandle(ip);
+    } else {
+        if (connectStateTipWt && connectStateTipWt->getConnectIp() == ip) {
+            connectStateTipWt->setConnectIp(QString());
+            connectStateTipWt->hide();
+        }
+        ++successCount;
+        connectedIpList.append(ip);
+        const auto record = matrixInfoMap.find(ip);
+        if (record != matrixInfoMap.end()) {
+            record->matrixType = static_cast<pral_matrix::MatrixType>(mHandle->matrixType());
+            record->userName = mHandle->userName();
+            record->password = mHandle->password();
+            record->connectStatus = 1;
+            record->version = mHandle->version();
+            setStatusOfIp(ip, tr("connect success"));
+            emit sig_matrixInfoChanged(matrixInfoMap);
+            if (!searchMode) {
+                const QMap<QString, TvWallManagement> walls = MatrixSdkWorker::getMatrixFromJson();
+                for (const TvWallManagement& wall : walls) {
+                    if (wall.mainIp == ip) {
+                        service().getLayout(mHandle, this);
+                        break;
+                    }
+                }
+            }
+        }
+    }
+
+    if (searchMode && expectedCount == resultCount) {
+        if (successCount == 0) {
+            accept();
+            return;
+        }
+        QStringList chosen;
+        if (runSync(connectedIpList, chosen))
+            syncMatrixIpList = chosen;
+        accept();
+    }
+}
+
+void DecoderManagementDlg::slot_connectErrorMsg(QString ip, ConnectErrorMsgInfo errorMsg, void* pUser)
+{
+    if (pUser != this)
+        return;
+    QString message;
+    if (errorMsg.errorType == QLatin1String("PASSWDERR")) {
+        if (errorMsg.errorCount != -1 || errorMsg.lockThreshold != -1 || errorMsg.lockMinutes != -1)
+            message = tr("Decoder(%1) connection failed:Incorrect user name or password,%2 errors have been "
+                         "made,%3 errors will be locked for %4 minutes!")
+                          .arg(ip)
+                          .arg(errorMsg.errorCount)
+                          .arg(errorMsg.lockThreshold)
+                          .arg(errorMsg.lockMinutes);
+        else
+            message = tr("Decoder(%1) connection failed:Incorrect user name or password!").arg(ip);
+    } else if (errorMsg.errorType == QLatin1String("USERLOCK")) {
+        message = tr("Decoder(%1) has been locked,it will unlock after %2 seconds.")
+                      .arg(ip)
+                      .arg(errorMsg.unlockSeconds);
+    } else if (errorMsg.errorType == QLatin1String("DEVNOACTIVE")) {
+        message = tr("Decoder(%1) connection failed:Device not active!").arg(ip);
+    } else {
+        message = tr("Decoder(%1) connection failed:unknow error!").arg(ip);
+    }
+    SystemAssistant::messageAlert(DictDef::alertNotice, message);
+}
+
+void DecoderManagementDlg::slotDisconnectStatus(CMHandle handle, QString ip)
+{
+    Q_UNUSED(handle)
+    if (matrixInfoMap.contains(ip))
+        service().removeHandle(ip);
+    if (connectStateTipWt) {
+        connectStateTipWt->setConnectIp(ip);
+        connectStateTipWt->setTipContent(tr("%1 connection is broken").arg(ip));
+        connectStateTipWt->show();
+        connectStateTipWt->raise();
+    }
+}
+
+void DecoderManagementDlg::slotTipReconnect()
+{
+    const QString ip = connectStateTipWt ? connectStateTipWt->getConnectIp() : QString();
+    const auto record = matrixInfoMap.constFind(ip);
+    if (record == matrixInfoMap.constEnd())
+        return;
+    service().connectMatrix(*record, this);
+    QWidget* parent = isVisible() ? static_cast<QWidget*>(this) : mainWidget;
+    if (parent) {
+        PCOMMON::DisabledWaitingWtManager::destroyDisabledWaitingWt(connectWaitingUuid);
+        connectWaitingUuid = showWaiting(parent, tr("Decoder connecting..."));
+    }
+}
+
+void DecoderManagementDlg::slotTipHidden(QString ip)
+{
+    const auto record = matrixInfoMap.find(ip);
+    if (record != matrixInfoMap.end())
+        record->connectStatus = 2;
+    emit sig_matrixInfoChanged(matrixInfoMap);
+    service().removeHandle(ip);
+    setStatusOfIp(ip, tr("connect failed"));
+}
+
+void DecoderManagementDlg::slot_onDisconnectMatrixResult(int ret, QString ip)
+{
+    if (ret != 0)
+        return;
+    const auto record = matrixInfoMap.find(ip);
+    if (record == matrixInfoMap.end())
+        return;
+    record->connectStatus = 2;
+    emit sig_matrixInfoChanged(matrixInfoMap);
+}
+
+// ---- results of changes made on a decoder ----
+
+void DecoderManagementDlg::slotOnAlterPasswordResult(int ret, QString ip, QString newPassword)
+{
+    if (ret != 0) {
+        SystemAssistant::messageAlert(DictDef::alertNotice, tr("Password change failed!"));
+        return;
+    }
+    service().disconnectMatrix(service().getHandleByIp(ip));
+    const int answer = PCOMMON::PMessageBox::question(
+        this, tr("Decoder %1 Password modification successful, please reconnect login!").arg(ip), 3, false);
+    const auto record = matrixInfoMap.find(ip);
+    if (record == matrixInfoMap.end())
+        return;
+    if (answer != 1) {
+        record->connectStatus = 2;
+        setStatusOfIp(ip, tr("connect failed"));
+        return;
+    }
+    record->connectStatus = 0;
+    setStatusOfIp(ip, tr("connecting"));
+    record->password = newPassword;
+    service().connectMatrix(*record, this);
+}
+
+void DecoderManagementDlg::slotOnSetMatrixNetworkResult(int ret, QString mainIp, QString formerIp)
+{
+    if (ret != 0) {
+        const QString text = ret == -22 ? tr("Decoder(%1) IP setting failed:Incorrect user name or password!")
+                                        : tr("Decoder(%1) IP setting failed!");
+        SystemAssistant::messageAlert(DictDef::alertNotice, text.arg(formerIp));
+        return;
+    }
+    const auto former = matrixInfoMap.constFind(formerIp);
+    if (former == matrixInfoMap.constEnd())
+        return;
+
+    MatrixInfo moved = *former;
+    moved.connectStatus = 0;
+    moved.ip = mainIp;
+    if (mainIp != formerIp)
+        matrixInfoMap.remove(formerIp);
+    matrixInfoMap.insert(mainIp, moved);
+
+    const int row = rowOfIp(formerIp);
+    if (row >= 0) {
+        ui->decoderTableWidget->item(row, IpColumn)->setText(mainIp);
+        if (!searchMode)
+            setStatusText(row, tr("connecting"));
+        if (DecoderOprWt* opr = rowOprWt(row))
+            opr->setIp(mainIp);
+    }
+    if (!searchMode)
+        service().connectMatrix(moved, this);
+    emit sig_matrixInfoChanged(matrixInfoMap);
+    emit sig_ipChanged(mainIp, formerIp);
+}
+
+void DecoderManagementDlg::slotOnMatrixFactoryResetResult(int ret, QString ip)
+{
+    if (searchMode)
+        return;
+    if (ret != 0) {
+        PCOMMON::PMessageBox::information(this, tr("Failed to restore factory Settings with decoder card!"),
+                                          1, false);
+    } else {
+        PCOMMON::PMessageBox::information(
+            this,
+            tr("Factory Settings of the decoder card have been restored successfully. Please search again!"),
+            1, false);
+        const auto record = matrixInfoMap.find(ip);
+        if (record != matrixInfoMap.end()) {
+            record->connectStatus = 2;
+            emit sig_matrixInfoChanged(matrixInfoMap);
+            setStatusOfIp(ip, tr("connect failed"));
+        }
+    }
+    PCOMMON::DisabledWaitingWtManager::destroyDisabledWaitingWt(searchWaitingUuid);
+}
+
+void DecoderManagementDlg::slotOnActiveDecoderResult(int ret, QString id)
+{
+    if (!searchMode)
+        return;
+    const int row = rowOfDeviceId(id);
+    if (ret != 0) {
+        const QTableWidgetItem* item = row >= 0 ? ui->decoderTableWidget->item(row, CheckColumn) : nullptr;
+        const QString name = item ? item->data(IpRole).toString() : QString();
+        SystemAssistant::messageAlert(DictDef::alertNotice, tr("Decoder(%1) activation failed!").arg(name));
+        return;
+    }
+    if (row < 0)
+        return;
+    if (DecoderOprWt* opr = rowOprWt(row))
+        opr->setActiveMode(true);
+    setStatusText(row, tr("activated"));
+}
 
 } // namespace pral_matrixConfig

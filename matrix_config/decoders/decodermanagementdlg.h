@@ -5,24 +5,40 @@
 #include "matrixsdkworker.h"
 
 #include <QStringList>
+#include <QUuid>
+
+class QCheckBox;
+class QTableWidgetItem;
+
+namespace pral_matrix {
+class ConnectStateTipWt;
+}
 
 namespace pral_matrixConfig {
 
+namespace Ui {
+class DecoderManagementDlg;
+}
+
+class DecoderOprWt;
+
 /**
- * @brief The list of managed decoders, run modally from the page.
+ * @brief The list of decoders the module manages, and the place where they
+ * are searched, logged into, added, activated, re-addressed and deleted.
  *
- * For now only the part the page relies on: the decoder map it is made with
- * and hands back, the fallback parent for its overlays, and the four signals
- * through which it reports every change of the list. The table, search, login
- * and the decoder operations come with the decoder management work.
+ * The page keeps one instance in management mode for its whole life: it
+ * holds a live connection to every listed decoder and reports each change of
+ * the list through its four signals. A search makes a short-lived instance in
+ * search mode that lists the decoders found but not yet managed and hands
+ * back those the operator added.
  */
 class MATRIX_CONFIG_EXPORT DecoderManagementDlg : public PCOMMON::CommonDialog
 {
     Q_OBJECT
 
 public:
-    DecoderManagementDlg(MatrixInfoMap shownMatrixInfoMap, MatrixInfoMap managedMatrixInfoMap,
-                         bool searchMode, QWidget* parent = nullptr);
+    DecoderManagementDlg(MatrixInfoMap matrixInfoMap, MatrixInfoMap managedMatrixInfoMap, bool searchMode,
+                         QWidget* parent = nullptr);
     ~DecoderManagementDlg() override;
 
     MatrixInfoMap getMatrixInfoMap() const { return matrixInfoMap; }
@@ -32,16 +48,78 @@ public:
 
 signals:
     void sig_matrixInfoChanged(MatrixInfoMap matrixInfoMap);
-    void sig_tvWallManagementChanged(pral_matrix::TvWallManagement tvWallManagement);
+    void sig_tvWallManagementChanged(pral_matrix::TvWallManagement tvWallInfo);
     void sig_ipChanged(QString mainIp, QString formerIp);
     void sig_deleteTvwallItem(QString ip);
 
+private slots:
+    void slot_saveBtnClieked();
+    void slot_searchBtnClieked();
+    void slot_patchChangePwdBtnClieked();
+    void slot_checkAllStateChanged(bool clicked);
+    void slot_tableItemDbClicked(QTableWidgetItem* item);
+    void slot_activeBtnClicked(bool clicked);
+    void slot_changeLocalDecoderPwd(QString ip);
+    void slot_connectMatrixResult(QSharedPointer<CSharedHandle> mHandle, int result, int type, void* pUser);
+    void slot_connectErrorMsg(QString ip, pral_matrix::ConnectErrorMsgInfo errorMsg, void* pUser);
+    void slot_searchMatrixFinished(MatrixInfoMap matrixInfoMap);
+    void slotGetLayoutInfoResult(QString mainMatrixIp, int maintype, MatrixInfoList matrixInfoList, int row,
+                                 int col, QString matrixName, void* user);
+    void slotOnAlterPasswordResult(int ret, QString ip, QString newPassword);
+    void slotOnSetMatrixNetworkResult(int ret, QString mainIp, QString formerIp);
+    void slot_onDisconnectMatrixResult(int ret, QString ip);
+    void slotDisconnectStatus(CMHandle handle, QString ip);
+    void slotOnGetMatrixNetworkResult(DeviceNetworkCfg_t networkCfg, QString formerIp, int type);
+    void slotOnMatrixFactoryResetResult(int ret, QString ip);
+    void slotOnActiveDecoderResult(int ret, QString id);
+
+    // Row buttons, the connection tip and the configuration dialog.
+    void slotRowCheckStateChanged(int state);
+    void slotDeviceConfig(QString ip);
+    void slotDeleteDecoder(QString ip);
+    void slotChangeIpOrActive(QString ip, bool isActiveMode);
+    void slotFactoryReset(QString ip);
+    void slotTipReconnect();
+    void slotTipHidden(QString ip);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
+    void prepareTable();
+    void addDecoderRows(const MatrixInfoMap& matrixInfoMapToAdd, bool initial);
+    void changeIp(const QString& ip);
+    void activateOne(const QString& ip);
+
+    int rowOfIp(const QString& ip) const;
+    int rowOfDeviceId(const QString& deviceId) const;
+    QCheckBox* rowCheckBox(int row) const;
+    DecoderOprWt* rowOprWt(int row) const;
+    QString statusText(int row) const;
+    void setStatusText(int row, const QString& text);
+    void setStatusOfIp(const QString& ip, const QString& text);
+    QList<int> checkedRows() const;
+
+    QUuid showWaiting(QWidget* parent, const QString& text);
+    bool runLogin(QString& userName, QString& password);
+    bool runActivation(QString& password);
+    bool runNetworkConfig(const DeviceNetworkCfg_t& reported, DeviceNetworkCfg_t& edited);
+    bool runSync(const QStringList& ips, QStringList& chosen);
+
+    Ui::DecoderManagementDlg* ui;
     bool searchMode;
     MatrixInfoMap matrixInfoMap;
-    MatrixInfoMap managedMatrixInfoMap;
+    QUuid searchWaitingUuid;
+    QUuid connectWaitingUuid;
     QStringList syncMatrixIpList;
+    pral_matrix::ConnectStateTipWt* connectStateTipWt = nullptr;
     QWidget* mainWidget = nullptr;
+    bool searchDialogOpen = false;
+    int expectedCount = 0;
+    int resultCount = 0;
+    int successCount = 0;
+    QStringList connectedIpList;
+    MatrixInfoMap managedMatrixInfoMap;
 };
 
 } // namespace pral_matrixConfig

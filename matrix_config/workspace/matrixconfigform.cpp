@@ -17,6 +17,8 @@
 #include <QShowEvent>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace pral_matrixConfig {
 
 using pral_contact::DictDef;
@@ -54,6 +56,12 @@ void information(const QString& text)
 {
     PCOMMON::PMessageBox::information(nullptr, text, 1, false);
 }
+
+// The decoder management dialog reports every connection result. While reports keep coming (a whole fleet
+// logging in) the page waits for a quiet moment of UpdateQuietMs before it redraws and stores, but never
+// longer than UpdateMaxDelayMs after the first report, so that a long stream still shows progress.
+constexpr int UpdateQuietMs = 10;
+constexpr qint64 UpdateMaxDelayMs = 1000;
 
 } // namespace
 
@@ -98,10 +106,19 @@ MatrixConfigForm::MatrixConfigForm(QWidget* parent)
             Qt::BlockingQueuedConnection);
     connect(&service(), &MatrixSdkWorker::signalConnectMatrixResult, this,
             &MatrixConfigForm::slotConnectMatrixResult, Qt::BlockingQueuedConnection);
+
+    updateTimer.setSingleShot(true);
+    connect(&updateTimer, &QTimer::timeout, this, &MatrixConfigForm::slotFlushPendingUpdate);
 }
 
 MatrixConfigForm::~MatrixConfigForm()
 {
+    // The lists are stored even when the redraw that would have stored them never came.
+    if (pendingUpdate & UpdateStoreTvWalls)
+        storeTvWalls();
+    if (pendingUpdate & UpdateStoreDecoders)
+        MatrixSdkWorker::addDecoderToJson(decoderMap.values());
+    pendingUpdate = 0;
     if (!embedded)
         delete decoderManagementDlg;
     delete ui;
@@ -246,6 +263,34 @@ void MatrixConfigForm::collectOfferedOutputs(QStringList* decoderIps, QStringLis
     }
 }
 
+void MatrixConfigForm::scheduleUpdate(int what)
+{
+    if (!pendingUpdate)
+        pendingSince.start();
+    pendingUpdate |= what;
+    const qint64 left = std::max<qint64>(0, UpdateMaxDelayMs - pendingSince.elapsed());
+    updateTimer.start(int(std::min<qint64>(UpdateQuietMs, left)));
+}
+
+void MatrixConfigForm::slotFlushPendingUpdate()
+{
+    updateTimer.stop();
+    const int what = pendingUpdate;
+    pendingUpdate = 0;
+    if (what & UpdateWallStates)
+        refreshTvWallStates();
+    if (what & UpdateRedraw) {
+        ui->wallwt->unbindAll();
+        refillTree();
+        if ((what & UpdateUnbindWithoutShownWall) && ui->treewt->shownTvWallName().isEmpty())
+            ui->wallwt->unbindAll();
+    }
+    if (what & UpdateStoreTvWalls)
+        storeTvWalls();
+    if (what & UpdateStoreDecoders)
+        MatrixSdkWorker::addDecoderToJson(decoderMap.values());
+}
+
 void MatrixConfigForm::rebuildGrid(int rows, int columns)
 {
     ui->wallwt->setLayout(rows, columns);
@@ -260,18 +305,21 @@ bool MatrixConfigForm::execTvWallWizard(const QStringList& decodersOrBoundOutput
                                         const QStringList& outputIds, const QStringList& wallNames,
                                         bool addMode, const TvWallManagement& wall, TvWallManagement& result)
 {
-    // The wizard dialog plugs in here; until it does, the command ends as if it was cancelled.
+    // The wizard dialog plugs in here; until it does, the operator is told so and the command ends as
+    // if it was cancelled.
     Q_UNUSED(decodersOrBoundOutputs)
     Q_UNUSED(outputIds)
     Q_UNUSED(wallNames)
     Q_UNUSED(addMode)
     Q_UNUSED(wall)
     Q_UNUSED(result)
+    SystemAssistant::messageAlert(DictDef::alertNotice, tr("The TV-wall wizard is not available yet."));
     return false;
 }
 
 void MatrixConfigForm::slotAddBtnClicked()
 {
+    slotFlushPendingUpdate();
     int rows = 0;
     int columns = 0;
     ui->wallwt->getLayout(rows, columns);
@@ -302,6 +350,7 @@ void MatrixConfigForm::slotAddBtnClicked()
 
 void MatrixConfigForm::slotEditBtnClicked()
 {
+    slotFlushPendingUpdate();
     const QString name = ui->treewt->currentTvWallName();
     const auto found = tvWallMap.constFind(name);
     if (found == tvWallMap.constEnd()) {
@@ -332,6 +381,7 @@ void MatrixConfigForm::slotEditBtnClicked()
 
 void MatrixConfigForm::slotDeleteBtnClicked()
 {
+    slotFlushPendingUpdate();
     const QString name = ui->treewt->takeCurrentTvWall();
     if (!tvWallMap.contains(name)) {
         information(tr("Please select a TV wall first!"));
@@ -386,13 +436,13 @@ void MatrixConfigForm::slotSplit12BtnClicked()
 
 // ---- reports of the decoder management dialog ----
 
+// The dialog reports every connection result; the lists change at once, the redraw and the store
+// follow on the next quiet turn of the event loop (scheduleUpdate), in the order of a direct redraw.
+
 void MatrixConfigForm::onMatrixInfoChanged(const MatrixInfoMap& matrixInfoMap)
 {
     decoderMap = matrixInfoMap;
-    refreshTvWallStates();
-    ui->wallwt->unbindAll();
-    refillTree();
-    MatrixSdkWorker::addDecoderToJson(decoderMap.values());
+    scheduleUpdate(UpdateWallStates | UpdateRedraw | UpdateStoreDecoders);
 }
 
 void MatrixConfigForm::onTvWallManagementChanged(const TvWallManagement& wall)
@@ -401,10 +451,7 @@ void MatrixConfigForm::onTvWallManagementChanged(const TvWallManagement& wall)
         decoderMap = decoderManagementDlg->getMatrixInfoMap();
     removeFirstWallWithMainIp(wall.mainIp);
     tvWallMap.insert(wall.tvWallName, wall);
-    refreshTvWallStates();
-    ui->wallwt->unbindAll();
-    refillTree();
-    storeTvWalls();
+    scheduleUpdate(UpdateWallStates | UpdateRedraw | UpdateStoreTvWalls);
 }
 
 void MatrixConfigForm::onIpChanged(const QString& mainIp, const QString& formerIp)
@@ -417,10 +464,7 @@ void MatrixConfigForm::onIpChanged(const QString& mainIp, const QString& formerI
                 screen.ip = mainIp;
         }
     }
-    refreshTvWallStates();
-    ui->wallwt->unbindAll();
-    refillTree();
-    storeTvWalls();
+    scheduleUpdate(UpdateWallStates | UpdateRedraw | UpdateStoreTvWalls);
 }
 
 void MatrixConfigForm::onDeleteTvwallItem(const QString& ip)
@@ -431,12 +475,7 @@ void MatrixConfigForm::onDeleteTvwallItem(const QString& ip)
             break;
         }
     }
-    refreshTvWallStates();
-    ui->wallwt->unbindAll();
-    refillTree();
-    if (ui->treewt->shownTvWallName().isEmpty())
-        ui->wallwt->unbindAll();
-    storeTvWalls();
+    scheduleUpdate(UpdateWallStates | UpdateRedraw | UpdateUnbindWithoutShownWall | UpdateStoreTvWalls);
 }
 
 // ---- quit and close ----
@@ -505,6 +544,9 @@ bool MatrixConfigForm::allScreensBound() const
 
 void MatrixConfigForm::connectTvWall(const QString& tvWallName)
 {
+    // Called from the tree's own button: the states may be brought up to date, the tree not redrawn.
+    if (pendingUpdate & UpdateWallStates)
+        refreshTvWallStates();
     const auto found = tvWallMap.constFind(tvWallName);
     if (found == tvWallMap.constEnd())
         return;
@@ -563,6 +605,8 @@ void MatrixConfigForm::slotConnectMatrixResult(QSharedPointer<CSharedHandle> mHa
 void MatrixConfigForm::slotShowMatrixLayout(int type, QString tvWallName)
 {
     Q_UNUSED(type)
+    if (pendingUpdate & UpdateWallStates)
+        refreshTvWallStates();
     const auto found = tvWallMap.constFind(tvWallName);
     if (found == tvWallMap.constEnd() || !found->connected)
         return;

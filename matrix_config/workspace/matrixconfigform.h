@@ -4,9 +4,11 @@
 #include "matrix_config_global.h"
 #include "matrixsdkworker.h"
 
+#include <QElapsedTimer>
 #include <QMap>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <QUuid>
 
 class QTreeWidgetItem;
@@ -45,6 +47,9 @@ public:
     void getLayout(int& rows, int& columns) const;
     void setLayout(int rows, int columns);
     bool allScreensBound() const;
+
+    /** True while a report of the decoder management dialog waits to be drawn and stored. */
+    bool isUpdatePending() const { return pendingUpdate != 0; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -85,8 +90,19 @@ private slots:
     void slotShowEvent();
     void slotQuitSystem();
     void slotPrepareCloseMatrixConfigForm();
+    void slotFlushPendingUpdate();
 
 private:
+    /** What a report of the decoder management dialog left to redraw and to store. */
+    enum PendingUpdate
+    {
+        UpdateWallStates = 0x1,
+        UpdateRedraw = 0x2,
+        UpdateUnbindWithoutShownWall = 0x4,
+        UpdateStoreTvWalls = 0x8,
+        UpdateStoreDecoders = 0x10,
+    };
+
     void applyLook();
 
     // Reports of the decoder management dialog.
@@ -102,6 +118,7 @@ private:
     void removeFirstWallWithMainIp(const QString& mainIp);
     void collectOfferedOutputs(QStringList* decoderIps, QStringList* outputIds) const;
     void rebuildGrid(int rows, int columns);
+    void scheduleUpdate(int what);
 
     Ui::MatrixConfigForm* ui;
     QSharedPointer<CSharedHandle> bannerHandle;
@@ -114,6 +131,10 @@ private:
     int pendingConnectCount = 0;
     QString connectingTvWallName;
     bool allConnectedOk = true;
+
+    int pendingUpdate = 0;
+    QTimer updateTimer;
+    QElapsedTimer pendingSince;
 };
 
 } // namespace pral_matrixConfig

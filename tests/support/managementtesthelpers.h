@@ -1,0 +1,191 @@
+#pragma once
+
+// Helpers of the decoder management tests: the default fleet's decoders, the
+// dialog's table read the way an operator sees it, and answers for the modal
+// dialogs that its flows open.
+
+#include "decodermanagementdlg.h"
+#include "decoderoprwt.h"
+#include "matrixsdkworker.h"
+#include "modalanswerer.h"
+#include "pmessagebox.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QTableWidget>
+#include <QTest>
+
+namespace mgmt {
+
+inline pral_matrix::MatrixSdkWorker& worker()
+{
+    return PSingleton<pral_matrix::MatrixSdkWorker>::_instance();
+}
+
+// Decoders of the default fleet.
+inline const QString Main = QStringLiteral("192.0.2.10");    // four outputs, holds "Lobby wall"
+inline const QString Single = QStringLiteral("192.0.2.11");  // one output
+inline const QString Eight = QStringLiteral("192.0.2.12");   // eight outputs
+inline const QString Other = QStringLiteral("192.0.2.13");   // one output
+inline const QString Fresh = QStringLiteral("192.0.2.20");   // not activated
+inline const QString Fresh2 = QStringLiteral("192.0.2.21");  // not activated
+inline const QString Control = QStringLiteral("192.0.2.30"); // sixteen outputs, holds "Control room"
+inline const QString Password = QStringLiteral("Tvwall@2024");
+
+constexpr int NumberColumn = 1;
+constexpr int IpColumn = 2;
+constexpr int StatusColumn = 5;
+
+/** A decoder as the client stores it before it has connected. */
+inline pral_matrix::MatrixInfo stored(const QString& ip, const QString& password = Password)
+{
+    pral_matrix::MatrixInfo info;
+    info.ip = ip;
+    info.userName = QStringLiteral("admin");
+    info.password = password;
+    info.activated = true;
+    return info;
+}
+
+inline MatrixInfoMap mapOf(const QList<pral_matrix::MatrixInfo>& list)
+{
+    MatrixInfoMap map;
+    for (const pral_matrix::MatrixInfo& info : list)
+        map.insert(info.ip, info);
+    return map;
+}
+
+/** What a search of the default fleet reports about these decoders. */
+inline MatrixInfoMap found(const QStringList& ips)
+{
+    MatrixInfoMap all;
+    QObject receiver;
+    bool done = false;
+    QObject::connect(&worker(), &pral_matrix::MatrixSdkWorker::signalSearchMatrixResult, &receiver,
+                     [&](MatrixInfoMap map) {
+                         all = map;
+                         done = true;
+                     });
+    worker().searchMatrix();
+    if (!QTest::qWaitFor([&] { return done; }))
+        return {};
+    MatrixInfoMap chosen;
+    for (const QString& ip : ips)
+        chosen.insert(ip, all.value(ip));
+    return chosen;
+}
+
+inline QTableWidget* table(QWidget* dialog)
+{
+    return dialog->findChild<QTableWidget*>(QStringLiteral("decoderTableWidget"));
+}
+
+inline int rowOf(QWidget* dialog, const QString& ip)
+{
+    QTableWidget* t = table(dialog);
+    for (int row = 0; row < t->rowCount(); ++row) {
+        if (t->item(row, IpColumn)->text() == ip)
+            return row;
+    }
+    return -1;
+}
+
+inline QString cell(QWidget* dialog, int row, int column)
+{
+    const QTableWidgetItem* item = table(dialog)->item(row, column);
+    return item ? item->text() : QString();
+}
+
+/** The status word of the decoder's row, or "no row". */
+inline QString status(QWidget* dialog, const QString& ip)
+{
+    const int row = rowOf(dialog, ip);
+    return row < 0 ? QStringLiteral("no row") : cell(dialog, row, StatusColumn);
+}
+
+inline QStringList listedIps(QWidget* dialog)
+{
+    QStringList ips;
+    for (int row = 0; row < table(dialog)->rowCount(); ++row)
+        ips << cell(dialog, row, IpColumn);
+    return ips;
+}
+
+inline QCheckBox* rowBox(QWidget* dialog, const QString& ip)
+{
+    return qobject_cast<QCheckBox*>(table(dialog)->cellWidget(rowOf(dialog, ip), 0));
+}
+
+inline pral_matrixConfig::DecoderOprWt* rowOpr(QWidget* dialog, const QString& ip)
+{
+    return qobject_cast<pral_matrixConfig::DecoderOprWt*>(table(dialog)->cellWidget(rowOf(dialog, ip), 6));
+}
+
+inline void clickRowButton(QWidget* dialog, const QString& ip, const char* button)
+{
+    QTest::mouseClick(rowOpr(dialog, ip)->findChild<QPushButton*>(QString::fromLatin1(button)),
+                      Qt::LeftButton);
+}
+
+/** Clicks the box where the operator would: on its indicator, wherever its padding puts it. */
+inline void clickCheckBox(QCheckBox* box)
+{
+    QStyleOptionButton option;
+    option.initFrom(box);
+    const QRect indicator = box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box);
+    QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, indicator.center());
+}
+
+inline void clickRowBox(QWidget* dialog, const QString& ip)
+{
+    clickCheckBox(rowBox(dialog, ip));
+}
+
+inline void click(QWidget* parent, const char* name)
+{
+    QTest::mouseClick(parent->findChild<QAbstractButton*>(QString::fromLatin1(name)), Qt::LeftButton);
+}
+
+/** Types the credentials into the service's login dialog and confirms. */
+inline ModalAnswerer::Action loginWith(const QString& userName, const QString& password)
+{
+    return [userName, password](QWidget* dialog) {
+        auto* user = dialog->findChild<QLineEdit*>(QStringLiteral("userNameEdit"));
+        auto* pass = dialog->findChild<QLineEdit*>(QStringLiteral("passwordEdit"));
+        user->clear();
+        QTest::keyClicks(user, userName);
+        pass->clear();
+        QTest::keyClicks(pass, password);
+        ModalAnswerer::clickButton(dialog, QStringLiteral("okBtn"));
+    };
+}
+
+/** Confirms a message box, keeping its text in *text. */
+inline ModalAnswerer::Action confirm(QString* text = nullptr, bool yes = true)
+{
+    return [text, yes](QWidget* box) {
+        if (text)
+            *text = static_cast<PCOMMON::PMessageBox*>(box)->text();
+        ModalAnswerer::clickButton(box, yes ? QStringLiteral("okBtn") : QStringLiteral("cancelBtn"));
+    };
+}
+
+inline ModalAnswerer::Action decline(QString* text = nullptr)
+{
+    return confirm(text, false);
+}
+
+/** Types a password twice into the activation dialog and confirms. */
+inline ModalAnswerer::Action activateWith(const QString& password)
+{
+    return [password](QWidget* dialog) {
+        QTest::keyClicks(dialog->findChild<QLineEdit*>(QStringLiteral("pwdEdt")), password);
+        QTest::keyClicks(dialog->findChild<QLineEdit*>(QStringLiteral("confirmPwdEdt")), password);
+        ModalAnswerer::clickButton(dialog, QStringLiteral("okBt"));
+    };
+}
+
+} // namespace mgmt
