@@ -39,5 +39,6 @@ void report(const QString& name, double value, const QString& unit, double basel
 
 void runServiceBench();
 void runWorkspaceBench();
+void runManagementBench();
 
 } // namespace bench

@@ -40,7 +40,8 @@ int main(int argc, char* argv[])
     parser.setApplicationDescription(
         QStringLiteral("Benchmarks of the TV-wall module against plain-Qt baselines."));
     parser.addHelpOption();
-    QCommandLineOption only(QStringLiteral("only"), QStringLiteral("Run one group: service or workspace."),
+    QCommandLineOption only(QStringLiteral("only"),
+                            QStringLiteral("Run one group: service, workspace or management."),
                             QStringLiteral("group"));
     parser.addOption(only);
     parser.process(app);
@@ -51,5 +52,7 @@ int main(int argc, char* argv[])
         bench::runServiceBench();
     if (group.isEmpty() || group == QLatin1String("workspace"))
         bench::runWorkspaceBench();
+    if (group.isEmpty() || group == QLatin1String("management"))
+        bench::runManagementBench();
     return 0;
 }
