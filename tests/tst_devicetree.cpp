@@ -90,39 +90,26 @@ private slots:
         QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty());
     }
 
-    void wallsListedOnce()
-    {
-        const auto map = walls(
-            {wall("A", "10.0.0.1", false, {"10.0.0.1-1", "10.0.0.2"}), wall("B", "10.0.0.3", true, {})});
-        tree->showTvWalls(map);
-        tree->showTvWalls(map);
-        QCOMPARE(view()->topLevelItemCount(), 2);
-        QCOMPARE(tree->listedTvWallNames(), (QStringList{"A", "B"}));
-        tree->clearTree();
-        QCOMPARE(view()->topLevelItemCount(), 0);
-        tree->showTvWalls(map);
-        QCOMPARE(view()->topLevelItemCount(), 2);
-        // A refill takes the rows the clear let go instead of making new ones.
-        QCOMPARE(view()->findChildren<MatrixTreeItem*>().size(), 4);
-    }
-
-    void reusedRowsStartFresh()
+    void refillReusesRowsThatStartFresh()
     {
         tree->showOutputs("Wizard", {"10.0.0.1-1"});
         row(0, 0)->setMapped(true);
-        enter(row(0, 0));
-        QTest::mouseClick(row(0, 0)->findChild<QPushButton*>("operBt"), Qt::LeftButton);
+        clickCheck(row(0, 0));
         QVERIFY(row(0, 0)->isChecking());
         tree->clearTree();
+        QCOMPARE(view()->topLevelItemCount(), 0);
 
-        tree->showTvWalls(walls({wall("A", "10.0.0.9", true, {"10.0.0.9"})}));
-        ConnectMatrixItem* wallRow = this->wallRow(0);
-        QVERIFY(!wallRow->findChild<QPushButton*>("connectBt")->isHidden());
-        QCOMPARE(wallRow->itemId(), QStringLiteral("A"));
-        QVERIFY(wallRow->isConnected());
+        const auto map =
+            walls({wall("A", "10.0.0.9", true, {"10.0.0.9", "10.0.0.2"}), wall("B", "10.0.0.3", true, {})});
+        tree->showTvWalls(map);
+        tree->showTvWalls(map);
+        QCOMPARE(tree->listedTvWallNames(), (QStringList{"A", "B"}));
+        // The rows the clear let go are taken instead of new ones.
+        QCOMPARE(view()->findChildren<MatrixTreeItem*>().size(), 4);
+        QVERIFY(!wallRow(0)->findChild<QPushButton*>("connectBt")->isHidden());
+        QCOMPARE(wallRow(0)->itemId(), QStringLiteral("A"));
         CheckScreenTreeItem* output = row(0, 0);
         QCOMPARE(output->text(), QStringLiteral("10.0.0.9"));
-        QCOMPARE(output->itemType(), 1);
         QVERIFY(!output->isChecking());
         QVERIFY(!output->isMapped());
         QVERIFY(!output->isDraggable());
@@ -130,30 +117,34 @@ private slots:
         QVERIFY(!output->findChild<QTimer*>());
     }
 
-    void entriesCarryTheirIds()
+    void listingCarriesIdsAndKinds_data()
     {
-        tree->showTvWalls(walls({wall("A", "10.0.0.1", true, {"10.0.0.1-2", "10.0.0.2"})}));
+        QTest::addColumn<bool>("wizard");
+        QTest::newRow("walls") << false;
+        QTest::newRow("wizard") << true;
+    }
+
+    void listingCarriesIdsAndKinds()
+    {
+        QFETCH(bool, wizard);
+        const QStringList outputs{"10.0.0.1-2", "10.0.0.2"};
+        if (wizard)
+            tree->showOutputs("New wall", outputs);
+        else
+            tree->showTvWalls(walls({wall("A", "10.0.0.1", true, outputs)}));
         QTreeWidgetItem* top = view()->topLevelItem(0);
-        QCOMPARE(top->type(), 5);
-        QCOMPARE(top->data(0, Qt::UserRole + 1).toString(), QStringLiteral("10.0.0.1"));
-        auto* wallRow = qobject_cast<ConnectMatrixItem*>(view()->itemWidget(top, 0));
-        QVERIFY(wallRow);
-        QCOMPARE(wallRow->width(), 258);
-        QVERIFY(wallRow->isConnected());
+        QCOMPARE(wallRow(0)->text(), wizard ? QStringLiteral("New wall") : QStringLiteral("A"));
+        QVERIFY(top->isExpanded());
         QCOMPARE(top->childCount(), 2);
-        const QList<QPair<QString, int>> expected{{"10.0.0.1-2", 3}, {"10.0.0.2", 1}};
         for (int i = 0; i < 2; ++i) {
             auto* item = dynamic_cast<pral_base::TreeItem*>(top->child(i));
             QVERIFY(item);
-            QCOMPARE(item->type(), 8);
-            QCOMPARE(item->getId(), expected.at(i).first);
-            auto* row = qobject_cast<CheckScreenTreeItem*>(view()->itemWidget(item, 0));
-            QCOMPARE(row->text(), expected.at(i).first);
-            QCOMPARE(row->itemType(), expected.at(i).second);
-            QCOMPARE(row->width(), 198);
-            QVERIFY(!row->isDraggable());
+            QCOMPARE(item->getId(), outputs.at(i));
+            QCOMPARE(row(0, i)->text(), outputs.at(i));
+            QCOMPARE(row(0, i)->itemType(), i == 0 ? 3 : 1);
+            // Only the wizard's outputs are dragged onto screens.
+            QCOMPARE(row(0, i)->isDraggable(), wizard);
         }
-        QVERIFY(top->isExpanded());
     }
 
     void checkButtonNeedsAConnection()
@@ -177,40 +168,16 @@ private slots:
         worker().disconnectAllMatrix();
     }
 
-    void wizardListing()
-    {
-        tree->showOutputs("New wall", {"10.0.0.1-1", "10.0.0.2"});
-        QCOMPARE(view()->topLevelItemCount(), 1);
-        auto* wallRow = qobject_cast<ConnectMatrixItem*>(view()->itemWidget(view()->topLevelItem(0), 0));
-        QCOMPARE(wallRow->itemId(), QStringLiteral("id"));
-        QCOMPARE(wallRow->text(), QStringLiteral("New wall"));
-        QCOMPARE(wallRow->width(), 220);
-        QVERIFY(wallRow->findChild<QPushButton*>("connectBt")->isHidden());
-        QCOMPARE(row(0, 0)->itemType(), 3);
-        QCOMPARE(row(0, 1)->itemType(), 1);
-        QVERIFY(row(0, 0)->isDraggable());
-        QVERIFY(row(0, 1)->isDraggable());
-    }
-
-    void pressReportsTheLeftButtonOnly_data()
-    {
-        QTest::addColumn<int>("button");
-        QTest::addColumn<int>("reports");
-        QTest::newRow("left") << int(Qt::LeftButton) << 1;
-        QTest::newRow("right") << int(Qt::RightButton) << 0;
-    }
-
     void pressReportsTheLeftButtonOnly()
     {
-        QFETCH(int, button);
-        QFETCH(int, reports);
         tree->showTvWalls(walls({wall("A", "10.0.0.1", true, {"10.0.0.1-2", "10.0.0.2"})}));
         QSignalSpy pressed(tree.get(), &DecoderDeviceTree::signalRSPressItem);
-        QTest::mousePress(row(0, 1), Qt::MouseButton(button), Qt::NoModifier, QPoint(40, 15));
-        QCOMPARE(pressed.count(), reports);
-        if (reports)
-            QCOMPARE(pressed.at(0).at(0).toString(), QStringLiteral("10.0.0.2"));
-        QTest::mouseRelease(row(0, 1), Qt::MouseButton(button), Qt::NoModifier, QPoint(40, 15));
+        for (Qt::MouseButton button : {Qt::RightButton, Qt::LeftButton}) {
+            QTest::mousePress(row(0, 1), button, Qt::NoModifier, QPoint(40, 15));
+            QTest::mouseRelease(row(0, 1), button, Qt::NoModifier, QPoint(40, 15));
+        }
+        QCOMPARE(pressed.count(), 1);
+        QCOMPARE(pressed.at(0).at(0).toString(), QStringLiteral("10.0.0.2"));
     }
 
     void selectOutput()
@@ -232,9 +199,8 @@ private slots:
     {
         tree->showTvWalls(walls({wall("A", "10.0.0.1", true, {"10.0.0.1-3"})}));
         tree->lock();
-        QVERIFY(!view()->isEnabled());
-        QCOMPARE(view()->findChildren<DisabledWt*>().size(), 1);
         tree->lock();
+        QVERIFY(!view()->isEnabled());
         QCOMPARE(view()->findChildren<DisabledWt*>().size(), 1);
         QTRY_VERIFY(view()->findChild<DisabledWt*>()->isVisible());
         tree->unlock();
@@ -322,9 +288,7 @@ private slots:
         QCOMPARE(open.at(0), (QList<QVariant>{"10.0.0.1", 3}));
         QVERIFY(first->isChecking());
         QTimer* firstTimer = first->findChild<QTimer*>();
-        QVERIFY(firstTimer);
-        QVERIFY(firstTimer->isActive());
-        QVERIFY(firstTimer->isSingleShot());
+        QVERIFY(firstTimer && firstTimer->isActive());
         QCOMPARE(firstTimer->interval(), 60000);
 
         clickCheck(second);
@@ -381,18 +345,13 @@ private slots:
                                  wall("B", "10.0.0.3", true, {"10.0.0.3"})}));
         emit worker().signalScreenMapping("10.0.0.2", true);
         emit worker().signalScreenMapping("10.0.0.3", true);
-        QVERIFY(row(0, 1)->isMapped());
-        QVERIFY(row(1, 0)->isMapped());
-        QVERIFY(!row(0, 0)->isMapped());
+        QCOMPARE(mappedRows(), (QList<bool>{false, true, true}));
         emit worker().signalScreenMapping("10.0.0.2", false);
-        QVERIFY(!row(0, 1)->isMapped());
-        QVERIFY(row(1, 0)->isMapped());
+        QCOMPARE(mappedRows(), (QList<bool>{false, false, true}));
         emit worker().signalScreenMapping(QString(), false);
-        QVERIFY(!row(1, 0)->isMapped());
-    }
-
-    void marksNeedOutputsUnderTheFirstWall()
-    {
+        QCOMPARE(mappedRows(), (QList<bool>{false, false, false}));
+        // Marks are looked for under the first wall only.
+        tree->clearTree();
         tree->showTvWalls(
             walls({wall("A", "10.0.0.1", true, {}), wall("B", "10.0.0.3", true, {"10.0.0.3"})}));
         emit worker().signalScreenMapping("10.0.0.3", true);
@@ -409,6 +368,10 @@ private:
     {
         return qobject_cast<CheckScreenTreeItem*>(
             view()->itemWidget(view()->topLevelItem(wallIndex)->child(output), 0));
+    }
+    QList<bool> mappedRows() const
+    {
+        return {row(0, 0)->isMapped(), row(0, 1)->isMapped(), row(1, 0)->isMapped()};
     }
     static void clickCheck(CheckScreenTreeItem* item)
     {

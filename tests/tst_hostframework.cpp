@@ -2,9 +2,7 @@
 #include "combobox.h"
 #include "customaction.h"
 #include "formsmgr.h"
-#include "globalstyle.h"
 #include "modalanswerer.h"
-#include "moduleaccess.h"
 #include "nofocusstyleditemdelegate.h"
 #include "pfiledialog.h"
 #include "ppushbutton.h"
@@ -139,7 +137,6 @@ private slots:
         const QString missing = dir.filePath(QStringLiteral("off_p.png"));
         QWidget owner;
         CustomAction action(&owner, QStringLiteral("unbind"), normal, hover, missing);
-        QCOMPARE(action.text(), QStringLiteral("unbind"));
         QCOMPARE(centreOf(action.icon().pixmap(16, QIcon::Normal)), QColor(Qt::red));
         QCOMPARE(centreOf(action.icon().pixmap(16, QIcon::Active)), QColor(Qt::green));
         // A missing pressed image shows the normal one, not a blank entry.
@@ -168,12 +165,6 @@ private slots:
         delegate.initStyleOption(&option, model.index(0, 0));
         QVERIFY(!(option.state & QStyle::State_HasFocus));
         QVERIFY(option.state & QStyle::State_Selected);
-    }
-
-    void singletonsAreShared()
-    {
-        // The application reaches them through PSingleton<>, the module through the class.
-        QCOMPARE(&PSingleton<pral_base::ModuleAccess>::_instance(), &pral_base::ModuleAccess::_instance());
     }
 
     void formsMgrForgetsDestroyedDialog()
@@ -212,14 +203,12 @@ private slots:
         QCOMPARE(combo->currentIndex(), 1);
     }
 
-    // ---- backgrounds, layers and the property looks of the global style sheet ----
+    // ---- backgrounds and layers ----
 
     void pwidgetBackgrounds()
     {
         PWidget widget;
         widget.resize(40, 40);
-        widget.setBackgroundColor(QColor(QStringLiteral("#141f30")));
-        QCOMPARE(widget.grab().toImage().pixelColor(20, 20), QColor(QStringLiteral("#141f30")));
         // A bare QWidget subclass would ignore its own style sheet; the log dialog's pager relies on it.
         widget.setStyleSheet(QStringLiteral("background:#323e58;"));
         QCOMPARE(widget.grab().toImage().pixelColor(20, 20), QColor(QStringLiteral("#323e58")));
@@ -234,39 +223,11 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&owner));
         SuspendLayerWt layer(&owner);
         QVERIFY(layer.isWindow());
-        layer.setStyleSheet(QStringLiteral("background-color:black"));
         layer.setGeometry(QRect(owner.mapToGlobal(QPoint(0, 0)), owner.size()));
         layer.show();
-        QCOMPARE(layer.grab().toImage().pixelColor(10, 10), QColor(Qt::black));
         QCOMPARE(layer.geometry().topLeft(), owner.mapToGlobal(QPoint(0, 0)));
         // The mask must leave the activation with the window that the user works in.
         QCOMPARE(QApplication::activeWindow(), &owner);
-    }
-
-    void propertiesGetTheirLook()
-    {
-        qApp->setStyleSheet(globalStyleSheet());
-        QWidget body;
-        body.setObjectName(QStringLiteral("body"));
-        body.setStyleSheet(QStringLiteral("QWidget#body{background:#172335;}"));
-        auto* ok = new QPushButton(&body);
-        ok->setProperty("common_bt_style1", true);
-        ok->setGeometry(0, 0, 100, 30);
-        auto* cancel = new QPushButton(&body);
-        cancel->setProperty("common_bt_style2", true);
-        cancel->setGeometry(0, 40, 100, 30);
-        auto* title = new QLabel(QStringLiteral("Device config"), &body);
-        title->setProperty("common_label_style1", true);
-        body.resize(120, 100);
-        body.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&body));
-        const QImage image = body.grab().toImage();
-        QCOMPARE(image.pixelColor(50, 15), QColor(QStringLiteral("#266baf")));
-        // Outlined: the body shows through the cancel button.
-        QCOMPARE(image.pixelColor(50, 55), QColor(QStringLiteral("#172335")));
-        QVERIFY(title->font().bold());
-        ok->setEnabled(false);
-        QVERIFY(ok->grab().toImage().pixelColor(50, 15) != QColor(QStringLiteral("#266baf")));
     }
 
     // ---- the host's file choosers, answered like a person would ----

@@ -66,11 +66,8 @@ private slots:
         QTest::addColumn<int>("pageSize");
         QTest::addColumn<int>("pages");
         QTest::newRow("empty list still has one page") << 0 << 10 << 1;
-        QTest::newRow("one entry") << 1 << 10 << 1;
         QTest::newRow("exactly full") << 10 << 10 << 1;
         QTest::newRow("one over") << 11 << 10 << 2;
-        QTest::newRow("25 by 10") << 25 << 10 << 3;
-        QTest::newRow("100 by 20") << 100 << 20 << 5;
         QTest::newRow("odd size") << 101 << 7 << 15;
     }
     void pageCount()
@@ -116,6 +113,15 @@ private slots:
         pager.prevPage();
         QCOMPARE(spy.count(), 4);
         QCOMPARE(pager.getCurPageIndex(), 1);
+
+        // A refresh with fewer entries redraws the page the user was on; the next click brings him back in
+        // range.
+        pager.gotoPage(3);
+        pager.updateTotalCnt(5);
+        QCOMPARE(pager.getCurPageIndex(), 3);
+        QCOMPARE(pager.pageCount(), 1);
+        pager.prevPage();
+        QCOMPARE(spy.last(), (QList<QVariant>{1, 10}));
     }
 
     void goToTypedPage()
@@ -175,22 +181,6 @@ private slots:
         QCOMPARE(sizeSpy.count(), 1);
     }
 
-    void newTotalKeepsPageUntilNavigation()
-    {
-        // A refresh with fewer entries redraws the page the user was on; the next click brings him back in
-        // range.
-        PageEditWt pager;
-        pager.updateTotalCnt(25);
-        pager.gotoPage(3);
-        pager.updateTotalCnt(5);
-        QCOMPARE(pager.getCurPageIndex(), 3);
-        QCOMPARE(pager.pageCount(), 1);
-        QSignalSpy spy(&pager, &PageEditWt::signalGotoPage);
-        pager.prevPage();
-        QCOMPARE(spy.count(), 1);
-        QCOMPARE(spy.last(), (QList<QVariant>{1, 10}));
-    }
-
     // ---- IpEditWt: the four-field address entry of the network dialog ----
 
     void typing_data()
@@ -201,7 +191,6 @@ private slots:
             QTest::newRow(name) << keys << text;
         };
         row("dotted", "192.168.1.20", "192.168.1.20");
-        row("short octets", "10.0.0.1", "10.0.0.1");
         // "0" is complete and jumps; the dot after it must not skip a second field.
         row("zeros", "0.0.0.0", "0.0.0.0");
         row("full octets jump", "255255255255", "255.255.255.255");
@@ -280,20 +269,6 @@ private slots:
 
     // ---- the span field and its chooser, as the log dialog couples them ----
 
-    void lineEditShowsAndReturnsSpan()
-    {
-        TimeSpaceLineEt field;
-        const QDateTime start(QDate(2024, 2, 29), QTime(8, 30, 0));
-        const QDateTime end(QDate(2024, 3, 1), QTime(23, 59, 59));
-        field.setDateTimeSpace(start, end);
-        QCOMPARE(field.text(), QStringLiteral("2024-02-29 08:30:00 - 2024-03-01 23:59:59"));
-        QDateTime gotStart;
-        QDateTime gotEnd;
-        field.getDateTimeSpace(gotStart, gotEnd);
-        QCOMPARE(gotStart, start);
-        QCOMPARE(gotEnd, end);
-    }
-
     void pressOnFieldOpensChooserWhoseOkFillsIt()
     {
         TimeSpaceLineEt field;
@@ -303,18 +278,20 @@ private slots:
         connect(&chooser, &DatetimeSpanSelWt::signalDatetimeSpanSelChanged, &field,
                 &TimeSpaceLineEt::setDateTimeSpace);
         field.show();
-        QSignalSpy presses(&field, &TimeSpaceLineEt::signalClicked);
         QTest::mouseClick(&field, Qt::RightButton);
         QVERIFY(!chooser.isVisible());
         QTest::mouseClick(&field, Qt::LeftButton);
-        QCOMPARE(presses.count(), 1);
         QVERIFY(chooser.isVisible());
-        const QDateTime start(QDate(2023, 12, 31), QTime(22, 0, 5));
-        const QDateTime end(QDate(2024, 1, 2), QTime(6, 15, 45));
+        const QDateTime start(QDate(2024, 2, 29), QTime(8, 30, 0));
+        const QDateTime end(QDate(2024, 3, 1), QTime(23, 59, 59));
         chooser.setDateTimeSpace(start, end);
         QTest::mouseClick(child<QPushButton>(&chooser, "okBtn"), Qt::LeftButton);
-        QCOMPARE(field.getStartTime(), start);
-        QCOMPARE(field.getEndTime(), end);
+        QCOMPARE(field.text(), QStringLiteral("2024-02-29 08:30:00 - 2024-03-01 23:59:59"));
+        QDateTime gotStart;
+        QDateTime gotEnd;
+        field.getDateTimeSpace(gotStart, gotEnd);
+        QCOMPARE(gotStart, start);
+        QCOMPARE(gotEnd, end);
         chooser.close();
     }
 
@@ -325,7 +302,6 @@ private slots:
         constexpr qint64 limit = 8035200; // 93 days
         QTest::newRow("exactly the limit") << limit << true;
         QTest::newRow("one second over") << limit + 1 << false;
-        QTest::newRow("a day") << qint64(86400) << true;
         QTest::newRow("end before start") << qint64(-1) << false;
         QTest::newRow("empty span") << qint64(0) << true;
     }
@@ -347,7 +323,6 @@ private slots:
         QCOMPARE(chooser.isVisible(), !accepted);
         auto* note = child<QLabel>(&chooser, "noteLabel");
         QCOMPARE(note->isVisible(), !accepted);
-        QCOMPARE(chooser.noteText().isEmpty(), accepted);
         if (!accepted) {
             // Changing the span takes the refusal away again.
             chooser.setDateTimeSpace(start, start.addSecs(60));
@@ -369,7 +344,6 @@ private slots:
         QTest::keyClicks(&edit, QStringLiteral("Secret#1"));
         edit.toggleAction()->trigger();
         QCOMPARE(edit.echoMode(), QLineEdit::Normal);
-        QVERIFY(edit.isPasswordVisible());
         edit.toggleAction()->trigger();
         QCOMPARE(edit.echoMode(), QLineEdit::Password);
         QCOMPARE(edit.text(), QStringLiteral("Secret#1"));
@@ -378,17 +352,13 @@ private slots:
     void selDirFieldReportsClicksOnFieldAndButton()
     {
         SelDirLineEt field;
-        field.setPlaceholderText(QStringLiteral("Please select the decoder file"));
         field.resize(314, 28);
         field.show();
-        QVERIFY(field.isReadOnly());
         QSignalSpy spy(&field, &SelDirLineEt::signalClicked);
         QTest::mouseClick(&field, Qt::LeftButton, Qt::NoModifier, QPoint(20, 14));
         QCOMPARE(spy.count(), 1);
-        QToolButton* browse = field.browseButton();
-        QVERIFY(browse->isVisible());
-        QVERIFY(field.rect().contains(browse->geometry()));
-        QTest::mouseClick(browse, Qt::LeftButton);
+        QVERIFY(field.rect().contains(field.browseButton()->geometry()));
+        QTest::mouseClick(field.browseButton(), Qt::LeftButton);
         QCOMPARE(spy.count(), 2);
     }
 
@@ -399,7 +369,6 @@ private slots:
         auto* rowTwo = new TableOperWt(&table);
         table.setCellWidget(1, 1, rowOne);
         table.setCellWidget(2, 1, rowTwo);
-        QCOMPARE(rowTwo->table(), &table);
         QCOMPARE(rowOne->currentRow(), 1);
         QCOMPARE(rowTwo->currentRow(), 2);
         table.removeRow(0);

@@ -1,4 +1,3 @@
-#include "checkscreentreeitem.h"
 #include "connectmatrixitem.h"
 #include "decoderdevicetree.h"
 #include "decodermanagementdlg.h"
@@ -27,6 +26,7 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include <functional>
 #include <memory>
 
 using namespace pral_matrixConfig;
@@ -35,6 +35,7 @@ using pral_matrix::MatrixInfo;
 using pral_matrix::MatrixSdkWorker;
 using pral_matrix::TvWallManagement;
 using pral_worker::SystemAssistant;
+using Grid = QPair<int, int>;
 
 namespace {
 
@@ -46,6 +47,7 @@ MatrixSdkWorker& worker()
 const QString Main = QStringLiteral("192.0.2.10");   // four outputs
 const QString Single = QStringLiteral("192.0.2.11"); // one output
 const QString Eight = QStringLiteral("192.0.2.12");  // eight outputs
+const QString Unbound = QStringLiteral("unbanded");
 
 MatrixInfo decoder(const QString& ip, int type, int channels, int status)
 {
@@ -82,12 +84,12 @@ TvWallManagement wall(const QString& name, const QString& mainIp, int rows, int 
     return w;
 }
 
-MatrixInfoMap decoderMap(const QList<MatrixInfo>& list)
+QStringList eightOutputs(int count)
 {
-    MatrixInfoMap map;
-    for (const MatrixInfo& d : list)
-        map.insert(d.ip, d);
-    return map;
+    QStringList outputs;
+    for (int i = 1; i <= count; ++i)
+        outputs << QStringLiteral("%1-%2").arg(Eight).arg(i);
+    return outputs;
 }
 
 // The page with the wizard replaced by a scripted answer.
@@ -102,7 +104,7 @@ public:
     QStringList names;
     bool addMode = false;
     TvWallManagement given;
-    QPair<int, int> gridWhenOpened;
+    Grid gridWhenOpened;
 
 protected:
     bool execTvWallWizard(const QStringList& decodersOrBoundOutputs, const QStringList& outputIds,
@@ -115,10 +117,7 @@ protected:
         names = wallNames;
         addMode = add;
         given = wall;
-        int r = 0;
-        int c = 0;
-        getLayout(r, c);
-        gridWhenOpened = qMakePair(r, c);
+        getLayout(gridWhenOpened.first, gridWhenOpened.second);
         if (answer)
             result = answerWall;
         return answer;
@@ -135,6 +134,18 @@ DecoderManagementDlg* managementDialog()
     return nullptr;
 }
 
+// Runs action and answers the message box it opens; the box's text, or "<no box>".
+QString boxText(const std::function<void()>& action, const QString& button = QStringLiteral("okBtn"))
+{
+    QString text = QStringLiteral("<no box>");
+    ModalAnswerer answer("PCOMMON::PMessageBox", [&](QWidget* box) {
+        text = static_cast<PCOMMON::PMessageBox*>(box)->text();
+        ModalAnswerer::clickButton(box, button);
+    });
+    action();
+    return text;
+}
+
 } // namespace
 
 class TestMatrixConfigForm : public QObject
@@ -142,800 +153,681 @@ class TestMatrixConfigForm : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
+    void init()
+    {
+        dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(dir->isValid());
+        MatrixSdkWorker::setDataDirectory(dir->filePath(QStringLiteral("data")));
+        MatrixSdkWorker::setSecretKeyFile(dir->filePath(QStringLiteral("store.key")));
+        QString error;
+        QVERIFY2(worker().loadFleet(MatrixSdkWorker::defaultFleetJson(), &error), qPrintable(error));
+        worker().setResultDelay(0);
+        worker().faults().clear();
+        alertSpy = std::make_unique<QSignalSpy>(&PSingleton<SystemAssistant>::_instance(),
+                                                &SystemAssistant::signalAlert);
+    }
 
-    void firstShowLoadsNothingUntilShown();
-    void embeddedModeLoadsNothing();
-    void wallStates_data();
-    void wallStates();
-    void connectButtonConnectsThroughTheFleet();
-    void failedConnectionThenSuccess();
-    void connectedWallNeedsNoConnection();
-    void wallWithUnknownDecoderIsNotConnected();
-    void foreignConnectionResultIsIgnored();
-    void connectedWallShowsItsBindings();
-    void unconnectedWallLeavesTheScreens();
-    void malformedStoredWallKeepsPageAndStore_data();
-    void malformedStoredWallKeepsPageAndStore();
-    void addPreparesTheGrid_data();
-    void addPreparesTheGrid();
-    void addWithoutDecoderAsksForOne();
-    void addOffersConnectedOutputs();
-    void addReplacesWallOfSameMainDecoder();
-    void editNeedsAConnectedSelection();
-    void editPassesBoundOutputs();
-    void deleteRemovesAtOnce();
-    void splitButtons_data();
-    void splitButtons();
-    void customLayoutDialog_data();
-    void customLayoutDialog();
-    void addressChangeFollowsIntoWalls();
-    void deletedDecoderTakesItsWall();
-    void prepareClose_data();
-    void prepareClose();
-    void dropBindsAndMoves();
-    void doubleClickBinding();
-    void screenCheckNeedsKnownDecoder();
-    void crossSelection();
-    void managementDialogRunsUnderAMask_data();
-    void managementDialogRunsUnderAMask();
-    void quitDisconnectsAllDecoders();
+    void cleanup()
+    {
+        form.reset();
+        alertSpy.reset();
+        PSingleton<SystemAssistant>::_instance().closeAll();
+        worker().faults().clear();
+        QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty());
+    }
+
+    void firstShowLoadsNothingUntilShown()
+    {
+        MatrixSdkWorker::addMatrixToJson({wall("Lobby", Main, 1, 1, {Main + "-1"})});
+        MatrixSdkWorker::flushStore();
+        form = std::make_unique<WizardForm>();
+        QVERIFY(!managementDialog());
+        form->show();
+        QTRY_VERIFY(managementDialog());
+        // The stored decoders reach the tree through the dialog's report.
+        report({decoder(Main, 3, 4, 1)});
+        QVERIFY(wallRow("Lobby"));
+        QVERIFY(wallRow("Lobby")->isConnected());
+    }
+
+    void embeddedModeLoadsNothing()
+    {
+        MatrixSdkWorker::addMatrixToJson({wall("Lobby", Main, 1, 1, {Main + "-1"})});
+        form = std::make_unique<WizardForm>();
+        form->setEmbeddedMode();
+        form->show();
+        // The first-show timer has run once a later zero-delay timer has.
+        bool later = false;
+        QTimer::singleShot(5, [&later] { later = true; });
+        QTRY_VERIFY(later);
+        QVERIFY(!managementDialog());
+        QCOMPARE(treeWidget()->topLevelItemCount(), 0);
+
+        // What the wizard uses of the embedded page.
+        form->setLayout(2, 3);
+        for (int i = 0; i < 6; ++i)
+            form->bindScreen(i, QStringLiteral("%1-%2").arg(Eight).arg(i + 1));
+        QVERIFY(form->allScreensBound());
+        QString key;
+        int numberId = 0;
+        int number = 0;
+        form->screenBinding(4, key, numberId, number);
+        QCOMPARE(key, Eight + "-5");
+        form->showOutputs("Wizard wall", {Single, Eight + "-1"});
+        QCOMPARE(treeWidget()->topLevelItemCount(), 1);
+        QCOMPARE(treeWidget()->topLevelItem(0)->childCount(), 2);
+    }
+
+    void wallStates_data()
+    {
+        QTest::addColumn<int>("mainStatus");
+        QTest::addColumn<int>("otherStatus");
+        QTest::addColumn<bool>("connected");
+        QTest::newRow("all connected") << 1 << 1 << true;
+        QTest::newRow("bound decoder failed") << 1 << 2 << false;
+        QTest::newRow("main decoder not yet") << 0 << 1 << false;
+        QTest::newRow("bound decoder unknown") << 1 << -1 << false;
+    }
+
+    void wallStates()
+    {
+        QFETCH(int, mainStatus);
+        QFETCH(int, otherStatus);
+        QFETCH(bool, connected);
+        QVERIFY(showForm({}, {wall("Lobby", Main, 1, 2, {Main + "-1", Single})}));
+        QList<MatrixInfo> decoders{decoder(Main, 3, 4, mainStatus)};
+        if (otherStatus >= 0)
+            decoders << decoder(Single, 1, 1, otherStatus);
+        report(decoders);
+        QVERIFY(wallRow("Lobby"));
+        QCOMPARE(wallRow("Lobby")->isConnected(), connected);
+    }
+
+    void connectButtonConnectsThroughTheFleet()
+    {
+        QVERIFY(showForm({}, {wall("Lobby", Main, 1, 2, {Main + "-1", Single})}));
+        report({decoder(Main, 3, 4, 0), decoder(Single, 1, 1, 0)});
+        QSignalSpy results(&worker(), &MatrixSdkWorker::signalConnectMatrixResult);
+        QTest::mouseClick(wallRow("Lobby")->findChild<QPushButton*>("connectBt"), Qt::LeftButton);
+        QCOMPARE(PCOMMON::DisabledWaitingWtManager::count(), 1);
+        QTRY_COMPARE(results.count(), 2);
+        QTRY_COMPARE(alerts(), QStringList{"Tvwall(Lobby):Connect success!"});
+        QCOMPARE(alertSpy->at(0).at(0).toString(), pral_contact::DictDef::alertNotice);
+        QCOMPARE(PCOMMON::DisabledWaitingWtManager::count(), 0);
+        QVERIFY(!worker().getHandleByIp(Main).isNull());
+        QVERIFY(!worker().getHandleByIp(Single).isNull());
+    }
+
+    void failedConnectionThenSuccess()
+    {
+        QVERIFY(showForm({}, {wall("Lobby", Main, 1, 2, {Main + "-1", Single})}));
+        report({decoder(Main, 3, 4, 0), decoder(Single, 1, 1, 2)});
+        worker().faults().setLoginFault(Single, FaultInjector::LoginFault::Refuse);
+        form->connectTvWall("Lobby");
+        QTRY_COMPARE(alerts(),
+                     QStringList{"Tvwall(Lobby):Connect failed:The associated decoder connection failed"});
+        QCOMPARE(PCOMMON::DisabledWaitingWtManager::count(), 0);
+
+        // One failure must not stick to the next attempt.
+        worker().faults().clear();
+        form->connectTvWall("Lobby");
+        QTRY_COMPARE(alerts().size(), 2);
+        QCOMPARE(alerts().last(), QStringLiteral("Tvwall(Lobby):Connect success!"));
+    }
+
+    void connectionNotAsked_data()
+    {
+        QTest::addColumn<int>("singleStatus");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QStringList>("expectedAlerts");
+        QTest::newRow("wall already connected") << 1 << "Lobby" << QStringList();
+        QTest::newRow("no such wall") << 1 << "No such wall" << QStringList();
+        QTest::newRow("bound decoder unknown")
+            << -1 << "Lobby" << QStringList{"There is no decoder added, TV wall connection failed!"};
+    }
+
+    void connectionNotAsked()
+    {
+        QFETCH(int, singleStatus);
+        QFETCH(QString, name);
+        QFETCH(QStringList, expectedAlerts);
+        QVERIFY(showForm({}, {wall("Lobby", Main, 1, 2, {Main + "-1", Single})}));
+        QList<MatrixInfo> decoders{decoder(Main, 3, 4, singleStatus < 0 ? 0 : 1)};
+        if (singleStatus >= 0)
+            decoders << decoder(Single, 1, 1, singleStatus);
+        report(decoders);
+        QSignalSpy results(&worker(), &MatrixSdkWorker::signalConnectMatrixResult);
+        form->connectTvWall(name);
+        QCOMPARE(PCOMMON::DisabledWaitingWtManager::count(), 0);
+        // Everything asked of the service before this marker has been answered after it.
+        QVERIFY(runOnServiceThread([] {}));
+        QCOMPARE(results.count(), 0);
+        QCOMPARE(alerts(), expectedAlerts);
+    }
+
+    void foreignConnectionResultIsIgnored()
+    {
+        QVERIFY(showForm({}, {wall("Lobby", Main, 1, 2, {Main + "-1", Single})}));
+        report({decoder(Main, 3, 4, 0), decoder(Single, 1, 1, 1)});
+        worker().setResultDelay(1000);
+        form->connectTvWall("Lobby");
+        QCOMPARE(PCOMMON::DisabledWaitingWtManager::count(), 1);
+        // A result for somebody else's request must not count for the wall.
+        int other = 0;
+        QVERIFY(runOnServiceThread([&other] {
+            emit worker().signalConnectMatrixResult(
+                MatrixSdkWorker::makeDetachedHandle(Main, "admin", "x", 3, "v"), -1, 3, &other);
+        }));
+        QCOMPARE(PCOMMON::DisabledWaitingWtManager::count(), 1);
+        QVERIFY(alerts().isEmpty());
+        QTRY_COMPARE(alerts(), QStringList{"Tvwall(Lobby):Connect success!"});
+    }
+
+    void connectedWallShowsItsBindings()
+    {
+        const QStringList outputs = eightOutputs(8) << Single << Main + "-1" << Main + "-2" << Main + "-3";
+        QVERIFY(showForm({}, {wall("Big", Eight, 3, 4, outputs)}));
+        report({decoder(Main, 3, 4, 1), decoder(Single, 1, 1, 1), decoder(Eight, 3, 8, 1)});
+        QCOMPARE(grid(), Grid(3, 4));
+        QCOMPARE(label(0), "1-1: " + Eight + "-1");
+        QCOMPARE(label(8), "3-1: " + Single);
+        QCOMPARE(label(11), "3-4: " + Main + "-3");
+        QCOMPARE(tree()->shownTvWallName(), QStringLiteral("Big"));
+    }
+
+    void unconnectedWallLeavesTheScreens()
+    {
+        QVERIFY(showForm({}, {wall("Up", Main, 1, 1, {Main + "-1"}), wall("Down", Single, 2, 2, {Single})}));
+        report({decoder(Main, 3, 4, 1), decoder(Single, 1, 1, 2)});
+        QCOMPARE(grid(), Grid(1, 1));
+        QMetaObject::invokeMethod(form.get(), "slotShowMatrixLayout", Q_ARG(int, 1), Q_ARG(QString, "Down"));
+        QCOMPARE(grid(), Grid(1, 1));
+        QCOMPARE(label(0), "1-1: " + Main + "-1");
+    }
+
+    void malformedStoredWallKeepsPageAndStore_data()
+    {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("cols");
+        QTest::addColumn<int>("screens");
+        QTest::newRow("more screens than the grid") << 1 << 2 << 5;
+        QTest::newRow("negative size") << -2 << 3 << 2;
+        QTest::newRow("beyond 10 x 10") << 1 << 5000 << 12;
+    }
+
+    void malformedStoredWallKeepsPageAndStore()
+    {
+        QFETCH(int, rows);
+        QFETCH(int, cols);
+        QFETCH(int, screens);
+        TvWallManagement bad = wall("Odd", Eight, 1, 2, eightOutputs(screens));
+        bad.row = rows;
+        bad.col = cols;
+        QVERIFY(showForm({}, {bad}));
+        report({decoder(Eight, 3, 8, 1)});
+        QVERIFY(wallRow("Odd"));
+        QVERIFY(!alerts().isEmpty());
+        QCOMPARE(view()->screenCount(), qBound(0, rows, 10) * qBound(0, cols, 10));
+        QCOMPARE(storedWalls().value("Odd").matrixInfoList.size(), screens);
+    }
+
+    void addPreparesTheGrid_data()
+    {
+        QTest::addColumn<QString>("splitButton");
+        QTest::addColumn<Grid>("expected");
+        QTest::newRow("empty grid") << QString() << Grid(2, 2);
+        QTest::newRow("after 3 x 4") << "split12Btn" << Grid(3, 4);
+        QTest::newRow("after 2 x 3") << "split6Btn" << Grid(2, 3);
+    }
+
+    void addPreparesTheGrid()
+    {
+        QFETCH(QString, splitButton);
+        QFETCH(Grid, expected);
+        QVERIFY(showForm({}, {}));
+        report({decoder(Single, 1, 1, 1)});
+        if (!splitButton.isEmpty())
+            clickButton(splitButton.toLatin1());
+        tree()->lock();
+        clickButton("addBtn");
+        QCOMPARE(form->calls, 1);
+        QVERIFY(form->addMode);
+        QCOMPARE(form->gridWhenOpened, expected);
+        QCOMPARE(view()->bindingFamily(), -1);
+        QVERIFY(!tree()->isLocked());
+    }
+
+    void addOffersConnectedOutputs()
+    {
+        QVERIFY(showForm({}, {wall("Lobby", Main, 1, 1, {Main + "-1"})}));
+        report({decoder(Main, 3, 2, 1), decoder(Single, 1, 1, 1), decoder(Eight, 3, 8, 2),
+                decoder("192.0.2.40", 5, 2, 1), decoder("192.0.2.9", 3, 0, 1)});
+        clickButton("addBtn");
+        QCOMPARE(form->calls, 1);
+        QCOMPARE(form->firstList, (QStringList{Main, Single}));
+        QCOMPARE(form->offered, (QStringList{Main + "-1", Main + "-2", Single}));
+        QCOMPARE(form->names, QStringList{"Lobby"});
+        QVERIFY(form->given.tvWallName.isEmpty());
+    }
+
+    void addReplacesWallOfSameMainDecoder()
+    {
+        QVERIFY(
+            showForm({}, {wall("Lobby", Main, 1, 1, {Main + "-1"}), wall("Hall", Single, 1, 1, {Single})}));
+        report({decoder(Main, 3, 4, 1), decoder(Single, 1, 1, 1)});
+        form->answer = true;
+        form->answerWall = wall("Atrium", Main, 1, 2, {Main + "-1", Main + "-2"});
+        clickButton("addBtn");
+        QVERIFY(!wallRow("Lobby"));
+        QVERIFY(wallRow("Atrium")->isConnected());
+        QVERIFY(wallRow("Hall"));
+        QCOMPARE(tree()->shownTvWallName(), QStringLiteral("Atrium"));
+        QCOMPARE(label(1), "1-2: " + Main + "-2");
+        QCOMPARE(storedWallNames(), (QStringList{"Atrium", "Hall"}));
+    }
+
+    void refusalsAsk_data()
+    {
+        QTest::addColumn<int>("mainStatus");
+        QTest::addColumn<int>("select"); // -1 nothing, 0 the wall, 1 its output
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("add, no connected decoder with outputs") << 2 << -1 << "addBtn"
+                                                                << "Please add the decoder first!";
+        QTest::newRow("edit, nothing selected") << 1 << -1 << "editBtn"
+                                                << "Please select a TV wall first!";
+        QTest::newRow("edit, wall not connected") << 2 << 0 << "editBtn"
+                                                  << "Please connect the TV wall first!";
+        QTest::newRow("delete, an output") << 1 << 1 << "deleteBtn"
+                                           << "Please select a TV wall first!";
+    }
+
+    void refusalsAsk()
+    {
+        QFETCH(int, mainStatus);
+        QFETCH(int, select);
+        QFETCH(QString, button);
+        QFETCH(QString, text);
+        QVERIFY(showForm({}, {wall("Lobby", Main, 1, 1, {Main + "-1"})}));
+        report({decoder(Main, 3, 4, mainStatus), decoder(Eight, 3, 0, 1)});
+        if (select >= 0) {
+            QTreeWidgetItem* top = treeWidget()->topLevelItem(0);
+            treeWidget()->setCurrentItem(select ? top->child(0) : top);
+        }
+        QCOMPARE(boxText([&] { clickButton(button.toLatin1()); }), text);
+        QCOMPARE(form->calls, 0);
+        QCOMPARE(storedWallNames(), QStringList{"Lobby"});
+    }
+
+    void editPassesBoundOutputs()
+    {
+        QVERIFY(showForm({}, {wall("Lobby", Main, 1, 3, {Main + "-1", Main + "-2", Single})}));
+        report({decoder(Main, 3, 2, 1), decoder(Single, 1, 1, 1)});
+        treeWidget()->setCurrentItem(treeWidget()->topLevelItem(0));
+        form->answer = true;
+        form->answerWall = wall("Lobby 2", Main, 1, 1, {Single});
+        clickButton("editBtn");
+        QCOMPARE(form->calls, 1);
+        QVERIFY(!form->addMode);
+        // A bare address stands for channel 1, whatever the decoder kind.
+        QCOMPARE(form->firstList, (QStringList{Main, Main + "-2", Single}));
+        QCOMPARE(form->given.tvWallName, QStringLiteral("Lobby"));
+        QCOMPARE(storedWallNames(), QStringList{"Lobby 2"});
+        QVERIFY(wallRow("Lobby 2"));
+    }
+
+    void deleteRemovesAtOnce()
+    {
+        QVERIFY(
+            showForm({}, {wall("Lobby", Main, 1, 1, {Main + "-1"}), wall("Hall", Single, 1, 1, {Single})}));
+        report({decoder(Main, 3, 4, 1), decoder(Single, 1, 1, 1)});
+        treeWidget()->setCurrentItem(treeWidget()->topLevelItem(1));
+        QCOMPARE(boxText([this] { clickButton("deleteBtn"); }), QStringLiteral("<no box>"));
+        QVERIFY(!wallRow("Lobby"));
+        QCOMPARE(storedWallNames(), QStringList{"Hall"});
+    }
+
+    void splitButtons_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<Grid>("expected");
+        QTest::newRow("4") << "split4Btn" << Grid(2, 2);
+        QTest::newRow("6") << "split6Btn" << Grid(2, 3);
+        QTest::newRow("9") << "split9Btn" << Grid(3, 3);
+        QTest::newRow("12") << "split12Btn" << Grid(3, 4);
+    }
+
+    void splitButtons()
+    {
+        QFETCH(QString, button);
+        QFETCH(Grid, expected);
+        QVERIFY(showForm({}, {}));
+        view()->setBindingFamily(0);
+        tree()->lock();
+        title()->setText("RS Decoder : x");
+        clickButton(button.toLatin1());
+        QCOMPARE(grid(), expected);
+        QCOMPARE(view()->screenCount(), expected.first * expected.second);
+        QCOMPARE(view()->bindingFamily(), -1);
+        QVERIFY(!tree()->isLocked());
+        QVERIFY(title()->text().isEmpty());
+    }
+
+    void customLayoutDialog_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<Grid>("expected");
+        QTest::newRow("ok") << "okBtn" << Grid(4, 5);
+        QTest::newRow("return key") << "return" << Grid(10, 10);
+        QTest::newRow("at once") << "okBtn" << Grid(1, 1);
+        QTest::newRow("cancel") << "cancelBtn" << Grid(3, 4);
+        QTest::newRow("close") << "closeBt" << Grid(3, 4);
+    }
+
+    void customLayoutDialog()
+    {
+        QFETCH(QString, how);
+        QFETCH(Grid, expected);
+        QVERIFY(showForm({}, {}));
+        clickButton("split12Btn");
+        const bool pick = how != "cancelBtn" && how != "closeBt" && expected != Grid(1, 1);
+        ModalAnswerer answer("pral_matrixConfig::SetLayoutDlg", [&](QWidget* dialog) {
+            auto* rowCbx = dialog->findChild<QComboBox*>("rowCbx");
+            auto* columCbx = dialog->findChild<QComboBox*>("columCbx");
+            QCOMPARE(rowCbx->count(), 10);
+            if (pick || how != "okBtn") {
+                rowCbx->setCurrentIndex(pick ? expected.first - 1 : 6);
+                columCbx->setCurrentIndex(pick ? expected.second - 1 : 6);
+            }
+            if (how == "return")
+                QTest::keyClick(dialog, Qt::Key_Return);
+            else
+                ModalAnswerer::clickButton(dialog, how);
+        });
+        clickButton("setLayoutBtn");
+        QVERIFY(answer.answered());
+        QCOMPARE(grid(), expected);
+    }
+
+    void addressChangeFollowsIntoWalls()
+    {
+        QVERIFY(showForm(
+            {}, {wall("Lobby", Main, 1, 2, {Main + "-1", Single}), wall("Hall", Single, 1, 1, {Single})}));
+        report({decoder(Main, 3, 4, 1), decoder(Single, 1, 1, 1)});
+        const QString moved = QStringLiteral("192.0.2.99");
+        emit managementDialog()->sig_ipChanged(moved, Single);
+        QTRY_VERIFY(!form->isUpdatePending());
+        const auto stored = storedWalls();
+        QCOMPARE(stored.value("Hall").mainIp, moved);
+        QCOMPARE(stored.value("Hall").matrixInfoList.at(0).ip, moved);
+        QCOMPARE(stored.value("Lobby").mainIp, Main);
+        QCOMPARE(stored.value("Lobby").matrixInfoList.at(1).ip, moved);
+        // The decoder list still has the old address, so neither wall counts as connected now.
+        QVERIFY(!wallRow("Lobby")->isConnected());
+    }
+
+    void deletedDecoderTakesItsWall()
+    {
+        QVERIFY(showForm({}, {wall("Lobby", Main, 1, 2, {Main + "-1", Single}),
+                              wall("Wide", Eight, 1, 1, {Eight + "-1"})}));
+        report({decoder(Main, 3, 4, 1), decoder(Single, 1, 1, 1), decoder(Eight, 3, 8, 1)});
+        emit managementDialog()->sig_deleteTvwallItem(Single);
+        QTRY_VERIFY(!form->isUpdatePending());
+        QCOMPARE(storedWallNames(), QStringList{"Wide"});
+        QVERIFY(!wallRow("Lobby"));
+
+        emit managementDialog()->sig_tvWallManagementChanged(wall("Taken", Eight, 1, 1, {Eight + "-2"}));
+        QTRY_VERIFY(!form->isUpdatePending());
+        QCOMPARE(storedWallNames(), QStringList{"Taken"});
+    }
+
+    void prepareClose_data()
+    {
+        QTest::addColumn<int>("bound");
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<bool>("closes");
+        QTest::newRow("nothing bound") << 0 << "okBtn" << true;
+        QTest::newRow("all bound") << 4 << "okBtn" << true;
+        QTest::newRow("some bound, confirm stays") << 2 << "okBtn" << false;
+        QTest::newRow("some bound, cancel closes") << 2 << "cancelBtn" << true;
+    }
+
+    void prepareClose()
+    {
+        QFETCH(int, bound);
+        QFETCH(QString, answer);
+        QFETCH(bool, closes);
+        QVERIFY(showForm({}, {}));
+        clickButton("split4Btn");
+        for (int i = 0; i < bound; ++i)
+            form->bindScreen(i, QStringLiteral("%1-%2").arg(Eight).arg(i + 1));
+        QSignalSpy closed(&PSingleton<pral_base::ModuleAccess>::_instance(),
+                          &pral_base::ModuleAccess::signalMatrixConfigFormClosed);
+        const QString text = boxText(
+            [this] { QVERIFY(QMetaObject::invokeMethod(form.get(), "slotPrepareCloseMatrixConfigForm")); },
+            answer);
+        QCOMPARE(closed.count(), closes ? 1 : 0);
+        QCOMPARE(text, bound % 4
+                           ? QStringLiteral("The current TV wall configuration is not saved, whether to save "
+                                            "the TV wall configuration?")
+                           : QStringLiteral("<no box>"));
+    }
+
+    void dropBindsAndMoves()
+    {
+        QVERIFY(showForm({}, {}));
+        clickButton("split4Btn");
+        auto drop = [this](int screenId, const QByteArray& data) {
+            ScreenWt* screen = view()->screen(screenId);
+            QMimeData mime;
+            mime.setData("matrixtreeitem", data);
+            QDragEnterEvent enter(QPoint(5, 5), Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(screen, &enter);
+            QDropEvent dropEvent(QPointF(5, 5), Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            if (enter.isAccepted())
+                QApplication::sendEvent(screen, &dropEvent);
+        };
+        drop(0, "3~192.0.2.12-2");
+        QCOMPARE(label(0), QStringLiteral("1-1: 192.0.2.12-2"));
+        drop(3, "3~192.0.2.12-2");
+        QCOMPARE(label(0), Unbound);
+        QCOMPARE(label(3), QStringLiteral("2-2: 192.0.2.12-2"));
+    }
+
+    void doubleClickBinding()
+    {
+        QVERIFY(showForm({}, {}));
+        MatrixInfo rs = decoder(Main, 3, 4, 1);
+        rs.deviceId = QStringLiteral("RS-1");
+        MatrixInfo rt = decoder(Single, 1, 1, 1);
+        rt.deviceId = QStringLiteral("RT-1");
+        rt.outputList.append(pral_matrix::OutputInfo{17, 4, 0});
+        report({rs, rt});
+        clickButton("split4Btn");
+        auto doubleClick = [this](pral_base::TreeItem* item) {
+            QVERIFY(QMetaObject::invokeMethod(form.get(), "slotTreeItemDoubleClicked",
+                                              Q_ARG(QTreeWidgetItem*, item), Q_ARG(int, 0)));
+        };
+        pral_base::TreeItem rsItem(7);
+        rsItem.setId("RS-1");
+        pral_base::TreeItem rtItem(9);
+        rtItem.setId("17");
+
+        // No screen selected: nothing binds.
+        doubleClick(&rsItem);
+        QVERIFY(view()->allScreensUnbound());
+
+        view()->slotScreenWtClicked(0);
+        doubleClick(&rsItem);
+        QCOMPARE(label(0), QStringLiteral("1-1 :"));
+        QCOMPARE(view()->bindingFamily(), 1);
+        QVERIFY(tree()->isLocked());
+        QCOMPARE(title()->text(), "RS Decoder : " + Main);
+
+        view()->slotScreenWtClicked(1);
+        doubleClick(&rsItem);
+        QCOMPARE(alerts(), QStringList{"this output has been used"});
+        // Another family is refused while the first one is on the screens.
+        doubleClick(&rtItem);
+        QCOMPARE(label(1), Unbound);
+
+        view()->unbindAll();
+        QCOMPARE(view()->bindingFamily(), -1);
+        QVERIFY(!tree()->isLocked());
+        doubleClick(&rtItem);
+        QCOMPARE(label(1), "1-2: " + Single);
+        QCOMPARE(title()->text(), "RT Decoder : " + Single + ": output4");
+        QCOMPARE(view()->bindingFamily(), 0);
+    }
+
+    void screenCheckNeedsKnownDecoder()
+    {
+        QVERIFY(showForm({}, {}));
+        report({decoder(Main, 3, 4, 1)});
+        QSignalSpy results(&worker(), &MatrixSdkWorker::signalCheckScreenResult);
+        const QString unknown = QStringLiteral("192.0.2.77");
+        QMetaObject::invokeMethod(form.get(), "slotOpenScreenCheck", Q_ARG(QString, unknown), Q_ARG(int, 1));
+        QVERIFY(runOnServiceThread([] {}));
+        QCOMPARE(results.count(), 0);
+        QMetaObject::invokeMethod(form.get(), "slotOpenScreenCheck", Q_ARG(QString, Main), Q_ARG(int, 2));
+        QTRY_COMPARE(results.count(), 1);
+        // Stopping a check always reaches the service, known decoder or not.
+        QMetaObject::invokeMethod(form.get(), "slotCloseScreenCheck", Q_ARG(QString, unknown), Q_ARG(int, 1));
+        QTRY_COMPARE(results.count(), 2);
+    }
+
+    void crossSelection()
+    {
+        QVERIFY(showForm({}, {wall("Lobby", Main, 1, 2, {Main + "-1", Main + "-2"})}));
+        report({decoder(Main, 3, 4, 1)});
+        QTreeWidgetItem* second = treeWidget()->topLevelItem(0)->child(1);
+        auto* row = qobject_cast<MatrixTreeItem*>(treeWidget()->itemWidget(second, 0));
+        QVERIFY(row);
+        QTest::mousePress(row, Qt::LeftButton, Qt::NoModifier, QPoint(30, 15));
+        QTest::mouseRelease(row, Qt::LeftButton, Qt::NoModifier, QPoint(30, 15));
+        QCOMPARE(view()->selectedScreenId(), 1);
+
+        QTest::mouseClick(view()->screen(0), Qt::LeftButton);
+        QVERIFY(treeWidget()->topLevelItem(0)->child(0)->isSelected());
+        QVERIFY(!second->isSelected());
+        QCOMPARE(title()->text(), "1-1: " + Main + "-1");
+    }
+
+    void managementDialogRunsUnderAMask_data()
+    {
+        QTest::addColumn<bool>("accept");
+        QTest::newRow("accepted") << true;
+        QTest::newRow("cancelled") << false;
+    }
+
+    void managementDialogRunsUnderAMask()
+    {
+        QFETCH(bool, accept);
+        // The dialog holds the stored decoder, whose login it sees refused; the page was told afterwards
+        // that it is connected.
+        worker().faults().setLoginFault(Single, FaultInjector::LoginFault::Refuse);
+        QVERIFY(showForm({decoder(Single, 1, 1, 2)}, {}));
+        DecoderManagementDlg* dialog = managementDialog();
+        auto* table = dialog->findChild<QTableWidget*>("decoderTableWidget");
+        QTRY_COMPARE(table->item(0, 5)->text(), QStringLiteral("connect failed"));
+        report({decoder(Single, 1, 1, 1)});
+        QCOMPARE(dialog->getMainWidget(), static_cast<QWidget*>(form.get()));
+        bool masked = false;
+        ModalAnswerer answer("pral_matrixConfig::DecoderManagementDlg", [&](QWidget* shown) {
+            const auto widgets = QApplication::topLevelWidgets();
+            for (QWidget* w : widgets)
+                masked = masked || (w->inherits("pral_matrixConfig::DlgMaskWt") && w->isVisible());
+            auto* dlg = static_cast<DecoderManagementDlg*>(shown);
+            accept ? dlg->accept() : dlg->reject();
+        });
+        clickButton("decoderManagementBtn");
+        QVERIFY(answer.answered());
+        QVERIFY(masked);
+        // Accepted, the dialog's list replaces the page's: no connected decoder is left to offer.
+        QCOMPARE(boxText([this] { clickButton("addBtn"); }) != QStringLiteral("<no box>"), accept);
+        QCOMPARE(form->calls, accept ? 0 : 1);
+    }
+
+    void quitDisconnectsAllDecoders()
+    {
+        QVERIFY(showForm({}, {wall("Lobby", Main, 1, 1, {Main + "-1"})}));
+        report({decoder(Main, 3, 4, 0)});
+        form->connectTvWall("Lobby");
+        QTRY_VERIFY(!worker().getHandleByIp(Main).isNull());
+        QVERIFY(QMetaObject::invokeMethod(form.get(), "slotQuitSystem"));
+        QTRY_VERIFY(worker().getHandleByIp(Main).isNull());
+    }
 
 private:
-    WizardForm* showForm(const QList<MatrixInfo>& decoders, const QList<TvWallManagement>& walls);
-    void report(const QList<MatrixInfo>& decoders);
-    ConnectMatrixItem* wallRow(const QString& name) const;
+    WizardForm* showForm(const QList<MatrixInfo>& decoders, const QList<TvWallManagement>& walls)
+    {
+        MatrixSdkWorker::addDecoderToJson(decoders);
+        MatrixSdkWorker::addMatrixToJson(walls);
+        MatrixSdkWorker::flushStore();
+        form = std::make_unique<WizardForm>();
+        form->resize(817, 568);
+        form->show();
+        if (!QTest::qWaitFor([] { return managementDialog() != nullptr; }))
+            return nullptr;
+        return form.get();
+    }
+
+    void report(const QList<MatrixInfo>& decoders)
+    {
+        MatrixInfoMap map;
+        for (const MatrixInfo& d : decoders)
+            map.insert(d.ip, d);
+        emit managementDialog()->sig_matrixInfoChanged(map);
+        // Reports are drawn on a later turn of the event loop.
+        QTRY_VERIFY(!form->isUpdatePending());
+    }
+
+    ConnectMatrixItem* wallRow(const QString& name) const
+    {
+        QTreeWidget* view = treeWidget();
+        for (int i = 0; i < view->topLevelItemCount(); ++i) {
+            auto* row = qobject_cast<ConnectMatrixItem*>(view->itemWidget(view->topLevelItem(i), 0));
+            if (row && row->text() == name)
+                return row;
+        }
+        return nullptr;
+    }
+
+    QStringList alerts() const
+    {
+        QStringList texts;
+        for (const QList<QVariant>& args : *alertSpy)
+            texts << args.at(1).toString();
+        return texts;
+    }
+
+    QMap<QString, TvWallManagement> storedWalls() const
+    {
+        MatrixSdkWorker::flushStore();
+        return MatrixSdkWorker::getMatrixFromJson();
+    }
+
     QTreeWidget* treeWidget() const { return form->findChild<QTreeWidget*>(QStringLiteral("rsTreeWidget")); }
     ScreenLayoutWt* view() const { return form->findChild<ScreenLayoutWt*>(QStringLiteral("wallwt")); }
     DecoderDeviceTree* tree() const { return form->findChild<DecoderDeviceTree*>(QStringLiteral("treewt")); }
+    QLabel* title() const { return form->findChild<QLabel*>("winTitleLabel"); }
+    QString label(int screen) const { return view()->screen(screen)->labelText(); }
+    Grid grid() const
+    {
+        Grid g;
+        view()->getLayout(g.first, g.second);
+        return g;
+    }
     void clickButton(const char* name)
     {
         QTest::mouseClick(form->findChild<QPushButton*>(name), Qt::LeftButton);
     }
-    QStringList alerts() const;
-    QMap<QString, TvWallManagement> storedWalls() const;
+    QStringList storedWallNames() const { return storedWalls().keys(); }
 
     std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<WizardForm> form;
     std::unique_ptr<QSignalSpy> alertSpy;
 };
-
-void TestMatrixConfigForm::init()
-{
-    dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(dir->isValid());
-    MatrixSdkWorker::setDataDirectory(dir->filePath(QStringLiteral("data")));
-    MatrixSdkWorker::setSecretKeyFile(dir->filePath(QStringLiteral("store.key")));
-    QString error;
-    QVERIFY2(worker().loadFleet(MatrixSdkWorker::defaultFleetJson(), &error), qPrintable(error));
-    worker().setResultDelay(0);
-    worker().faults().clear();
-    alertSpy = std::make_unique<QSignalSpy>(&PSingleton<SystemAssistant>::_instance(),
-                                            &SystemAssistant::signalAlert);
-}
-
-void TestMatrixConfigForm::cleanup()
-{
-    form.reset();
-    alertSpy.reset();
-    PSingleton<SystemAssistant>::_instance().closeAll();
-    worker().faults().clear();
-    QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty());
-}
-
-WizardForm* TestMatrixConfigForm::showForm(const QList<MatrixInfo>& decoders,
-                                           const QList<TvWallManagement>& walls)
-{
-    MatrixSdkWorker::addDecoderToJson(decoders);
-    MatrixSdkWorker::addMatrixToJson(walls);
-    MatrixSdkWorker::flushStore();
-    form = std::make_unique<WizardForm>();
-    form->resize(817, 568);
-    form->show();
-    if (!QTest::qWaitFor([] { return managementDialog() != nullptr; }))
-        return nullptr;
-    return form.get();
-}
-
-void TestMatrixConfigForm::report(const QList<MatrixInfo>& decoders)
-{
-    emit managementDialog()->sig_matrixInfoChanged(decoderMap(decoders));
-    // Reports are drawn on a later turn of the event loop.
-    QTRY_VERIFY(!form->isUpdatePending());
-}
-
-ConnectMatrixItem* TestMatrixConfigForm::wallRow(const QString& name) const
-{
-    QTreeWidget* view = treeWidget();
-    for (int i = 0; i < view->topLevelItemCount(); ++i) {
-        auto* row = qobject_cast<ConnectMatrixItem*>(view->itemWidget(view->topLevelItem(i), 0));
-        if (row && row->text() == name)
-            return row;
-    }
-    return nullptr;
-}
-
-QStringList TestMatrixConfigForm::alerts() const
-{
-    QStringList texts;
-    for (const QList<QVariant>& args : *alertSpy)
-        texts << args.at(1).toString();
-    return texts;
-}
-
-QMap<QString, TvWallManagement> TestMatrixConfigForm::storedWalls() const
-{
-    MatrixSdkWorker::flushStore();
-    return MatrixSdkWorker::getMatrixFromJson();
-}
-
-void TestMatrixConfigForm::firstShowLoadsNothingUntilShown()
-{
-    MatrixSdkWorker::addMatrixToJson({wall("Lobby", Main, 1, 1, {Main + "-1"})});
-    MatrixSdkWorker::flushStore();
-    form = std::make_unique<WizardForm>();
-    QCOMPARE(form->getFormType(), 5);
-    QVERIFY(!managementDialog());
-    form->show();
-    QTRY_VERIFY(managementDialog());
-    // The stored decoders reach the tree through the dialog's report.
-    report({decoder(Main, 3, 4, 1)});
-    QVERIFY(wallRow("Lobby"));
-    QVERIFY(wallRow("Lobby")->isConnected());
-}
-
-void TestMatrixConfigForm::embeddedModeLoadsNothing()
-{
-    MatrixSdkWorker::addMatrixToJson({wall("Lobby", Main, 1, 1, {Main + "-1"})});
-    form = std::make_unique<WizardForm>();
-    form->setEmbeddedMode();
-    form->show();
-    QVERIFY(form->findChild<QWidget*>("widget_bottom")->isVisible());
-    QVERIFY(!form->findChild<QWidget*>("widgetTop")->isVisible());
-    QVERIFY(!form->findChild<QWidget*>("widgetCenter")->isVisible());
-    QVERIFY(!form->findChild<QWidget*>("widgethead")->isVisible());
-    // The first-show timer has run once a later zero-delay timer has.
-    bool later = false;
-    QTimer::singleShot(5, [&later] { later = true; });
-    QTRY_VERIFY(later);
-    QVERIFY(!managementDialog());
-    QVERIFY(view()->isEmbedded());
-
-    form->setLayout(2, 3);
-    int r = 0;
-    int c = 0;
-    form->getLayout(r, c);
-    QCOMPARE(qMakePair(r, c), qMakePair(2, 3));
-    for (int i = 0; i < 6; ++i)
-        form->bindScreen(i, QStringLiteral("%1-%2").arg(Eight).arg(i + 1));
-    QVERIFY(form->allScreensBound());
-    QString key;
-    int numberId = 0;
-    int number = 0;
-    form->screenBinding(4, key, numberId, number);
-    QCOMPARE(key, Eight + "-5");
-    QCOMPARE(numberId, 1);
-    QCOMPARE(number, 1);
-    form->showOutputs("Wizard wall", {Single, Eight + "-1"});
-    QCOMPARE(treeWidget()->topLevelItemCount(), 1);
-    QCOMPARE(treeWidget()->topLevelItem(0)->childCount(), 2);
-}
-
-void TestMatrixConfigForm::wallStates_data()
-{
-    QTest::addColumn<int>("mainStatus");
-    QTest::addColumn<int>("otherStatus");
-    QTest::addColumn<bool>("otherKnown");
-    QTest::addColumn<bool>("connected");
-    QTest::newRow("all connected") << 1 << 1 << true << true;
-    QTest::newRow("bound decoder failed") << 1 << 2 << true << false;
-    QTest::newRow("main decoder not yet") << 0 << 1 << true << false;
-    QTest::newRow("bound decoder unknown") << 1 << 1 << false << false;
-}
-
-void TestMatrixConfigForm::wallStates()
-{
-    QFETCH(int, mainStatus);
-    QFETCH(int, otherStatus);
-    QFETCH(bool, otherKnown);
-    QFETCH(bool, connected);
-    QVERIFY(showForm({}, {wall("Lobby", Main, 1, 2, {Main + "-1", Single})}));
-    QList<MatrixInfo> decoders{decoder(Main, 3, 4, mainStatus)};
-    if (otherKnown)
-        decoders << decoder(Single, 1, 1, otherStatus);
-    report(decoders);
-    QVERIFY(wallRow("Lobby"));
-    QCOMPARE(wallRow("Lobby")->isConnected(), connected);
-}
-
-void TestMatrixConfigForm::connectButtonConnectsThroughTheFleet()
-{
-    QVERIFY(showForm({}, {wall("Lobby", Main, 1, 2, {Main + "-1", Single})}));
-    report({decoder(Main, 3, 4, 0), decoder(Single, 1, 1, 0)});
-    QSignalSpy results(&worker(), &MatrixSdkWorker::signalConnectMatrixResult);
-    QTest::mouseClick(wallRow("Lobby")->findChild<QPushButton*>("connectBt"), Qt::LeftButton);
-    QCOMPARE(PCOMMON::DisabledWaitingWtManager::count(), 1);
-    QTRY_COMPARE(results.count(), 2);
-    QTRY_COMPARE(alerts(), QStringList{"Tvwall(Lobby):Connect success!"});
-    QCOMPARE(alertSpy->at(0).at(0).toString(), pral_contact::DictDef::alertNotice);
-    QCOMPARE(PCOMMON::DisabledWaitingWtManager::count(), 0);
-    QVERIFY(!worker().getHandleByIp(Main).isNull());
-    QVERIFY(!worker().getHandleByIp(Single).isNull());
-}
-
-void TestMatrixConfigForm::failedConnectionThenSuccess()
-{
-    QVERIFY(showForm({}, {wall("Lobby", Main, 1, 2, {Main + "-1", Single})}));
-    report({decoder(Main, 3, 4, 0), decoder(Single, 1, 1, 2)});
-    worker().faults().setLoginFault(Single, FaultInjector::LoginFault::Refuse);
-    form->connectTvWall("Lobby");
-    QTRY_COMPARE(alerts(),
-                 QStringList{"Tvwall(Lobby):Connect failed:The associated decoder connection failed"});
-    QCOMPARE(PCOMMON::DisabledWaitingWtManager::count(), 0);
-
-    // One failure must not stick to the next attempt.
-    worker().faults().clear();
-    form->connectTvWall("Lobby");
-    QTRY_COMPARE(alerts().size(), 2);
-    QCOMPARE(alerts().last(), QStringLiteral("Tvwall(Lobby):Connect success!"));
-}
-
-void TestMatrixConfigForm::connectedWallNeedsNoConnection()
-{
-    QVERIFY(showForm({}, {wall("Lobby", Main, 1, 1, {Main + "-1"})}));
-    report({decoder(Main, 3, 4, 1)});
-    QSignalSpy results(&worker(), &MatrixSdkWorker::signalConnectMatrixResult);
-    form->connectTvWall("Lobby");
-    QCOMPARE(PCOMMON::DisabledWaitingWtManager::count(), 0);
-    // Everything asked of the service before this marker has been answered after it.
-    QVERIFY(runOnServiceThread([] {}));
-    QCOMPARE(results.count(), 0);
-    QVERIFY(alerts().isEmpty());
-    form->connectTvWall("No such wall");
-    QVERIFY(alerts().isEmpty());
-}
-
-void TestMatrixConfigForm::wallWithUnknownDecoderIsNotConnected()
-{
-    QVERIFY(showForm({}, {wall("Lobby", Main, 1, 2, {Main + "-1", Single})}));
-    report({decoder(Main, 3, 4, 0)});
-    QSignalSpy results(&worker(), &MatrixSdkWorker::signalConnectMatrixResult);
-    form->connectTvWall("Lobby");
-    QCOMPARE(alerts(), QStringList{"There is no decoder added, TV wall connection failed!"});
-    QCOMPARE(PCOMMON::DisabledWaitingWtManager::count(), 0);
-    QVERIFY(runOnServiceThread([] {}));
-    QCOMPARE(results.count(), 0);
-}
-
-void TestMatrixConfigForm::foreignConnectionResultIsIgnored()
-{
-    QVERIFY(showForm({}, {wall("Lobby", Main, 1, 2, {Main + "-1", Single})}));
-    report({decoder(Main, 3, 4, 0), decoder(Single, 1, 1, 1)});
-    worker().setResultDelay(1000);
-    form->connectTvWall("Lobby");
-    QCOMPARE(PCOMMON::DisabledWaitingWtManager::count(), 1);
-    // A result for somebody else's request must not count for the wall.
-    int other = 0;
-    QVERIFY(runOnServiceThread([&other] {
-        emit worker().signalConnectMatrixResult(
-            MatrixSdkWorker::makeDetachedHandle(Main, "admin", "x", 3, "v"), -1, 3, &other);
-    }));
-    QCOMPARE(PCOMMON::DisabledWaitingWtManager::count(), 1);
-    QVERIFY(alerts().isEmpty());
-    QTRY_COMPARE(alerts(), QStringList{"Tvwall(Lobby):Connect success!"});
-}
-
-void TestMatrixConfigForm::connectedWallShowsItsBindings()
-{
-    QStringList outputs;
-    for (int i = 1; i <= 8; ++i)
-        outputs << QStringLiteral("%1-%2").arg(Eight).arg(i);
-    outputs << Single << Main + "-1" << Main + "-2" << Main + "-3";
-    QVERIFY(showForm({}, {wall("Big", Eight, 3, 4, outputs)}));
-    report({decoder(Main, 3, 4, 1), decoder(Single, 1, 1, 1), decoder(Eight, 3, 8, 1)});
-    int r = 0;
-    int c = 0;
-    view()->getLayout(r, c);
-    QCOMPARE(qMakePair(r, c), qMakePair(3, 4));
-    QCOMPARE(view()->screen(0)->labelText(), QStringLiteral("1-1: ") + Eight + "-1");
-    QCOMPARE(view()->screen(8)->labelText(), QStringLiteral("3-1: ") + Single);
-    QCOMPARE(view()->screen(11)->labelText(), QStringLiteral("3-4: ") + Main + "-3");
-    QCOMPARE(tree()->shownTvWallName(), QStringLiteral("Big"));
-}
-
-void TestMatrixConfigForm::unconnectedWallLeavesTheScreens()
-{
-    QVERIFY(showForm({}, {wall("Up", Main, 1, 1, {Main + "-1"}), wall("Down", Single, 2, 2, {Single})}));
-    report({decoder(Main, 3, 4, 1), decoder(Single, 1, 1, 2)});
-    int r = 0;
-    int c = 0;
-    view()->getLayout(r, c);
-    QCOMPARE(qMakePair(r, c), qMakePair(1, 1));
-    QSignalSpy shown(tree(), &DecoderDeviceTree::signalShowMatrixLayout);
-    QTest::mouseClick(wallRow("Down"), Qt::LeftButton, Qt::NoModifier, QPoint(40, 15));
-    QCOMPARE(shown.count(), 0);
-    QMetaObject::invokeMethod(form.get(), "slotShowMatrixLayout", Q_ARG(int, 1), Q_ARG(QString, "Down"));
-    view()->getLayout(r, c);
-    QCOMPARE(qMakePair(r, c), qMakePair(1, 1));
-    QCOMPARE(view()->screen(0)->labelText(), QStringLiteral("1-1: ") + Main + "-1");
-}
-
-void TestMatrixConfigForm::malformedStoredWallKeepsPageAndStore_data()
-{
-    QTest::addColumn<int>("rows");
-    QTest::addColumn<int>("cols");
-    QTest::addColumn<int>("screens");
-    QTest::newRow("more screens than the grid") << 1 << 2 << 5;
-    QTest::newRow("negative size") << -2 << 3 << 2;
-    QTest::newRow("beyond 10 x 10") << 1 << 5000 << 12;
-}
-
-void TestMatrixConfigForm::malformedStoredWallKeepsPageAndStore()
-{
-    QFETCH(int, rows);
-    QFETCH(int, cols);
-    QFETCH(int, screens);
-    QStringList outputs;
-    for (int i = 1; i <= screens; ++i)
-        outputs << QStringLiteral("%1-%2").arg(Eight).arg(i);
-    TvWallManagement bad = wall("Odd", Eight, 1, 1, outputs);
-    bad.row = rows;
-    bad.col = cols;
-    for (int i = 0; i < bad.matrixInfoList.size(); ++i) {
-        bad.matrixInfoList[i].row = i / 2;
-        bad.matrixInfoList[i].column = i % 2;
-    }
-    QVERIFY(showForm({}, {bad}));
-    report({decoder(Eight, 3, 8, 1)});
-    QVERIFY(wallRow("Odd"));
-    QVERIFY(!alerts().isEmpty());
-    int r = -1;
-    int c = -1;
-    view()->getLayout(r, c);
-    QCOMPARE(view()->screenCount(), qBound(0, rows, 10) * qBound(0, cols, 10));
-    const auto stored = storedWalls();
-    QVERIFY(stored.contains("Odd"));
-    QCOMPARE(stored.value("Odd").matrixInfoList.size(), screens);
-}
-
-void TestMatrixConfigForm::addPreparesTheGrid_data()
-{
-    QTest::addColumn<QString>("splitButton");
-    QTest::addColumn<int>("rows");
-    QTest::addColumn<int>("cols");
-    QTest::newRow("empty grid") << QString() << 2 << 2;
-    QTest::newRow("after 3 x 4") << "split12Btn" << 3 << 4;
-    QTest::newRow("after 2 x 3") << "split6Btn" << 2 << 3;
-}
-
-void TestMatrixConfigForm::addPreparesTheGrid()
-{
-    QFETCH(QString, splitButton);
-    QFETCH(int, rows);
-    QFETCH(int, cols);
-    QVERIFY(showForm({}, {}));
-    report({decoder(Single, 1, 1, 1)});
-    if (!splitButton.isEmpty())
-        clickButton(splitButton.toLatin1());
-    tree()->lock();
-    clickButton("addBtn");
-    QCOMPARE(form->calls, 1);
-    QVERIFY(form->addMode);
-    QCOMPARE(form->gridWhenOpened, qMakePair(rows, cols));
-    QCOMPARE(view()->bindingFamily(), -1);
-    QVERIFY(!tree()->isLocked());
-}
-
-void TestMatrixConfigForm::addWithoutDecoderAsksForOne()
-{
-    QVERIFY(showForm({}, {}));
-    report({decoder(Single, 1, 1, 2), decoder(Eight, 3, 0, 1)});
-    QString text;
-    ModalAnswerer answer("PCOMMON::PMessageBox", [&text](QWidget* box) {
-        text = static_cast<PCOMMON::PMessageBox*>(box)->text();
-        ModalAnswerer::clickButton(box, "okBtn");
-    });
-    clickButton("addBtn");
-    QVERIFY(answer.answered());
-    QCOMPARE(text, QStringLiteral("Please add the decoder first!"));
-    QCOMPARE(form->calls, 0);
-}
-
-void TestMatrixConfigForm::addOffersConnectedOutputs()
-{
-    QVERIFY(showForm({}, {wall("Lobby", Main, 1, 1, {Main + "-1"})}));
-    MatrixInfo odd = decoder("192.0.2.40", 5, 2, 1);
-    report({decoder(Main, 3, 2, 1), decoder(Single, 1, 1, 1), decoder(Eight, 3, 8, 2), odd,
-            decoder("192.0.2.9", 3, 0, 1)});
-    clickButton("addBtn");
-    QCOMPARE(form->calls, 1);
-    QCOMPARE(form->firstList, (QStringList{Main, Single}));
-    QCOMPARE(form->offered, (QStringList{Main + "-1", Main + "-2", Single}));
-    QCOMPARE(form->names, QStringList{"Lobby"});
-    QVERIFY(form->given.tvWallName.isEmpty());
-}
-
-void TestMatrixConfigForm::addReplacesWallOfSameMainDecoder()
-{
-    QVERIFY(showForm({}, {wall("Lobby", Main, 1, 1, {Main + "-1"}), wall("Hall", Single, 1, 1, {Single})}));
-    report({decoder(Main, 3, 4, 1), decoder(Single, 1, 1, 1)});
-    form->answer = true;
-    form->answerWall = wall("Atrium", Main, 1, 2, {Main + "-1", Main + "-2"});
-    clickButton("addBtn");
-    QVERIFY(!wallRow("Lobby"));
-    QVERIFY(wallRow("Atrium"));
-    QVERIFY(wallRow("Atrium")->isConnected());
-    QVERIFY(wallRow("Hall"));
-    QCOMPARE(tree()->shownTvWallName(), QStringLiteral("Atrium"));
-    QCOMPARE(view()->screen(1)->labelText(), QStringLiteral("1-2: ") + Main + "-2");
-    QCOMPARE(storedWalls().keys(), (QStringList{"Atrium", "Hall"}));
-}
-
-void TestMatrixConfigForm::editNeedsAConnectedSelection()
-{
-    QVERIFY(showForm({}, {wall("Lobby", Main, 1, 1, {Main + "-1"})}));
-    report({decoder(Main, 3, 4, 2)});
-    QStringList texts;
-    auto answerOk = [&texts](QWidget* box) {
-        texts << static_cast<PCOMMON::PMessageBox*>(box)->text();
-        ModalAnswerer::clickButton(box, "okBtn");
-    };
-    {
-        ModalAnswerer answer("PCOMMON::PMessageBox", answerOk);
-        clickButton("editBtn");
-        QVERIFY(answer.answered());
-    }
-    treeWidget()->setCurrentItem(treeWidget()->topLevelItem(0));
-    {
-        ModalAnswerer answer("PCOMMON::PMessageBox", answerOk);
-        clickButton("editBtn");
-        QVERIFY(answer.answered());
-    }
-    QCOMPARE(texts, (QStringList{"Please select a TV wall first!", "Please connect the TV wall first!"}));
-    QCOMPARE(form->calls, 0);
-}
-
-void TestMatrixConfigForm::editPassesBoundOutputs()
-{
-    TvWallManagement lobby = wall("Lobby", Main, 1, 3, {Main + "-1", Main + "-2", Single});
-    QVERIFY(showForm({}, {lobby}));
-    report({decoder(Main, 3, 2, 1), decoder(Single, 1, 1, 1)});
-    treeWidget()->setCurrentItem(treeWidget()->topLevelItem(0));
-    form->answer = true;
-    form->answerWall = wall("Lobby 2", Main, 1, 1, {Single});
-    clickButton("editBtn");
-    QCOMPARE(form->calls, 1);
-    QVERIFY(!form->addMode);
-    // A bare address stands for channel 1, whatever the decoder kind.
-    QCOMPARE(form->firstList, (QStringList{Main, Main + "-2", Single}));
-    QCOMPARE(form->given.tvWallName, QStringLiteral("Lobby"));
-    QCOMPARE(storedWalls().keys(), QStringList{"Lobby 2"});
-    QVERIFY(wallRow("Lobby 2"));
-}
-
-void TestMatrixConfigForm::deleteRemovesAtOnce()
-{
-    QVERIFY(showForm({}, {wall("Lobby", Main, 1, 1, {Main + "-1"}), wall("Hall", Single, 1, 1, {Single})}));
-    report({decoder(Main, 3, 4, 1), decoder(Single, 1, 1, 1)});
-    treeWidget()->setCurrentItem(treeWidget()->topLevelItem(1));
-    clickButton("deleteBtn");
-    QVERIFY(!QApplication::activeModalWidget());
-    QVERIFY(!wallRow("Lobby"));
-    QCOMPARE(storedWalls().keys(), QStringList{"Hall"});
-
-    // An output row is no wall to delete.
-    treeWidget()->setCurrentItem(treeWidget()->topLevelItem(0)->child(0));
-    QString text;
-    ModalAnswerer answer("PCOMMON::PMessageBox", [&text](QWidget* box) {
-        text = static_cast<PCOMMON::PMessageBox*>(box)->text();
-        ModalAnswerer::clickButton(box, "okBtn");
-    });
-    clickButton("deleteBtn");
-    QVERIFY(answer.answered());
-    QCOMPARE(text, QStringLiteral("Please select a TV wall first!"));
-    QCOMPARE(storedWalls().keys(), QStringList{"Hall"});
-}
-
-void TestMatrixConfigForm::splitButtons_data()
-{
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<int>("rows");
-    QTest::addColumn<int>("cols");
-    QTest::newRow("4") << "split4Btn" << 2 << 2;
-    QTest::newRow("6") << "split6Btn" << 2 << 3;
-    QTest::newRow("9") << "split9Btn" << 3 << 3;
-    QTest::newRow("12") << "split12Btn" << 3 << 4;
-}
-
-void TestMatrixConfigForm::splitButtons()
-{
-    QFETCH(QString, button);
-    QFETCH(int, rows);
-    QFETCH(int, cols);
-    QVERIFY(showForm({}, {}));
-    view()->setBindingFamily(0);
-    tree()->lock();
-    form->findChild<QLabel*>("winTitleLabel")->setText("RS Decoder : x");
-    clickButton(button.toLatin1());
-    int r = 0;
-    int c = 0;
-    view()->getLayout(r, c);
-    QCOMPARE(qMakePair(r, c), qMakePair(rows, cols));
-    QCOMPARE(view()->screenCount(), rows * cols);
-    QCOMPARE(view()->bindingFamily(), -1);
-    QVERIFY(!tree()->isLocked());
-    QVERIFY(form->findChild<QLabel*>("winTitleLabel")->text().isEmpty());
-}
-
-void TestMatrixConfigForm::customLayoutDialog_data()
-{
-    QTest::addColumn<QString>("how");
-    QTest::addColumn<int>("rows");
-    QTest::addColumn<int>("cols");
-    QTest::newRow("ok") << "okBtn" << 4 << 5;
-    QTest::newRow("return key") << "return" << 10 << 10;
-    QTest::newRow("at once") << "okBtn" << 1 << 1;
-    QTest::newRow("cancel") << "cancelBtn" << 3 << 4;
-    QTest::newRow("close") << "closeBt" << 3 << 4;
-}
-
-void TestMatrixConfigForm::customLayoutDialog()
-{
-    QFETCH(QString, how);
-    QFETCH(int, rows);
-    QFETCH(int, cols);
-    QVERIFY(showForm({}, {}));
-    clickButton("split12Btn");
-    const bool pick = how != "cancelBtn" && how != "closeBt" && !(rows == 1 && cols == 1);
-    ModalAnswerer answer("pral_matrixConfig::SetLayoutDlg", [&](QWidget* dialog) {
-        auto* rowCbx = dialog->findChild<QComboBox*>("rowCbx");
-        auto* columCbx = dialog->findChild<QComboBox*>("columCbx");
-        QCOMPARE(rowCbx->count(), 10);
-        if (pick || how != "okBtn") {
-            rowCbx->setCurrentIndex(pick ? rows - 1 : 6);
-            columCbx->setCurrentIndex(pick ? cols - 1 : 6);
-        }
-        if (how == "return")
-            QTest::keyClick(dialog, Qt::Key_Return);
-        else
-            ModalAnswerer::clickButton(dialog, how);
-    });
-    clickButton("setLayoutBtn");
-    QVERIFY(answer.answered());
-    int r = 0;
-    int c = 0;
-    view()->getLayout(r, c);
-    QCOMPARE(qMakePair(r, c), qMakePair(rows, cols));
-}
-
-void TestMatrixConfigForm::addressChangeFollowsIntoWalls()
-{
-    QVERIFY(showForm(
-        {}, {wall("Lobby", Main, 1, 2, {Main + "-1", Single}), wall("Hall", Single, 1, 1, {Single})}));
-    report({decoder(Main, 3, 4, 1), decoder(Single, 1, 1, 1)});
-    const QString moved = QStringLiteral("192.0.2.99");
-    emit managementDialog()->sig_ipChanged(moved, Single);
-    QTRY_VERIFY(!form->isUpdatePending());
-    const auto stored = storedWalls();
-    QCOMPARE(stored.value("Hall").mainIp, moved);
-    QCOMPARE(stored.value("Hall").matrixInfoList.at(0).ip, moved);
-    QCOMPARE(stored.value("Lobby").mainIp, Main);
-    QCOMPARE(stored.value("Lobby").matrixInfoList.at(1).ip, moved);
-    // The decoder list still has the old address, so neither wall counts as connected now.
-    QVERIFY(!wallRow("Lobby")->isConnected());
-}
-
-void TestMatrixConfigForm::deletedDecoderTakesItsWall()
-{
-    QVERIFY(showForm(
-        {}, {wall("Lobby", Main, 1, 2, {Main + "-1", Single}), wall("Wide", Eight, 1, 1, {Eight + "-1"})}));
-    report({decoder(Main, 3, 4, 1), decoder(Single, 1, 1, 1), decoder(Eight, 3, 8, 1)});
-    emit managementDialog()->sig_deleteTvwallItem(Single);
-    QTRY_VERIFY(!form->isUpdatePending());
-    QCOMPARE(storedWalls().keys(), QStringList{"Wide"});
-    QVERIFY(!wallRow("Lobby"));
-
-    TvWallManagement taken = wall("Taken", Eight, 1, 1, {Eight + "-2"});
-    emit managementDialog()->sig_tvWallManagementChanged(taken);
-    QTRY_VERIFY(!form->isUpdatePending());
-    QCOMPARE(storedWalls().keys(), QStringList{"Taken"});
-}
-
-void TestMatrixConfigForm::prepareClose_data()
-{
-    QTest::addColumn<int>("bound");
-    QTest::addColumn<QString>("answer");
-    QTest::addColumn<bool>("closes");
-    QTest::newRow("nothing bound") << 0 << QString() << true;
-    QTest::newRow("all bound") << 4 << QString() << true;
-    QTest::newRow("some bound, confirm stays") << 2 << "okBtn" << false;
-    QTest::newRow("some bound, cancel closes") << 2 << "cancelBtn" << true;
-}
-
-void TestMatrixConfigForm::prepareClose()
-{
-    QFETCH(int, bound);
-    QFETCH(QString, answer);
-    QFETCH(bool, closes);
-    QVERIFY(showForm({}, {}));
-    clickButton("split4Btn");
-    for (int i = 0; i < bound; ++i)
-        form->bindScreen(i, QStringLiteral("%1-%2").arg(Eight).arg(i + 1));
-    QSignalSpy closed(&PSingleton<pral_base::ModuleAccess>::_instance(),
-                      &pral_base::ModuleAccess::signalMatrixConfigFormClosed);
-    std::unique_ptr<ModalAnswerer> answerer;
-    QString text;
-    if (!answer.isEmpty()) {
-        answerer = std::make_unique<ModalAnswerer>("PCOMMON::PMessageBox", [&](QWidget* box) {
-            text = static_cast<PCOMMON::PMessageBox*>(box)->text();
-            ModalAnswerer::clickButton(box, answer);
-        });
-    }
-    QVERIFY(QMetaObject::invokeMethod(form.get(), "slotPrepareCloseMatrixConfigForm"));
-    QCOMPARE(closed.count(), closes ? 1 : 0);
-    if (answerer) {
-        QVERIFY(answerer->answered());
-        QCOMPARE(text,
-                 QStringLiteral("The current TV wall configuration is not saved, whether to save the TV wall "
-                                "configuration?"));
-    }
-}
-
-void TestMatrixConfigForm::dropBindsAndMoves()
-{
-    QVERIFY(showForm({}, {}));
-    clickButton("split4Btn");
-    auto drop = [this](int screenId, const QByteArray& data) {
-        ScreenWt* screen = view()->screen(screenId);
-        QMimeData mime;
-        mime.setData("matrixtreeitem", data);
-        QDragEnterEvent enter(QPoint(5, 5), Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(screen, &enter);
-        if (!enter.isAccepted())
-            return;
-        QDropEvent dropEvent(QPointF(5, 5), Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(screen, &dropEvent);
-    };
-    drop(0, "3~192.0.2.12-2");
-    QCOMPARE(view()->screen(0)->labelText(), QStringLiteral("1-1: 192.0.2.12-2"));
-    drop(3, "3~192.0.2.12-2");
-    QCOMPARE(view()->screen(0)->labelText(), QStringLiteral("unbanded"));
-    QCOMPARE(view()->screen(3)->labelText(), QStringLiteral("2-2: 192.0.2.12-2"));
-    drop(1, "garbage");
-    drop(2, "3~a~b");
-    QCOMPARE(view()->screen(1)->labelText(), QStringLiteral("unbanded"));
-    QCOMPARE(view()->screen(2)->labelText(), QStringLiteral("unbanded"));
-}
-
-void TestMatrixConfigForm::doubleClickBinding()
-{
-    QVERIFY(showForm({}, {}));
-    MatrixInfo rs = decoder(Main, 3, 4, 1);
-    rs.deviceId = QStringLiteral("RS-1");
-    MatrixInfo rt = decoder(Single, 1, 1, 1);
-    rt.deviceId = QStringLiteral("RT-1");
-    rt.outputList.append(pral_matrix::OutputInfo{17, 4, 0});
-    report({rs, rt});
-    clickButton("split4Btn");
-    auto* label = form->findChild<QLabel*>("winTitleLabel");
-    auto doubleClick = [this](pral_base::TreeItem* item) {
-        QVERIFY(QMetaObject::invokeMethod(form.get(), "slotTreeItemDoubleClicked",
-                                          Q_ARG(QTreeWidgetItem*, item), Q_ARG(int, 0)));
-    };
-    pral_base::TreeItem rsItem(7);
-    rsItem.setId("RS-1");
-    pral_base::TreeItem rtItem(9);
-    rtItem.setId("17");
-
-    // No screen selected: nothing binds.
-    doubleClick(&rsItem);
-    QVERIFY(view()->allScreensUnbound());
-
-    view()->slotScreenWtClicked(0);
-    doubleClick(&rsItem);
-    QCOMPARE(view()->screen(0)->labelText(), QStringLiteral("1-1 :"));
-    QCOMPARE(view()->bindingFamily(), 1);
-    QVERIFY(tree()->isLocked());
-    QCOMPARE(label->text(), "RS Decoder : " + Main);
-
-    view()->slotScreenWtClicked(1);
-    doubleClick(&rsItem);
-    QCOMPARE(alerts(), QStringList{"this output has been used"});
-    // Another family is refused while the first one is on the screens.
-    doubleClick(&rtItem);
-    QCOMPARE(view()->screen(1)->labelText(), QStringLiteral("unbanded"));
-
-    view()->unbindAll();
-    QCOMPARE(view()->bindingFamily(), -1);
-    QVERIFY(!tree()->isLocked());
-    doubleClick(&rtItem);
-    QCOMPARE(view()->screen(1)->labelText(), QStringLiteral("1-2: ") + Single);
-    QCOMPARE(label->text(), "RT Decoder : " + Single + ": output4");
-    QCOMPARE(view()->bindingFamily(), 0);
-}
-
-void TestMatrixConfigForm::screenCheckNeedsKnownDecoder()
-{
-    QVERIFY(showForm({}, {}));
-    report({decoder(Main, 3, 4, 1)});
-    QSignalSpy results(&worker(), &MatrixSdkWorker::signalCheckScreenResult);
-    QMetaObject::invokeMethod(form.get(), "slotOpenScreenCheck", Q_ARG(QString, "192.0.2.77"), Q_ARG(int, 1));
-    QVERIFY(runOnServiceThread([] {}));
-    QCOMPARE(results.count(), 0);
-    QMetaObject::invokeMethod(form.get(), "slotOpenScreenCheck", Q_ARG(QString, Main), Q_ARG(int, 2));
-    QTRY_COMPARE(results.count(), 1);
-    // Stopping a check always reaches the service, known decoder or not.
-    QMetaObject::invokeMethod(form.get(), "slotCloseScreenCheck", Q_ARG(QString, "192.0.2.77"),
-                              Q_ARG(int, 1));
-    QTRY_COMPARE(results.count(), 2);
-}
-
-void TestMatrixConfigForm::crossSelection()
-{
-    QVERIFY(showForm({}, {wall("Lobby", Main, 1, 2, {Main + "-1", Main + "-2"})}));
-    report({decoder(Main, 3, 4, 1)});
-    QTreeWidgetItem* second = treeWidget()->topLevelItem(0)->child(1);
-    auto* row = qobject_cast<MatrixTreeItem*>(treeWidget()->itemWidget(second, 0));
-    QVERIFY(row);
-    QTest::mousePress(row, Qt::LeftButton, Qt::NoModifier, QPoint(30, 15));
-    QTest::mouseRelease(row, Qt::LeftButton, Qt::NoModifier, QPoint(30, 15));
-    QCOMPARE(view()->selectedScreenId(), 1);
-
-    QTest::mouseClick(view()->screen(0), Qt::LeftButton);
-    QVERIFY(treeWidget()->topLevelItem(0)->child(0)->isSelected());
-    QVERIFY(!second->isSelected());
-    QCOMPARE(form->findChild<QLabel*>("winTitleLabel")->text(), QStringLiteral("1-1: ") + Main + "-1");
-}
-
-void TestMatrixConfigForm::managementDialogRunsUnderAMask_data()
-{
-    QTest::addColumn<bool>("accept");
-    QTest::newRow("accepted") << true;
-    QTest::newRow("cancelled") << false;
-}
-
-void TestMatrixConfigForm::managementDialogRunsUnderAMask()
-{
-    QFETCH(bool, accept);
-    // The dialog holds the stored decoder, whose login it sees refused; the page was told afterwards
-    // that it is connected.
-    worker().faults().setLoginFault(Single, FaultInjector::LoginFault::Refuse);
-    QVERIFY(showForm({decoder(Single, 1, 1, 2)}, {}));
-    DecoderManagementDlg* dialog = managementDialog();
-    auto* table = dialog->findChild<QTableWidget*>("decoderTableWidget");
-    QTRY_COMPARE(table->item(0, 5)->text(), QStringLiteral("connect failed"));
-    report({decoder(Single, 1, 1, 1)});
-    QCOMPARE(dialog->getMainWidget(), static_cast<QWidget*>(form.get()));
-    bool masked = false;
-    ModalAnswerer answer("pral_matrixConfig::DecoderManagementDlg", [&](QWidget* shown) {
-        const auto widgets = QApplication::topLevelWidgets();
-        for (QWidget* w : widgets)
-            masked = masked || (w->inherits("pral_matrixConfig::DlgMaskWt") && w->isVisible());
-        auto* dlg = static_cast<DecoderManagementDlg*>(shown);
-        accept ? dlg->accept() : dlg->reject();
-    });
-    clickButton("decoderManagementBtn");
-    QVERIFY(answer.answered());
-    QVERIFY(masked);
-
-    ModalAnswerer noDecoder("PCOMMON::PMessageBox",
-                            [](QWidget* box) { ModalAnswerer::clickButton(box, "okBtn"); });
-    clickButton("addBtn");
-    // Accepted, the dialog's list replaces the page's: no connected decoder is left to offer.
-    QCOMPARE(noDecoder.answered(), accept);
-    QCOMPARE(form->calls, accept ? 0 : 1);
-}
-
-void TestMatrixConfigForm::quitDisconnectsAllDecoders()
-{
-    QVERIFY(showForm({}, {wall("Lobby", Main, 1, 1, {Main + "-1"})}));
-    report({decoder(Main, 3, 4, 0)});
-    form->connectTvWall("Lobby");
-    QTRY_VERIFY(!worker().getHandleByIp(Main).isNull());
-    QVERIFY(QMetaObject::invokeMethod(form.get(), "slotQuitSystem"));
-    QTRY_VERIFY(worker().getHandleByIp(Main).isNull());
-}
 
 QTEST_MAIN(TestMatrixConfigForm)
 #include "tst_matrixconfigform.moc"

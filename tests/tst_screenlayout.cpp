@@ -131,15 +131,10 @@ private slots:
         QCOMPARE(marks.at(0).at(1).toBool(), false);
     }
 
-    void negativeSizeBuildsNoScreens()
+    void emptyOrNegativeGridReportsNothing()
     {
         view->setLayout(-3, 4);
         QCOMPARE(view->screenCount(), 0);
-        QVERIFY(view->allScreensUnbound());
-    }
-
-    void emptyViewReportsNothing()
-    {
         QVERIFY(view->allScreensUnbound());
         QCOMPARE(view->selectedScreenId(), -1);
         QVERIFY(view->selectedScreenText().isEmpty());
@@ -148,80 +143,51 @@ private slots:
         QCOMPARE(all.count(), 1);
     }
 
-    void bindingLabels_data()
+    void bindingAndQueries()
     {
-        QTest::addColumn<int>("outputNo");
-        QTest::addColumn<QString>("label");
-        QTest::addColumn<bool>("marks");
-        QTest::newRow("drop binding") << 1 << "1-1: 10.0.0.5-2" << false;
-        QTest::newRow("decoder binding") << -1 << "1-1 :" << true;
-    }
-
-    void bindingLabels()
-    {
-        QFETCH(int, outputNo);
-        QFETCH(QString, label);
-        QFETCH(bool, marks);
         view->setLayout(2, 2);
         QSignalSpy mapping(&worker(), &MatrixSdkWorker::signalScreenMapping);
-        view->bindScreen(0, "10.0.0.5-2", "10.0.0.5-2", 1, outputNo);
-        QCOMPARE(view->screen(0)->labelText(), label);
-        QCOMPARE(mapping.count(), marks ? 1 : 0);
-        if (marks)
-            QCOMPARE(mapping.at(0), (QList<QVariant>{"10.0.0.5-2", true}));
-    }
-
-    void bindingMovesTheOutput()
-    {
-        view->setLayout(2, 2);
+        // A decoder binding (no output number) marks its output; a dropped output does not.
+        view->bindScreen(0, "DEV-1", "10.0.0.5", 17, -1);
+        QCOMPARE(view->screen(0)->labelText(), QStringLiteral("1-1 :"));
+        QCOMPARE(mapping.count(), 1);
+        QCOMPARE(mapping.at(0), (QList<QVariant>{"10.0.0.5", true}));
         view->bindScreen(1, "10.0.0.5-2", "10.0.0.5-2", 1, 1);
-        view->bindScreen(2, "10.0.0.6", "10.0.0.6", 1, 1);
-        QSignalSpy mapping(&worker(), &MatrixSdkWorker::signalScreenMapping);
+        view->bindScreen(2, "10.0.0.6", "10.0.0.6", 18, 4);
+        QCOMPARE(view->screen(1)->labelText(), QStringLiteral("1-2: 10.0.0.5-2"));
+        QCOMPARE(mapping.count(), 1);
+        QVERIFY(view->isMatrixKeyBound("DEV-1"));
+        QVERIFY(!view->isMatrixKeyBound("DEV-2"));
+        QVERIFY(view->isOutputIdBound(18));
+        QVERIFY(!view->isOutputIdBound(19));
+        QVERIFY(!view->allScreensBound());
+        QString key;
+        int id = 0;
+        int no = 0;
+        view->screenBinding(2, key, id, no);
+        QCOMPARE(key, QStringLiteral("10.0.0.6"));
+        QCOMPARE(id, 18);
+        QCOMPARE(no, 4);
+
+        // Binding an output again moves it off its former screen.
         view->bindScreen(3, "10.0.0.5-2", "10.0.0.5-2", 1, 1);
         QCOMPARE(view->screen(1)->labelText(), QStringLiteral("unbanded"));
         QCOMPARE(view->screen(3)->labelText(), QStringLiteral("2-2: 10.0.0.5-2"));
         QCOMPARE(view->screen(2)->labelText(), QStringLiteral("2-1: 10.0.0.6"));
-        QCOMPARE(mapping.count(), 1);
-        QCOMPARE(mapping.at(0), (QList<QVariant>{"10.0.0.5-2", false}));
-        QString key;
-        int id = 0;
-        int no = 0;
+        QCOMPARE(mapping.count(), 2);
+        QCOMPARE(mapping.at(1), (QList<QVariant>{"10.0.0.5-2", false}));
         view->screenBinding(1, key, id, no);
         QVERIFY(key.isEmpty());
         QCOMPARE(id, -1);
-    }
+        view->bindScreen(1, "10.0.0.7", "10.0.0.7", 1, 1);
+        QVERIFY(view->allScreensBound());
 
-    void unknownScreenIsIgnored()
-    {
-        view->setLayout(1, 2);
-        view->bindScreen(7, "10.0.0.6", "10.0.0.6", 1, 1);
-        QVERIFY(view->allScreensUnbound());
-        QString key = "stale";
-        int id = 0;
-        int no = 0;
+        // A screen that does not exist binds nothing and reports nothing.
+        view->bindScreen(7, "10.0.0.8", "10.0.0.8", 1, 1);
+        QVERIFY(!view->isMatrixKeyBound("10.0.0.8"));
+        key = "stale";
         view->screenBinding(7, key, id, no);
         QVERIFY(key.isEmpty());
-    }
-
-    void queries()
-    {
-        view->setLayout(1, 2);
-        view->bindScreen(0, "DEV-1", "10.0.0.5", 17, 4);
-        QVERIFY(view->isMatrixKeyBound("DEV-1"));
-        QVERIFY(!view->isMatrixKeyBound("DEV-2"));
-        QVERIFY(view->isOutputIdBound(17));
-        QVERIFY(!view->isOutputIdBound(18));
-        QVERIFY(!view->allScreensBound());
-        QVERIFY(!view->allScreensUnbound());
-        view->bindScreen(1, "DEV-2", "10.0.0.6", 18, 1);
-        QVERIFY(view->allScreensBound());
-        QString key;
-        int id = 0;
-        int no = 0;
-        view->screenBinding(0, key, id, no);
-        QCOMPARE(key, QStringLiteral("10.0.0.5"));
-        QCOMPARE(id, 17);
-        QCOMPARE(no, 4);
     }
 
     void drop_data()

@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QDrag>
 #include <QLabel>
-#include <QLayout>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -34,12 +33,6 @@ protected:
     }
 };
 
-void moveWithButtons(QWidget* w, QPoint pos, Qt::MouseButtons buttons)
-{
-    QMouseEvent move(QEvent::MouseMove, pos, w->mapToGlobal(pos), Qt::NoButton, buttons, Qt::NoModifier);
-    QApplication::sendEvent(w, &move);
-}
-
 void enter(QWidget* w)
 {
     QEvent e(QEvent::Enter);
@@ -66,109 +59,78 @@ class TestTreeItems : public QObject
 private slots:
     void cleanup() { QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty()); }
 
-    void dragStartsBeyondTenPixels_data()
-    {
-        QTest::addColumn<QPoint>("offset");
-        QTest::addColumn<bool>("drags");
-        QTest::newRow("10 both ways") << QPoint(10, 10) << false;
-        QTest::newRow("-10 both ways") << QPoint(-10, -10) << false;
-        QTest::newRow("11 right") << QPoint(11, 0) << true;
-        QTest::newRow("11 down") << QPoint(0, 11) << true;
-        QTest::newRow("11 left") << QPoint(-11, 0) << true;
-        QTest::newRow("11 up, 3 right") << QPoint(3, -11) << true;
-    }
-
-    void dragStartsBeyondTenPixels()
-    {
-        QFETCH(QPoint, offset);
-        QFETCH(bool, drags);
-        ProbeOutputItem item("10.0.0.5-2", 3, 0, "10.0.0.5-2", QString());
-        item.resize(198, 30);
-        item.setDraggable(true);
-        const QPoint start(60, 15);
-        QTest::mousePress(&item, Qt::LeftButton, Qt::NoModifier, start);
-        moveWithButtons(&item, start + offset, Qt::LeftButton);
-        QCOMPARE(item.drags, drags ? 1 : 0);
-    }
-
-    void dragCarriesTypeAndId_data()
+    void drag_data()
     {
         QTest::addColumn<QString>("id");
         QTest::addColumn<int>("type");
-        QTest::addColumn<QByteArray>("data");
-        QTest::newRow("output of a multi-output decoder") << "10.0.0.5-2" << 3 << QByteArray("3~10.0.0.5-2");
-        QTest::newRow("single-output decoder") << "10.0.0.6" << 1 << QByteArray("1~10.0.0.6");
+        QTest::addColumn<bool>("draggable");
+        QTest::addColumn<int>("button");
+        QTest::addColumn<QPoint>("offset");
+        QTest::addColumn<QByteArray>("data"); // empty: no drag
+        const auto row = [](const char* name, const QString& id, int type, bool draggable,
+                            Qt::MouseButton button, QPoint offset, const QByteArray& data) {
+            QTest::newRow(name) << id << type << draggable << int(button) << offset << data;
+        };
+        const QString out = QStringLiteral("10.0.0.5-2");
+        const QByteArray outData("3~10.0.0.5-2");
+        row("10 both ways", out, 3, true, Qt::LeftButton, QPoint(10, 10), QByteArray());
+        row("-10 both ways", out, 3, true, Qt::LeftButton, QPoint(-10, -10), QByteArray());
+        row("11 right", out, 3, true, Qt::LeftButton, QPoint(11, 0), outData);
+        row("11 down", out, 3, true, Qt::LeftButton, QPoint(0, 11), outData);
+        row("11 left", out, 3, true, Qt::LeftButton, QPoint(-11, 0), outData);
+        row("11 up, 3 right", out, 3, true, Qt::LeftButton, QPoint(3, -11), outData);
+        row("single-output decoder", "10.0.0.6", 1, true, Qt::LeftButton, QPoint(60, 0), "1~10.0.0.6");
+        row("not draggable", out, 3, false, Qt::LeftButton, QPoint(60, 0), QByteArray());
+        row("right button", out, 3, true, Qt::RightButton, QPoint(60, 0), QByteArray());
     }
 
-    void dragCarriesTypeAndId()
+    void drag()
     {
         QFETCH(QString, id);
         QFETCH(int, type);
+        QFETCH(bool, draggable);
+        QFETCH(int, button);
+        QFETCH(QPoint, offset);
         QFETCH(QByteArray, data);
         ProbeOutputItem item(id, type, 0, id, QString());
         item.resize(198, 30);
-        item.setDraggable(true);
-        QTest::mousePress(&item, Qt::LeftButton, Qt::NoModifier, QPoint(20, 10));
-        moveWithButtons(&item, QPoint(80, 10), Qt::LeftButton);
-        QCOMPARE(item.drags, 1);
+        item.setDraggable(draggable);
+        const QPoint start(60, 15);
+        QTest::mousePress(&item, Qt::MouseButton(button), Qt::NoModifier, start);
+        QMouseEvent move(QEvent::MouseMove, start + offset, item.mapToGlobal(start + offset), Qt::NoButton,
+                         Qt::MouseButtons(button), Qt::NoModifier);
+        QApplication::sendEvent(&item, &move);
+        QCOMPARE(item.drags, data.isEmpty() ? 0 : 1);
         QCOMPARE(item.data, data);
-        QVERIFY(item.hadPixmap);
+        QCOMPARE(item.hadPixmap, !data.isEmpty());
         // The highlighted look is only for the drag picture.
         QCOMPARE(item.backgroundState(), 0);
     }
 
-    void noDragWhenNotDraggableOrRightButton()
-    {
-        ProbeOutputItem item("10.0.0.5-1", 3, 0, "10.0.0.5-1", QString());
-        item.resize(198, 30);
-        QTest::mousePress(&item, Qt::LeftButton, Qt::NoModifier, QPoint(10, 10));
-        moveWithButtons(&item, QPoint(100, 10), Qt::LeftButton);
-        QCOMPARE(item.drags, 0);
-
-        item.setDraggable(true);
-        QTest::mousePress(&item, Qt::RightButton, Qt::NoModifier, QPoint(10, 10));
-        moveWithButtons(&item, QPoint(100, 10), Qt::RightButton);
-        QCOMPARE(item.drags, 0);
-    }
-
-    void operButtonFollowsThePointer()
+    void operButtonFollowsPointerAndCheck()
     {
         CheckScreenTreeItem item("10.0.0.5-1", 3, 0, "10.0.0.5-1", QString());
         QVERIFY(!item.isOperButtonShown());
         enter(&item);
         QVERIFY(item.isOperButtonShown());
-        QCOMPARE(item.layout()->contentsMargins().right(), 10);
         leave(&item);
         QVERIFY(!item.isOperButtonShown());
-        QCOMPARE(item.layout()->contentsMargins().right(), 26);
-    }
 
-    void switchedOffButtonStaysHidden()
-    {
-        CheckScreenTreeItem item("10.0.0.5-1", 3, 0, "10.0.0.5-1", QString());
+        // A running check keeps its button after the pointer leaves.
+        item.setChecking(true);
+        QCOMPARE(operButton(&item)->toolTip(), QStringLiteral("checking"));
+        leave(&item);
+        QVERIFY(item.isOperButtonShown());
+        item.setChecking(false);
+        QVERIFY(!item.isOperButtonShown());
+        QCOMPARE(operButton(&item)->toolTip(), QStringLiteral("check screen"));
+
+        // Switched off, the button stays hidden whatever the pointer does.
         enter(&item);
         item.setOperEnabled(false);
         QVERIFY(!item.isOperButtonShown());
         leave(&item);
         enter(&item);
-        QVERIFY(!item.isOperButtonShown());
-    }
-
-    void checkingKeepsButtonAfterLeave()
-    {
-        CheckScreenTreeItem item("10.0.0.5-1", 3, 0, "10.0.0.5-1", QString());
-        QCOMPARE(operButton(&item)->toolTip(), QStringLiteral("check screen"));
-        item.setChecking(true);
-        QVERIFY(item.isChecking());
-        QCOMPARE(operButton(&item)->toolTip(), QStringLiteral("checking"));
-        leave(&item);
-        QVERIFY(item.isOperButtonShown());
-
-        item.setChecking(false);
-        QVERIFY(!item.isOperButtonShown());
-        QCOMPARE(operButton(&item)->toolTip(), QStringLiteral("check screen"));
-        enter(&item);
-        leave(&item);
         QVERIFY(!item.isOperButtonShown());
     }
 
@@ -191,8 +153,6 @@ private slots:
         wall->setFixedWidth(258);
         holder.show();
         auto* connectBt = wall->findChild<QPushButton*>(QStringLiteral("connectBt"));
-        QVERIFY(connectBt);
-        QCOMPARE(connectBt->geometry(), QRect(210, 7, 16, 16));
 
         QSignalSpy operSpy(wall, SIGNAL(signalOperClicked(QWidget*, QString)));
         QSignalSpy showSpy(wall, SIGNAL(signalShowLayout(QWidget*, QString)));
@@ -208,13 +168,6 @@ private slots:
         // A wall's hover button would be a second, unlabelled action on the row.
         enter(wall);
         QVERIFY(!wall->isOperButtonShown());
-
-        QVERIFY(!wall->isConnected());
-        wall->setConnected(true);
-        QVERIFY(wall->isConnected());
-        QCOMPARE(connectBt->property("connected").toBool(), true);
-        wall->hideConnectButton();
-        QVERIFY(connectBt->isHidden());
     }
 
     void sharedSheetGivesTheStateLooks()
