@@ -1,66 +1,37 @@
 #include "decodernetworkconfigdlg.h"
-#include "dictdef.h"
-#include "faultinjector.h"
 #include "ipeditwt.h"
-#include "matrixsdkworker.h"
-#include "modalanswerer.h"
+#include "managementtesthelpers.h"
 #include "servicethread.h"
-#include "systemassistant.h"
 
 #include <QApplication>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QRadioButton>
-#include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cstring>
 
 using namespace pral_matrixConfig;
-using pral_matrix::CMHandle;
+using namespace mgmt;
+using PCOMMON::IpEditWt;
 using pral_matrix::DeviceNetworkCfg_t;
-using pral_matrix::MatrixInfo;
 using pral_matrix::MatrixSdkWorker;
 using pral_worker::SystemAssistant;
 
 namespace {
 
-const QByteArray FleetJson = R"({
-  "latencyMs": 0,
-  "decoders": [
-    {"ip": "192.0.2.10", "deviceId": "DEV-A", "type": 3, "channels": 4, "password": "Passw0rd!",
-     "mask": "255.255.255.0", "gateway": "192.0.2.1", "dns": "192.0.2.53"},
-    {"ip": "192.0.2.11", "deviceId": "DEV-B", "type": 1, "password": "Passw0rd!",
-     "mask": "255.255.0.0", "gateway": "192.0.2.1", "dns": "192.0.2.53",
-     "ipv6": "2001:db8::11", "ipv6Prefix": 64, "ipv6Gateway": "2001:db8::1"}
-  ]
-})";
-
-const QString V4Only = QStringLiteral("192.0.2.10");
-const QString Dual = QStringLiteral("192.0.2.11");
-
 // 50 characters in the address shape: more than the 47 that a 48-byte field holds.
 const QString LongIpv6 = QStringLiteral("1111:2222:3333:4444:5555:6666:7777::8888:9999:aaaa");
 
-MatrixSdkWorker& worker()
+template <typename T = QLineEdit>
+T* child(QWidget* parent, const QString& name)
 {
-    return PSingleton<MatrixSdkWorker>::_instance();
+    return parent->findChild<T*>(name);
 }
 
-template <typename T = QWidget>
-T* child(QWidget* parent, const char* name)
-{
-    auto* w = parent->findChild<T*>(QLatin1String(name));
-    if (!w)
-        qWarning("no child %s", name);
-    return w;
-}
-
+/** Fills the whole field: the text, then zeros. */
 template <std::size_t N>
 void put(char (&field)[N], const char* text)
 {
+    std::memset(field, 0, N);
     std::strncpy(field, text, N - 1);
 }
 
@@ -75,12 +46,6 @@ DeviceNetworkCfg_t reported(const char* ipv6 = "")
 {
     DeviceNetworkCfg_t cfg;
     std::memset(&cfg, 0x5a, sizeof cfg);
-    std::memset(cfg.ipv4Addr, 0, sizeof cfg.ipv4Addr);
-    std::memset(cfg.ipv4Mask, 0, sizeof cfg.ipv4Mask);
-    std::memset(cfg.ipv4Gateway, 0, sizeof cfg.ipv4Gateway);
-    std::memset(cfg.ipv6Addr, 0, sizeof cfg.ipv6Addr);
-    std::memset(cfg.ipv6Gateway, 0, sizeof cfg.ipv6Gateway);
-    std::memset(cfg.dns, 0, sizeof cfg.dns);
     put(cfg.ipv4Addr, "192.0.2.10");
     put(cfg.ipv4Mask, "255.255.255.0");
     put(cfg.ipv4Gateway, "192.0.2.1");
@@ -91,45 +56,15 @@ DeviceNetworkCfg_t reported(const char* ipv6 = "")
     return cfg;
 }
 
-MatrixInfo record(const QString& ip)
-{
-    MatrixInfo info;
-    info.ip = ip;
-    info.userName = QStringLiteral("admin");
-    info.password = QStringLiteral("Passw0rd!");
-    return info;
-}
-
 /** Asks the service for the decoder's network settings and waits for them. */
-bool fetchNetwork(const QString& ip, DeviceNetworkCfg_t* cfg, int type = 3)
+bool fetchNetwork(const QString& ip, DeviceNetworkCfg_t* cfg)
 {
-    QObject receiver;
-    bool done = false;
-    QObject::connect(&worker(), &MatrixSdkWorker::signalGetMatrixNetworkResult, &receiver,
-                     [&](const DeviceNetworkCfg_t& answer, const QString& formerIp, int) {
-                         if (formerIp == ip) {
-                             *cfg = answer;
-                             done = true;
-                         }
-                     });
-    worker().getMatrixNetworkInfo(record(ip), type);
-    return QTest::qWaitFor([&done] { return done; }, 5000);
-}
-
-int sendNetwork(const QString& ip, const DeviceNetworkCfg_t& cfg)
-{
-    QObject receiver;
-    int result = 1;
-    bool done = false;
-    QObject::connect(&worker(), &MatrixSdkWorker::signalSetMatrixNetworkResult, &receiver,
-                     [&](int ret, const QString&, const QString&) {
-                         result = ret;
-                         done = true;
-                     });
-    worker().setMatrixNetworkConfig(worker().getHandleByIp(ip), record(ip), record(ip), cfg, 3, &receiver);
-    if (!QTest::qWaitFor([&done] { return done; }, 5000))
-        return 999;
-    return result;
+    QSignalSpy answers(&worker(), &MatrixSdkWorker::signalGetMatrixNetworkResult);
+    worker().getMatrixNetworkInfo(stored(ip), 3);
+    if (!QTest::qWaitFor([&] { return !answers.isEmpty(); }))
+        return false;
+    *cfg = answers.at(0).at(0).value<DeviceNetworkCfg_t>();
+    return answers.at(0).at(1).toString() == ip;
 }
 
 void retype(QLineEdit* edit, const QString& value)
@@ -139,13 +74,19 @@ void retype(QLineEdit* edit, const QString& value)
     QTest::keyClicks(edit, value);
 }
 
-void retype(PCOMMON::IpEditWt* edit, const QString& value)
+void retype(IpEditWt* edit, const QString& value)
 {
     const QStringList octets = value.split(QLatin1Char('.'));
     for (int i = 0; i < 4; ++i) {
         edit->octetEdit(i)->clear();
         QTest::keyClicks(edit->octetEdit(i), octets.value(i));
     }
+}
+
+void clickSwitch(QWidget* dialog)
+{
+    auto* ipv6Switch = child<QRadioButton>(dialog, "radioIpv6");
+    QTest::mouseClick(ipv6Switch, Qt::LeftButton, {}, QPoint(10, ipv6Switch->height() / 2));
 }
 
 } // namespace
@@ -159,20 +100,9 @@ class TestDecoderNetworkConfigDlg : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(dir.isValid());
-        MatrixSdkWorker::setDataDirectory(dir.filePath(QStringLiteral("data")));
-        MatrixSdkWorker::setSecretKeyFile(dir.filePath(QStringLiteral("store.key")));
-    }
-
     void init()
     {
-        QVERIFY(runOnServiceThread([] {}));
-        QString error;
-        QVERIFY2(worker().loadFleet(FleetJson, &error), qPrintable(error));
-        worker().setResultDelay(0);
-        worker().faults().clear();
+        QVERIFY(fx.setUp());
         alerts = std::make_unique<QSignalSpy>(&PSingleton<SystemAssistant>::_instance(),
                                               &SystemAssistant::signalAlert);
     }
@@ -180,44 +110,44 @@ private slots:
     void cleanup()
     {
         alerts.reset();
-        PSingleton<SystemAssistant>::_instance().closeAll();
+        fx.tearDown();
         QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty());
     }
 
-    void ipv4OnlyOpensWithTheSwitchOff()
+    void ipv6SwitchFollowsTheAnswerAndKeepsValues()
     {
+        DecoderNetworkConfigDlg withIpv6(reported("2001:db8::10"), nullptr);
+        withIpv6.show();
+        QVERIFY(child<QRadioButton>(&withIpv6, "radioIpv6")->isChecked());
+        QVERIFY(child<QWidget>(&withIpv6, "ipv6Wt")->isVisible());
+        QCOMPARE(child(&withIpv6, "ipAddressIpv6")->text(), QStringLiteral("2001:db8::10"));
+        QCOMPARE(child(&withIpv6, "maskCodeIpv6")->text(), QStringLiteral("64"));
+        QCOMPARE(child(&withIpv6, "gatewayIpv6")->text(), QStringLiteral("2001:db8::1"));
+        withIpv6.close();
+
         DecoderNetworkConfigDlg dialog(reported(), nullptr);
         dialog.show();
-        QCOMPARE(dialog.windowTitle(), QStringLiteral("Networkconfig"));
-        QCOMPARE(child<PCOMMON::IpEditWt>(&dialog, "ipAddress")->text(), QStringLiteral("192.0.2.10"));
-        QCOMPARE(child<PCOMMON::IpEditWt>(&dialog, "maskCode")->text(), QStringLiteral("255.255.255.0"));
-        QCOMPARE(child<PCOMMON::IpEditWt>(&dialog, "gateway")->text(), QStringLiteral("192.0.2.1"));
-        QCOMPARE(child<PCOMMON::IpEditWt>(&dialog, "DNS")->text(), QStringLiteral("192.0.2.53"));
-        auto* ipv6Switch = child<QRadioButton>(&dialog, "radioIpv6");
-        QVERIFY(!ipv6Switch->isChecked());
-        QVERIFY(!child(&dialog, "ipv6Wt")->isVisible());
-
-        QTest::mouseClick(ipv6Switch, Qt::LeftButton, {}, QPoint(10, ipv6Switch->height() / 2));
-        QVERIFY(ipv6Switch->isChecked());
-        QVERIFY(child(&dialog, "ipv6Wt")->isVisible());
-        for (const char* name : {"ipAddressIpv6", "maskCodeIpv6", "gatewayIpv6"})
-            QVERIFY(child<QLineEdit>(&dialog, name)->text().isEmpty());
-
+        QStringList ipv4;
+        for (const char* name : {"ipAddress", "maskCode", "gateway", "DNS"})
+            ipv4 << child<IpEditWt>(&dialog, name)->text();
+        QCOMPARE(ipv4, (QStringList{"192.0.2.10", "255.255.255.0", "192.0.2.1", "192.0.2.53"}));
+        QVERIFY(!child<QRadioButton>(&dialog, "radioIpv6")->isChecked());
+        QVERIFY(!child<QWidget>(&dialog, "ipv6Wt")->isVisible());
+        clickSwitch(&dialog);
+        QVERIFY(child<QWidget>(&dialog, "ipv6Wt")->isVisible());
+        QVERIFY(child(&dialog, "ipAddressIpv6")->text().isEmpty());
+        QTest::keyClicks(child(&dialog, "ipAddressIpv6"), QStringLiteral("fd00::5"));
+        QTest::keyClicks(child(&dialog, "maskCodeIpv6"), QStringLiteral("56"));
+        QTest::keyClicks(child(&dialog, "gatewayIpv6"), QStringLiteral("fd00::1"));
         // A switch, not a radio button of a group: a second click turns it off again.
-        QTest::mouseClick(ipv6Switch, Qt::LeftButton, {}, QPoint(10, ipv6Switch->height() / 2));
-        QVERIFY(!ipv6Switch->isChecked());
-        QVERIFY(!child(&dialog, "ipv6Wt")->isVisible());
-    }
-
-    void ipv6OpensWithTheSwitchOn()
-    {
-        DecoderNetworkConfigDlg dialog(reported("2001:db8::10"), nullptr);
-        dialog.show();
-        QVERIFY(child<QRadioButton>(&dialog, "radioIpv6")->isChecked());
-        QVERIFY(child(&dialog, "ipv6Wt")->isVisible());
-        QCOMPARE(child<QLineEdit>(&dialog, "ipAddressIpv6")->text(), QStringLiteral("2001:db8::10"));
-        QCOMPARE(child<QLineEdit>(&dialog, "maskCodeIpv6")->text(), QStringLiteral("64"));
-        QCOMPARE(child<QLineEdit>(&dialog, "gatewayIpv6")->text(), QStringLiteral("2001:db8::1"));
+        clickSwitch(&dialog);
+        QVERIFY(!child<QRadioButton>(&dialog, "radioIpv6")->isChecked());
+        QVERIFY(!child<QWidget>(&dialog, "ipv6Wt")->isVisible());
+        // Hidden, the values still make the result.
+        const DeviceNetworkCfg_t result = dialog.getNetworkConfig();
+        QCOMPARE(text(result.ipv6Addr), QByteArray("fd00::5"));
+        QCOMPARE(result.ipv6PrefixLen, 56);
+        QCOMPARE(text(result.ipv6Gateway), QByteArray("fd00::1"));
     }
 
     void validatorsRefuseWhatCannotBeAnIpv6Setting_data()
@@ -225,36 +155,19 @@ private slots:
         QTest::addColumn<QString>("edit");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("kept");
-        QTest::newRow("address lower case") << "ipAddressIpv6"
-                                            << "fe80::1ab"
-                                            << "fe80::1ab";
-        QTest::newRow("address upper case") << "ipAddressIpv6"
-                                            << "FE80::1AB"
-                                            << "80::1";
-        QTest::newRow("address other letters") << "ipAddressIpv6"
-                                               << "2001:dbx8::g1"
-                                               << "2001:db8::1";
-        QTest::newRow("address five digits") << "ipAddressIpv6"
-                                             << "20011::1"
-                                             << "2001::1";
-        QTest::newRow("gateway upper case") << "gatewayIpv6"
-                                            << "2001:DB8::1"
-                                            << "2001:8::1";
-        QTest::newRow("prefix 128") << "maskCodeIpv6"
-                                    << "128"
-                                    << "128";
-        QTest::newRow("prefix 129") << "maskCodeIpv6"
-                                    << "129"
-                                    << "12";
-        QTest::newRow("prefix 300") << "maskCodeIpv6"
-                                    << "300"
-                                    << "30";
-        QTest::newRow("prefix negative") << "maskCodeIpv6"
-                                         << "-5"
-                                         << "5";
-        QTest::newRow("prefix letters") << "maskCodeIpv6"
-                                        << "6a4"
-                                        << "64";
+        const auto row = [](const char* name, const char* edit, const char* typed, const char* kept) {
+            QTest::newRow(name) << edit << typed << kept;
+        };
+        row("address lower case", "ipAddressIpv6", "fe80::1ab", "fe80::1ab");
+        row("address upper case", "ipAddressIpv6", "FE80::1AB", "80::1");
+        row("address other letters", "ipAddressIpv6", "2001:dbx8::g1", "2001:db8::1");
+        row("address five digits", "ipAddressIpv6", "20011::1", "2001::1");
+        row("gateway upper case", "gatewayIpv6", "2001:DB8::1", "2001:8::1");
+        row("prefix 128", "maskCodeIpv6", "128", "128");
+        row("prefix 129", "maskCodeIpv6", "129", "12");
+        row("prefix 300", "maskCodeIpv6", "300", "30");
+        row("prefix negative", "maskCodeIpv6", "-5", "5");
+        row("prefix letters", "maskCodeIpv6", "6a4", "64");
     }
 
     void validatorsRefuseWhatCannotBeAnIpv6Setting()
@@ -264,7 +177,7 @@ private slots:
         QFETCH(QString, kept);
         DecoderNetworkConfigDlg dialog(reported("2001:db8::10"), nullptr);
         dialog.show();
-        auto* field = child<QLineEdit>(&dialog, edit.toLatin1().constData());
+        auto* field = child(&dialog, edit);
         field->clear();
         QTest::keyClicks(field, typed);
         QCOMPARE(field->text(), kept);
@@ -274,8 +187,8 @@ private slots:
     {
         DecoderNetworkConfigDlg dialog(reported("2001:db8::10"), nullptr);
         dialog.show();
-        retype(child<PCOMMON::IpEditWt>(&dialog, "ipAddress"), QStringLiteral("192.0.2.77"));
-        retype(child<QLineEdit>(&dialog, "maskCodeIpv6"), QStringLiteral("48"));
+        retype(child<IpEditWt>(&dialog, "ipAddress"), QStringLiteral("192.0.2.77"));
+        retype(child(&dialog, "maskCodeIpv6"), QStringLiteral("48"));
 
         DeviceNetworkCfg_t expected;
         std::memset(&expected, 0, sizeof expected);
@@ -290,31 +203,9 @@ private slots:
         // Byte for byte: nothing of the received header, trailer or field tails comes back.
         QCOMPARE(QByteArray(reinterpret_cast<const char*>(&result), sizeof result).toHex(),
                  QByteArray(reinterpret_cast<const char*>(&expected), sizeof expected).toHex());
-    }
-
-    void emptyPrefixGivesZero()
-    {
-        DecoderNetworkConfigDlg dialog(reported("2001:db8::10"), nullptr);
-        dialog.show();
-        child<QLineEdit>(&dialog, "maskCodeIpv6")->clear();
+        // An empty prefix gives zero.
+        child(&dialog, "maskCodeIpv6")->clear();
         QCOMPARE(dialog.getNetworkConfig().ipv6PrefixLen, 0);
-    }
-
-    void switchingIpv6OffKeepsItsValues()
-    {
-        DecoderNetworkConfigDlg dialog(reported(), nullptr);
-        dialog.show();
-        auto* ipv6Switch = child<QRadioButton>(&dialog, "radioIpv6");
-        QTest::mouseClick(ipv6Switch, Qt::LeftButton, {}, QPoint(10, ipv6Switch->height() / 2));
-        QTest::keyClicks(child(&dialog, "ipAddressIpv6"), QStringLiteral("fd00::5"));
-        QTest::keyClicks(child(&dialog, "maskCodeIpv6"), QStringLiteral("56"));
-        QTest::keyClicks(child(&dialog, "gatewayIpv6"), QStringLiteral("fd00::1"));
-        QTest::mouseClick(ipv6Switch, Qt::LeftButton, {}, QPoint(10, ipv6Switch->height() / 2));
-        QVERIFY(!child(&dialog, "ipv6Wt")->isVisible());
-        const DeviceNetworkCfg_t result = dialog.getNetworkConfig();
-        QCOMPARE(text(result.ipv6Addr), QByteArray("fd00::5"));
-        QCOMPARE(result.ipv6PrefixLen, 56);
-        QCOMPARE(text(result.ipv6Gateway), QByteArray("fd00::1"));
     }
 
     void keysAndButtonsCloseTheDialog_data()
@@ -334,20 +225,19 @@ private slots:
         QFETCH(QString, action);
         QFETCH(int, result);
         DecoderNetworkConfigDlg dialog(reported(), nullptr);
-        ModalAnswerer answer(QStringLiteral("pral_matrixConfig::DecoderNetworkConfigDlg"),
-                             [action](QWidget* dlg) {
-                                 // The keys are typed where the operator types: in an address field.
-                                 QWidget* field = child<PCOMMON::IpEditWt>(dlg, "gateway")->octetEdit(3);
-                                 field->setFocus();
-                                 if (action == QLatin1String("Return"))
-                                     QTest::keyClick(field, Qt::Key_Return);
-                                 else if (action == QLatin1String("Enter"))
-                                     QTest::keyClick(field, Qt::Key_Enter, Qt::KeypadModifier);
-                                 else if (action == QLatin1String("Escape"))
-                                     QTest::keyClick(field, Qt::Key_Escape);
-                                 else
-                                     ModalAnswerer::clickButton(dlg, action);
-                             });
+        ModalAnswerer answer(NetworkClass, [action](QWidget* dlg) {
+            // The keys are typed where the operator types: in an address field.
+            QWidget* field = child<IpEditWt>(dlg, "gateway")->octetEdit(3);
+            field->setFocus();
+            if (action == QLatin1String("Return"))
+                QTest::keyClick(field, Qt::Key_Return);
+            else if (action == QLatin1String("Enter"))
+                QTest::keyClick(field, Qt::Key_Enter, Qt::KeypadModifier);
+            else if (action == QLatin1String("Escape"))
+                QTest::keyClick(field, Qt::Key_Escape);
+            else
+                ModalAnswerer::clickButton(dlg, action);
+        });
         QCOMPARE(dialog.exec(), result);
         QVERIFY(answer.answered());
     }
@@ -358,12 +248,12 @@ private slots:
         QTest::addColumn<QString>("edit");
         QTest::addColumn<bool>("switchOff");
         QTest::addColumn<QString>("message");
-        QTest::newRow("address") << "ipAddressIpv6" << false
-                                 << "The IPv6 address is too long: at most 47 characters are allowed.";
+        const QString address =
+            QStringLiteral("The IPv6 address is too long: at most 47 characters are allowed.");
+        QTest::newRow("address") << "ipAddressIpv6" << false << address;
         QTest::newRow("gateway") << "gatewayIpv6" << false
                                  << "The IPv6 gateway is too long: at most 47 characters are allowed.";
-        QTest::newRow("address behind the switch")
-            << "ipAddressIpv6" << true << "The IPv6 address is too long: at most 47 characters are allowed.";
+        QTest::newRow("address behind the switch") << "ipAddressIpv6" << true << address;
     }
 
     void tooLongIpv6TextIsRefused()
@@ -375,22 +265,20 @@ private slots:
         QSignalSpy accepted(&dialog, &QDialog::accepted);
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        auto* field = child<QLineEdit>(&dialog, edit.toLatin1().constData());
+        auto* field = child(&dialog, edit);
         retype(field, LongIpv6);
         QCOMPARE(field->text(), LongIpv6);
-        auto* ipv6Switch = child<QRadioButton>(&dialog, "radioIpv6");
         if (switchOff)
-            ipv6Switch->click();
-        QVERIFY(!child(&dialog, "ipv6Wt")->isVisible() == switchOff);
+            clickSwitch(&dialog);
+        QCOMPARE(child<QWidget>(&dialog, "ipv6Wt")->isVisible(), !switchOff);
 
-        QTest::mouseClick(child(&dialog, "okBtn"), Qt::LeftButton);
+        QTest::mouseClick(child<QWidget>(&dialog, "okBtn"), Qt::LeftButton);
         QCOMPARE(accepted.count(), 0);
         QVERIFY(dialog.isVisible());
         QCOMPARE(alerts->count(), 1);
         QCOMPARE(alerts->at(0).at(0).toString(), pral_contact::DictDef::alertWarning);
         QCOMPARE(alerts->at(0).at(1).toString(), message);
         // The operator sees the text to shorten.
-        QVERIFY(ipv6Switch->isChecked());
         QVERIFY(field->isVisible());
         QCOMPARE(field->selectedText(), LongIpv6);
 
@@ -407,7 +295,7 @@ private slots:
         QCOMPARE(text(result.dns), QByteArray("192.0.2.53"));
 
         retype(field, LongIpv6.left(47));
-        QTest::mouseClick(child(&dialog, "okBtn"), Qt::LeftButton);
+        QTest::mouseClick(child<QWidget>(&dialog, "okBtn"), Qt::LeftButton);
         QCOMPARE(accepted.count(), 1);
     }
 
@@ -419,10 +307,10 @@ private slots:
         std::memset(cfg.ipv4Mask, '7', sizeof cfg.ipv4Mask);
         DecoderNetworkConfigDlg dialog(cfg, nullptr);
         dialog.show();
-        QCOMPARE(child<QLineEdit>(&dialog, "ipAddressIpv6")->text(), QString(48, QLatin1Char('a')));
-        QVERIFY(child<PCOMMON::IpEditWt>(&dialog, "maskCode")->text().isEmpty());
+        QCOMPARE(child(&dialog, "ipAddressIpv6")->text(), QString(48, QLatin1Char('a')));
+        QVERIFY(child<IpEditWt>(&dialog, "maskCode")->text().isEmpty());
         QCOMPARE(dialog.getNetworkConfig().ipv6Addr[47], '\0');
-        QTest::mouseClick(child(&dialog, "okBtn"), Qt::LeftButton);
+        QTest::mouseClick(child<QWidget>(&dialog, "okBtn"), Qt::LeftButton);
         QVERIFY(dialog.isVisible());
         QCOMPARE(alerts->count(), 1);
     }
@@ -433,70 +321,49 @@ private slots:
         DeviceNetworkCfg_t cfg;
         QVERIFY(fetchNetwork(QStringLiteral("192.0.2.99"), &cfg));
         QVERIFY(DecoderNetworkConfigDlg::isEmptyNetworkAnswer(cfg));
-        QVERIFY(fetchNetwork(V4Only, &cfg));
+        QVERIFY(fetchNetwork(Other, &cfg));
         QVERIFY(!DecoderNetworkConfigDlg::isEmptyNetworkAnswer(cfg));
-
-        DeviceNetworkCfg_t onlyDns;
-        std::memset(&onlyDns, 0, sizeof onlyDns);
-        put(onlyDns.dns, "192.0.2.53");
-        QVERIFY(!DecoderNetworkConfigDlg::isEmptyNetworkAnswer(onlyDns));
-        DeviceNetworkCfg_t onlyIpv6;
-        std::memset(&onlyIpv6, 0, sizeof onlyIpv6);
-        put(onlyIpv6.ipv6Addr, "2001:db8::10");
-        QVERIFY(DecoderNetworkConfigDlg::isEmptyNetworkAnswer(onlyIpv6));
+        std::memset(&cfg, 0, sizeof cfg);
+        put(cfg.ipv6Addr, "2001:db8::10");
+        QVERIFY(DecoderNetworkConfigDlg::isEmptyNetworkAnswer(cfg));
+        put(cfg.dns, "192.0.2.53");
+        QVERIFY(!DecoderNetworkConfigDlg::isEmptyNetworkAnswer(cfg));
     }
 
     // As the configuration dialog runs it: ask the decoder, edit, send, ask again.
     void roundTripThroughTheService()
     {
         DeviceNetworkCfg_t answer;
-        QVERIFY(fetchNetwork(Dual, &answer));
+        QVERIFY(fetchNetwork(Main, &answer));
         DecoderNetworkConfigDlg dialog(answer, nullptr);
-        ModalAnswerer edit(QStringLiteral("pral_matrixConfig::DecoderNetworkConfigDlg"), [](QWidget* dlg) {
-            QCOMPARE(child<PCOMMON::IpEditWt>(dlg, "maskCode")->text(), QStringLiteral("255.255.0.0"));
-            QCOMPARE(child<QLineEdit>(dlg, "ipAddressIpv6")->text(), QStringLiteral("2001:db8::11"));
-            retype(child<PCOMMON::IpEditWt>(dlg, "DNS"), QStringLiteral("192.0.2.54"));
-            retype(child<PCOMMON::IpEditWt>(dlg, "gateway"), QStringLiteral("192.0.2.254"));
-            retype(child<QLineEdit>(dlg, "ipAddressIpv6"), QStringLiteral("2001:db8:0:1::11"));
-            retype(child<QLineEdit>(dlg, "maskCodeIpv6"), QStringLiteral("80"));
-            retype(child<QLineEdit>(dlg, "gatewayIpv6"), QStringLiteral("2001:db8:0:1::1"));
+        ModalAnswerer edit(NetworkClass, [](QWidget* dlg) {
+            QCOMPARE(child<IpEditWt>(dlg, "maskCode")->text(), QStringLiteral("255.255.255.0"));
+            QCOMPARE(child(dlg, "ipAddressIpv6")->text(), QStringLiteral("2001:db8::10"));
+            retype(child<IpEditWt>(dlg, "DNS"), QStringLiteral("192.0.2.54"));
+            retype(child<IpEditWt>(dlg, "gateway"), QStringLiteral("192.0.2.254"));
+            retype(child(dlg, "ipAddressIpv6"), QStringLiteral("2001:db8:0:1::11"));
+            retype(child(dlg, "maskCodeIpv6"), QStringLiteral("80"));
+            retype(child(dlg, "gatewayIpv6"), QStringLiteral("2001:db8:0:1::1"));
             ModalAnswerer::clickButton(dlg, QStringLiteral("okBtn"));
         });
         QCOMPARE(dialog.exec(), int(QDialog::Accepted));
-        QCOMPARE(sendNetwork(Dual, dialog.getNetworkConfig()), 0);
+        QSignalSpy sent(&worker(), &MatrixSdkWorker::signalSetMatrixNetworkResult);
+        worker().setMatrixNetworkConfig(worker().getHandleByIp(Main), stored(Main), stored(Main),
+                                        dialog.getNetworkConfig(), 3, this);
+        QTRY_COMPARE(sent.count(), 1);
+        QCOMPARE(sent.at(0).at(0).toInt(), 0);
 
-        DeviceNetworkCfg_t stored;
-        QVERIFY(fetchNetwork(Dual, &stored));
-        QCOMPARE(text(stored.ipv4Addr), QByteArray("192.0.2.11"));
-        QCOMPARE(text(stored.ipv4Mask), QByteArray("255.255.0.0"));
-        QCOMPARE(text(stored.ipv4Gateway), QByteArray("192.0.2.254"));
-        QCOMPARE(text(stored.dns), QByteArray("192.0.2.54"));
-        QCOMPARE(text(stored.ipv6Addr), QByteArray("2001:db8:0:1::11"));
-        QCOMPARE(stored.ipv6PrefixLen, 80);
-        QCOMPARE(text(stored.ipv6Gateway), QByteArray("2001:db8:0:1::1"));
-    }
-
-    void newAddressMovesTheDecoder()
-    {
-        DeviceNetworkCfg_t answer;
-        QVERIFY(fetchNetwork(V4Only, &answer));
-        DecoderNetworkConfigDlg dialog(answer, nullptr);
-        dialog.show();
-        QVERIFY(!child(&dialog, "ipv6Wt")->isVisible());
-        retype(child<PCOMMON::IpEditWt>(&dialog, "ipAddress"), QStringLiteral("192.0.2.70"));
-        QTest::mouseClick(child(&dialog, "okBtn"), Qt::LeftButton);
-        QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        QCOMPARE(sendNetwork(V4Only, dialog.getNetworkConfig()), 0);
-
-        DeviceNetworkCfg_t moved;
-        QVERIFY(fetchNetwork(QStringLiteral("192.0.2.70"), &moved));
-        QCOMPARE(text(moved.ipv4Mask), QByteArray("255.255.255.0"));
-        QVERIFY(fetchNetwork(V4Only, &moved));
-        QVERIFY(DecoderNetworkConfigDlg::isEmptyNetworkAnswer(moved));
+        DeviceNetworkCfg_t after;
+        QVERIFY(fetchNetwork(Main, &after));
+        const QList<QByteArray> fields{text(after.ipv4Addr), text(after.ipv4Mask), text(after.ipv4Gateway),
+                                       text(after.dns),      text(after.ipv6Addr), text(after.ipv6Gateway)};
+        QCOMPARE(fields, (QList<QByteArray>{"192.0.2.10", "255.255.255.0", "192.0.2.254", "192.0.2.54",
+                                            "2001:db8:0:1::11", "2001:db8:0:1::1"}));
+        QCOMPARE(after.ipv6PrefixLen, 80);
     }
 
 private:
-    QTemporaryDir dir;
+    Fixture fx;
     std::unique_ptr<QSignalSpy> alerts;
 };
 

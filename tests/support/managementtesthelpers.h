@@ -6,17 +6,25 @@
 
 #include "decodermanagementdlg.h"
 #include "decoderoprwt.h"
+#include "dictdef.h"
+#include "faultinjector.h"
 #include "matrixsdkworker.h"
 #include "modalanswerer.h"
 #include "pmessagebox.h"
+#include "systemassistant.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <algorithm>
+#include <memory>
 
 namespace mgmt {
 
@@ -34,6 +42,16 @@ inline const QString Fresh = QStringLiteral("192.0.2.20");   // not activated
 inline const QString Fresh2 = QStringLiteral("192.0.2.21");  // not activated
 inline const QString Control = QStringLiteral("192.0.2.30"); // sixteen outputs, holds "Control room"
 inline const QString Password = QStringLiteral("Tvwall@2024");
+
+inline const QString Up = QStringLiteral("connect success");
+inline const QString Down = QStringLiteral("connect failed");
+
+inline const char* const SearchClass = "pral_matrixConfig::DecoderManagementDlg";
+inline const char* const LoginClass = "pral_matrix::UserLoginDlg";
+inline const char* const BoxClass = "PCOMMON::PMessageBox";
+inline const char* const SyncClass = "pral_matrixConfig::MatrixInfoSyncDlg";
+inline const char* const ActiveClass = "pral_matrixConfig::DevActiveDlg";
+inline const char* const NetworkClass = "pral_matrixConfig::DecoderNetworkConfigDlg";
 
 constexpr int NumberColumn = 1;
 constexpr int IpColumn = 2;
@@ -61,17 +79,11 @@ inline MatrixInfoMap mapOf(const QList<pral_matrix::MatrixInfo>& list)
 /** What a search of the default fleet reports about these decoders. */
 inline MatrixInfoMap found(const QStringList& ips)
 {
-    MatrixInfoMap all;
-    QObject receiver;
-    bool done = false;
-    QObject::connect(&worker(), &pral_matrix::MatrixSdkWorker::signalSearchMatrixResult, &receiver,
-                     [&](MatrixInfoMap map) {
-                         all = map;
-                         done = true;
-                     });
+    QSignalSpy results(&worker(), &pral_matrix::MatrixSdkWorker::signalSearchMatrixResult);
     worker().searchMatrix();
-    if (!QTest::qWaitFor([&] { return done; }))
+    if (!QTest::qWaitFor([&] { return !results.isEmpty(); }))
         return {};
+    const MatrixInfoMap all = results.at(0).at(0).value<MatrixInfoMap>();
     MatrixInfoMap chosen;
     for (const QString& ip : ips)
         chosen.insert(ip, all.value(ip));
@@ -104,6 +116,14 @@ inline QString status(QWidget* dialog, const QString& ip)
 {
     const int row = rowOf(dialog, ip);
     return row < 0 ? QStringLiteral("no row") : cell(dialog, row, StatusColumn);
+}
+
+/** Waits until every listed decoder's row shows the word. */
+inline bool settle(QWidget* dialog, const QStringList& ips, const QString& word = Up)
+{
+    return QTest::qWaitFor([&] {
+        return std::all_of(ips.begin(), ips.end(), [&](auto& ip) { return status(dialog, ip) == word; });
+    });
 }
 
 inline QStringList listedIps(QWidget* dialog)
@@ -173,11 +193,6 @@ inline ModalAnswerer::Action confirm(QString* text = nullptr, bool yes = true)
     };
 }
 
-inline ModalAnswerer::Action decline(QString* text = nullptr)
-{
-    return confirm(text, false);
-}
-
 /** Types a password twice into the activation dialog and confirms. */
 inline ModalAnswerer::Action activateWith(const QString& password)
 {
@@ -187,5 +202,58 @@ inline ModalAnswerer::Action activateWith(const QString& password)
         ModalAnswerer::clickButton(dialog, QStringLiteral("okBt"));
     };
 }
+
+/** A management dialog over the stored decoders. */
+inline std::unique_ptr<pral_matrixConfig::DecoderManagementDlg>
+management(const QList<pral_matrix::MatrixInfo>& decoders, bool shown = true)
+{
+    auto made = std::make_unique<pral_matrixConfig::DecoderManagementDlg>(mapOf(decoders), MatrixInfoMap(),
+                                                                          false, nullptr);
+    if (shown)
+        made->show();
+    return made;
+}
+
+/** Per test: an empty store, the default fleet answering at once, and the notices reported. */
+class Fixture
+{
+public:
+    bool setUp()
+    {
+        dir = std::make_unique<QTemporaryDir>();
+        pral_matrix::MatrixSdkWorker::setDataDirectory(dir->filePath(QStringLiteral("data")));
+        pral_matrix::MatrixSdkWorker::setSecretKeyFile(dir->filePath(QStringLiteral("store.key")));
+        QString error;
+        if (!dir->isValid() || !worker().loadFleet(pral_matrix::MatrixSdkWorker::defaultFleetJson(), &error))
+            return false;
+        worker().setResultDelay(0);
+        worker().faults().clear();
+        alertSpy = std::make_unique<QSignalSpy>(&PSingleton<pral_worker::SystemAssistant>::_instance(),
+                                                &pral_worker::SystemAssistant::signalAlert);
+        return true;
+    }
+
+    void tearDown()
+    {
+        alertSpy.reset();
+        PSingleton<pral_worker::SystemAssistant>::_instance().closeAll();
+        worker().faults().clear();
+    }
+
+    /** The notices reported so far: every report of the decoder dialogs is one. */
+    QStringList alerts() const
+    {
+        QStringList texts;
+        for (const QList<QVariant>& args : *alertSpy) {
+            if (args.at(0).toString() == pral_contact::DictDef::alertNotice)
+                texts << args.at(1).toString();
+        }
+        return texts;
+    }
+
+private:
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<QSignalSpy> alertSpy;
+};
 
 } // namespace mgmt
