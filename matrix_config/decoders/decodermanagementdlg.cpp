@@ -10,6 +10,7 @@
 #include "disabledwaitingwtmanager.h"
 #include "dlgmaskwt.h"
 #include "matrixinfosyncdlg.h"
+#include "modulelook.h"
 #include "pmessagebox.h"
 #include "systemassistant.h"
 #include "userlogindlg.h"
@@ -78,12 +79,9 @@ DecoderManagementDlg::DecoderManagementDlg(MatrixInfoMap matrixInfoMap, MatrixIn
 {
     ui->setupUi(this);
     setBackgroundColor(QColor(QStringLiteral("#172335")));
-    ui->widget_top->setAttribute(Qt::WA_StyledBackground);
-    ui->widget_top->setStyleSheet(QStringLiteral("QWidget#widget_top{background-color:#0e1624;}"));
-    ui->widget_center->setAttribute(Qt::WA_StyledBackground);
-    ui->widget_center->setStyleSheet(QStringLiteral("QWidget#widget_center{background-color:#172335;}"));
-    ui->widget_bottom->setAttribute(Qt::WA_StyledBackground);
-    ui->widget_bottom->setStyleSheet(QStringLiteral("QWidget#widget_bottom{background-color:#172335;}"));
+    fillBackground(ui->widget_top, QStringLiteral("#0e1624"));
+    fillBackground(ui->widget_center, QStringLiteral("#172335"));
+    fillBackground(ui->widget_bottom, QStringLiteral("#172335"));
     // The table grows with its rows and scrolls inside this area, under the fixed header bar.
     ui->tableScrollArea->setFrameShape(QFrame::NoFrame);
     QPalette listPalette = ui->tableScrollContents->palette();

@@ -2,6 +2,7 @@
 #include "ui_decodernetworkconfigdlg.h"
 
 #include "dictdef.h"
+#include "modulelook.h"
 #include "systemassistant.h"
 
 #include <QIntValidator>
@@ -98,12 +99,9 @@ DecoderNetworkConfigDlg::DecoderNetworkConfigDlg(pral_matrix::DeviceNetworkCfg_t
     connect(ui->radioIpv6, &QRadioButton::toggled, this, &DecoderNetworkConfigDlg::fitHeight);
 
     setBackgroundColor(QColor(QStringLiteral("#172335")));
-    ui->widget_top_bg->setAttribute(Qt::WA_StyledBackground);
-    ui->widget_top_bg->setStyleSheet(QStringLiteral("QWidget#widget_top_bg{background-color:#0e1624;}"));
-    ui->ipv4Wt->setAttribute(Qt::WA_StyledBackground);
-    ui->ipv4Wt->setStyleSheet(QStringLiteral("QWidget#ipv4Wt{background-color:#172335;}"));
-    ui->ipv6Wt->setAttribute(Qt::WA_StyledBackground);
-    ui->ipv6Wt->setStyleSheet(QStringLiteral("QWidget#ipv6Wt{background-color:#172335;}"));
+    fillBackground(ui->widget_top_bg, QStringLiteral("#0e1624"));
+    fillBackground(ui->ipv4Wt, QStringLiteral("#172335"));
+    fillBackground(ui->ipv6Wt, QStringLiteral("#172335"));
     ui->label->setProperty("common_label_style1", true);
     ui->closeBt->setProperty("common_close_bt_style1", true);
     ui->okBtn->setProperty("common_bt_style1", true);

@@ -2,6 +2,7 @@
 #include "ui_devactivedlg.h"
 
 #include "checkpwdstrength.h"
+#include "modulelook.h"
 #include "toolscollection.h"
 
 #include <QToolTip>
@@ -59,8 +60,7 @@ DevActiveDlg::DevActiveDlg(bool isChangePwd, QWidget* parent)
     }
 
     setBackgroundColor(QColor(QStringLiteral("#172335")));
-    ui->widget_top_bg->setAttribute(Qt::WA_StyledBackground);
-    ui->widget_top_bg->setStyleSheet(QStringLiteral("QWidget#widget_top_bg{background-color:#0e1624;}"));
+    fillBackground(ui->widget_top_bg, QStringLiteral("#0e1624"));
     ui->widget_center_bg->setAttribute(Qt::WA_StyledBackground);
     ui->widget_center_bg->setStyleSheet(
         QStringLiteral("QWidget#widget_center_bg{background-color:#172335;}"));

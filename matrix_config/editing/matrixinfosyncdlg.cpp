@@ -1,4 +1,5 @@
 #include "matrixinfosyncdlg.h"
+#include "modulelook.h"
 #include "ui_matrixinfosyncdlg.h"
 
 #include <QCheckBox>
@@ -17,12 +18,9 @@ MatrixInfoSyncDlg::MatrixInfoSyncDlg(const QStringList& ipList, QWidget* parent)
     setWindowTitle(tr("Matrix Info Sync"));
 
     setBackgroundColor(QColor(QStringLiteral("#172335")));
-    ui->widget_top->setAttribute(Qt::WA_StyledBackground);
-    ui->widget_top->setStyleSheet(QStringLiteral("QWidget#widget_top{background-color:#0e1624;}"));
-    ui->widget_center->setAttribute(Qt::WA_StyledBackground);
-    ui->widget_center->setStyleSheet(QStringLiteral("QWidget#widget_center{background-color:#172335;}"));
-    ui->widget_bottom->setAttribute(Qt::WA_StyledBackground);
-    ui->widget_bottom->setStyleSheet(QStringLiteral("QWidget#widget_bottom{background-color:#172335;}"));
+    fillBackground(ui->widget_top, QStringLiteral("#0e1624"));
+    fillBackground(ui->widget_center, QStringLiteral("#172335"));
+    fillBackground(ui->widget_bottom, QStringLiteral("#172335"));
     ui->ipShowWt->setAttribute(Qt::WA_StyledBackground);
     ui->ipShowWt->setStyleSheet(QStringLiteral("background-color: rgb(14, 22, 36);"));
     ui->title->setProperty("common_label_style1", true);

@@ -2,6 +2,7 @@
 #include "ui_setlayoutdlg.h"
 
 #include "formsmgr.h"
+#include "modulelook.h"
 
 #include <QKeyEvent>
 
@@ -13,10 +14,8 @@ SetLayoutDlg::SetLayoutDlg(QWidget* parent)
 {
     ui->setupUi(this);
     setBackgroundColor(QColor(QStringLiteral("#060a11")));
-    ui->widget->setAttribute(Qt::WA_StyledBackground);
-    ui->widget->setStyleSheet(QStringLiteral("QWidget#widget{background-color:#0e1624;}"));
-    ui->widget_2->setAttribute(Qt::WA_StyledBackground);
-    ui->widget_2->setStyleSheet(QStringLiteral("QWidget#widget_2{background-color:#172335;}"));
+    fillBackground(ui->widget, QStringLiteral("#0e1624"));
+    fillBackground(ui->widget_2, QStringLiteral("#172335"));
     ui->rowCbx->setCurrentIndex(0);
     ui->columCbx->setCurrentIndex(0);
     connect(ui->okBtn, SIGNAL(clicked()), this, SLOT(slotOkBtClicked()));
