@@ -1,8 +1,11 @@
 #include "hostwindow.h"
 
 #include "baseform.h"
+#include "dictdef.h"
 #include "matrixconfigmoduleinit.h"
+#include "matrixsdkworker.h"
 #include "moduleaccess.h"
+#include "systemassistant.h"
 #include "systemmsg.h"
 
 #include <QApplication>
@@ -75,6 +78,15 @@ HostWindow::HostWindow(QWidget* parent)
     connect(&PSingleton<pral_base::ModuleAccess>::_instance(),
             &pral_base::ModuleAccess::signalMatrixConfigFormClosed, this, &HostWindow::slotPageAgreedToClose);
     connect(qApp, &QCoreApplication::aboutToQuit, this, &HostWindow::slotQuit);
+    // A list file that could not be read was put aside: the operator must learn it at once, not
+    // when a decoder is found missing. Queued, so that the notice comes over the shown window.
+    connect(
+        &PSingleton<pral_matrix::MatrixSdkWorker>::_instance(),
+        &pral_matrix::MatrixSdkWorker::signalStoreProblem, this,
+        [](const QString& text) {
+            pral_worker::SystemAssistant::messageAlert(pral_contact::DictDef::alertWarning, text);
+        },
+        Qt::QueuedConnection);
 }
 
 HostWindow::~HostWindow() = default;
