@@ -13,7 +13,8 @@ namespace pral_matrixConfig {
 inline void fillBackground(QWidget* widget, const QString& colour)
 {
     widget->setAttribute(Qt::WA_StyledBackground);
-    widget->setStyleSheet(QStringLiteral("QWidget#%1{background-color:%2;}").arg(widget->objectName(), colour));
+    widget->setStyleSheet(
+        QStringLiteral("QWidget#%1{background-color:%2;}").arg(widget->objectName(), colour));
 }
 
 } // namespace pral_matrixConfig
