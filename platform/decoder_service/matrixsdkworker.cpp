@@ -348,26 +348,24 @@ int MatrixSdkWorker::saveMatrixScene(const CMHandle& handle, const int& sceneNo,
 
 int MatrixSdkWorker::restoreMatrixScene(const CMHandle& handle, int sceneNo)
 {
-    if (!isLive(handle))
-        return RESULT_BAD_HANDLE;
-    if (sceneNo < 1 || sceneNo > MaxSceneNo)
-        return RESULT_BAD_ARGUMENT;
-    post([this, handle, sceneNo] {
-        if (isLive(handle))
-            backend->restoreScene(handle->ip(), sceneNo);
-    });
-    return RESULT_OK;
+    return postSceneRequest(handle, sceneNo, &DecoderBackend::restoreScene);
 }
 
 int MatrixSdkWorker::removeMatrixScene(const CMHandle& handle, int sceneNo)
+{
+    return postSceneRequest(handle, sceneNo, &DecoderBackend::removeScene);
+}
+
+int MatrixSdkWorker::postSceneRequest(const CMHandle& handle, int sceneNo,
+                                      int (DecoderBackend::*request)(const QString&, int))
 {
     if (!isLive(handle))
         return RESULT_BAD_HANDLE;
     if (sceneNo < 1 || sceneNo > MaxSceneNo)
         return RESULT_BAD_ARGUMENT;
-    post([this, handle, sceneNo] {
+    post([this, handle, sceneNo, request] {
         if (isLive(handle))
-            backend->removeScene(handle->ip(), sceneNo);
+            (backend.get()->*request)(handle->ip(), sceneNo);
     });
     return RESULT_OK;
 }

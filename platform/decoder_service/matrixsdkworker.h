@@ -214,6 +214,9 @@ private:
     void post(std::function<void()> request);
     void deliver(std::function<void()> emitter);
     bool isLive(const CMHandle& handle) const;
+    /** Checks a scene request and queues it; the back end's answer is not reported. */
+    int postSceneRequest(const CMHandle& handle, int sceneNo,
+                         int (DecoderBackend::*request)(const QString&, int));
     void installBackend(DecoderBackend* backend);
     void forgetHandle(const QString& ip);
 
