@@ -469,8 +469,8 @@ private slots:
         QVERIFY(answer.answered());
         QTRY_COMPARE(activations.count(), 2);
         // In row order, with the one password; the activated row is left out.
-        QCOMPARE(activations.at(0).at(1).toString(), QStringLiteral("DS-6904UDI-20240101EE"));
-        QCOMPARE(activations.at(1).at(1).toString(), QStringLiteral("DS-6901UDI-20240102FF"));
+        QCOMPARE(activations.at(0).at(1).toString(), QStringLiteral("TVD-04-20240101EE"));
+        QCOMPARE(activations.at(1).at(1).toString(), QStringLiteral("TVD-01-20240102FF"));
         QCOMPARE(status(&search, Fresh), QStringLiteral("activated"));
         QCOMPARE(status(&search, Fresh2), QStringLiteral("activated"));
         QVERIFY(fx.alerts().isEmpty());

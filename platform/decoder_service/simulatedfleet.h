@@ -25,7 +25,7 @@ namespace pral_matrix {
  *       "decoders": [
  *         {
  *           "ip": "192.0.2.10",    IPv4 address, unique in the fleet (required)
- *           "deviceId": "DS-...",  identifier, unique in the fleet (required)
+ *           "deviceId": "TVD-...",  identifier, unique in the fleet (required)
  *           "type": 3,             1 one output, 3 numbered outputs (required)
  *           "channels": 4,         number of outputs (default 1; type 1 always has 1)
  *           "version": "V2.3.1",   firmware version (default "V1.0.0")
