@@ -1,12 +1,12 @@
 #pragma once
 
 #include "decoderbackend.h"
+#include "simulateddecoder.h"
 
-#include <QMap>
-#include <QPair>
 #include <QTimer>
 
 #include <functional>
+#include <map>
 #include <memory>
 
 namespace pral_matrix {
@@ -14,6 +14,12 @@ namespace pral_matrix {
 /**
  * @brief A fleet of virtual decoders in the process: the back end for
  * development, demonstrations and tests. It sends nothing over the network.
+ *
+ * The fleet owns its decoders (SimulatedDecoder holds what each one knows
+ * and does), the clock, the upgrade timer and the view of the armed faults;
+ * it answers what concerns several decoders (outputs bound to a wall,
+ * addresses in use) and turns every call of the service into a call of the
+ * decoder addressed.
  *
  * The fleet is described by a JSON document:
  *
@@ -43,65 +49,13 @@ namespace pral_matrix {
  *       ]
  *     }
  *
- * A firmware file is a text file whose first line is
- * "TVWALL-DECODER-FIRMWARE <version>". A configuration export (".matrix") is
- * a JSON document of the format "tvwall-decoder-config".
+ * The files the decoders read and write are described by FirmwareImage,
+ * DecoderConfigFile and LogPackage.
  */
 class DECODER_SERVICE_EXPORT SimulatedFleet : public DecoderBackend
 {
 public:
-    static constexpr int MaxLogLines = 2000;
-    static constexpr int LogStepMinutes = 17;
-    static constexpr int MaxScenes = 64;
-
-    struct Wall
-    {
-        QString name;
-        int type = MATRIX_TYPE_MULTI_OUTPUT;
-        int rows = 0;
-        int cols = 0;
-        MatrixInfoList screens;
-    };
-
-    struct Scene
-    {
-        QString name;
-        bool hasWall = false;
-        Wall wall;
-        QMap<QPair<int, int>, ScreenColor> colors;
-        QList<MatrixWindowInfo> windows;
-    };
-
-    /** One virtual decoder; its whole state. */
-    struct Decoder
-    {
-        QString ip;
-        QString deviceId;
-        int type = MATRIX_TYPE_SINGLE_OUTPUT;
-        int channels = 1;
-        int outputBase = 0;
-        QString version;
-        QString userName;
-        QString password;
-        bool activated = true;
-        QString mask;
-        QString gateway;
-        QString dns;
-        QString ipv6;
-        int ipv6Prefix = 0;
-        QString ipv6Gateway;
-
-        int failedLogins = 0;
-        qint64 lockedUntilMs = 0;
-        bool hasWall = false;
-        Wall wall;
-        ScreenResolution_t resolution{1920, 1080, 60};
-        QMap<QPair<int, int>, ScreenResolution_t> screenResolutions;
-        QMap<QPair<int, int>, ScreenColor> colors;
-        QMap<int, Scene> scenes;
-        QList<MatrixWindowInfo> windows;
-        QList<int> checkedLocations;
-    };
+    static constexpr int MaxScenes = SimulatedDecoder::MaxScenes;
 
     /** nullptr and *error set when json does not describe a fleet. */
     static std::unique_ptr<SimulatedFleet> fromJson(const QByteArray& json, QString* error = nullptr);
@@ -119,9 +73,9 @@ public:
     /** Milliseconds since the epoch; tests replace it to control lock-out time. */
     void setClock(std::function<qint64()> clock);
 
-    QStringList addresses() const { return fleet.keys(); }
+    QStringList addresses() const;
     /** nullptr when no decoder has that address. */
-    const Decoder* decoder(const QString& ip) const;
+    const SimulatedDecoder* decoder(const QString& ip) const;
 
     MatrixInfoMap search() override;
     Login login(const QString& ip, const QString& userName, const QString& password) override;
@@ -154,10 +108,6 @@ public:
     int startUpgrade(const QList<DeviceInfo_t>& devices, const QString& path,
                      const UpgradeSink& sink) override;
 
-    /** The deterministic log lines of one decoder for a span. */
-    static QStringList generateLog(const Decoder& decoder, const QDateTime& begin, const QDateTime& end,
-                                   int logType);
-
 private:
     struct Upgrade
     {
@@ -168,14 +118,14 @@ private:
         int percent = 0;
     };
 
-    Decoder* find(const QString& ip);
-    bool bindableOutput(const QString& ip, int channel, int* type) const;
+    SimulatedDecoder* find(const QString& ip);
+    SimulatedDecoder::OutputLookup outputLookup() const;
+    void adopt(std::unique_ptr<SimulatedDecoder> decoder);
     void upgradeTick();
     void finishUpgrade(int resultCode);
     qint64 now() const;
 
-    QMap<QString, Decoder> fleet;
-    QMap<QString, Decoder> factoryState;
+    std::map<QString, std::unique_ptr<SimulatedDecoder>> fleet;
     int latency = 0;
     int upgradeStep = 200;
     int lockAfter = 5;

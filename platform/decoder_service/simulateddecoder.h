@@ -1,0 +1,173 @@
+#pragma once
+
+#include "decoderbackend.h"
+#include "faultinjector.h"
+
+#include <QMap>
+#include <QPair>
+
+#include <functional>
+
+namespace pral_matrix {
+
+/**
+ * @brief One virtual decoder: its whole state and every operation a client
+ * can ask of it.
+ *
+ * The model knows no transport: the in-process fleet calls it on the service
+ * thread, a network daemon may call it once per request. It keeps no timers
+ * and takes the time from the clock its owner gives it. What concerns other
+ * decoders (which outputs exist, which addresses are taken) the owner answers
+ * through the lookups passed in.
+ */
+class DECODER_SERVICE_EXPORT SimulatedDecoder
+{
+public:
+    static constexpr int MaxScenes = 64;
+    static constexpr int MaxGrid = 10;
+
+    /** What a fleet description gives a decoder when it is made. */
+    struct Setup
+    {
+        QString ip;
+        QString deviceId;
+        int type = MATRIX_TYPE_SINGLE_OUTPUT;
+        int channels = 1;
+        int outputBase = 0;
+        QString version;
+        QString userName;
+        QString password;
+        bool activated = true;
+        QString mask;
+        QString gateway;
+        QString dns;
+        QString ipv6;
+        int ipv6Prefix = 0;
+        QString ipv6Gateway;
+    };
+
+    /** Row and column of a screen, from 1; (0, 0) is the whole decoder. */
+    using ScreenKey = QPair<int, int>;
+    using ColorMap = QMap<ScreenKey, ScreenColor>;
+
+    struct Wall
+    {
+        QString name;
+        int type = MATRIX_TYPE_MULTI_OUTPUT;
+        int rows = 0;
+        int cols = 0;
+        MatrixInfoList screens;
+    };
+
+    struct Scene
+    {
+        QString name;
+        bool hasWall = false;
+        Wall wall;
+        ColorMap colors;
+        QList<MatrixWindowInfo> windows;
+    };
+
+    /** The settings a configuration file carries. */
+    struct Configuration
+    {
+        QString deviceId;
+        int type = MATRIX_TYPE_UNKNOWN;
+        int channels = 0;
+        QString firmware;
+        ScreenResolution_t resolution{1920, 1080, 60};
+        ColorMap colors;
+        bool hasWall = false;
+        Wall wall;
+        QMap<int, Scene> scenes;
+    };
+
+    /** The kind (1 or 3) of the decoder at ip when its output channel exists, else 0. */
+    using OutputLookup = std::function<int(const QString& ip, int channel)>;
+    using Clock = std::function<qint64()>;
+
+    SimulatedDecoder() = default;
+    explicit SimulatedDecoder(const Setup& setup);
+
+    /** Milliseconds since the epoch. */
+    void setClock(Clock clock);
+    void setLockPolicy(int threshold, int minutes);
+
+    QString ip() const { return settings.ip; }
+    QString deviceId() const { return settings.deviceId; }
+    int type() const { return settings.type; }
+    int channels() const { return settings.channels; }
+    QString version() const { return settings.version; }
+    bool activated() const { return settings.activated; }
+    bool hasWall() const { return wallHeld; }
+    const Wall& wall() const { return heldWall; }
+    const ColorMap& colors() const { return screenColors; }
+    const QList<MatrixWindowInfo>& windows() const { return openWindows; }
+
+    MatrixInfo searchInfo() const;
+    DecoderBackend::Login login(const QString& userName, const QString& password,
+                                FaultInjector::LoginFault fault, int refusedCode);
+    void logout();
+
+    DecoderBackend::Layout getLayout(const OutputLookup& outputs) const;
+    int setLayout(int type, int rows, int cols, const MatrixInfoList& screens, const QString& name,
+                  const OutputLookup& outputs);
+    /** Checks a wall without changing anything; *wall gets it in row-major order. */
+    static int checkLayout(int type, int rows, int cols, const MatrixInfoList& screens, const QString& name,
+                           const OutputLookup& outputs, Wall* wall);
+    int saveScene(int sceneNo, const QString& name);
+    int restoreScene(int sceneNo);
+    int removeScene(int sceneNo);
+
+    int checkScreen(int location, bool open);
+    int removeBanner();
+    int factoryReset();
+    int activate(const QString& password);
+    int changePassword(const QString& userName, const QString& oldPassword, const QString& newPassword);
+
+    void getNetwork(DeviceNetworkCfg_t* cfg) const;
+    /** addressTaken tells whether another decoder uses an address; on success ip() may have changed. */
+    int setNetwork(const QString& userName, const QString& password, const DeviceNetworkCfg_t& cfg,
+                   const std::function<bool(const QString&)>& addressTaken);
+    /** A wall screen that shows an output of the decoder at from now names to. */
+    void renameOutputs(const QString& from, const QString& to);
+
+    int getResolution(int screenRow, int screenColumn, ScreenResolution_t* out) const;
+    int setResolution(const ScreenResolutionInfo& info, bool persist);
+    int getScreenColor(int screenRow, int screenColumn, ScreenColor* out) const;
+    int setScreenColor(int screenRow, int screenColumn, const ScreenColor& color);
+    int addWindow(const MatrixWindowInfo& window);
+    int setWindowSource(const MatrixWindowInfo& window, int windowId, bool show);
+
+    int getLog(const QDateTime& begin, const QDateTime& end, int logType, const QString& path,
+               QStringList* lines) const;
+    int exportConfig(const QString& path) const;
+    int importConfig(const QString& path, const OutputLookup& outputs);
+
+    /** Whether a firmware upgrade may log in with these credentials now. */
+    bool acceptsUpgradeLogin(const QString& userName, const QString& password) const;
+    void installFirmware(const QString& version);
+
+private:
+    qint64 now() const;
+    Configuration configuration() const;
+
+    Setup settings;
+    QString factoryUserName;
+    Clock clock;
+    int lockThreshold = 5;
+    int lockMinutes = 30;
+
+    int failedLogins = 0;
+    qint64 lockedUntilMs = 0;
+    bool wallHeld = false;
+    Wall heldWall;
+    ScreenResolution_t resolution{1920, 1080, 60};
+    QMap<ScreenKey, ScreenResolution_t> screenResolutions;
+    ColorMap screenColors;
+    QMap<int, Scene> scenes;
+    QList<MatrixWindowInfo> openWindows;
+    QList<int> checkedLocations;
+};
+
+} // namespace pral_matrix
