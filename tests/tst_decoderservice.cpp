@@ -518,6 +518,12 @@ private slots:
         QCOMPARE(worker().saveMatrixScene(a, next, QStringLiteral("auto")), int(RESULT_OK));
         QCOMPARE(next, 7);
         QCOMPARE(worker().saveMatrixScene(a, 0, QStringLiteral("bad")), int(RESULT_BAD_ARGUMENT));
+        // 64 is the last scene, and numbering by the service never goes past it.
+        QCOMPARE(worker().saveMatrixScene(a, 64, QStringLiteral("last")), int(RESULT_OK));
+        QCOMPARE(worker().saveMatrixScene(a, 65, QStringLiteral("bad")), int(RESULT_BAD_ARGUMENT));
+        next = -1;
+        QCOMPARE(worker().saveMatrixScene(a, next, QStringLiteral("auto")), int(RESULT_OK));
+        QCOMPARE(next, 64);
         QCOMPARE(worker().restoreMatrixScene(a, 6), int(RESULT_OK));
         QCOMPARE(worker().removeMatrixScene(a, 6), int(RESULT_OK));
         QCOMPARE(worker().saveMatrixScene(CMHandle(), 6, QString()), int(RESULT_BAD_HANDLE));

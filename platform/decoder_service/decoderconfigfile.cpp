@@ -94,7 +94,6 @@ QByteArray DecoderConfigFile::encode(const SimulatedDecoder::Configuration& conf
         s.insert(QStringLiteral("name"), it.value().name);
         if (it.value().hasWall)
             s.insert(QStringLiteral("tvWall"), wallToJson(it.value().wall));
-        s.insert(QStringLiteral("colors"), colorsToJson(it.value().colors));
         scenes.append(s);
     }
     o.insert(QStringLiteral("scenes"), scenes);
@@ -127,7 +126,6 @@ int DecoderConfigFile::decode(const QByteArray& bytes, SimulatedDecoder::Configu
         scene.hasWall = s.contains(QStringLiteral("tvWall"));
         if (scene.hasWall)
             scene.wall = wallFromJson(s.value(QStringLiteral("tvWall")).toObject());
-        scene.colors = colorsFromJson(s.value(QStringLiteral("colors")).toArray());
         const int no = s.value(QStringLiteral("sceneNo")).toInt();
         if (no < 1 || no > SimulatedDecoder::MaxScenes)
             return RESULT_BAD_ARGUMENT;

@@ -26,6 +26,10 @@ bool FleetDescription::parse(const QByteArray& json, FleetDescription* out, QStr
     fleet.upgradeStepMs = qMax(0, root.value(QStringLiteral("upgradeStepMs")).toInt(200));
     fleet.lockThreshold = qMax(1, root.value(QStringLiteral("lockThreshold")).toInt(5));
     fleet.lockMinutes = qMax(1, root.value(QStringLiteral("lockMinutes")).toInt(30));
+    fleet.logHistoryDays =
+        qBound(0, root.value(QStringLiteral("logHistoryDays")).toInt(30), int(DecoderLog::MaxHistoryDays));
+    fleet.logHistoryPerDay = qBound(0, root.value(QStringLiteral("logHistoryPerDay")).toInt(24),
+                                    int(DecoderLog::MaxHistoryPerDay));
 
     const QJsonArray list = root.value(QStringLiteral("decoders")).toArray();
     QSet<QString> ids;
@@ -96,9 +100,12 @@ bool FleetDescription::parse(const QByteArray& json, FleetDescription* out, QStr
             s.column = cols > 0 ? i % cols : 0;
             screens.append(s);
         }
+        SimulatedDecoder::Wall wall;
         const int result =
-            byIp.value(it.key())->setLayout(MATRIX_TYPE_MULTI_OUTPUT, rows, cols, screens,
-                                            w.value(QStringLiteral("name")).toString(), outputs);
+            SimulatedDecoder::checkLayout(MATRIX_TYPE_MULTI_OUTPUT, rows, cols, screens,
+                                          w.value(QStringLiteral("name")).toString(), outputs, &wall);
+        if (result == RESULT_OK)
+            byIp.value(it.key())->setInitialWall(wall);
         if (result != RESULT_OK) {
             why = QStringLiteral("the TV wall of %1 does not fit the fleet").arg(it.key());
             return false;

@@ -18,6 +18,8 @@ public:
     int upgradeStepMs = 200;
     int lockThreshold = 5;
     int lockMinutes = 30;
+    int logHistoryDays = 30;
+    int logHistoryPerDay = 24;
     /** In the order of the description, each with its wall if it holds one. */
     std::vector<std::unique_ptr<SimulatedDecoder>> decoders;
 

@@ -7,6 +7,8 @@
 #include "networktext.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
 #include <QSet>
 
 #include <algorithm>
@@ -17,6 +19,28 @@ namespace pral_matrix {
 namespace {
 
 constexpr int WallUnits = 32768;
+/** sourceKind of a window source that shows a picture file. */
+constexpr int PictureSource = 7;
+
+QString colorText(const ScreenColor& c)
+{
+    return QStringLiteral("brightness %1, contrast %2, chroma %3, sharpness %4")
+        .arg(c.brightness)
+        .arg(c.contrast)
+        .arg(c.chroma)
+        .arg(c.sharpness);
+}
+
+/** Empty when the picture can be shown, else why not. */
+QString pictureProblem(const QString& path)
+{
+    if (path.isEmpty() || !QFileInfo(path).isFile())
+        return QStringLiteral("the file does not exist");
+    QImageReader reader(path);
+    if (!reader.canRead())
+        return QStringLiteral("the file is not an image");
+    return QString();
+}
 
 bool validPassword(const QString& password)
 {
@@ -60,6 +84,16 @@ void SimulatedDecoder::setLockPolicy(int threshold, int minutes)
 qint64 SimulatedDecoder::now() const
 {
     return clock ? clock() : QDateTime::currentMSecsSinceEpoch();
+}
+
+void SimulatedDecoder::note(DecoderLog::Type type, const QString& text)
+{
+    eventLog.record(now(), type, text);
+}
+
+void SimulatedDecoder::seedLog(qint64 untilMs, int days, int perDay)
+{
+    eventLog.seedHistory(settings.deviceId, untilMs, days, perDay);
 }
 
 MatrixInfo SimulatedDecoder::searchInfo() const
@@ -199,7 +233,15 @@ int SimulatedDecoder::setLayout(int type, int rows, int cols, const MatrixInfoLi
         return result;
     heldWall = wall;
     wallHeld = true;
+    note(DecoderLog::Operation,
+         QStringLiteral("TV wall \"%1\" set: %2 x %3 screens").arg(name).arg(rows).arg(cols));
     return RESULT_OK;
+}
+
+void SimulatedDecoder::setInitialWall(const Wall& wall)
+{
+    heldWall = wall;
+    wallHeld = true;
 }
 
 int SimulatedDecoder::saveScene(int sceneNo, const QString& name)
@@ -210,9 +252,9 @@ int SimulatedDecoder::saveScene(int sceneNo, const QString& name)
     scene.name = name;
     scene.hasWall = wallHeld;
     scene.wall = heldWall;
-    scene.colors = screenColors;
     scene.windows = openWindows;
     scenes.insert(sceneNo, scene);
+    note(DecoderLog::Operation, QStringLiteral("Scene %1 \"%2\" saved").arg(sceneNo).arg(name));
     return RESULT_OK;
 }
 
@@ -220,17 +262,25 @@ int SimulatedDecoder::restoreScene(int sceneNo)
 {
     if (!scenes.contains(sceneNo))
         return RESULT_BAD_ARGUMENT;
+    // The screens keep their colours: an adjustment saved while the scene was
+    // away must survive going back to it.
     const Scene scene = scenes.value(sceneNo);
     wallHeld = scene.hasWall;
     heldWall = scene.wall;
-    screenColors = scene.colors;
     openWindows = scene.windows;
+    note(DecoderLog::Operation, QStringLiteral("Scene %1 \"%2\" restored: %3 window(s)")
+                                    .arg(sceneNo)
+                                    .arg(scene.name)
+                                    .arg(openWindows.size()));
     return RESULT_OK;
 }
 
 int SimulatedDecoder::removeScene(int sceneNo)
 {
-    return scenes.remove(sceneNo) > 0 ? RESULT_OK : RESULT_BAD_ARGUMENT;
+    if (scenes.remove(sceneNo) == 0)
+        return RESULT_BAD_ARGUMENT;
+    note(DecoderLog::Operation, QStringLiteral("Scene %1 removed").arg(sceneNo));
+    return RESULT_OK;
 }
 
 int SimulatedDecoder::checkScreen(int location, bool open)
@@ -383,15 +433,24 @@ int SimulatedDecoder::setScreenColor(int screenRow, int screenColumn, const Scre
     if (screenRow < 0 || screenColumn < 0 || !validColor(color))
         return RESULT_BAD_ARGUMENT;
     screenColors.insert(qMakePair(screenRow, screenColumn), color);
+    note(
+        DecoderLog::Operation,
+        QStringLiteral("Screen %1-%2 colour set: %3").arg(screenRow).arg(screenColumn).arg(colorText(color)));
     return RESULT_OK;
 }
 
 int SimulatedDecoder::addWindow(const MatrixWindowInfo& window)
 {
     if (window.x < 0 || window.y < 0 || window.width <= 0 || window.height <= 0 ||
-        window.x + window.width > WallUnits || window.y + window.height > WallUnits)
+        qint64(window.x) + window.width > WallUnits || qint64(window.y) + window.height > WallUnits)
         return RESULT_BAD_ARGUMENT;
     openWindows.append(window);
+    note(DecoderLog::Operation, QStringLiteral("Window %1 opened at %2,%3 size %4 x %5")
+                                    .arg(openWindows.size())
+                                    .arg(window.x)
+                                    .arg(window.y)
+                                    .arg(window.width)
+                                    .arg(window.height));
     return RESULT_OK;
 }
 
@@ -403,8 +462,48 @@ int SimulatedDecoder::setWindowSource(const MatrixWindowInfo& window, int window
     const int index = windowId < 0 ? openWindows.size() - 1 : windowId;
     if (index < 0 || index >= openWindows.size())
         return RESULT_BAD_ARGUMENT;
+    QStringList pictures;
+    for (const WindowSourceInfo& source : window.sourceList) {
+        if (source.sourceKind != PictureSource)
+            continue;
+        const QString problem = pictureProblem(source.picturePath);
+        if (!problem.isEmpty()) {
+            note(DecoderLog::Warning,
+                 QStringLiteral("Test picture \"%1\" refused: %2").arg(source.picturePath, problem));
+            return RESULT_BAD_ARGUMENT;
+        }
+        pictures.append(source.pictureName);
+    }
     openWindows[index].sourceList = window.sourceList;
+    note(DecoderLog::Operation, pictures.isEmpty()
+                                    ? QStringLiteral("Window %1 shows its sources").arg(index + 1)
+                                    : QStringLiteral("Window %1 shows the test picture %2")
+                                          .arg(index + 1)
+                                          .arg(pictures.join(QLatin1String(", "))));
     return RESULT_OK;
+}
+
+QString SimulatedDecoder::screenContent(int row, int column) const
+{
+    // The window opened last lies on top.
+    for (int i = openWindows.size() - 1; i >= 0; --i) {
+        const MatrixWindowInfo& w = openWindows.at(i);
+        const int rows = wallHeld ? heldWall.rows : qMax(1, int(w.rowCount));
+        const int cols = wallHeld ? heldWall.cols : qMax(1, int(w.columnCount));
+        if (row < 1 || row > rows || column < 1 || column > cols)
+            continue;
+        const qint64 centreX = (2 * column - 1) * qint64(WallUnits) / (2 * cols);
+        const qint64 centreY = (2 * row - 1) * qint64(WallUnits) / (2 * rows);
+        if (centreX < w.x || centreX >= qint64(w.x) + w.width || centreY < w.y ||
+            centreY >= qint64(w.y) + w.height)
+            continue;
+        for (const WindowSourceInfo& source : w.sourceList) {
+            if (source.sourceKind == PictureSource && !source.pictureName.isEmpty())
+                return source.pictureName;
+        }
+        return QStringLiteral("window");
+    }
+    return QStringLiteral("video");
 }
 
 int SimulatedDecoder::getLog(const QDateTime& begin, const QDateTime& end, int logType, const QString& path,
@@ -418,8 +517,8 @@ int SimulatedDecoder::getLog(const QDateTime& begin, const QDateTime& end, int l
         const QDateTime to = QDateTime::fromMSecsSinceEpoch(now());
         const QDateTime from = to.addDays(-7);
         QList<LogPackage::Entry> files;
-        for (int type = 0; type <= 3; ++type) {
-            const QByteArray text = DecoderLog::history(settings.deviceId, settings.ip, from, to, type)
+        for (int type = 0; type < DecoderLog::TypeCount; ++type) {
+            const QByteArray text = eventLog.query(from.toMSecsSinceEpoch(), to.toMSecsSinceEpoch(), type)
                                         .join(QLatin1Char('\n'))
                                         .toUtf8() +
                                     '\n';
@@ -427,9 +526,9 @@ int SimulatedDecoder::getLog(const QDateTime& begin, const QDateTime& end, int l
         }
         return LogPackage::write(path, files, to.toSecsSinceEpoch()) ? RESULT_OK : RESULT_IO_ERROR;
     }
-    if (!begin.isValid() || !end.isValid() || end < begin || logType < 0 || logType > 3)
+    if (!begin.isValid() || !end.isValid() || end < begin || logType < 0 || logType >= DecoderLog::TypeCount)
         return RESULT_BAD_ARGUMENT;
-    *lines = DecoderLog::history(settings.deviceId, settings.ip, begin, end, logType);
+    *lines = eventLog.query(begin.toMSecsSinceEpoch(), end.toMSecsSinceEpoch(), logType);
     if (!path.isEmpty() && !AtomicFile::write(path, lines->join(QLatin1Char('\n')).toUtf8()))
         return RESULT_IO_ERROR;
     return RESULT_OK;

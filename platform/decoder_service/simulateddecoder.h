@@ -1,6 +1,7 @@
 #pragma once
 
 #include "decoderbackend.h"
+#include "decoderlog.h"
 #include "faultinjector.h"
 
 #include <QMap>
@@ -59,12 +60,12 @@ public:
         MatrixInfoList screens;
     };
 
+    /** What the wall shows: its layout and its windows. Colours belong to the screens, not to a scene. */
     struct Scene
     {
         QString name;
         bool hasWall = false;
         Wall wall;
-        ColorMap colors;
         QList<MatrixWindowInfo> windows;
     };
 
@@ -103,6 +104,16 @@ public:
     const Wall& wall() const { return heldWall; }
     const ColorMap& colors() const { return screenColors; }
     const QList<MatrixWindowInfo>& windows() const { return openWindows; }
+    const DecoderLog& log() const { return eventLog; }
+    /**
+     * What the screen at row and column (from 1) of the wall shows: "video",
+     * the name of a test picture (e.g. "red"), or "window" for a window without
+     * a picture.
+     */
+    QString screenContent(int row, int column) const;
+
+    /** The decoder's history ends at untilMs (see DecoderLog::seedHistory). */
+    void seedLog(qint64 untilMs, int days, int perDay);
 
     MatrixInfo searchInfo() const;
     DecoderBackend::Login login(const QString& userName, const QString& password,
@@ -115,6 +126,8 @@ public:
     /** Checks a wall without changing anything; *wall gets it in row-major order. */
     static int checkLayout(int type, int rows, int cols, const MatrixInfoList& screens, const QString& name,
                            const OutputLookup& outputs, Wall* wall);
+    /** The wall a fleet description gives the decoder, checked by checkLayout; not logged. */
+    void setInitialWall(const Wall& wall);
     int saveScene(int sceneNo, const QString& name);
     int restoreScene(int sceneNo);
     int removeScene(int sceneNo);
@@ -150,6 +163,7 @@ public:
 
 private:
     qint64 now() const;
+    void note(DecoderLog::Type type, const QString& text);
     Configuration configuration() const;
 
     Setup settings;
@@ -168,6 +182,7 @@ private:
     QMap<int, Scene> scenes;
     QList<MatrixWindowInfo> openWindows;
     QList<int> checkedLocations;
+    DecoderLog eventLog;
 };
 
 } // namespace pral_matrix

@@ -22,6 +22,9 @@ SimulatedFleet::~SimulatedFleet() = default;
 void SimulatedFleet::setClock(std::function<qint64()> newClock)
 {
     clock = std::move(newClock);
+    // The history ends where the new clock starts, so a first query finds lines.
+    for (const auto& entry : fleet)
+        entry.second->seedLog(now(), historyDays, historyPerDay);
 }
 
 qint64 SimulatedFleet::now() const
@@ -40,6 +43,8 @@ std::unique_ptr<SimulatedFleet> SimulatedFleet::fromJson(const QByteArray& json,
     fleet->upgradeStep = description.upgradeStepMs;
     fleet->lockAfter = description.lockThreshold;
     fleet->lockFor = description.lockMinutes;
+    fleet->historyDays = description.logHistoryDays;
+    fleet->historyPerDay = description.logHistoryPerDay;
     for (auto& decoder : description.decoders)
         fleet->adopt(std::move(decoder));
     return fleet;
@@ -49,6 +54,7 @@ void SimulatedFleet::adopt(std::unique_ptr<SimulatedDecoder> decoder)
 {
     decoder->setClock([this] { return now(); });
     decoder->setLockPolicy(lockAfter, lockFor);
+    decoder->seedLog(now(), historyDays, historyPerDay);
     const QString ip = decoder->ip();
     fleet[ip] = std::move(decoder);
 }

@@ -28,6 +28,8 @@ namespace pral_matrix {
  *       "upgradeStepMs": 250,      time between two upgrade progress reports (default 200)
  *       "lockThreshold": 5,        wrong passwords in a row that lock the account (default 5)
  *       "lockMinutes": 30,         how long the lock lasts (default 30)
+ *       "logHistoryDays": 30,      days of log history each decoder has when the fleet starts (default 30)
+ *       "logHistoryPerDay": 24,    history lines of each log type a day (default 24; 86400 at most)
  *       "decoders": [
  *         {
  *           "ip": "192.0.2.10",    IPv4 address, unique in the fleet (required)
@@ -70,7 +72,10 @@ public:
     void setUpgradeStepMs(int ms) { upgradeStep = ms; }
     int lockThreshold() const { return lockAfter; }
     int lockMinutes() const { return lockFor; }
-    /** Milliseconds since the epoch; tests replace it to control lock-out time. */
+    /**
+     * Milliseconds since the epoch; tests replace it to control lock-out time.
+     * The decoders' log history then ends at the new clock's present.
+     */
     void setClock(std::function<qint64()> clock);
 
     QStringList addresses() const;
@@ -130,6 +135,8 @@ private:
     int upgradeStep = 200;
     int lockAfter = 5;
     int lockFor = 30;
+    int historyDays = 30;
+    int historyPerDay = 24;
     std::function<qint64()> clock;
     QTimer* upgradeTimer;
     std::unique_ptr<Upgrade> upgrade;
