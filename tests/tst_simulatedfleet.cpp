@@ -1,11 +1,17 @@
+#include "decoderconfigfile.h"
 #include "faultinjector.h"
+#include "firmwareimage.h"
 #include "simulatedfleet.h"
 
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
 #include <cstring>
+#include <sys/resource.h>
 
 using namespace pral_matrix;
 
@@ -14,12 +20,13 @@ namespace {
 const QByteArray FleetJson = R"({
   "upgradeStepMs": 5, "lockThreshold": 5, "lockMinutes": 30,
   "decoders": [
-    {"ip": "192.0.2.10", "deviceId": "DEV-A", "type": 3, "channels": 4, "version": "V1",
+    {"ip": "192.0.2.10", "deviceId": "DEV-A", "model": "TVD-T", "type": 3, "channels": 4, "version": "V1",
      "password": "Passw0rd!", "ipv6": "2001:db8::10", "ipv6Prefix": 64, "ipv6Gateway": "2001:db8::1",
      "tvWall": {"name": "Lobby", "rows": 2, "cols": 2,
                 "screens": ["192.0.2.10-1", "192.0.2.10-2", "192.0.2.11", "192.0.2.10-4"]}},
     {"ip": "192.0.2.11", "deviceId": "DEV-B", "type": 1, "version": "V1", "password": "Passw0rd!"},
-    {"ip": "192.0.2.12", "deviceId": "DEV-C", "type": 3, "channels": 2, "version": "V1", "password": "Passw0rd!"},
+    {"ip": "192.0.2.12", "deviceId": "DEV-C", "model": "TVD-T", "type": 3, "channels": 2, "version": "V1",
+     "password": "Passw0rd!"},
     {"ip": "192.0.2.20", "deviceId": "DEV-NEW", "type": 3, "channels": 4, "activated": false}
   ]
 })";
@@ -469,140 +476,375 @@ private slots:
         QVERIFY(!fleet->search().value(A).activated);
     }
 
-    void logsAreDeterministicAndInsideTheSpan()
+    // A fresh fleet's log already has lines; every event of a decoder then adds its own line, of its
+    // own type and at the fleet's time, and a query returns exactly the lines of its span and type.
+    void logHoldsHistoryThenEvents()
     {
-        const QDateTime end = QDateTime::fromMSecsSinceEpoch(clockMs);
-        const QDateTime begin = end.addDays(-2);
-        QStringList first, again, warnings;
-        QCOMPARE(fleet->getLog(A, begin, end, 0, QString(), &first), int(RESULT_OK));
-        fleet->getLog(A, begin, end, 0, QString(), &again);
-        fleet->getLog(A, begin, end, 1, QString(), &warnings);
-        QVERIFY(first.size() > 20);
-        QCOMPARE(again, first);
-        QVERIFY(warnings != first);
-        for (const QString& line : qAsConst(first)) {
-            const QDateTime at = QDateTime::fromString(line.left(19), QStringLiteral("yyyy-MM-dd hh:mm:ss"));
-            QVERIFY2(at.isValid() && at >= begin.addSecs(-1) && at <= end, qPrintable(line));
-        }
+        const QDateTime start = QDateTime::fromMSecsSinceEpoch(clockMs);
+        QStringList history, again;
+        QCOMPARE(fleet->getLog(A, start.addDays(-2), start, 0, QString(), &history), int(RESULT_OK));
+        fleet->getLog(A, start.addDays(-2), start, 0, QString(), &again);
+        QVERIFY2(qAbs(history.size() - 48) <= 1, qPrintable(QString::number(history.size())));
+        QCOMPARE(again, history);
+
+        const qint64 t0 = clockMs;
+        const auto at = [this, t0](int second) {
+            clockMs = t0 + second * 1000;
+        };
+        at(1);
+        fleet->login(A, Admin, QStringLiteral("wrong"));
+        at(2);
+        fleet->login(A, Admin, Pw);
+        at(3);
+        fleet->setScreenColor(A, 1, 2, ScreenColor{11, 22, 33, 44});
+        at(4);
+        fleet->setResolution(A, ScreenResolutionInfo{0, 0, {3840, 2160, 30}, false}, true);
+        at(5);
+        fleet->logout(A);
+        at(6);
+        fleet->factoryReset(A);
+        const auto lines = [this, &start](int from, int to, int type) {
+            QStringList found;
+            fleet->getLog(A, start.addSecs(from), start.addSecs(to), type, QString(), &found);
+            return found;
+        };
+        const auto t = [&start](int second) {
+            return start.addSecs(second).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+        };
+        QCOMPARE(lines(1, 6, 1),
+                 QStringList{t(1) + " [warning] Login of user admin refused: wrong user name or "
+                                    "password (1 of 5)"});
+        QCOMPARE(lines(2, 4, 2),
+                 (QStringList{
+                     t(2) + " [operation] User admin logged in",
+                     t(3) + " [operation] Colour of screen 1-2 set: brightness 11, contrast 22, "
+                            "chroma 33, sharpness 44",
+                     t(4) + " [operation] Resolution of every screen set to 3840 x 2160 at 30 Hz (kept)"}));
+        QCOMPARE(lines(5, 5, 2), QStringList{t(5) + " [operation] User admin logged out"});
+        QCOMPARE(lines(3, 60, 0),
+                 QStringList{t(6) + " [system] Factory settings restored: the device waits for activation"});
         QStringList none;
-        QCOMPARE(fleet->getLog(A, end, begin, 0, QString(), &none), int(RESULT_BAD_ARGUMENT));
+        QCOMPARE(fleet->getLog(A, start.addSecs(6), start, 0, QString(), &none), int(RESULT_BAD_ARGUMENT));
+        QCOMPARE(fleet->getLog(A, start, start.addSecs(6), 4, QString(), &none), int(RESULT_BAD_ARGUMENT));
         QVERIFY(none.isEmpty());
     }
 
-    void logPackageIsAGzipFile()
+    void logAnswersAHundredThousandLines()
     {
+        QByteArray json = FleetJson;
+        json.replace("\"upgradeStepMs\"",
+                     "\"logHistoryDays\": 60, \"logHistoryPerDay\": 2000, \"upgradeStepMs\"");
+        const auto dense = SimulatedFleet::fromJson(json);
+        QVERIFY(dense);
+        dense->setClock([this] { return clockMs; });
+        const QDateTime now = QDateTime::fromMSecsSinceEpoch(clockMs);
+        QStringList lines;
+        // 120,000 lines lie in the span: the newest 100,000 come back.
+        QCOMPARE(dense->getLog(A, now.addDays(-60), now, 0, QString(), &lines), int(RESULT_OK));
+        QCOMPARE(lines.size(), DecoderLog::MaxQueryLines);
+        const QDateTime last =
+            QDateTime::fromString(lines.last().left(19), QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+        QVERIFY2(last.secsTo(now) < 60, qPrintable(lines.last()));
+        // A day holds its 2000 lines, in time order.
+        const QDateTime day(QDate(2023, 10, 5), QTime(0, 0), Qt::UTC);
+        dense->getLog(A, day, day.addMSecs(24 * 3600 * 1000 - 1), 0, QString(), &lines);
+        QCOMPARE(lines.size(), 2000);
+        QVERIFY(std::is_sorted(lines.cbegin(), lines.cend()));
+    }
+
+    void logPackageIsATgzThatTarReads()
+    {
+        fleet->login(A, Admin, Pw);
         const QString path = dir->filePath(QStringLiteral("Decoder_system_log.tgz"));
         QStringList lines;
         QCOMPARE(fleet->getLog(A, QDateTime(), QDateTime(), -1, path, &lines), int(RESULT_OK));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray bytes = file.readAll();
-        QVERIFY(bytes.size() > 100);
-        QCOMPARE(bytes.left(3), QByteArray::fromHex("1f8b08"));
         QCOMPARE(fleet->getLog(A, QDateTime(), QDateTime(), -1, QString(), &lines), int(RESULT_BAD_ARGUMENT));
+        const QString tar = QStandardPaths::findExecutable(QStringLiteral("tar"));
+        if (tar.isEmpty())
+            QSKIP("tar is not installed");
+        const auto run = [&tar](const QStringList& args) {
+            QProcess process;
+            process.start(tar, args);
+            return process.waitForFinished(10000) && process.exitCode() == 0 ? process.readAllStandardOutput()
+                                                                             : QByteArray("failed");
+        };
+        QStringList listed =
+            QString::fromUtf8(run({"-tzf", path})).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        listed.sort();
+        QCOMPARE(listed,
+                 (QStringList{"abnormal.log", "device.txt", "operation.log", "system.log", "warning.log"}));
+        QVERIFY(run({"-xzOf", path, "operation.log"}).contains("[operation] User admin logged in"));
+        QVERIFY(run({"-xzOf", path, "device.txt"}).contains("device id: DEV-A"));
     }
 
-    void configurationExportImportRoundTrip()
+    void configurationRoundTripRestartsTheDecoder()
     {
         customise(A);
         fleet->saveScene(A, 5, QStringLiteral("evening"));
         const QString path = dir->filePath(QStringLiteral("a.matrix"));
         QCOMPARE(fleet->exportConfig(A, path), int(RESULT_OK));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(!file.readAll().contains(Pw.toUtf8()));
         fleet->factoryReset(A);
+        endedSessions.clear();
         QCOMPARE(fleet->importConfig(A, path), int(RESULT_OK));
+        QCOMPARE(endedSessions, QStringList{A});
         QCOMPARE(settingsText(A), Customised);
         QCOMPARE(fleet->getLayout(A).name, QStringLiteral("Lobby"));
         QCOMPARE(fleet->restoreScene(A, 5), int(RESULT_OK));
+        QVERIFY(lastLine(A, 0).endsWith(QLatin1String("Restarting to apply the imported configuration")));
     }
 
     void badConfigurationFilesAreRefused_data()
     {
         QTest::addColumn<QByteArray>("content");
+        // How the file of A's export is spoilt when content is empty.
+        QTest::addColumn<QString>("spoil");
         QTest::addColumn<QString>("target");
-        QTest::newRow("not json") << QByteArray("PK\x03\x04 zip") << A;
-        QTest::newRow("other format") << QByteArray(R"({"format":"something","version":1})") << A;
-        QTest::newRow("other kind of decoder") << QByteArray() << B;
+        QTest::addColumn<int>("result");
+        const auto row = [](const char* name, const QByteArray& content, const QString& spoil,
+                            const QString& target, int result) {
+            QTest::newRow(name) << content << spoil << target << result;
+        };
+        row("empty", "", "empty", A, DecoderConfigFile::Empty);
+        row("some other file", "PK\x03\x04 zip", "", A, DecoderConfigFile::NotAConfig);
+        row("unknown version", "TVWALL-DECODER-CONFIG 3\n{}\n{}", "", A, DecoderConfigFile::UnknownVersion);
+        row("truncated", "", "cut", A, DecoderConfigFile::Truncated);
+        row("cut in the header", "", "head", A, DecoderConfigFile::Truncated);
+        row("changed setting", "", "flip", A, DecoderConfigFile::Damaged);
+        row("other model", "", "", B, DecoderConfigFile::OtherModel);
+        row("wall on an output that does not exist", "", "foreign", A, RESULT_BAD_ARGUMENT);
+        row("missing file", "", "missing", A, RESULT_IO_ERROR);
     }
-
     void badConfigurationFilesAreRefused()
     {
         QFETCH(QByteArray, content);
+        QFETCH(QString, spoil);
         QFETCH(QString, target);
-        QString path = dir->filePath(QStringLiteral("bad.matrix"));
-        if (content.isEmpty())
-            QCOMPARE(fleet->exportConfig(A, path), int(RESULT_OK));
-        else
-            path = writeFile(QStringLiteral("bad.matrix"), content);
+        QFETCH(int, result);
+        QString path = dir->filePath(QStringLiteral("a.matrix"));
+        QCOMPARE(fleet->exportConfig(A, path), int(RESULT_OK));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QByteArray bytes = file.readAll();
+        file.close();
+        if (spoil == QLatin1String("cut"))
+            bytes.chop(10);
+        else if (spoil == QLatin1String("head"))
+            bytes = bytes.left(40);
+        else if (spoil == QLatin1String("flip"))
+            bytes.replace("Lobby", "Lobbx");
+        else if (spoil == QLatin1String("empty") || !content.isEmpty())
+            bytes = content;
+        if (spoil == QLatin1String("foreign")) {
+            SimulatedDecoder::Configuration config;
+            QCOMPARE(DecoderConfigFile::decode(bytes, &config), 0);
+            config.wall.screens[0].ip = Nowhere;
+            bytes = DecoderConfigFile::encode(config);
+        }
+        path = spoil == QLatin1String("missing") ? dir->filePath(QStringLiteral("missing.matrix"))
+                                                 : writeFile(QStringLiteral("bad.matrix"), bytes);
         fleet->setScreenColor(target, 1, 1, ScreenColor{1, 2, 3, 4});
-        QVERIFY(fleet->importConfig(target, path) != RESULT_OK);
+        QCOMPARE(fleet->importConfig(target, path), result);
         ScreenColor color;
         fleet->getScreenColor(target, 1, 1, &color);
         QCOMPARE(color.brightness, 1);
-        QVERIFY(fleet->importConfig(target, dir->filePath(QStringLiteral("missing.matrix"))) != RESULT_OK);
+        QCOMPARE(fleet->getLayout(A).name, QStringLiteral("Lobby"));
+        QVERIFY(endedSessions.isEmpty());
+        // A file that never reached the decoder leaves no line there.
+        QCOMPARE(lastLine(target, 1).contains(QLatin1String("Configuration file refused")),
+                 result != RESULT_IO_ERROR);
+    }
+
+    void resolutionAcrossSessions_data()
+    {
+        QTest::addColumn<bool>("persist");
+        QTest::addColumn<QString>("afterReconnect");
+        QTest::newRow("kept") << true << "3840x2160@30 1280x720@60";
+        QTest::newRow("for the session") << false << "1920x1080@60 1920x1080@60";
+    }
+    void resolutionAcrossSessions()
+    {
+        QFETCH(bool, persist);
+        QFETCH(QString, afterReconnect);
+        const auto resolutions = [this] {
+            ScreenResolution_t whole{}, screen{};
+            fleet->getResolution(A, 0, 0, &whole);
+            fleet->getResolution(A, 1, 2, &screen);
+            return QStringLiteral("%1x%2@%3 %4x%5@%6")
+                .arg(whole.width)
+                .arg(whole.height)
+                .arg(whole.frameRate)
+                .arg(screen.width)
+                .arg(screen.height)
+                .arg(screen.frameRate);
+        };
+        QCOMPARE(fleet->login(A, Admin, Pw).result, int(RESULT_OK));
+        QCOMPARE(fleet->setResolution(A, ScreenResolutionInfo{0, 0, {3840, 2160, 30}, false}, persist), 0);
+        QCOMPARE(fleet->setResolution(A, ScreenResolutionInfo{1, 2, {1280, 720, 60}, false}, persist), 0);
+        QCOMPARE(resolutions(), QStringLiteral("3840x2160@30 1280x720@60"));
+        fleet->logout(A);
+        QCOMPARE(fleet->login(A, Admin, Pw).result, int(RESULT_OK));
+        QCOMPARE(resolutions(), afterReconnect);
+    }
+
+    // A full disk (a file size limit here) or a missing folder fails the write with -5 and leaves
+    // whatever was at the path before, with no half-written file beside it.
+    void failedWritesKeepTheOldFile_data()
+    {
+        QTest::addColumn<int>("logType");
+        QTest::addColumn<bool>("folderMissing");
+        QTest::newRow("configuration, disk full") << -2 << false;
+        QTest::newRow("log text, disk full") << 0 << false;
+        QTest::newRow("log package, disk full") << -1 << false;
+        QTest::newRow("configuration, no folder") << -2 << true;
+    }
+    void failedWritesKeepTheOldFile()
+    {
+        QFETCH(int, logType);
+        QFETCH(bool, folderMissing);
+        const QString path = folderMissing ? dir->filePath(QStringLiteral("gone/out"))
+                                           : writeFile(QStringLiteral("out"), "old");
+        const QDateTime now = QDateTime::fromMSecsSinceEpoch(clockMs);
+        QStringList lines;
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit before{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &before), 0);
+        rlimit tiny = before;
+        tiny.rlim_cur = folderMissing ? before.rlim_cur : 256;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &tiny), 0);
+        const int result = logType == -2 ? fleet->exportConfig(A, path)
+                                         : fleet->getLog(A, now.addDays(-2), now, logType, path, &lines);
+        setrlimit(RLIMIT_FSIZE, &before);
+        QCOMPARE(result, int(RESULT_IO_ERROR));
+        QVERIFY(lines.isEmpty());
+        QCOMPARE(QDir(dir->path()).entryList(QDir::Files),
+                 folderMissing ? QStringList() : QStringList{"out"});
+        QFile file(path);
+        QCOMPARE(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray(),
+                 QByteArray(folderMissing ? "" : "old"));
+    }
+
+    void firmwareImageRoundTrip()
+    {
+        const QByteArray image = FirmwareImage::build(QStringLiteral("TVD-T"), QStringLiteral("V2.0 build 7"),
+                                                      QByteArray(5000, 'x'));
+        FirmwareImage read;
+        QVERIFY(FirmwareImage::read(writeFile(QStringLiteral("fw.bin"), image), &read));
+        QCOMPARE(read.model + ' ' + read.version + ' ' + QString::number(read.payloadSize),
+                 QStringLiteral("TVD-T V2.0 build 7 5000"));
+        // A version too long for its field is not cut to another one.
+        QVERIFY(FirmwareImage::build(QStringLiteral("TVD-T"), QString(32, 'v'), QByteArray()).isEmpty());
     }
 
     void upgrade_data()
     {
-        QTest::addColumn<QByteArray>("firmware");
+        QTest::addColumn<QString>("image");
         QTest::addColumn<QStringList>("devices");
-        QTest::addColumn<int>("failCard");
+        QTest::addColumn<int>("failCode");
+        QTest::addColumn<QString>("event");
         QTest::addColumn<int>("endResult");
         QTest::addColumn<QString>("reports");
         QTest::addColumn<QString>("versions");
-        const QByteArray v2 = "TVWALL-DECODER-FIRMWARE V2\nbinary...";
+        QTest::addColumn<QString>("logged");
         const QStringList both{A, C};
         const int bad = RESULT_BAD_ARGUMENT;
+        const int failed = RESULT_UPGRADE_FAILED;
         // Reports are "card:percent", "m<marker>" and "!<code>" when not 0, "*" when the card is up to date;
-        // "..." matches only the end of the sequence.
+        // "..." matches only the end of the sequence. A result of 1 stands for none.
         QTest::newRow("two cards over time")
-            << v2 << both << 0 << 1 << "1:20 1:40 1:60 1:80 1:100 2:20 2:40 2:60 2:80 2:100 0:0"
-            << "V2 V2";
-        QTest::newRow("card 2 fails with code 6")
-            << v2 << both << 2 << int(RESULT_UPGRADE_FAILED) << "... 2:-1m-1!6"
-            << "V2 V1";
-        QTest::newRow("running version is the latest")
-            << QByteArray("TVWALL-DECODER-FIRMWARE V1\n") << QStringList{A} << 0 << 1 << "1:100*"
-            << "V1 V1";
-        QTest::newRow("no file") << QByteArray() << QStringList{A} << 0 << bad << ""
-                                 << "V1 V1";
-        QTest::newRow("not a firmware") << QByteArray("ELF\x7f garbage") << QStringList{A} << 0 << bad << ""
-                                        << "V1 V1";
-        QTest::newRow("no device") << v2 << QStringList() << 0 << bad << ""
-                                   << "V1 V1";
+            << "V2" << both << 0 << "" << 1 << "1:20 1:40 1:60 1:80 1:100 2:20 2:40 2:60 2:80 2:100 0:0"
+            << "V2 V2"
+            << "Firmware upgraded from V1 to V2";
+        for (int code = 1; code <= 9; ++code)
+            QTest::newRow(qPrintable(QStringLiteral("card 2 fails with code %1").arg(code)))
+                << "V2" << both << code << "" << failed << QStringLiteral("... 2:40 2:-1m-1!%1").arg(code)
+                << "V2 V1" << QStringLiteral("(code %1)").arg(code);
+        QTest::newRow("running version is the latest") << "V1" << QStringList{A} << 0 << "" << 1 << "1:100*"
+                                                       << "V1 V1"
+                                                       << "Firmware V1 is already installed";
+        QTest::newRow("connection drops")
+            << "V2" << QStringList{A} << 0 << "drop" << failed << "1:20 1:-1m-1!3"
+            << "V1 V1"
+            << "failed: connection broken (code 3)";
+        QTest::newRow("transfer breaks")
+            << "V2" << QStringList{A} << 0 << "break" << failed << "1:20 1:-1m-1!3"
+            << "V1 V1"
+            << "failed: connection broken (code 3)";
+        QTest::newRow("login refused")
+            << "V2" << QStringList{A} << 0 << "wrong password" << failed << "1:-1m-1!1"
+            << "V1 V1"
+            << "login of user admin failed";
+        QTest::newRow("no file") << "missing" << QStringList{A} << 0 << "" << bad << ""
+                                 << "V1 V1"
+                                 << "cannot be read";
+        QTest::newRow("not a firmware") << "junk" << QStringList{A} << 0 << "" << bad << ""
+                                        << "V1 V1"
+                                        << "no firmware image";
+        QTest::newRow("truncated image") << "truncated" << QStringList{A} << 0 << "" << bad << ""
+                                         << "V1 V1"
+                                         << "truncated";
+        QTest::newRow("damaged image") << "damaged" << QStringList{A} << 0 << "" << bad << ""
+                                       << "V1 V1"
+                                       << "checksum";
+        QTest::newRow("image of another model") << "other model" << both << 0 << "" << bad << ""
+                                                << "V1 V1"
+                                                << "made for the model TVD-Z";
+        QTest::newRow("no device") << "V2" << QStringList() << 0 << "" << bad << ""
+                                   << "V1 V1"
+                                   << "";
     }
     void upgrade()
     {
-        QFETCH(QByteArray, firmware);
+        QFETCH(QString, image);
         QFETCH(QStringList, devices);
-        QFETCH(int, failCard);
+        QFETCH(int, failCode);
+        QFETCH(QString, event);
         QFETCH(int, endResult);
         QFETCH(QString, reports);
         QFETCH(QString, versions);
-        if (failCard)
-            faults.failUpgrade(failCard, 6);
-        const QString path = firmware.isEmpty() ? dir->filePath(QStringLiteral("missing.bin"))
-                                                : writeFile(QStringLiteral("fw.bin"), firmware);
+        QFETCH(QString, logged);
+        if (failCode)
+            faults.failUpgrade(2, failCode);
+        if (event == QLatin1String("break"))
+            faults.breakTransfers(A);
+        QByteArray bytes =
+            FirmwareImage::build(image == QLatin1String("other model") ? "TVD-Z" : "TVD-T",
+                                 image == QLatin1String("V1") ? "V1" : "V2", QByteArray(300, 'p'));
+        if (image == QLatin1String("junk"))
+            bytes = "ELF\x7f garbage";
+        else if (image == QLatin1String("truncated"))
+            bytes.chop(1);
+        else if (image == QLatin1String("damaged"))
+            bytes[bytes.size() - 1] = 'q';
+        const QString path = image == QLatin1String("missing") ? dir->filePath(QStringLiteral("missing.bin"))
+                                                               : writeFile(QStringLiteral("fw.bin"), bytes);
         QList<DeviceInfo_t> targets;
         for (const QString& ip : devices)
-            targets.append(device(ip));
+            targets.append(
+                device(ip, event == QLatin1String("wrong password") ? QStringLiteral("nope") : Pw));
         QStringList seen;
         int ended = 1;
         DecoderBackend::UpgradeSink sink;
-        sink.progress = [&seen](int card, int marker, int percent, int code, bool latest) {
+        sink.progress = [&](int card, int marker, int percent, int code, bool latest) {
             seen.append(QStringLiteral("%1:%2").arg(card).arg(percent) +
                         (marker ? QStringLiteral("m%1").arg(marker) : QString()) +
                         (code ? QStringLiteral("!%1").arg(code) : QString()) + (latest ? "*" : ""));
+            if (seen.size() == 1 && event == QLatin1String("drop"))
+                QTimer::singleShot(0, fleet.get(), [this] { fleet->logout(A); });
         };
         sink.result = [&ended](int code) {
             ended = code;
+        };
+        const auto finished = [&] {
+            return ended != 1 || (!seen.isEmpty() && (seen.last().endsWith('*') || seen.last() == "0:0"));
         };
         const int started = fleet->startUpgrade(targets, path, sink);
         if (started == RESULT_OK) {
             // Nothing is reported before the event loop runs: the work is timed.
             QVERIFY(seen.isEmpty());
-            QTRY_VERIFY_WITH_TIMEOUT(ended != 1 || (!seen.isEmpty() && (seen.last().endsWith('*') ||
-                                                                        seen.last() == QLatin1String("0:0"))),
-                                     10000);
+            QTRY_VERIFY_WITH_TIMEOUT(finished(), 10000);
         } else {
             ended = started;
         }
@@ -614,6 +856,23 @@ private slots:
             QCOMPARE(got, reports);
         QCOMPARE(fleet->search().value(A).version + QLatin1Char(' ') + fleet->search().value(C).version,
                  versions);
+        // The last decoder of the list tells how it ended.
+        const QList<DecoderLog::Entry>& events =
+            fleet->decoder(devices.isEmpty() ? A : devices.last())->log().events();
+        QVERIFY2(logged.isEmpty() || (!events.isEmpty() && events.last().text.contains(logged)),
+                 qPrintable(events.isEmpty() ? QString() : events.last().text));
+        if (started != RESULT_OK)
+            return;
+        // Nothing of it is left running: the next upgrade starts and reports alone.
+        faults.clear();
+        seen.clear();
+        ended = 1;
+        const QString latest =
+            writeFile(QStringLiteral("latest.bin"),
+                      FirmwareImage::build("TVD-T", fleet->search().value(A).version, "p"));
+        QCOMPARE(fleet->startUpgrade({device(A)}, latest, sink), int(RESULT_OK));
+        QTRY_VERIFY_WITH_TIMEOUT(finished(), 10000);
+        QCOMPARE(seen, QStringList{"1:100*"});
     }
 
     void unknownAddressesGetAnError()
@@ -665,7 +924,7 @@ private:
     void customise(const QString& ip)
     {
         QCOMPARE(fleet->setScreenColor(ip, 1, 2, ScreenColor{11, 22, 33, 44}), int(RESULT_OK));
-        QCOMPARE(fleet->setResolution(ip, ScreenResolutionInfo{0, 0, {3840, 2160, 30}, false}, false),
+        QCOMPARE(fleet->setResolution(ip, ScreenResolutionInfo{0, 0, {3840, 2160, 30}, false}, true),
                  int(RESULT_OK));
     }
 

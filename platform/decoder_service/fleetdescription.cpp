@@ -64,6 +64,8 @@ bool FleetDescription::parse(const QByteArray& json, FleetDescription* out, QStr
             return false;
         }
         d.outputBase = o.value(QStringLiteral("outputBase")).toInt(100 * (i + 1));
+        d.model = o.value(QStringLiteral("model"))
+                      .toString(QStringLiteral("TVD-%1").arg(d.channels, 2, 10, QLatin1Char('0')));
         d.version = o.value(QStringLiteral("version")).toString(QStringLiteral("V1.0.0"));
         d.userName = o.value(QStringLiteral("userName")).toString(QStringLiteral("admin"));
         d.activated = o.value(QStringLiteral("activated")).toBool(true);

@@ -3,6 +3,7 @@
 #include "decoder_service_global.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -11,15 +12,15 @@ namespace pral_matrix {
 
 /**
  * @brief A decoder's log package: its log files in one gzip-compressed tar
- * archive.
+ * archive (".tgz"), as tar and every archive tool read it.
  */
 class DECODER_SERVICE_EXPORT LogPackage
 {
 public:
     using Entry = QPair<QString, QByteArray>;
 
-    /** Writes the named files, dated mtime (seconds since the epoch), to path. */
-    static bool write(const QString& path, const QList<Entry>& files, qint64 mtime);
+    /** The package of the named files, dated at; empty if it could not be made. */
+    static QByteArray build(const QList<Entry>& files, const QDateTime& at);
 };
 
 } // namespace pral_matrix

@@ -1,12 +1,10 @@
 #include "simulateddecoder.h"
 
-#include "atomicfile.h"
 #include "decoderconfigfile.h"
-#include "decoderlog.h"
+#include "firmwareimage.h"
 #include "logpackage.h"
 #include "networktext.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QSet>
@@ -21,26 +19,7 @@ namespace {
 constexpr int WallUnits = 32768;
 /** sourceKind of a window source that shows a picture file. */
 constexpr int PictureSource = 7;
-
-QString colorText(const ScreenColor& c)
-{
-    return QStringLiteral("brightness %1, contrast %2, chroma %3, sharpness %4")
-        .arg(c.brightness)
-        .arg(c.contrast)
-        .arg(c.chroma)
-        .arg(c.sharpness);
-}
-
-/** Empty when the picture can be shown, else why not. */
-QString pictureProblem(const QString& path)
-{
-    if (path.isEmpty() || !QFileInfo(path).isFile())
-        return QStringLiteral("the file does not exist");
-    QImageReader reader(path);
-    if (!reader.canRead())
-        return QStringLiteral("the file is not an image");
-    return QString();
-}
+constexpr int PackageDays = 7;
 
 bool validPassword(const QString& password)
 {
@@ -55,11 +34,96 @@ bool validColor(const ScreenColor& c)
     return ok(c.brightness) && ok(c.contrast) && ok(c.chroma) && ok(c.sharpness);
 }
 
-bool supportedResolution(const ScreenResolution& r)
+bool supportedResolution(int width, int height, int frameRate)
 {
     static const QList<QPair<int, int>> sizes = {{1280, 720}, {1920, 1080}, {3840, 2160}};
     static const QList<int> rates = {24, 25, 30, 50, 60};
-    return sizes.contains(qMakePair(int(r.width), int(r.height))) && rates.contains(r.frameRate);
+    return sizes.contains(qMakePair(width, height)) && rates.contains(frameRate);
+}
+
+bool supportedResolution(const ScreenResolution_t& r)
+{
+    return supportedResolution(r.width, r.height, r.frameRate);
+}
+
+bool sameResolution(const ScreenResolution_t& a, const ScreenResolution_t& b)
+{
+    return a.width == b.width && a.height == b.height && a.frameRate == b.frameRate;
+}
+
+bool sameResolutions(const SimulatedDecoder::ResolutionMap& a, const SimulatedDecoder::ResolutionMap& b)
+{
+    return a.keys() == b.keys() && std::all_of(a.keyBegin(), a.keyEnd(), [&a, &b](const auto& key) {
+               return sameResolution(a.value(key), b.value(key));
+           });
+}
+
+bool validWindow(const MatrixWindowInfo& w)
+{
+    return w.x >= 0 && w.y >= 0 && w.width > 0 && w.height > 0 && qint64(w.x) + w.width <= WallUnits &&
+           qint64(w.y) + w.height <= WallUnits;
+}
+
+QString colorText(const ScreenColor& c)
+{
+    return QStringLiteral("brightness %1, contrast %2, chroma %3, sharpness %4")
+        .arg(c.brightness)
+        .arg(c.contrast)
+        .arg(c.chroma)
+        .arg(c.sharpness);
+}
+
+QString resolutionText(const ScreenResolution_t& r)
+{
+    return QStringLiteral("%1 x %2 at %3 Hz").arg(r.width).arg(r.height).arg(r.frameRate);
+}
+
+QString screenText(int row, int column)
+{
+    return row == 0 && column == 0 ? QStringLiteral("every screen")
+                                   : QStringLiteral("screen %1-%2").arg(row).arg(column);
+}
+
+/** Empty when the picture can be shown, else why not. */
+QString pictureProblem(const QString& path)
+{
+    if (path.isEmpty() || !QFileInfo(path).isFile())
+        return QStringLiteral("the file does not exist");
+    QImageReader reader(path);
+    if (!reader.canRead())
+        return QStringLiteral("the file is not an image");
+    return QString();
+}
+
+QString configRefusal(int code)
+{
+    switch (code) {
+    case DecoderConfigFile::Empty:
+        return QStringLiteral("the file is empty");
+    case DecoderConfigFile::NotAConfig:
+        return QStringLiteral("the file is no configuration file");
+    case DecoderConfigFile::UnknownVersion:
+        return QStringLiteral("the file has an unknown format version");
+    case DecoderConfigFile::Truncated:
+        return QStringLiteral("the file is truncated");
+    case DecoderConfigFile::Damaged:
+        return QStringLiteral("the file is damaged (checksum)");
+    case DecoderConfigFile::OtherModel:
+        return QStringLiteral("the file belongs to another model");
+    default:
+        return QStringLiteral("its settings do not fit this decoder");
+    }
+}
+
+QString upgradeFailure(int code)
+{
+    static const QStringList reasons = {
+        QStringLiteral("connection failed"),    QStringLiteral("wrong temporary directory"),
+        QStringLiteral("connection broken"),    QStringLiteral("already the latest version"),
+        QStringLiteral("download failed"),      QStringLiteral("wrong file"),
+        QStringLiteral("disk space too small"), QStringLiteral("inspection failed"),
+        QStringLiteral("write failed")};
+    return code >= 1 && code <= reasons.size() ? reasons.at(code - 1) : QStringLiteral("error %1").arg(code);
 }
 
 } // namespace
@@ -81,6 +145,11 @@ void SimulatedDecoder::setLockPolicy(int threshold, int minutes)
     lockMinutes = minutes;
 }
 
+void SimulatedDecoder::seedLog(qint64 untilMs, int days, int perDay)
+{
+    eventLog.seedHistory(settings.deviceId, untilMs, days, perDay);
+}
+
 qint64 SimulatedDecoder::now() const
 {
     return clock ? clock() : QDateTime::currentMSecsSinceEpoch();
@@ -89,11 +158,6 @@ qint64 SimulatedDecoder::now() const
 void SimulatedDecoder::note(DecoderLog::Type type, const QString& text)
 {
     eventLog.record(now(), type, text);
-}
-
-void SimulatedDecoder::seedLog(qint64 untilMs, int days, int perDay)
-{
-    eventLog.seedHistory(settings.deviceId, untilMs, days, perDay);
 }
 
 MatrixInfo SimulatedDecoder::searchInfo() const
@@ -115,26 +179,29 @@ DecoderBackend::Login SimulatedDecoder::login(const QString& userName, const QSt
 {
     DecoderBackend::Login login;
     const qint64 nowMs = now();
-    auto refuse = [&login](int result, const QString& type) {
+    auto refuse = [this, &login, &userName](int result, const QString& type, const QString& why) {
         login.result = result;
         login.hasError = true;
         login.error.errorType = type;
+        note(DecoderLog::Warning, QStringLiteral("Login of user %1 refused: %2").arg(userName, why));
     };
     if (fault == FaultInjector::LoginFault::Refuse) {
+        // The decoder never heard of it: nothing to log.
         login.result = refusedCode;
         return login;
     }
     if (fault == FaultInjector::LoginFault::NotActivated || !settings.activated) {
-        refuse(RESULT_NOT_ACTIVATED, QStringLiteral("DEVNOACTIVE"));
+        refuse(RESULT_NOT_ACTIVATED, QStringLiteral("DEVNOACTIVE"),
+               QStringLiteral("the device is not activated"));
         return login;
     }
     if (fault == FaultInjector::LoginFault::Locked) {
-        refuse(RESULT_USER_LOCKED, QStringLiteral("USERLOCK"));
+        refuse(RESULT_USER_LOCKED, QStringLiteral("USERLOCK"), QStringLiteral("the account is locked"));
         login.error.unlockSeconds = lockMinutes * 60;
         return login;
     }
     if (lockedUntilMs > nowMs) {
-        refuse(RESULT_USER_LOCKED, QStringLiteral("USERLOCK"));
+        refuse(RESULT_USER_LOCKED, QStringLiteral("USERLOCK"), QStringLiteral("the account is locked"));
         login.error.unlockSeconds = int((lockedUntilMs - nowMs + 999) / 1000);
         return login;
     }
@@ -146,15 +213,23 @@ DecoderBackend::Login SimulatedDecoder::login(const QString& userName, const QSt
     if (fault == FaultInjector::LoginFault::WrongPassword || userName != settings.userName ||
         password != settings.password) {
         ++failedLogins;
-        refuse(RESULT_WRONG_PASSWORD, QStringLiteral("PASSWDERR"));
+        refuse(RESULT_WRONG_PASSWORD, QStringLiteral("PASSWDERR"),
+               QStringLiteral("wrong user name or password (%1 of %2)").arg(failedLogins).arg(lockThreshold));
         login.error.errorCount = failedLogins;
         login.error.lockThreshold = lockThreshold;
         login.error.lockMinutes = lockMinutes;
-        if (failedLogins >= lockThreshold)
+        if (failedLogins >= lockThreshold) {
             lockedUntilMs = nowMs + qint64(lockMinutes) * 60 * 1000;
+            note(DecoderLog::Warning, QStringLiteral("User %1 locked for %2 minutes after %3 wrong passwords")
+                                          .arg(userName)
+                                          .arg(lockMinutes)
+                                          .arg(failedLogins));
+        }
         return login;
     }
     failedLogins = 0;
+    sessionOpen = true;
+    note(DecoderLog::Operation, QStringLiteral("User %1 logged in").arg(userName));
     login.result = RESULT_OK;
     login.matrixType = settings.type;
     login.version = settings.version;
@@ -163,7 +238,21 @@ DecoderBackend::Login SimulatedDecoder::login(const QString& userName, const QSt
 
 void SimulatedDecoder::logout()
 {
+    if (sessionOpen)
+        note(DecoderLog::Operation, QStringLiteral("User %1 logged out").arg(settings.userName));
+    closeSession();
+}
+
+void SimulatedDecoder::closeSession()
+{
+    sessionOpen = false;
     checkedLocations.clear();
+    if (!sameResolution(liveResolution, savedResolution) ||
+        !sameResolutions(liveScreenResolutions, savedScreenResolutions))
+        note(DecoderLog::Operation,
+             QStringLiteral("Resolution back to the kept one: %1").arg(resolutionText(savedResolution)));
+    liveResolution = savedResolution;
+    liveScreenResolutions = savedScreenResolutions;
 }
 
 DecoderBackend::Layout SimulatedDecoder::getLayout(const OutputLookup& outputs) const
@@ -187,11 +276,22 @@ DecoderBackend::Layout SimulatedDecoder::getLayout(const OutputLookup& outputs) 
 }
 
 int SimulatedDecoder::checkLayout(int type, int rows, int cols, const MatrixInfoList& screens,
-                                  const QString& name, const OutputLookup& outputs, Wall* wall)
+                                  const QString& name, const OutputLookup& outputs, Wall* wall, QString* why)
 {
-    if (rows < 1 || cols < 1 || rows > MaxGrid || cols > MaxGrid || screens.size() != rows * cols ||
-        name.trimmed().isEmpty())
+    QString dummy;
+    QString& reason = why ? *why : dummy;
+    if (rows < 1 || cols < 1 || rows > MaxGrid || cols > MaxGrid) {
+        reason = QStringLiteral("rows and columns must be 1 to %1").arg(MaxGrid);
         return RESULT_BAD_ARGUMENT;
+    }
+    if (screens.size() != rows * cols) {
+        reason = QStringLiteral("%1 screens for %2 x %3").arg(screens.size()).arg(rows).arg(cols);
+        return RESULT_BAD_ARGUMENT;
+    }
+    if (name.trimmed().isEmpty()) {
+        reason = QStringLiteral("the wall has no name");
+        return RESULT_BAD_ARGUMENT;
+    }
     QSet<QString> used;
     QSet<int> cells;
     Wall made;
@@ -200,13 +300,21 @@ int SimulatedDecoder::checkLayout(int type, int rows, int cols, const MatrixInfo
     made.rows = rows;
     made.cols = cols;
     for (const MatrixInfo& s : screens) {
-        const int boundType = outputs(s.ip, s.channel);
-        if (!boundType || s.row < 0 || s.row >= rows || s.column < 0 || s.column >= cols)
-            return RESULT_BAD_ARGUMENT;
         const QString output = s.ip + QLatin1Char('-') + QString::number(s.channel);
-        const int cell = s.row * cols + s.column;
-        if (used.contains(output) || cells.contains(cell))
+        const int boundType = outputs(s.ip, s.channel);
+        if (!boundType) {
+            reason = QStringLiteral("%1 is no output of the fleet").arg(output);
             return RESULT_BAD_ARGUMENT;
+        }
+        if (s.row < 0 || s.row >= rows || s.column < 0 || s.column >= cols) {
+            reason = QStringLiteral("%1 lies outside the wall").arg(output);
+            return RESULT_BAD_ARGUMENT;
+        }
+        const int cell = s.row * cols + s.column;
+        if (used.contains(output) || cells.contains(cell)) {
+            reason = QStringLiteral("%1 or its screen is used twice").arg(output);
+            return RESULT_BAD_ARGUMENT;
+        }
         used.insert(output);
         cells.insert(cell);
         MatrixInfo screen;
@@ -291,6 +399,8 @@ int SimulatedDecoder::checkScreen(int location, bool open)
         checkedLocations.append(location);
     if (!open)
         checkedLocations.removeAll(location);
+    note(DecoderLog::Operation,
+         QStringLiteral("Screen check at output %1 %2").arg(location).arg(open ? "shown" : "removed"));
     return RESULT_OK;
 }
 
@@ -302,20 +412,22 @@ int SimulatedDecoder::removeBanner()
 
 int SimulatedDecoder::factoryReset()
 {
-    // Settings return to the factory's; the firmware, identity and network stay.
+    // Settings return to the factory's; the firmware, identity, network and log stay.
+    closeSession();
     failedLogins = 0;
     lockedUntilMs = 0;
     wallHeld = false;
     heldWall = Wall();
-    resolution = ScreenResolution_t{1920, 1080, 60};
-    screenResolutions.clear();
+    savedResolution = liveResolution = ScreenResolution_t{1920, 1080, 60};
+    savedScreenResolutions.clear();
+    liveScreenResolutions.clear();
     screenColors.clear();
     scenes.clear();
     openWindows.clear();
-    checkedLocations.clear();
     settings.activated = false;
     settings.password.clear();
     settings.userName = factoryUserName.isEmpty() ? QStringLiteral("admin") : factoryUserName;
+    note(DecoderLog::System, QStringLiteral("Factory settings restored: the device waits for activation"));
     return RESULT_OK;
 }
 
@@ -327,17 +439,22 @@ int SimulatedDecoder::activate(const QString& password)
         return RESULT_BAD_ARGUMENT;
     settings.activated = true;
     settings.password = password;
+    note(DecoderLog::System, QStringLiteral("Device activated"));
     return RESULT_OK;
 }
 
 int SimulatedDecoder::changePassword(const QString& userName, const QString& oldPassword,
                                      const QString& newPassword)
 {
-    if (userName != settings.userName || oldPassword != settings.password)
+    if (userName != settings.userName || oldPassword != settings.password) {
+        note(DecoderLog::Warning,
+             QStringLiteral("Password change of user %1 refused: wrong password").arg(userName));
         return RESULT_WRONG_PASSWORD;
+    }
     if (!validPassword(newPassword))
         return RESULT_BAD_ARGUMENT;
     settings.password = newPassword;
+    note(DecoderLog::Operation, QStringLiteral("Password of user %1 changed").arg(userName));
     return RESULT_OK;
 }
 
@@ -359,8 +476,11 @@ int SimulatedDecoder::setNetwork(const QString& userName, const QString& passwor
 {
     if (!settings.activated)
         return RESULT_NOT_ACTIVATED;
-    if (userName != settings.userName || password != settings.password)
+    if (userName != settings.userName || password != settings.password) {
+        note(DecoderLog::Warning,
+             QStringLiteral("Network change by user %1 refused: wrong password").arg(userName));
         return RESULT_WRONG_PASSWORD;
+    }
     QString address, mask, gateway, dns, ipv6, ipv6Gateway;
     if (!NetworkText::fieldText(cfg.ipv4Addr, sizeof cfg.ipv4Addr, &address) ||
         !NetworkText::fieldText(cfg.ipv4Mask, sizeof cfg.ipv4Mask, &mask) ||
@@ -377,6 +497,7 @@ int SimulatedDecoder::setNetwork(const QString& userName, const QString& passwor
         return RESULT_BAD_ARGUMENT;
     if (address != settings.ip && addressTaken(address))
         return RESULT_ADDRESS_IN_USE;
+    const bool moved = address != settings.ip;
     settings.ip = address;
     settings.mask = mask;
     settings.gateway = gateway;
@@ -384,6 +505,15 @@ int SimulatedDecoder::setNetwork(const QString& userName, const QString& passwor
     settings.ipv6 = ipv6;
     settings.ipv6Prefix = ipv6.isEmpty() ? 0 : cfg.ipv6PrefixLen;
     settings.ipv6Gateway = ipv6Gateway;
+    note(DecoderLog::Operation,
+         QStringLiteral("Network settings changed: address %1, mask %2, gateway %3, DNS %4, "
+                        "IPv6 %5/%6, IPv6 gateway %7")
+             .arg(address, mask, gateway, dns, ipv6)
+             .arg(settings.ipv6Prefix)
+             .arg(ipv6Gateway));
+    // A new address ends the connection it came over.
+    if (moved)
+        closeSession();
     return RESULT_OK;
 }
 
@@ -400,22 +530,31 @@ int SimulatedDecoder::getResolution(int screenRow, int screenColumn, ScreenResol
     *out = ScreenResolution_t{0, 0, 0};
     if (screenRow < 0 || screenColumn < 0)
         return RESULT_BAD_ARGUMENT;
-    *out = screenResolutions.value(qMakePair(screenRow, screenColumn), resolution);
+    *out = liveScreenResolutions.value(qMakePair(screenRow, screenColumn), liveResolution);
     return RESULT_OK;
 }
 
 int SimulatedDecoder::setResolution(const ScreenResolutionInfo& info, bool persist)
 {
-    Q_UNUSED(persist)
-    if (info.screenRow < 0 || info.screenColumn < 0 || !supportedResolution(info.resolution))
-        return RESULT_BAD_ARGUMENT;
     const ScreenResolution_t value{info.resolution.width, info.resolution.height, info.resolution.frameRate};
-    if (info.screenRow == 0 && info.screenColumn == 0) {
-        resolution = value;
-        screenResolutions.clear();
-    } else {
-        screenResolutions.insert(qMakePair(int(info.screenRow), int(info.screenColumn)), value);
-    }
+    if (info.screenRow < 0 || info.screenColumn < 0 || !supportedResolution(value))
+        return RESULT_BAD_ARGUMENT;
+    const auto apply = [&info, &value](ScreenResolution_t* whole, ResolutionMap* perScreen) {
+        if (info.screenRow == 0 && info.screenColumn == 0) {
+            // The whole decoder: every screen follows.
+            *whole = value;
+            perScreen->clear();
+        } else {
+            perScreen->insert(qMakePair(int(info.screenRow), int(info.screenColumn)), value);
+        }
+    };
+    apply(&liveResolution, &liveScreenResolutions);
+    if (persist)
+        apply(&savedResolution, &savedScreenResolutions);
+    note(DecoderLog::Operation,
+         QStringLiteral("Resolution of %1 set to %2 (%3)")
+             .arg(screenText(info.screenRow, info.screenColumn), resolutionText(value),
+                  persist ? QStringLiteral("kept") : QStringLiteral("until the session ends")));
     return RESULT_OK;
 }
 
@@ -433,16 +572,14 @@ int SimulatedDecoder::setScreenColor(int screenRow, int screenColumn, const Scre
     if (screenRow < 0 || screenColumn < 0 || !validColor(color))
         return RESULT_BAD_ARGUMENT;
     screenColors.insert(qMakePair(screenRow, screenColumn), color);
-    note(
-        DecoderLog::Operation,
-        QStringLiteral("Screen %1-%2 colour set: %3").arg(screenRow).arg(screenColumn).arg(colorText(color)));
+    note(DecoderLog::Operation,
+         QStringLiteral("Colour of %1 set: %2").arg(screenText(screenRow, screenColumn), colorText(color)));
     return RESULT_OK;
 }
 
 int SimulatedDecoder::addWindow(const MatrixWindowInfo& window)
 {
-    if (window.x < 0 || window.y < 0 || window.width <= 0 || window.height <= 0 ||
-        qint64(window.x) + window.width > WallUnits || qint64(window.y) + window.height > WallUnits)
+    if (!validWindow(window))
         return RESULT_BAD_ARGUMENT;
     openWindows.append(window);
     note(DecoderLog::Operation, QStringLiteral("Window %1 opened at %2,%3 size %4 x %5")
@@ -506,42 +643,51 @@ QString SimulatedDecoder::screenContent(int row, int column) const
     return QStringLiteral("video");
 }
 
-int SimulatedDecoder::getLog(const QDateTime& begin, const QDateTime& end, int logType, const QString& path,
+int SimulatedDecoder::getLog(const QDateTime& begin, const QDateTime& end, int logType,
                              QStringList* lines) const
 {
     lines->clear();
-    if (logType == -1) {
-        if (path.isEmpty())
-            return RESULT_BAD_ARGUMENT;
-        // The package holds the last week of every log.
-        const QDateTime to = QDateTime::fromMSecsSinceEpoch(now());
-        const QDateTime from = to.addDays(-7);
-        QList<LogPackage::Entry> files;
-        for (int type = 0; type < DecoderLog::TypeCount; ++type) {
-            const QByteArray text = eventLog.query(from.toMSecsSinceEpoch(), to.toMSecsSinceEpoch(), type)
-                                        .join(QLatin1Char('\n'))
-                                        .toUtf8() +
-                                    '\n';
-            files.append({DecoderLog::typeName(type) + QStringLiteral(".log"), text});
-        }
-        return LogPackage::write(path, files, to.toSecsSinceEpoch()) ? RESULT_OK : RESULT_IO_ERROR;
-    }
     if (!begin.isValid() || !end.isValid() || end < begin || logType < 0 || logType >= DecoderLog::TypeCount)
         return RESULT_BAD_ARGUMENT;
     *lines = eventLog.query(begin.toMSecsSinceEpoch(), end.toMSecsSinceEpoch(), logType);
-    if (!path.isEmpty() && !AtomicFile::write(path, lines->join(QLatin1Char('\n')).toUtf8()))
-        return RESULT_IO_ERROR;
     return RESULT_OK;
+}
+
+QByteArray SimulatedDecoder::logPackage() const
+{
+    // The last week of every log, and what the lines are about.
+    const QDateTime to = QDateTime::fromMSecsSinceEpoch(now());
+    const qint64 from = to.addDays(-PackageDays).toMSecsSinceEpoch();
+    QList<LogPackage::Entry> files;
+    files.append(
+        {QStringLiteral("device.txt"),
+         QStringLiteral("device id: %1\nmodel: %2\naddress: %3\nfirmware: %4\nexported: %5\n")
+             .arg(settings.deviceId, settings.model, settings.ip, settings.version, to.toString(Qt::ISODate))
+             .toUtf8()});
+    for (int type = 0; type < DecoderLog::TypeCount; ++type) {
+        QByteArray text = eventLog.query(from, to.toMSecsSinceEpoch(), type).join(QLatin1Char('\n')).toUtf8();
+        if (!text.isEmpty())
+            text += '\n';
+        files.append({DecoderLog::typeName(type) + QStringLiteral(".log"), text});
+    }
+    return LogPackage::build(files, to);
 }
 
 SimulatedDecoder::Configuration SimulatedDecoder::configuration() const
 {
     Configuration c;
     c.deviceId = settings.deviceId;
+    c.model = settings.model;
     c.type = settings.type;
     c.channels = settings.channels;
     c.firmware = settings.version;
-    c.resolution = resolution;
+    c.mask = settings.mask;
+    c.gateway = settings.gateway;
+    c.dns = settings.dns;
+    c.ipv6Prefix = settings.ipv6Prefix;
+    c.ipv6Gateway = settings.ipv6Gateway;
+    c.resolution = savedResolution;
+    c.screenResolutions = savedScreenResolutions;
     c.colors = screenColors;
     c.hasWall = wallHeld;
     c.wall = heldWall;
@@ -549,53 +695,128 @@ SimulatedDecoder::Configuration SimulatedDecoder::configuration() const
     return c;
 }
 
-int SimulatedDecoder::exportConfig(const QString& path) const
+QByteArray SimulatedDecoder::exportConfig()
 {
-    if (path.isEmpty())
-        return RESULT_BAD_ARGUMENT;
-    return AtomicFile::write(path, DecoderConfigFile::encode(configuration())) ? RESULT_OK : RESULT_IO_ERROR;
+    note(DecoderLog::Operation, QStringLiteral("Configuration exported"));
+    return DecoderConfigFile::encode(configuration());
 }
 
-int SimulatedDecoder::importConfig(const QString& path, const OutputLookup& outputs)
+int SimulatedDecoder::checkConfiguration(const Configuration& c, const OutputLookup& outputs) const
 {
-    Q_UNUSED(outputs)
-    if (path.isEmpty())
+    if (c.model != settings.model || c.type != settings.type || c.channels != settings.channels)
+        return DecoderConfigFile::OtherModel;
+    const bool networkOk = NetworkText::isNetmask(c.mask) &&
+                           (c.gateway.isEmpty() || NetworkText::isIpv4(c.gateway)) &&
+                           (c.dns.isEmpty() || NetworkText::isIpv4(c.dns)) &&
+                           (c.ipv6Gateway.isEmpty() || NetworkText::isIpv6(c.ipv6Gateway)) &&
+                           c.ipv6Prefix >= 0 && c.ipv6Prefix <= 128;
+    if (!networkOk || !supportedResolution(c.resolution))
         return RESULT_BAD_ARGUMENT;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return RESULT_IO_ERROR;
-    Configuration c;
-    const int decoded = DecoderConfigFile::decode(file.readAll(), &c);
-    if (decoded != RESULT_OK)
-        return decoded;
-    // A configuration only fits a decoder of the same kind.
-    if (c.type != settings.type || c.channels != settings.channels)
-        return RESULT_BAD_ARGUMENT;
-    if (!supportedResolution(
-            ScreenResolution{c.resolution.width, c.resolution.height, c.resolution.frameRate}))
-        return RESULT_BAD_ARGUMENT;
-    for (const ScreenColor& color : qAsConst(c.colors)) {
-        if (!validColor(color))
+    for (auto it = c.screenResolutions.constBegin(); it != c.screenResolutions.constEnd(); ++it) {
+        if (it.key().first < 0 || it.key().second < 0 || !supportedResolution(it.value()))
             return RESULT_BAD_ARGUMENT;
     }
-    resolution = c.resolution;
-    screenResolutions.clear();
-    screenColors = c.colors;
-    scenes = c.scenes;
-    wallHeld = c.hasWall;
-    heldWall = c.hasWall ? c.wall : Wall();
+    for (auto it = c.colors.constBegin(); it != c.colors.constEnd(); ++it) {
+        if (it.key().first < 0 || it.key().second < 0 || !validColor(it.value()))
+            return RESULT_BAD_ARGUMENT;
+    }
+    Wall wall;
+    if (c.hasWall && checkLayout(c.wall.type, c.wall.rows, c.wall.cols, c.wall.screens, c.wall.name, outputs,
+                                 &wall) != RESULT_OK)
+        return RESULT_BAD_ARGUMENT;
+    for (auto it = c.scenes.constBegin(); it != c.scenes.constEnd(); ++it) {
+        if (it.key() < 1 || it.key() > MaxScenes)
+            return RESULT_BAD_ARGUMENT;
+        const Scene& s = it.value();
+        if (s.hasWall && checkLayout(s.wall.type, s.wall.rows, s.wall.cols, s.wall.screens, s.wall.name,
+                                     outputs, &wall) != RESULT_OK)
+            return RESULT_BAD_ARGUMENT;
+        if (!std::all_of(s.windows.cbegin(), s.windows.cend(), validWindow))
+            return RESULT_BAD_ARGUMENT;
+    }
     return RESULT_OK;
 }
 
-bool SimulatedDecoder::acceptsUpgradeLogin(const QString& userName, const QString& password) const
+int SimulatedDecoder::importConfig(const QByteArray& file, const OutputLookup& outputs)
 {
-    return settings.activated && settings.userName == userName && settings.password == password &&
-           lockedUntilMs <= now();
+    Configuration c;
+    int result = file.size() > DecoderConfigFile::MaxSize ? int(DecoderConfigFile::NotAConfig)
+                                                          : DecoderConfigFile::decode(file, &c);
+    if (result == RESULT_OK)
+        result = checkConfiguration(c, outputs);
+    if (result != RESULT_OK) {
+        note(DecoderLog::Warning,
+             QStringLiteral("Configuration file refused: %1").arg(configRefusal(result)));
+        return result;
+    }
+    settings.mask = c.mask;
+    settings.gateway = c.gateway;
+    settings.dns = c.dns;
+    settings.ipv6Prefix = settings.ipv6.isEmpty() ? 0 : c.ipv6Prefix;
+    settings.ipv6Gateway = c.ipv6Gateway;
+    savedResolution = c.resolution;
+    savedScreenResolutions = c.screenResolutions;
+    screenColors = c.colors;
+    scenes = c.scenes;
+    wallHeld = false;
+    heldWall = Wall();
+    if (c.hasWall)
+        checkLayout(c.wall.type, c.wall.rows, c.wall.cols, c.wall.screens, c.wall.name, outputs, &heldWall);
+    wallHeld = c.hasWall;
+    note(DecoderLog::Operation, QStringLiteral("Configuration of %1 imported").arg(c.deviceId));
+    // The decoder restarts to apply it: windows close and the session ends.
+    note(DecoderLog::System, QStringLiteral("Restarting to apply the imported configuration"));
+    openWindows.clear();
+    closeSession();
+    return RESULT_OK;
 }
 
-void SimulatedDecoder::installFirmware(const QString& version)
+bool SimulatedDecoder::acceptsFirmware(const FirmwareImage& image)
 {
-    settings.version = version;
+    if (image.model == settings.model)
+        return true;
+    refuseFirmware(QStringLiteral("the image is made for the model %1").arg(image.model));
+    return false;
+}
+
+void SimulatedDecoder::refuseFirmware(const QString& why)
+{
+    note(DecoderLog::Warning, QStringLiteral("Firmware file refused: %1").arg(why));
+}
+
+SimulatedDecoder::UpgradeStart
+SimulatedDecoder::beginUpgrade(const FirmwareImage& image, const QString& userName, const QString& password)
+{
+    if (!settings.activated || userName != settings.userName || password != settings.password ||
+        lockedUntilMs > now()) {
+        note(DecoderLog::Warning,
+             QStringLiteral("Firmware upgrade refused: login of user %1 failed").arg(userName));
+        return UpgradeStart::LoginFailed;
+    }
+    if (image.version == settings.version) {
+        note(DecoderLog::System, QStringLiteral("Firmware %1 is already installed").arg(image.version));
+        return UpgradeStart::Latest;
+    }
+    upgradeVersion = image.version;
+    note(DecoderLog::System,
+         QStringLiteral("Firmware upgrade from %1 to %2 started").arg(settings.version, image.version));
+    return UpgradeStart::Ready;
+}
+
+void SimulatedDecoder::endUpgrade(int code)
+{
+    if (!upgrading())
+        return;
+    if (code == 0) {
+        note(DecoderLog::System,
+             QStringLiteral("Firmware upgraded from %1 to %2").arg(settings.version, upgradeVersion));
+        settings.version = upgradeVersion;
+    } else {
+        note(DecoderLog::Abnormal, QStringLiteral("Firmware upgrade to %1 failed: %2 (code %3)")
+                                       .arg(upgradeVersion, upgradeFailure(code))
+                                       .arg(code));
+    }
+    upgradeVersion.clear();
 }
 
 } // namespace pral_matrix

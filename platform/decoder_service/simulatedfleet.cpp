@@ -1,7 +1,8 @@
 #include "simulatedfleet.h"
 
+#include "atomicfile.h"
+#include "decoderconfigfile.h"
 #include "faultinjector.h"
-#include "firmwareimage.h"
 #include "fleetdescription.h"
 #include "networktext.h"
 
@@ -115,8 +116,13 @@ DecoderBackend::Login SimulatedFleet::login(const QString& ip, const QString& us
 
 void SimulatedFleet::logout(const QString& ip)
 {
-    if (SimulatedDecoder* d = find(ip))
-        d->logout();
+    SimulatedDecoder* d = find(ip);
+    if (!d)
+        return;
+    d->logout();
+    // The upgrade of this decoder went over the connection that just ended.
+    if (upgrade && d->upgrading())
+        failCard(d, 3);
 }
 
 DecoderBackend::Layout SimulatedFleet::getLayout(const QString& ip)
@@ -275,24 +281,75 @@ int SimulatedFleet::setWindowSource(const QString& ip, const MatrixWindowInfo& w
     return d ? d->setWindowSource(window, windowId, show) : int(RESULT_NO_DEVICE);
 }
 
+namespace {
+
+QString textOf(const char* field, size_t size)
+{
+    QString text;
+    NetworkText::fieldText(field, size, &text);
+    return text;
+}
+
+QString ipOf(const DeviceInfo_t& device)
+{
+    return textOf(device.ip, sizeof device.ip);
+}
+
+} // namespace
+
 int SimulatedFleet::getLog(const QString& ip, const QDateTime& begin, const QDateTime& end, int logType,
                            const QString& path, QStringList* lines)
 {
     lines->clear();
     const SimulatedDecoder* d = decoder(ip);
-    return d ? d->getLog(begin, end, logType, path, lines) : int(RESULT_NO_DEVICE);
+    if (!d)
+        return RESULT_NO_DEVICE;
+    if (logType == -1) {
+        if (path.isEmpty())
+            return RESULT_BAD_ARGUMENT;
+        const QByteArray package = d->logPackage();
+        return !package.isEmpty() && AtomicFile::write(path, package) ? RESULT_OK : RESULT_IO_ERROR;
+    }
+    const int result = d->getLog(begin, end, logType, lines);
+    if (result == RESULT_OK && !path.isEmpty() &&
+        !AtomicFile::write(path, lines->join(QLatin1Char('\n')).toUtf8())) {
+        lines->clear();
+        return RESULT_IO_ERROR;
+    }
+    return result;
 }
 
 int SimulatedFleet::exportConfig(const QString& ip, const QString& path)
 {
-    const SimulatedDecoder* d = decoder(ip);
-    return d ? d->exportConfig(path) : int(RESULT_NO_DEVICE);
+    SimulatedDecoder* d = find(ip);
+    if (!d)
+        return RESULT_NO_DEVICE;
+    if (path.isEmpty())
+        return RESULT_BAD_ARGUMENT;
+    return AtomicFile::write(path, d->exportConfig()) ? RESULT_OK : RESULT_IO_ERROR;
 }
 
 int SimulatedFleet::importConfig(const QString& ip, const QString& path)
 {
     SimulatedDecoder* d = find(ip);
-    return d ? d->importConfig(path, outputLookup()) : int(RESULT_NO_DEVICE);
+    if (!d)
+        return RESULT_NO_DEVICE;
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return RESULT_IO_ERROR;
+    // Nothing larger is a configuration; the decoder refuses it without the rest.
+    QByteArray bytes = file.read(DecoderConfigFile::MaxSize + 1);
+    if (faults() && faults()->transferBreaks(ip)) {
+        // Half the file arrived when the connection broke: the decoder refuses it, the session is gone.
+        d->importConfig(bytes.left(bytes.size() / 2), outputLookup());
+        d->logout();
+        endSession(ip);
+        return RESULT_BAD_HANDLE;
+    }
+    const int result = d->importConfig(bytes, outputLookup());
+    if (result == RESULT_OK)
+        endSession(ip);
+    return result;
 }
 
 int SimulatedFleet::startUpgrade(const QList<DeviceInfo_t>& devices, const QString& path,
@@ -302,15 +359,34 @@ int SimulatedFleet::startUpgrade(const QList<DeviceInfo_t>& devices, const QStri
         return RESULT_UNAVAILABLE;
     if (devices.isEmpty())
         return RESULT_BAD_ARGUMENT;
-    QString version;
-    if (!FirmwareImage::readVersion(path, &version))
+    FirmwareImage image;
+    QString why;
+    const bool sound = FirmwareImage::read(path, &image, &why);
+    bool fits = sound;
+    // Every decoder of the list sees the file first and refuses what it cannot use.
+    for (const DeviceInfo_t& device : devices) {
+        SimulatedDecoder* d = find(ipOf(device));
+        if (d && !sound)
+            d->refuseFirmware(why);
+        else if (d && !d->acceptsFirmware(image))
+            fits = false;
+    }
+    if (!fits)
         return RESULT_BAD_ARGUMENT;
     upgrade = std::make_unique<Upgrade>();
     upgrade->devices = devices;
-    upgrade->firmwareVersion = version;
+    upgrade->image = image;
     upgrade->sink = sink;
     upgradeTimer->start(upgradeStep);
     return RESULT_OK;
+}
+
+void SimulatedFleet::failCard(SimulatedDecoder* d, int code)
+{
+    if (d)
+        d->endUpgrade(code);
+    upgrade->sink.progress(upgrade->card, -1, -1, code, false);
+    finishUpgrade(RESULT_UPGRADE_FAILED);
 }
 
 void SimulatedFleet::finishUpgrade(int resultCode)
@@ -330,36 +406,43 @@ void SimulatedFleet::upgradeTick()
         return;
     Upgrade& u = *upgrade;
     const DeviceInfo_t& device = u.devices.at(u.card - 1);
-    QString ip, user, password;
-    NetworkText::fieldText(device.ip, sizeof device.ip, &ip);
-    NetworkText::fieldText(device.userName, sizeof device.userName, &user);
-    NetworkText::fieldText(device.password, sizeof device.password, &password);
+    const QString ip = ipOf(device);
     SimulatedDecoder* d = find(ip);
 
     if (u.percent == 0) {
         // Card start: log in with what the caller gave, then compare versions.
-        if (!d || !d->acceptsUpgradeLogin(user, password)) {
-            u.sink.progress(u.card, -1, -1, 1, false);
-            finishUpgrade(RESULT_UPGRADE_FAILED);
+        const SimulatedDecoder::UpgradeStart start =
+            d ? d->beginUpgrade(u.image, textOf(device.userName, sizeof device.userName),
+                                textOf(device.password, sizeof device.password))
+              : SimulatedDecoder::UpgradeStart::LoginFailed;
+        if (start == SimulatedDecoder::UpgradeStart::LoginFailed) {
+            failCard(d, 1);
             return;
         }
-        if (d->version() == u.firmwareVersion) {
+        if (start == SimulatedDecoder::UpgradeStart::Latest) {
             u.sink.progress(u.card, 0, 100, 0, true);
             upgrade.reset();
             return;
         }
     }
+    if (!d || !d->upgrading()) {
+        // The decoder moved to another address meanwhile: the transfer is gone.
+        failCard(d, 3);
+        return;
+    }
     u.percent += 20;
     int code = 0;
     if (faults() && faults()->upgradeFault(u.card, &code) && u.percent >= 60) {
-        u.sink.progress(u.card, -1, -1, code, false);
-        finishUpgrade(RESULT_UPGRADE_FAILED);
+        failCard(d, code);
+        return;
+    }
+    if (faults() && faults()->transferBreaks(ip) && u.percent >= 40) {
+        failCard(d, 3);
         return;
     }
     u.sink.progress(u.card, 0, u.percent, 0, false);
     if (u.percent >= 100) {
-        if (d)
-            d->installFirmware(u.firmwareVersion);
+        d->endUpgrade(0);
         if (u.card == u.devices.size()) {
             finishUpgrade(RESULT_OK);
             return;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "decoderbackend.h"
+#include "firmwareimage.h"
 #include "simulateddecoder.h"
 
 #include <QTimer>
@@ -34,6 +35,8 @@ namespace pral_matrix {
  *         {
  *           "ip": "192.0.2.10",    IPv4 address, unique in the fleet (required)
  *           "deviceId": "TVD-...",  identifier, unique in the fleet (required)
+ *           "model": "TVD-04",     what firmware images and configuration files must be made for
+ *                                  (default "TVD-" and the channel count in two digits)
  *           "type": 3,             1 one output, 3 numbered outputs (required)
  *           "channels": 4,         number of outputs (default 1; type 1 always has 1)
  *           "version": "V2.3.1",   firmware version (default "V1.0.0")
@@ -52,7 +55,16 @@ namespace pral_matrix {
  *     }
  *
  * The files the decoders read and write are described by FirmwareImage,
- * DecoderConfigFile and LogPackage.
+ * DecoderConfigFile and LogPackage. In the process, a file path stands for
+ * the transfer: the fleet reads and writes the files the decoders take and
+ * give, whole or not at all (a failed write leaves what was there).
+ *
+ * An upgrade goes card by card, every upgradeStepMs one report of 20 % more;
+ * it logs in to each decoder with the device's credentials. A card fails
+ * with its armed code (FaultInjector::failUpgrade) at 60 %, with code 3
+ * (connection broken) when its decoder's connection ends or its transfers
+ * break, and with code 1 when the login fails; then the upgrade ends with
+ * RESULT_UPGRADE_FAILED and the decoder keeps its version.
  */
 class DECODER_SERVICE_EXPORT SimulatedFleet : public DecoderBackend
 {
@@ -117,7 +129,7 @@ private:
     struct Upgrade
     {
         QList<DeviceInfo_t> devices;
-        QString firmwareVersion;
+        FirmwareImage image;
         UpgradeSink sink;
         int card = 1;
         int percent = 0;
@@ -127,6 +139,8 @@ private:
     SimulatedDecoder::OutputLookup outputLookup() const;
     void adopt(std::unique_ptr<SimulatedDecoder> decoder);
     void upgradeTick();
+    /** The card being upgraded fails with code (of the failure table); the upgrade ends. */
+    void failCard(SimulatedDecoder* decoder, int code);
     void finishUpgrade(int resultCode);
     qint64 now() const;
 
