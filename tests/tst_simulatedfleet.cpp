@@ -142,26 +142,111 @@ private slots:
         QVERIFY(walls > 0);
     }
 
-    void badFleetDocumentsAreRefused_data()
+    // Every value of a fleet file is checked against its field: the message names the decoder and the
+    // member, nothing is cut or wrapped into another valid value, and a value at its limit passes.
+    void fleetFileValues_data()
     {
-        QTest::addColumn<QByteArray>("json");
-        QTest::newRow("not json") << QByteArray("{decoders");
-        QTest::newRow("bad address") << QByteArray(
-            R"({"decoders":[{"ip":"192.0.2","deviceId":"X","type":1}]})");
-        QTest::newRow("address twice") << QByteArray(
-            R"({"decoders":[{"ip":"192.0.2.1","deviceId":"X","type":1},{"ip":"192.0.2.1","deviceId":"Y","type":1}]})");
-        QTest::newRow("type 2") << QByteArray(R"({"decoders":[{"ip":"192.0.2.1","deviceId":"X","type":2}]})");
-        QTest::newRow("wall on a missing output") << QByteArray(
-            R"({"decoders":[{"ip":"192.0.2.1","deviceId":"X","type":1,
-                "tvWall":{"name":"W","rows":1,"cols":1,"screens":["192.0.2.1-2"]}}]})");
+        QTest::addColumn<QByteArray>("root");
+        QTest::addColumn<QByteArray>("patch");
+        QTest::addColumn<QString>("error");
+        // root: members before "decoders", or "RAW:" and a whole document; patch: members replacing
+        // those of decoder 1 (null removes one); error: a part of the message, empty when accepted.
+        const auto row = [](const char* name, const char* root, const char* patch, const char* error) {
+            QTest::newRow(name) << QByteArray(root) << QByteArray(patch) << QString::fromUtf8(error);
+        };
+        row("valid", "", "", "");
+        row("highest output base", "", R"("outputBase": 2147483643)", "");
+        row("output ids would wrap", "", R"("outputBase": 2147483647)",
+            R"(decoder 1 (192.0.2.1): "outputBase" must be a whole number from 0 to 2147483643, not 2147483647)");
+        row("negative output base", "", R"("outputBase": -1)", "\"outputBase\"");
+        row("fractional output base", "", R"("outputBase": 100.5)", "\"outputBase\"");
+        row("output base as text", "", R"("outputBase": "100")", "\"outputBase\"");
+        row("huge output base", "", R"("outputBase": 1e300)", "\"outputBase\"");
+        row("65 channels", "", R"("channels": 65)", "\"channels\" must be a whole number from 1 to 64");
+        row("no channels", "", R"("channels": 0)", "\"channels\"");
+        row("4 channels of type 1", "", R"("type": 1)", "\"channels\" must be a whole number from 1 to 1");
+        row("type 2", "", R"("type": 2)", "\"type\" must be 1 or 3");
+        row("no type", "", R"("type": null)", "\"type\"");
+        row("gateway cut to another address", "", R"("gateway": "192.168.100.1000")",
+            R"(decoder 1 (192.0.2.1): "gateway" must be an IPv4 address of at most 15 characters, not "192.168.100.1000")");
+        row("gateway octet of 256", "", R"("gateway": "192.0.2.256")", "\"gateway\"");
+        row("empty gateway", "", R"("gateway": "")", "");
+        row("mask with holes", "", R"("mask": "255.0.255.0")", "\"mask\" must be an IPv4 netmask");
+        row("dns by name", "", R"("dns": "dns.example")", "\"dns\"");
+        row("no address", "", R"("ip": null)", R"(decoder 1: "ip" is missing)");
+        row("address with a space", "", R"("ip": "192.0.2.1 ")",
+            R"(decoder 1: "ip" must be an IPv4 address)");
+        row("address twice", "", R"("ip": "192.0.2.2")", "decoder 2 (192.0.2.2): the address is used twice");
+        row("device id twice", "", R"("deviceId": "X-2")", "the device id X-2 is used twice");
+        row("bad ipv6", "", R"("ipv6": "2001:db8::zz")", "\"ipv6\" must be an IPv6 address");
+        row("ipv6 prefix 129", "", R"("ipv6Prefix": 129)", "\"ipv6Prefix\"");
+        row("device id of 31 characters", "", R"("deviceId": "TVD-04-2023041000000000000000AA")", "");
+        row("device id of 32 characters", "", R"("deviceId": "TVD-04-20230410000000000000000AA")",
+            "\"deviceId\" must be a text of 1 to 31 Latin-1 characters");
+        row("device id outside Latin-1", "", R"("deviceId": "TVD-€")", "\"deviceId\"");
+        row("version of 32 characters", "", R"("version": "V2.3.1 build 240611 with a long tail")",
+            "\"version\"");
+        row("model of 32 characters", "", R"("model": "TVD-04-MODEL-NAME-THAT-IS-TOO-LONG")", "\"model\"");
+        row("empty user name", "", R"("userName": "")", "\"userName\"");
+        row("password of 32 characters", "", R"("password": "Passw0rd!Passw0rd!Passw0rd!Passw")",
+            "\"password\"");
+        row("activated as text", "", R"("activated": "yes")", "\"activated\" must be true or false");
+        row("wall name of 18 bytes", "",
+            R"("tvWall": {"name": "墙墙墙墙墙墙", "rows": 1, "cols": 2, "screens": ["192.0.2.1-1", "192.0.2.2"]})",
+            "");
+        row("wall name of 21 bytes", "",
+            R"("tvWall": {"name": "墙墙墙墙墙墙墙", "rows": 1, "cols": 2, "screens": ["192.0.2.1-1", "192.0.2.2"]})",
+            "decoder 1 (192.0.2.1), \"tvWall\": \"name\" must be a name of 1 to 20 bytes");
+        row("eleven rows", "", R"("tvWall": {"name": "W", "rows": 11, "cols": 1, "screens": []})",
+            "\"rows\"");
+        row("screen channel overflows", "",
+            R"("tvWall": {"name": "W", "rows": 1, "cols": 2, "screens": ["192.0.2.1-99999999999", "192.0.2.2"]})",
+            "\"screens\" entry 1 is no output of the fleet");
+        row("wall on a missing output", "",
+            R"("tvWall": {"name": "W", "rows": 1, "cols": 2, "screens": ["192.0.2.1-5", "192.0.2.2"]})",
+            "\"screens\" entry 1");
+        row("screen missing", "",
+            R"("tvWall": {"name": "W", "rows": 1, "cols": 2, "screens": ["192.0.2.2"]})",
+            "\"screens\" must name 2 outputs");
+        row("output twice", "",
+            R"("tvWall": {"name": "W", "rows": 1, "cols": 2, "screens": ["192.0.2.2", "192.0.2.2-1"]})",
+            "is used twice");
+        row("negative latency", R"("latencyMs": -5,)", "", "fleet: \"latencyMs\"");
+        row("lock of 100000000 minutes", R"("lockMinutes": 100000000,)", "", "fleet: \"lockMinutes\"");
+        row("no lock threshold", R"("lockThreshold": 0,)", "", "fleet: \"lockThreshold\"");
+        row("history denser than a line a second", R"("logHistoryPerDay": 86401,)", "",
+            "\"logHistoryPerDay\"");
+        row("decoders not a list", R"(RAW:{"decoders": 5})", "", "fleet: \"decoders\" must be a list");
+        row("decoder not an object", R"(RAW:{"decoders": [5]})", "", "decoder 1 is not an object");
+        row("not json", "RAW:{decoders", "", "");
     }
-
-    void badFleetDocumentsAreRefused()
+    void fleetFileValues()
     {
-        QFETCH(QByteArray, json);
-        QString error;
-        QVERIFY(!SimulatedFleet::fromJson(json, &error));
-        QVERIFY(!error.isEmpty());
+        QFETCH(QByteArray, root);
+        QFETCH(QByteArray, patch);
+        QFETCH(QString, error);
+        QJsonObject first =
+            QJsonDocument::fromJson(R"({"ip": "192.0.2.1", "deviceId": "X-1", "type": 3, "channels": 4,
+            "tvWall": {"name": "W", "rows": 1, "cols": 2, "screens": ["192.0.2.1-1", "192.0.2.2"]}})")
+                .object();
+        const QJsonObject changes = QJsonDocument::fromJson("{" + patch + "}").object();
+        for (auto it = changes.begin(); it != changes.end(); ++it) {
+            if (it.value().isNull())
+                first.remove(it.key());
+            else
+                first.insert(it.key(), it.value());
+        }
+        const QByteArray second = R"({"ip": "192.0.2.2", "deviceId": "X-2", "type": 1})";
+        const QByteArray json =
+            root.startsWith("RAW:")
+                ? root.mid(4)
+                : "{" + root + R"("decoders": [)" + QJsonDocument(first).toJson() + "," + second + "]}";
+        QString message;
+        const auto fleet = SimulatedFleet::fromJson(json, &message);
+        const bool accepted = error.isEmpty() && !root.startsWith("RAW:");
+        QVERIFY2(bool(fleet) == accepted, qPrintable(message));
+        QVERIFY2(accepted ? message.isEmpty() : message.contains(error) && !message.isEmpty(),
+                 qPrintable(message));
     }
 
     void searchFindsEveryDecoder()

@@ -22,15 +22,20 @@ namespace pral_matrix {
  * addresses in use) and turns every call of the service into a call of the
  * decoder addressed.
  *
- * The fleet is described by a JSON document:
+ * The fleet is described by a JSON document. Every value is checked against
+ * what it stands for (numbers in range, addresses valid, texts no longer
+ * than the record field that carries them: 31 characters unless said
+ * otherwise); fromJson refuses the first that is not, naming the decoder and
+ * the member.
  *
  *     {
- *       "latencyMs": 150,          delay of every result (default 0)
- *       "upgradeStepMs": 250,      time between two upgrade progress reports (default 200)
- *       "lockThreshold": 5,        wrong passwords in a row that lock the account (default 5)
- *       "lockMinutes": 30,         how long the lock lasts (default 30)
- *       "logHistoryDays": 30,      days of log history each decoder has when the fleet starts (default 30)
- *       "logHistoryPerDay": 24,    history lines of each log type a day (default 24; 86400 at most)
+ *       "latencyMs": 150,          delay of every result, 0 to 60000 (default 0)
+ *       "upgradeStepMs": 250,      time between two upgrade progress reports, 0 to 60000 (default 200)
+ *       "lockThreshold": 5,        wrong passwords in a row that lock the account, 1 to 100 (default 5)
+ *       "lockMinutes": 30,         how long the lock lasts, 1 to 1440 (default 30)
+ *       "logHistoryDays": 30,      days of log history each decoder has when the fleet starts,
+ *                                  0 to 3660 (default 30)
+ *       "logHistoryPerDay": 24,    history lines of each log type a day, 0 to 86400 (default 24)
  *       "decoders": [
  *         {
  *           "ip": "192.0.2.10",    IPv4 address, unique in the fleet (required)
@@ -38,16 +43,20 @@ namespace pral_matrix {
  *           "model": "TVD-04",     what firmware images and configuration files must be made for
  *                                  (default "TVD-" and the channel count in two digits)
  *           "type": 3,             1 one output, 3 numbered outputs (required)
- *           "channels": 4,         number of outputs (default 1; type 1 always has 1)
+ *           "channels": 4,         number of outputs, 1 to 64 (default 1; type 1 has exactly 1)
  *           "version": "V2.3.1",   firmware version (default "V1.0.0")
  *           "userName": "admin",   (default "admin")
  *           "password": "...",     login password; an unactivated decoder has none yet
  *           "activated": true,     (default true)
- *           "outputBase": 1000,    output n has the id outputBase + n (default 100 * position in the list)
+ *           "outputBase": 1000,    output n has the id outputBase + n, which must stay a 32-bit
+ *                                  integer (default 100 * position in the list)
  *           "mask": "255.255.255.0", "gateway": "192.0.2.1", "dns": "192.0.2.53",
+ *                                  IPv4, 15 characters at most; gateway and dns may be ""
  *           "ipv6": "2001:db8::10", "ipv6Prefix": 64, "ipv6Gateway": "2001:db8::1",
+ *                                  IPv6, 47 characters at most, or ""; prefix 0 to 128
  *           "tvWall": {            the wall this decoder holds as main decoder (optional)
- *             "name": "Lobby", "rows": 2, "cols": 2,
+ *             "name": "Lobby",     20 bytes of UTF-8 at most
+ *             "rows": 2, "cols": 2, 1 to 10 each
  *             "screens": ["192.0.2.10-1", "192.0.2.11", ...]   row-major output ids
  *           }
  *         }
