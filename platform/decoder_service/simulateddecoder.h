@@ -26,7 +26,10 @@ class FirmwareImage;
  * too, on a result of 0.
  *
  * Every change a client makes, every refused login and every upgrade step is
- * written to the decoder's log, with the time of the clock.
+ * written to the decoder's log, with the time of the clock. Files come and
+ * go as bytes (configuration, log package) or as a parsed FirmwareImage; a
+ * test picture is a path the decoder itself can read (in the process, the
+ * operator's file; behind a daemon, the copy it received).
  *
  * Resolutions: a change with persist set is kept; one without lasts until the
  * session ends (logout, a dropped connection or a restart), after which the

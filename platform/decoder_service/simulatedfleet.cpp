@@ -386,7 +386,8 @@ void SimulatedFleet::failCard(SimulatedDecoder* d, int code)
     if (d)
         d->endUpgrade(code);
     upgrade->sink.progress(upgrade->card, -1, -1, code, false);
-    finishUpgrade(RESULT_UPGRADE_FAILED);
+    if (upgrade)
+        finishUpgrade(RESULT_UPGRADE_FAILED);
 }
 
 void SimulatedFleet::finishUpgrade(int resultCode)
@@ -441,6 +442,9 @@ void SimulatedFleet::upgradeTick()
         return;
     }
     u.sink.progress(u.card, 0, u.percent, 0, false);
+    // Whoever took the report may have ended the upgrade (a dropped connection).
+    if (!upgrade)
+        return;
     if (u.percent >= 100) {
         d->endUpgrade(0);
         if (u.card == u.devices.size()) {
