@@ -1,4 +1,5 @@
 #include "faultinjector.h"
+#include "firmwareimage.h"
 #include "matrixsdkworker.h"
 #include "modalanswerer.h"
 #include "pmessagebox.h"
@@ -136,9 +137,9 @@ private:
 QString writeFirmware(const QTemporaryDir& dir)
 {
     const QString path = dir.filePath(QStringLiteral("fw.bin"));
+    const QByteArray image = FirmwareImage::build(QStringLiteral("TVD-02"), QStringLiteral("V9"), "payload");
     QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write("TVWALL-DECODER-FIRMWARE V9\n") > 0 ? path
-                                                                                             : QString();
+    return file.open(QIODevice::WriteOnly) && file.write(image) == image.size() ? path : QString();
 }
 
 DeviceInfo_t deviceC()
@@ -518,18 +519,35 @@ private slots:
         QCOMPARE(worker().saveMatrixScene(a, next, QStringLiteral("auto")), int(RESULT_OK));
         QCOMPARE(next, 7);
         QCOMPARE(worker().saveMatrixScene(a, 0, QStringLiteral("bad")), int(RESULT_BAD_ARGUMENT));
+        // 64 is the last scene, and numbering by the service never goes past it.
+        QCOMPARE(worker().saveMatrixScene(a, 64, QStringLiteral("last")), int(RESULT_OK));
+        QCOMPARE(worker().saveMatrixScene(a, 65, QStringLiteral("bad")), int(RESULT_BAD_ARGUMENT));
+        next = -1;
+        QCOMPARE(worker().saveMatrixScene(a, next, QStringLiteral("auto")), int(RESULT_OK));
+        QCOMPARE(next, 64);
         QCOMPARE(worker().restoreMatrixScene(a, 6), int(RESULT_OK));
         QCOMPARE(worker().removeMatrixScene(a, 6), int(RESULT_OK));
         QCOMPARE(worker().saveMatrixScene(CMHandle(), 6, QString()), int(RESULT_BAD_HANDLE));
         QCOMPARE(worker().restoreMatrixScene(CMHandle(), 6), int(RESULT_BAD_HANDLE));
     }
 
-    void upgradeReportsThroughTheService()
+    void upgradeFailureEndsTheUpgrade_data()
     {
+        QTest::addColumn<bool>("drop");
+        QTest::addColumn<QString>("failure");
+        QTest::newRow("card fails with code 9") << false << "1 -1 -1 9 0";
+        QTest::newRow("connection drops") << true << "1 -1 -1 3 0";
+    }
+    void upgradeFailureEndsTheUpgrade()
+    {
+        QFETCH(bool, drop);
+        QFETCH(QString, failure);
         QTemporaryDir files;
         const QString firmware = writeFirmware(files);
         QVERIFY(!firmware.isEmpty());
-        worker().faults().failUpgrade(1, 9);
+        QVERIFY(connectAndWait(C));
+        if (!drop)
+            worker().faults().failUpgrade(1, 9);
         QStringList events;
         QObject receiver;
         connect(
@@ -537,22 +555,90 @@ private slots:
             [&events](int r) { events << QStringLiteral("result %1").arg(r); }, Qt::BlockingQueuedConnection);
         connect(
             &worker(), &MatrixSdkWorker::signalUpdateMatrixProgress, &receiver,
-            [&events](int card, int marker, int percent, int code, bool latest) {
+            [&events, drop](int card, int marker, int percent, int code, bool latest) {
                 events << QStringLiteral("%1 %2 %3 %4 %5")
                               .arg(card)
                               .arg(marker)
                               .arg(percent)
                               .arg(code)
                               .arg(latest);
+                if (drop && events.size() == 2)
+                    worker().dropConnection(C);
             },
             Qt::BlockingQueuedConnection);
+        QSignalSpy dropped(&worker(), &MatrixSdkWorker::signalDisconnectStatus);
         worker().setUpdateMatrixInfo({deviceC()}, firmware);
         // Progress reads "card marker percent code latest": started, some progress, the failure, the end.
         QTRY_VERIFY(events.endsWith(QStringLiteral("result -10")));
-        QTest::qWait(50);
         QVERIFY2(events.size() > 3, qPrintable(events.join(", ")));
         QCOMPARE(events.first(), QStringLiteral("result 0"));
-        QCOMPARE(events.mid(events.size() - 2), (QStringList{"1 -1 -1 9 0", "result -10"}));
+        QCOMPARE(events.mid(events.size() - 2), (QStringList{failure, "result -10"}));
+        // Nothing of it goes on: the next request is answered, and no report came in between.
+        QVERIFY(runOnServiceThread([] {}));
+        QCOMPARE(events.last(), QStringLiteral("result -10"));
+        QCOMPARE(dropped.size(), drop ? 1 : 0);
+    }
+
+    // What a decoder restart or a broken transfer does to the connection, as a client sees it.
+    void importEndsTheConnection_data()
+    {
+        QTest::addColumn<bool>("transferBreaks");
+        QTest::addColumn<int>("result");
+        QTest::newRow("imported: the decoder restarts") << false << 0;
+        QTest::newRow("transfer breaks: nothing applied") << true << int(RESULT_BAD_HANDLE);
+    }
+    void importEndsTheConnection()
+    {
+        QFETCH(bool, transferBreaks);
+        QFETCH(int, result);
+        const CMHandle a = connectAndWait(A);
+        QVERIFY(a);
+        QSignalSpy exported(&worker(), &MatrixSdkWorker::signalExportConfigResult);
+        QSignalSpy imported(&worker(), &MatrixSdkWorker::signalImportConfigResult);
+        QSignalSpy colors(&worker(), &MatrixSdkWorker::signalMatrixGetScreenColorResult);
+        const QString path = dir.filePath(QStringLiteral("restart.matrix"));
+        worker().exportMatrixConfig(a, path);
+        worker().setMatrixScreenColor(a, 1, 1, ScreenColor{5, 5, 5, 5});
+        if (transferBreaks)
+            worker().faults().breakTransfers(A);
+        worker().importMatrixConfig(a, path);
+        QTRY_COMPARE(imported.size(), 1);
+        QCOMPARE(exported.first().first().toInt(), 0);
+        QCOMPARE(imported.first().first().toInt(), result);
+        QVERIFY(!worker().getHandleByIp(A));
+        // Imported, the colour is the file's again; broken off, it stays.
+        const CMHandle again = connectAndWait(A);
+        QVERIFY(again);
+        worker().getMatrixScreenColor(again, 1, 1);
+        QTRY_COMPARE(colors.size(), 1);
+        QCOMPARE(colors.first().first().value<ScreenColor>().brightness, transferBreaks ? 5 : 87);
+    }
+
+    void resolutionAcrossAReconnect_data()
+    {
+        QTest::addColumn<bool>("persist");
+        QTest::addColumn<int>("width");
+        QTest::newRow("kept") << true << 3840;
+        QTest::newRow("for the session") << false << 1920;
+    }
+    void resolutionAcrossAReconnect()
+    {
+        QFETCH(bool, persist);
+        QFETCH(int, width);
+        const CMHandle a = connectAndWait(A);
+        QVERIFY(a);
+        QSignalSpy set(&worker(), &MatrixSdkWorker::signalMatrixSetResolutionResult);
+        QSignalSpy disconnected(&worker(), &MatrixSdkWorker::signalDisconnectMatrixResult);
+        QSignalSpy got(&worker(), &MatrixSdkWorker::signalMatrixGetResolutionResult);
+        worker().setMatrixResolution(a, ScreenResolutionInfo{0, 0, {3840, 2160, 30}, false}, persist);
+        worker().disconnectMatrix(a);
+        QTRY_COMPARE(disconnected.size(), 1);
+        QCOMPARE(set.first().first().toInt(), 0);
+        const CMHandle again = connectAndWait(A);
+        QVERIFY(again);
+        worker().getMatrixResolution(again, 0, 0);
+        QTRY_COMPARE(got.size(), 1);
+        QCOMPARE(got.first().first().value<ScreenResolution_t>().width, width);
     }
 
     void shutdownWithAPendingBlockingResult_data()

@@ -23,12 +23,19 @@ void FaultInjector::failUpgrade(int card, int code)
     upgrades.insert(card, code);
 }
 
+void FaultInjector::breakTransfers(const QString& ip)
+{
+    QMutexLocker lock(&mutex);
+    brokenTransfers.insert(ip);
+}
+
 void FaultInjector::clear()
 {
     QMutexLocker lock(&mutex);
     logins.clear();
     layouts.clear();
     upgrades.clear();
+    brokenTransfers.clear();
 }
 
 FaultInjector::LoginFault FaultInjector::loginFault(const QString& ip, int* code) const
@@ -58,6 +65,12 @@ bool FaultInjector::upgradeFault(int card, int* code) const
         return false;
     *code = it.value();
     return true;
+}
+
+bool FaultInjector::transferBreaks(const QString& ip) const
+{
+    QMutexLocker lock(&mutex);
+    return brokenTransfers.contains(ip);
 }
 
 } // namespace pral_matrix

@@ -4,6 +4,7 @@
 
 #include <QMap>
 #include <QMutex>
+#include <QSet>
 #include <QString>
 
 namespace pral_matrix {
@@ -41,12 +42,18 @@ public:
     void failLayout(const QString& ip, int code);
     /** The upgrade of the card-th device (from 1) of every upgrade fails with code. */
     void failUpgrade(int card, int code);
+    /**
+     * The connection to ip breaks in the middle of each configuration import
+     * or firmware upgrade of that decoder: nothing of the file is applied.
+     */
+    void breakTransfers(const QString& ip);
     /** Every armed fault is cleared. */
     void clear();
 
     LoginFault loginFault(const QString& ip, int* code = nullptr) const;
     bool layoutFault(const QString& ip, int* code) const;
     bool upgradeFault(int card, int* code) const;
+    bool transferBreaks(const QString& ip) const;
 
 private:
     struct Login
@@ -59,6 +66,7 @@ private:
     QMap<QString, Login> logins;
     QMap<QString, int> layouts;
     QMap<int, int> upgrades;
+    QSet<QString> brokenTransfers;
 };
 
 } // namespace pral_matrix

@@ -1,12 +1,13 @@
 #pragma once
 
 #include "decoderbackend.h"
+#include "firmwareimage.h"
+#include "simulateddecoder.h"
 
-#include <QMap>
-#include <QPair>
 #include <QTimer>
 
 #include <functional>
+#include <map>
 #include <memory>
 
 namespace pral_matrix {
@@ -15,93 +16,69 @@ namespace pral_matrix {
  * @brief A fleet of virtual decoders in the process: the back end for
  * development, demonstrations and tests. It sends nothing over the network.
  *
- * The fleet is described by a JSON document:
+ * The fleet owns its decoders (SimulatedDecoder holds what each one knows
+ * and does), the clock, the upgrade timer and the view of the armed faults;
+ * it answers what concerns several decoders (outputs bound to a wall,
+ * addresses in use) and turns every call of the service into a call of the
+ * decoder addressed.
+ *
+ * The fleet is described by a JSON document. Every value is checked against
+ * what it stands for (numbers in range, addresses valid, texts no longer
+ * than the record field that carries them: 31 characters unless said
+ * otherwise); fromJson refuses the first that is not, naming the decoder and
+ * the member.
  *
  *     {
- *       "latencyMs": 150,          delay of every result (default 0)
- *       "upgradeStepMs": 250,      time between two upgrade progress reports (default 200)
- *       "lockThreshold": 5,        wrong passwords in a row that lock the account (default 5)
- *       "lockMinutes": 30,         how long the lock lasts (default 30)
+ *       "latencyMs": 150,          delay of every result, 0 to 60000 (default 0)
+ *       "upgradeStepMs": 250,      time between two upgrade progress reports, 0 to 60000 (default 200)
+ *       "lockThreshold": 5,        wrong passwords in a row that lock the account, 1 to 100 (default 5)
+ *       "lockMinutes": 30,         how long the lock lasts, 1 to 1440 (default 30)
+ *       "logHistoryDays": 30,      days of log history each decoder has when the fleet starts,
+ *                                  0 to 3660 (default 30)
+ *       "logHistoryPerDay": 24,    history lines of each log type a day, 0 to 86400 (default 24)
  *       "decoders": [
  *         {
  *           "ip": "192.0.2.10",    IPv4 address, unique in the fleet (required)
  *           "deviceId": "TVD-...",  identifier, unique in the fleet (required)
+ *           "model": "TVD-04",     what firmware images and configuration files must be made for
+ *                                  (default "TVD-" and the channel count in two digits)
  *           "type": 3,             1 one output, 3 numbered outputs (required)
- *           "channels": 4,         number of outputs (default 1; type 1 always has 1)
+ *           "channels": 4,         number of outputs, 1 to 64 (default 1; type 1 has exactly 1)
  *           "version": "V2.3.1",   firmware version (default "V1.0.0")
  *           "userName": "admin",   (default "admin")
  *           "password": "...",     login password; an unactivated decoder has none yet
  *           "activated": true,     (default true)
- *           "outputBase": 1000,    output n has the id outputBase + n (default 100 * position in the list)
+ *           "outputBase": 1000,    output n has the id outputBase + n, which must stay a 32-bit
+ *                                  integer (default 100 * position in the list)
  *           "mask": "255.255.255.0", "gateway": "192.0.2.1", "dns": "192.0.2.53",
+ *                                  IPv4, 15 characters at most; gateway and dns may be ""
  *           "ipv6": "2001:db8::10", "ipv6Prefix": 64, "ipv6Gateway": "2001:db8::1",
+ *                                  IPv6, 47 characters at most, or ""; prefix 0 to 128
  *           "tvWall": {            the wall this decoder holds as main decoder (optional)
- *             "name": "Lobby", "rows": 2, "cols": 2,
+ *             "name": "Lobby",     20 bytes of UTF-8 at most
+ *             "rows": 2, "cols": 2, 1 to 10 each
  *             "screens": ["192.0.2.10-1", "192.0.2.11", ...]   row-major output ids
  *           }
  *         }
  *       ]
  *     }
  *
- * A firmware file is a text file whose first line is
- * "TVWALL-DECODER-FIRMWARE <version>". A configuration export (".matrix") is
- * a JSON document of the format "tvwall-decoder-config".
+ * The files the decoders read and write are described by FirmwareImage,
+ * DecoderConfigFile and LogPackage. In the process, a file path stands for
+ * the transfer: the fleet reads and writes the files the decoders take and
+ * give, whole or not at all (a failed write leaves what was there).
+ *
+ * An upgrade goes card by card, every upgradeStepMs one report of 20 % more;
+ * it logs in to each decoder with the device's credentials. A card fails
+ * with its armed code (FaultInjector::failUpgrade) at 60 %, with code 3
+ * (connection broken) when its decoder's connection ends or its transfers
+ * break, and with code 1 when the login fails; then the upgrade ends with
+ * RESULT_UPGRADE_FAILED and the decoder keeps its version.
  */
 class DECODER_SERVICE_EXPORT SimulatedFleet : public DecoderBackend
 {
 public:
-    static constexpr int MaxLogLines = 2000;
-    static constexpr int LogStepMinutes = 17;
-    static constexpr int MaxScenes = 64;
-
-    struct Wall
-    {
-        QString name;
-        int type = MATRIX_TYPE_MULTI_OUTPUT;
-        int rows = 0;
-        int cols = 0;
-        MatrixInfoList screens;
-    };
-
-    struct Scene
-    {
-        QString name;
-        bool hasWall = false;
-        Wall wall;
-        QMap<QPair<int, int>, ScreenColor> colors;
-        QList<MatrixWindowInfo> windows;
-    };
-
-    /** One virtual decoder; its whole state. */
-    struct Decoder
-    {
-        QString ip;
-        QString deviceId;
-        int type = MATRIX_TYPE_SINGLE_OUTPUT;
-        int channels = 1;
-        int outputBase = 0;
-        QString version;
-        QString userName;
-        QString password;
-        bool activated = true;
-        QString mask;
-        QString gateway;
-        QString dns;
-        QString ipv6;
-        int ipv6Prefix = 0;
-        QString ipv6Gateway;
-
-        int failedLogins = 0;
-        qint64 lockedUntilMs = 0;
-        bool hasWall = false;
-        Wall wall;
-        ScreenResolution_t resolution{1920, 1080, 60};
-        QMap<QPair<int, int>, ScreenResolution_t> screenResolutions;
-        QMap<QPair<int, int>, ScreenColor> colors;
-        QMap<int, Scene> scenes;
-        QList<MatrixWindowInfo> windows;
-        QList<int> checkedLocations;
-    };
+    static constexpr int MaxScenes = SimulatedDecoder::MaxScenes;
 
     /** nullptr and *error set when json does not describe a fleet. */
     static std::unique_ptr<SimulatedFleet> fromJson(const QByteArray& json, QString* error = nullptr);
@@ -116,12 +93,15 @@ public:
     void setUpgradeStepMs(int ms) { upgradeStep = ms; }
     int lockThreshold() const { return lockAfter; }
     int lockMinutes() const { return lockFor; }
-    /** Milliseconds since the epoch; tests replace it to control lock-out time. */
+    /**
+     * Milliseconds since the epoch; tests replace it to control lock-out time.
+     * The decoders' log history then ends at the new clock's present.
+     */
     void setClock(std::function<qint64()> clock);
 
-    QStringList addresses() const { return fleet.keys(); }
+    QStringList addresses() const;
     /** nullptr when no decoder has that address. */
-    const Decoder* decoder(const QString& ip) const;
+    const SimulatedDecoder* decoder(const QString& ip) const;
 
     MatrixInfoMap search() override;
     Login login(const QString& ip, const QString& userName, const QString& password) override;
@@ -154,32 +134,32 @@ public:
     int startUpgrade(const QList<DeviceInfo_t>& devices, const QString& path,
                      const UpgradeSink& sink) override;
 
-    /** The deterministic log lines of one decoder for a span. */
-    static QStringList generateLog(const Decoder& decoder, const QDateTime& begin, const QDateTime& end,
-                                   int logType);
-
 private:
     struct Upgrade
     {
         QList<DeviceInfo_t> devices;
-        QString firmwareVersion;
+        FirmwareImage image;
         UpgradeSink sink;
         int card = 1;
         int percent = 0;
     };
 
-    Decoder* find(const QString& ip);
-    bool bindableOutput(const QString& ip, int channel, int* type) const;
+    SimulatedDecoder* find(const QString& ip);
+    SimulatedDecoder::OutputLookup outputLookup() const;
+    void adopt(std::unique_ptr<SimulatedDecoder> decoder);
     void upgradeTick();
+    /** The card being upgraded fails with code (of the failure table); the upgrade ends. */
+    void failCard(SimulatedDecoder* decoder, int code);
     void finishUpgrade(int resultCode);
     qint64 now() const;
 
-    QMap<QString, Decoder> fleet;
-    QMap<QString, Decoder> factoryState;
+    std::map<QString, std::unique_ptr<SimulatedDecoder>> fleet;
     int latency = 0;
     int upgradeStep = 200;
     int lockAfter = 5;
     int lockFor = 30;
+    int historyDays = 30;
+    int historyPerDay = 24;
     std::function<qint64()> clock;
     QTimer* upgradeTimer;
     std::unique_ptr<Upgrade> upgrade;
