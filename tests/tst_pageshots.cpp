@@ -1,7 +1,8 @@
 // The page as an operator sees it, end to end on the simulated fleet: stored
 // wall -> one click connects it -> its bindings on the grid. Each state is also
 // rendered to a PNG (folder TVWALL_SHOT_DIR, default <tmp>/tvwall-shots) for
-// people to look at.
+// people to look at, under QT_SCALE_FACTOR=2 at 200 %, set up as the application
+// sets itself up.
 
 #include "connectmatrixitem.h"
 #include "decoderdevicetree.h"
@@ -10,6 +11,7 @@
 #include "devactivedlg.h"
 #include "faultinjector.h"
 #include "globalstyle.h"
+#include "highdpi.h"
 #include "managementtesthelpers.h"
 #include "matrixconfigform.h"
 #include "matrixinfosyncdlg.h"
@@ -38,43 +40,6 @@ using pral_worker::SystemAssistant;
 
 namespace {
 
-void storeControlRoom()
-{
-    MatrixInfo decoder;
-    decoder.ip = Control;
-    decoder.matrixType = pral_matrix::MATRIX_TYPE_MULTI_OUTPUT;
-    decoder.channelCount = 16;
-    decoder.userName = QStringLiteral("admin");
-    decoder.password = QStringLiteral("Tvwall@2024");
-    decoder.activated = true;
-    MatrixSdkWorker::addDecoderToJson({decoder});
-
-    TvWallManagement wall;
-    wall.tvWallName = QStringLiteral("Control room");
-    wall.mainIp = Control;
-    wall.row = 3;
-    wall.col = 4;
-    wall.mainMatrix = decoder;
-    for (int i = 0; i < 12; ++i) {
-        MatrixInfo screen = decoder;
-        screen.channel = i + 1;
-        screen.row = i / 4;
-        screen.column = i % 4;
-        wall.matrixInfoList.append(screen);
-    }
-    MatrixSdkWorker::addMatrixToJson({wall});
-    MatrixSdkWorker::flushStore();
-}
-
-ConnectMatrixItem* wallRow(QWidget* form, const QString& name)
-{
-    for (ConnectMatrixItem* row : form->findChildren<ConnectMatrixItem*>()) {
-        if (row->isVisibleTo(form) && row->text() == name)
-            return row;
-    }
-    return nullptr;
-}
-
 QString shotDir()
 {
     const QString dir = qEnvironmentVariableIsSet("TVWALL_SHOT_DIR")
@@ -89,6 +54,9 @@ QString shotDir()
 class TestPageShots : public QObject
 {
     Q_OBJECT
+
+public:
+    static void initMain() { PCOMMON::enableHighDpi(); }
 
 private slots:
     void initTestCase();

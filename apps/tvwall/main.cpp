@@ -2,6 +2,7 @@
 #include "hostwindow.h"
 
 #include "globalstyle.h"
+#include "highdpi.h"
 #include "matrixsdkworker.h"
 
 #include <QApplication>
@@ -25,6 +26,7 @@ int fail(const QString& message)
 
 int main(int argc, char* argv[])
 {
+    PCOMMON::enableHighDpi();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tvwall"));
     QApplication::setOrganizationName(QStringLiteral("tvwall"));
