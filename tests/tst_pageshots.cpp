@@ -1,8 +1,8 @@
 // The page as an operator sees it, end to end on the simulated fleet: stored
 // wall -> one click connects it -> its bindings on the grid. Each state is also
 // rendered to a PNG (folder TVWALL_SHOT_DIR, default <tmp>/tvwall-shots) for
-// people to look at, under QT_SCALE_FACTOR=2 at 200 %, set up as the application
-// sets itself up.
+// people to look at, in the language TVWALL_LANG names (default English) and,
+// under QT_SCALE_FACTOR=2, at 200 %, set up as the application sets itself up.
 
 #include "connectmatrixitem.h"
 #include "decoderdevicetree.h"
@@ -19,6 +19,7 @@
 #include "screenlayoutwt.h"
 #include "screenwt.h"
 #include "systemassistant.h"
+#include "testlanguage.h"
 
 #include <QApplication>
 #include <QDir>
@@ -49,6 +50,14 @@ QString shotDir()
     return dir;
 }
 
+/// A text as the operator reads it in the language of the run.
+QString shown(const char* context, const char* text)
+{
+    return QCoreApplication::translate(context, text);
+}
+
+const char* const FormClass = "pral_matrixConfig::MatrixConfigForm";
+
 } // namespace
 
 class TestPageShots : public QObject
@@ -77,8 +86,11 @@ private:
 
 void TestPageShots::initTestCase()
 {
-    // The host's look, as the application has it.
+    // The host's look and language, as the application has them.
     PCOMMON::applyGlobalStyleSheet(*qApp);
+    const QString language = qEnvironmentVariable("TVWALL_LANG", QStringLiteral("en"));
+    if (language != QLatin1String("en"))
+        QCOMPARE(installTestLanguage(language), language);
 }
 
 void TestPageShots::init()
@@ -141,7 +153,8 @@ void TestPageShots::connectedWallShowsItsBindings()
     QTest::mouseClick(wallRow(form.get(), "Control room")->findChild<QPushButton*>("connectBt"),
                       Qt::LeftButton);
     QTRY_VERIFY(!alerts.isEmpty());
-    QCOMPARE(alerts.first().at(1).toString(), QStringLiteral("Tvwall(Control room):Connect success!"));
+    QCOMPARE(alerts.first().at(1).toString(),
+             shown(FormClass, "Tvwall(%1):Connect success!").arg(QStringLiteral("Control room")));
 
     // The management dialog records the new state and the page redraws the wall as connected.
     QTRY_VERIFY(wallRow(form.get(), "Control room") && wallRow(form.get(), "Control room")->isConnected());
@@ -185,8 +198,8 @@ void TestPageShots::decoderDialogs()
         decoders.insert("192.0.2.99", stored("192.0.2.99"));
         DecoderManagementDlg managed(decoders, MatrixInfoMap(), false);
         managed.show();
-        QTRY_COMPARE(status(&managed, Main), QStringLiteral("connect success"));
-        QTRY_COMPARE(status(&managed, "192.0.2.99"), QStringLiteral("connect failed"));
+        QTRY_COMPARE(status(&managed, Main), shown(SearchClass, "connect success"));
+        QTRY_COMPARE(status(&managed, "192.0.2.99"), shown(SearchClass, "connect failed"));
         QCOMPARE(listedIps(&managed), (QStringList{Main, Single, Eight, "192.0.2.99"}));
         shoot(&managed, QStringLiteral("management.png"));
     }
@@ -194,8 +207,8 @@ void TestPageShots::decoderDialogs()
         DecoderManagementDlg search(found({Other, Fresh, Fresh2, Control}), MatrixInfoMap(), true);
         search.show();
         QCOMPARE(listedIps(&search), (QStringList{Other, Fresh, Fresh2, Control}));
-        QCOMPARE(status(&search, Fresh), QStringLiteral("unactivated"));
-        QCOMPARE(status(&search, Other), QStringLiteral("activated"));
+        QCOMPARE(status(&search, Fresh), shown(SearchClass, "unactivated"));
+        QCOMPARE(status(&search, Other), shown(SearchClass, "activated"));
         shoot(&search, QStringLiteral("search.png"));
     }
     {
