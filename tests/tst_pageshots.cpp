@@ -3,6 +3,8 @@
 // rendered to a PNG (folder TVWALL_SHOT_DIR, default <tmp>/tvwall-shots) for
 // people to look at, in the language TVWALL_LANG names (default English) and,
 // under QT_SCALE_FACTOR=2, at 200 %, set up as the application sets itself up.
+// Every rendered window is checked as a person would look at it: no text
+// clipped, none left in English in a translated run, no image scaled up from 1x.
 
 #include "connectmatrixitem.h"
 #include "decoderdevicetree.h"
@@ -18,11 +20,13 @@
 #include "matrixsdkworker.h"
 #include "screenlayoutwt.h"
 #include "screenwt.h"
+#include "showntexts.h"
 #include "systemassistant.h"
 #include "testlanguage.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -50,6 +54,11 @@ QString shotDir()
     return dir;
 }
 
+QString runLanguage()
+{
+    return qEnvironmentVariable("TVWALL_LANG", QStringLiteral("en"));
+}
+
 /// A text as the operator reads it in the language of the run.
 QString shown(const char* context, const char* text)
 {
@@ -57,6 +66,15 @@ QString shown(const char* context, const char* text)
 }
 
 const char* const FormClass = "pral_matrixConfig::MatrixConfigForm";
+
+/// The decoders' own version texts.
+QStringList versions(const MatrixInfoMap& decoders)
+{
+    QStringList texts;
+    for (const MatrixInfo& decoder : decoders)
+        texts << decoder.version;
+    return texts;
+}
 
 } // namespace
 
@@ -78,7 +96,8 @@ private slots:
 
 private:
     void shoot(const QString& name);
-    static void shoot(QWidget* widget, const QString& name);
+    /// data: texts of the window that are the decoders' or the test's own, in no language.
+    static void shoot(QWidget* widget, const QString& name, const QStringList& data = {});
 
     std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<MatrixConfigForm> form;
@@ -88,9 +107,8 @@ void TestPageShots::initTestCase()
 {
     // The host's look and language, as the application has them.
     PCOMMON::applyGlobalStyleSheet(*qApp);
-    const QString language = qEnvironmentVariable("TVWALL_LANG", QStringLiteral("en"));
-    if (language != QLatin1String("en"))
-        QCOMPARE(installTestLanguage(language), language);
+    if (runLanguage() != QLatin1String("en"))
+        QCOMPARE(installTestLanguage(runLanguage()), runLanguage());
 }
 
 void TestPageShots::init()
@@ -113,11 +131,15 @@ void TestPageShots::cleanup()
 
 void TestPageShots::shoot(const QString& name)
 {
-    shoot(form.get(), name);
+    shoot(form.get(), name, {QStringLiteral("Control room")});
 }
 
-void TestPageShots::shoot(QWidget* widget, const QString& name)
+void TestPageShots::shoot(QWidget* widget, const QString& name, const QStringList& data)
 {
+    QStringList faults = clippedTexts(widget) + blurredImages(widget);
+    if (runLanguage() != QLatin1String("en"))
+        faults += englishTexts(widget, data);
+    QVERIFY2(faults.isEmpty(), qPrintable(name + QLatin1String(":\n") + faults.join(QLatin1Char('\n'))));
     const QString path = QDir(shotDir()).filePath(name);
     QVERIFY2(widget->grab().save(path, "PNG"), qPrintable(path));
 }
@@ -176,6 +198,9 @@ void TestPageShots::connectedWallShowsItsBindings()
         QCOMPARE(outputKey, QStringLiteral("%1-%2").arg(Control).arg(i + 1));
         QVERIFY2(grid->screen(i)->labelText().contains(outputKey), qPrintable(grid->screen(i)->labelText()));
     }
+    // The tree's icons are pictures of labels, which only a loader that knows @2x files makes sharp.
+    const auto* icon = wallRow(form.get(), "Control room")->findChild<QLabel*>(QStringLiteral("iconLabel"));
+    QCOMPARE(icon->pixmap(Qt::ReturnByValue).devicePixelRatio(), form->devicePixelRatioF());
     shoot(QStringLiteral("page-connected-3x4.png"));
 
     auto* tree = form->findChild<DecoderDeviceTree*>();
@@ -201,22 +226,23 @@ void TestPageShots::decoderDialogs()
         QTRY_COMPARE(status(&managed, Main), shown(SearchClass, "connect success"));
         QTRY_COMPARE(status(&managed, "192.0.2.99"), shown(SearchClass, "connect failed"));
         QCOMPARE(listedIps(&managed), (QStringList{Main, Single, Eight, "192.0.2.99"}));
-        shoot(&managed, QStringLiteral("management.png"));
+        shoot(&managed, QStringLiteral("management.png"), versions(decoders));
     }
     {
-        DecoderManagementDlg search(found({Other, Fresh, Fresh2, Control}), MatrixInfoMap(), true);
+        const MatrixInfoMap results = found({Other, Fresh, Fresh2, Control});
+        DecoderManagementDlg search(results, MatrixInfoMap(), true);
         search.show();
         QCOMPARE(listedIps(&search), (QStringList{Other, Fresh, Fresh2, Control}));
         QCOMPARE(status(&search, Fresh), shown(SearchClass, "unactivated"));
         QCOMPARE(status(&search, Other), shown(SearchClass, "activated"));
-        shoot(&search, QStringLiteral("search.png"));
+        shoot(&search, QStringLiteral("search.png"), versions(results));
     }
     {
         DevActiveDlg activation(false);
         activation.show();
         QTest::keyClicks(activation.findChild<QLineEdit*>(QStringLiteral("pwdEdt")),
                          QStringLiteral("Tvwall@2025"));
-        shoot(&activation, QStringLiteral("activation.png"));
+        shoot(&activation, QStringLiteral("activation.png"), {QStringLiteral("admin")});
     }
     {
         DeviceNetworkCfg_t cfg{};
@@ -230,7 +256,7 @@ void TestPageShots::decoderDialogs()
         DecoderNetworkConfigDlg network(cfg);
         network.show();
         QCOMPARE(QByteArray(network.getNetworkConfig().ipv4Addr), QByteArray("192.0.2.12"));
-        shoot(&network, QStringLiteral("network.png"));
+        shoot(&network, QStringLiteral("network.png"), {QStringLiteral("DNS")});
     }
     {
         MatrixInfoSyncDlg sync({Main, Control});

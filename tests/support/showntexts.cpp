@@ -2,9 +2,6 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
-#include <QComboBox>
-#include <QGroupBox>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -38,58 +35,43 @@ QList<QWidget*> shownWidgets(QWidget* root)
     return widgets;
 }
 
-} // namespace
-
-QList<ShownText> shownTexts(QWidget* root)
+bool readsEnglish(QString text, const QStringList& data)
 {
-    QList<ShownText> shown;
-    auto add = [&shown](const QWidget* w, const QString& text) {
-        if (!text.trimmed().isEmpty())
-            shown.append({nameOf(w), text});
+    for (const QString& datum : data)
+        text.remove(datum);
+    const auto latin = [](QChar c) {
+        return c.isLetter() && c.script() == QChar::Script_Latin;
     };
-    add(root, root->windowTitle());
-    for (QWidget* w : shownWidgets(root)) {
-        add(w, w->toolTip());
-        if (auto* label = qobject_cast<QLabel*>(w))
-            add(w, plainText(label));
-        else if (auto* button = qobject_cast<QAbstractButton*>(w))
-            add(w, button->text());
-        else if (auto* edit = qobject_cast<QLineEdit*>(w))
-            add(w, edit->placeholderText());
-        else if (auto* group = qobject_cast<QGroupBox*>(w))
-            add(w, group->title());
-        else if (auto* combo = qobject_cast<QComboBox*>(w)) {
-            for (int i = 0; i < combo->count(); ++i)
-                add(w, combo->itemText(i));
-        } else if (auto* table = qobject_cast<QTableWidget*>(w)) {
-            for (int c = 0; c < table->columnCount(); ++c) {
-                if (table->horizontalHeaderItem(c) && !table->horizontalHeader()->isHidden())
-                    add(w, table->horizontalHeaderItem(c)->text());
-                for (int r = 0; r < table->rowCount(); ++r) {
-                    if (table->item(r, c))
-                        add(w, table->item(r, c)->text());
-                }
-            }
-        }
-    }
-    return shown;
+    const auto han = [](QChar c) {
+        return c.script() == QChar::Script_Han;
+    };
+    return std::any_of(text.begin(), text.end(), latin) && std::none_of(text.begin(), text.end(), han);
 }
 
-QStringList englishTexts(const QList<ShownText>& shown, const QStringList& data)
+} // namespace
+
+QStringList englishTexts(QWidget* root, const QStringList& data)
 {
     QStringList english;
-    for (const ShownText& item : shown) {
-        QString rest = item.text;
-        for (const QString& datum : data)
-            rest.remove(datum);
-        const bool latin = std::any_of(rest.begin(), rest.end(), [](QChar c) {
-            return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) ||
-                   (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
-        });
-        const bool chinese =
-            std::any_of(rest.begin(), rest.end(), [](QChar c) { return c.script() == QChar::Script_Han; });
-        if (latin && !chinese)
-            english << item.where + QLatin1String(": ") + item.text;
+    const auto check = [&](const QWidget* w, const QString& text) {
+        if (readsEnglish(text, data))
+            english << nameOf(w) + QLatin1String(": ") + text;
+    };
+    check(root, root->windowTitle());
+    for (QWidget* w : shownWidgets(root)) {
+        check(w, w->toolTip());
+        if (auto* label = qobject_cast<QLabel*>(w))
+            check(w, plainText(label));
+        else if (auto* button = qobject_cast<QAbstractButton*>(w))
+            check(w, button->text());
+        else if (auto* edit = qobject_cast<QLineEdit*>(w))
+            check(w, edit->placeholderText());
+        else if (auto* table = qobject_cast<QTableWidget*>(w)) {
+            for (int r = 0; r < table->rowCount(); ++r) {
+                for (int c = 0; c < table->columnCount(); ++c)
+                    check(w, table->item(r, c) ? table->item(r, c)->text() : QString());
+            }
+        }
     }
     return english;
 }
@@ -97,31 +79,45 @@ QStringList englishTexts(const QList<ShownText>& shown, const QStringList& data)
 QStringList clippedTexts(QWidget* root)
 {
     QStringList clipped;
-    auto report = [&clipped](const QWidget* w, const QString& text, int needed, int available) {
-        if (needed > available)
-            clipped
-                << QStringLiteral("%1 \"%2\" needs %3 of %4").arg(nameOf(w), text).arg(needed).arg(available);
+    const auto check = [&](const QWidget* w, const QString& text, int needed, int had) {
+        if (needed > had)
+            clipped << QStringLiteral("%1 \"%2\" needs %3 of %4").arg(nameOf(w), text).arg(needed).arg(had);
     };
     for (QWidget* w : shownWidgets(root)) {
         if (auto* label = qobject_cast<QLabel*>(w)) {
             const QString text = plainText(label);
-            if (text.isEmpty() || !label->pixmap(Qt::ReturnByValue).isNull())
+            if (text.isEmpty())
                 continue;
-            const QRect room = label->contentsRect();
             if (label->wordWrap())
-                report(w, text, label->heightForWidth(w->width()), w->height());
+                check(w, text, label->heightForWidth(w->width()), w->height());
             else
-                report(w, text, label->fontMetrics().horizontalAdvance(text), room.width());
+                check(w, text, label->fontMetrics().horizontalAdvance(text), label->contentsRect().width());
         } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
-            if (button->text().isEmpty())
-                continue;
             // A check box or radio button needs room for its mark as well.
             const bool marked = qobject_cast<QCheckBox*>(w) || qobject_cast<QRadioButton*>(w);
-            report(w, button->text(),
-                   marked ? button->sizeHint().width()
-                          : button->fontMetrics().horizontalAdvance(button->text()),
-                   button->width());
+            if (!button->text().isEmpty())
+                check(w, button->text(),
+                      marked ? button->sizeHint().width()
+                             : button->fontMetrics().horizontalAdvance(button->text()),
+                      w->width());
         }
     }
     return clipped;
+}
+
+QStringList blurredImages(QWidget* root)
+{
+    QStringList blurred;
+    const qreal screen = root->devicePixelRatioF();
+    const auto check = [&](const QWidget* w, const QPixmap& pixmap) {
+        if (!pixmap.isNull() && pixmap.devicePixelRatio() < screen)
+            blurred << QStringLiteral("%1: ratio %2").arg(nameOf(w)).arg(pixmap.devicePixelRatio());
+    };
+    for (QWidget* w : shownWidgets(root)) {
+        if (auto* label = qobject_cast<QLabel*>(w))
+            check(w, label->pixmap(Qt::ReturnByValue));
+        else if (auto* button = qobject_cast<QAbstractButton*>(w))
+            check(w, button->icon().pixmap(button->iconSize()));
+    }
+    return blurred;
 }
