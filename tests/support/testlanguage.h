@@ -3,17 +3,11 @@
 #include "uilanguage.h"
 
 #include <QCoreApplication>
-#include <QLocale>
 
-/**
- * Installs the translations of every library, as the application does, from the build's
- * folder of executables where the tests run. Returns the language installed, empty when the
- * texts stay English.
- */
+/// Installs every library's translations as the application does, from the folder of the tests.
 inline QString installTestLanguage(const QString& language)
 {
     return PCOMMON::UiLanguage::install(QLocale(language),
-                                        {QStringLiteral("matrix_config"), QStringLiteral("decoder_service"),
-                                         QStringLiteral("host_framework"), QStringLiteral("tvwall")},
+                                        {"matrix_config", "decoder_service", "host_framework", "tvwall"},
                                         QCoreApplication::applicationDirPath());
 }
