@@ -8,6 +8,8 @@ packages=(
     qtbase5-dev qttools5-dev qttools5-dev-tools libqt5svg5-dev
     libsodium-dev libkf5archive-dev
     xvfb xauth fonts-dejavu-core
+    # Qt's own Chinese texts (standard buttons and dialogs) and a face for Chinese texts.
+    qttranslations5-l10n fonts-noto-cjk
 )
 
 missing=()

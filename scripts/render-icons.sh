@@ -3,9 +3,10 @@
 # The build itself never runs this: it only needs the PNGs. Requires python3 and
 # rsvg-convert (Debian package librsvg2-bin).
 #
-# Each SVG states its output size in its width/height attributes (twice the widget
-# size for images that Qt scales, exactly the widget size for images shown 1:1), so
-# rsvg-convert renders it at its own size.
+# Each SVG is drawn at the size of the widget that shows it. It is rendered twice:
+# NAME.png at that size and NAME@2x.png at twice the size. Both are listed in the
+# resource description; wherever Qt loads an image by name (style sheets, QIcon) it
+# takes the @2x file on a screen scaled to 200 % or more.
 #
 #   scripts/render-icons.sh            regenerate the SVGs, then render every one
 #   scripts/render-icons.sh --no-gen   render the SVGs as they are (after editing one by hand)
@@ -40,17 +41,20 @@ render_dir() {
     local src=$1 dst=$2
     mkdir -p "$dst"
     # A PNG without an SVG would be a stale image nobody can regenerate.
-    local png
+    local png name
     for png in "$dst"/*.png; do
         [[ -e "$png" ]] || continue
-        [[ -e "$src/$(basename "${png%.png}").svg" ]] || rm -f "$png"
+        name=$(basename "${png%.png}")
+        [[ -e "$src/${name%@2x}.svg" ]] || rm -f "$png"
     done
     local svg count=0
     for svg in "$src"/*.svg; do
-        rsvg-convert --format=png --output="$dst/$(basename "${svg%.svg}").png" "$svg"
+        name=$(basename "${svg%.svg}")
+        rsvg-convert --format=png --output="$dst/$name.png" "$svg"
+        rsvg-convert --format=png --zoom=2 --output="$dst/$name@2x.png" "$svg"
         count=$((count + 1))
     done
-    echo "rendered $count images into ${dst#"$root"/}"
+    echo "rendered $count images (and their @2x) into ${dst#"$root"/}"
 }
 
 export LC_ALL=C # a stable file order in the resource descriptions

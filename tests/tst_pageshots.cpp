@@ -1,7 +1,10 @@
 // The page as an operator sees it, end to end on the simulated fleet: stored
 // wall -> one click connects it -> its bindings on the grid. Each state is also
 // rendered to a PNG (folder TVWALL_SHOT_DIR, default <tmp>/tvwall-shots) for
-// people to look at.
+// people to look at, in the language TVWALL_LANG names (default English) and,
+// under QT_SCALE_FACTOR=2, at 200 %, set up as the application sets itself up.
+// Every rendered window is checked as a person would look at it: no text
+// clipped, none left in English in a translated run, no image scaled up from 1x.
 
 #include "connectmatrixitem.h"
 #include "decoderdevicetree.h"
@@ -10,16 +13,20 @@
 #include "devactivedlg.h"
 #include "faultinjector.h"
 #include "globalstyle.h"
+#include "highdpi.h"
 #include "managementtesthelpers.h"
 #include "matrixconfigform.h"
 #include "matrixinfosyncdlg.h"
 #include "matrixsdkworker.h"
 #include "screenlayoutwt.h"
 #include "screenwt.h"
+#include "showntexts.h"
 #include "systemassistant.h"
+#include "testlanguage.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -38,43 +45,6 @@ using pral_worker::SystemAssistant;
 
 namespace {
 
-void storeControlRoom()
-{
-    MatrixInfo decoder;
-    decoder.ip = Control;
-    decoder.matrixType = pral_matrix::MATRIX_TYPE_MULTI_OUTPUT;
-    decoder.channelCount = 16;
-    decoder.userName = QStringLiteral("admin");
-    decoder.password = QStringLiteral("Tvwall@2024");
-    decoder.activated = true;
-    MatrixSdkWorker::addDecoderToJson({decoder});
-
-    TvWallManagement wall;
-    wall.tvWallName = QStringLiteral("Control room");
-    wall.mainIp = Control;
-    wall.row = 3;
-    wall.col = 4;
-    wall.mainMatrix = decoder;
-    for (int i = 0; i < 12; ++i) {
-        MatrixInfo screen = decoder;
-        screen.channel = i + 1;
-        screen.row = i / 4;
-        screen.column = i % 4;
-        wall.matrixInfoList.append(screen);
-    }
-    MatrixSdkWorker::addMatrixToJson({wall});
-    MatrixSdkWorker::flushStore();
-}
-
-ConnectMatrixItem* wallRow(QWidget* form, const QString& name)
-{
-    for (ConnectMatrixItem* row : form->findChildren<ConnectMatrixItem*>()) {
-        if (row->isVisibleTo(form) && row->text() == name)
-            return row;
-    }
-    return nullptr;
-}
-
 QString shotDir()
 {
     const QString dir = qEnvironmentVariableIsSet("TVWALL_SHOT_DIR")
@@ -84,11 +54,36 @@ QString shotDir()
     return dir;
 }
 
+QString runLanguage()
+{
+    return qEnvironmentVariable("TVWALL_LANG", QStringLiteral("en"));
+}
+
+/// A text as the operator reads it in the language of the run.
+QString shown(const char* context, const char* text)
+{
+    return QCoreApplication::translate(context, text);
+}
+
+const char* const FormClass = "pral_matrixConfig::MatrixConfigForm";
+
+/// The decoders' own version texts.
+QStringList versions(const MatrixInfoMap& decoders)
+{
+    QStringList texts;
+    for (const MatrixInfo& decoder : decoders)
+        texts << decoder.version;
+    return texts;
+}
+
 } // namespace
 
 class TestPageShots : public QObject
 {
     Q_OBJECT
+
+public:
+    static void initMain() { PCOMMON::enableHighDpi(); }
 
 private slots:
     void initTestCase();
@@ -101,7 +96,8 @@ private slots:
 
 private:
     void shoot(const QString& name);
-    static void shoot(QWidget* widget, const QString& name);
+    /// data: texts of the window that are the decoders' or the test's own, in no language.
+    static void shoot(QWidget* widget, const QString& name, const QStringList& data = {});
 
     std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<MatrixConfigForm> form;
@@ -109,8 +105,10 @@ private:
 
 void TestPageShots::initTestCase()
 {
-    // The host's look, as the application has it.
+    // The host's look and language, as the application has them.
     PCOMMON::applyGlobalStyleSheet(*qApp);
+    if (runLanguage() != QLatin1String("en"))
+        QCOMPARE(installTestLanguage(runLanguage()), runLanguage());
 }
 
 void TestPageShots::init()
@@ -133,11 +131,15 @@ void TestPageShots::cleanup()
 
 void TestPageShots::shoot(const QString& name)
 {
-    shoot(form.get(), name);
+    shoot(form.get(), name, {QStringLiteral("Control room")});
 }
 
-void TestPageShots::shoot(QWidget* widget, const QString& name)
+void TestPageShots::shoot(QWidget* widget, const QString& name, const QStringList& data)
 {
+    QStringList faults = clippedTexts(widget) + blurredImages(widget);
+    if (runLanguage() != QLatin1String("en"))
+        faults += englishTexts(widget, data);
+    QVERIFY2(faults.isEmpty(), qPrintable(name + QLatin1String(":\n") + faults.join(QLatin1Char('\n'))));
     const QString path = QDir(shotDir()).filePath(name);
     QVERIFY2(widget->grab().save(path, "PNG"), qPrintable(path));
 }
@@ -173,7 +175,8 @@ void TestPageShots::connectedWallShowsItsBindings()
     QTest::mouseClick(wallRow(form.get(), "Control room")->findChild<QPushButton*>("connectBt"),
                       Qt::LeftButton);
     QTRY_VERIFY(!alerts.isEmpty());
-    QCOMPARE(alerts.first().at(1).toString(), QStringLiteral("Tvwall(Control room):Connect success!"));
+    QCOMPARE(alerts.first().at(1).toString(),
+             shown(FormClass, "Tvwall(%1):Connect success!").arg(QStringLiteral("Control room")));
 
     // The management dialog records the new state and the page redraws the wall as connected.
     QTRY_VERIFY(wallRow(form.get(), "Control room") && wallRow(form.get(), "Control room")->isConnected());
@@ -195,6 +198,9 @@ void TestPageShots::connectedWallShowsItsBindings()
         QCOMPARE(outputKey, QStringLiteral("%1-%2").arg(Control).arg(i + 1));
         QVERIFY2(grid->screen(i)->labelText().contains(outputKey), qPrintable(grid->screen(i)->labelText()));
     }
+    // The tree's icons are pictures of labels, which only a loader that knows @2x files makes sharp.
+    const auto* icon = wallRow(form.get(), "Control room")->findChild<QLabel*>(QStringLiteral("iconLabel"));
+    QCOMPARE(icon->pixmap(Qt::ReturnByValue).devicePixelRatio(), form->devicePixelRatioF());
     shoot(QStringLiteral("page-connected-3x4.png"));
 
     auto* tree = form->findChild<DecoderDeviceTree*>();
@@ -217,25 +223,26 @@ void TestPageShots::decoderDialogs()
         decoders.insert("192.0.2.99", stored("192.0.2.99"));
         DecoderManagementDlg managed(decoders, MatrixInfoMap(), false);
         managed.show();
-        QTRY_COMPARE(status(&managed, Main), QStringLiteral("connect success"));
-        QTRY_COMPARE(status(&managed, "192.0.2.99"), QStringLiteral("connect failed"));
+        QTRY_COMPARE(status(&managed, Main), shown(SearchClass, "connect success"));
+        QTRY_COMPARE(status(&managed, "192.0.2.99"), shown(SearchClass, "connect failed"));
         QCOMPARE(listedIps(&managed), (QStringList{Main, Single, Eight, "192.0.2.99"}));
-        shoot(&managed, QStringLiteral("management.png"));
+        shoot(&managed, QStringLiteral("management.png"), versions(decoders));
     }
     {
-        DecoderManagementDlg search(found({Other, Fresh, Fresh2, Control}), MatrixInfoMap(), true);
+        const MatrixInfoMap results = found({Other, Fresh, Fresh2, Control});
+        DecoderManagementDlg search(results, MatrixInfoMap(), true);
         search.show();
         QCOMPARE(listedIps(&search), (QStringList{Other, Fresh, Fresh2, Control}));
-        QCOMPARE(status(&search, Fresh), QStringLiteral("unactivated"));
-        QCOMPARE(status(&search, Other), QStringLiteral("activated"));
-        shoot(&search, QStringLiteral("search.png"));
+        QCOMPARE(status(&search, Fresh), shown(SearchClass, "unactivated"));
+        QCOMPARE(status(&search, Other), shown(SearchClass, "activated"));
+        shoot(&search, QStringLiteral("search.png"), versions(results));
     }
     {
         DevActiveDlg activation(false);
         activation.show();
         QTest::keyClicks(activation.findChild<QLineEdit*>(QStringLiteral("pwdEdt")),
                          QStringLiteral("Tvwall@2025"));
-        shoot(&activation, QStringLiteral("activation.png"));
+        shoot(&activation, QStringLiteral("activation.png"), {QStringLiteral("admin")});
     }
     {
         DeviceNetworkCfg_t cfg{};
@@ -249,7 +256,7 @@ void TestPageShots::decoderDialogs()
         DecoderNetworkConfigDlg network(cfg);
         network.show();
         QCOMPARE(QByteArray(network.getNetworkConfig().ipv4Addr), QByteArray("192.0.2.12"));
-        shoot(&network, QStringLiteral("network.png"));
+        shoot(&network, QStringLiteral("network.png"), {QStringLiteral("DNS")});
     }
     {
         MatrixInfoSyncDlg sync({Main, Control});

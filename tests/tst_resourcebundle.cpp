@@ -14,23 +14,26 @@ namespace {
 
 const QString BundleDir = QStringLiteral(":/matrixConfig_images/images");
 
-/// Every image the module carries, with the size of the widget that shows it. Images that a
-/// widget scales (border-image, QIcon) may be drawn at twice that size; the tree icons and the
-/// wizard banners are shown 1:1 by a QLabel and must have exactly their size.
+/// Every image the module carries, with the size of the widget that shows it. Each one is drawn
+/// at exactly that size, and again at twice the size as NAME@2x.png for 200 % screens.
 struct Role
 {
     QStringList names;
     QSize size;
-    bool exact;
 };
 
 /// names: the file names without ".png", separated by spaces.
-Role role(const char* names, QSize size, bool exact = false)
+Role role(const char* names, QSize size)
 {
     QStringList files = QString::fromLatin1(names).split(QLatin1Char(' '));
     for (QString& file : files)
         file += QLatin1String(".png");
-    return Role{files, size, exact};
+    return Role{files, size};
+}
+
+QString twice(const QString& name)
+{
+    return name.chopped(4) + QLatin1String("@2x.png");
 }
 
 const QList<Role>& roles()
@@ -44,10 +47,10 @@ const QList<Role>& roles()
              "ico_download_h ico_export_n ico_export_h update_n update_h resolution_n resolution_h recover_n "
              "recover_h selected unselected ip_list_right_pic",
              QSize(16, 16)),
-        role("jmq_n jmq_p ip_n ip_h ip_p ip_main_decoder", QSize(16, 16), true),
+        role("jmq_n jmq_p ip_n ip_h ip_p ip_main_decoder", QSize(16, 16)),
         role("switch_on switch_off", QSize(32, 16)),
         role("bg_homicon_n bg_homicon_hover", QSize(48, 48)),
-        role("add_matrix_first_page add_matrix_second_page add_matrix_third_page", QSize(540, 32), true),
+        role("add_matrix_first_page add_matrix_second_page add_matrix_third_page", QSize(540, 32)),
     };
     return all;
 }
@@ -69,8 +72,10 @@ const QString HostDir = QStringLiteral(":/images/images/");
 QStringList allNames()
 {
     QStringList names;
-    for (const Role& role : roles())
-        names += role.names;
+    for (const Role& role : roles()) {
+        for (const QString& name : role.names)
+            names << name << twice(name);
+    }
     names.sort();
     return names;
 }
@@ -151,7 +156,7 @@ private slots:
         const QStringList present = QDir(BundleDir).entryList(QDir::Files, QDir::Name);
         // Exactly the module's images: a missing one shows as an empty button, a stray one is dead weight.
         QCOMPARE(present, allNames());
-        QCOMPARE(present.size(), 63);
+        QCOMPARE(present.size(), 2 * 63);
         for (const QString& name : present) {
             QVERIFY2(QFile::exists(bundlePath(name)), qPrintable(name));
             firstLoad.insert(name, readImage(name));
@@ -176,14 +181,13 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QSize>("widgetSize");
-        QTest::addColumn<bool>("exact");
         for (const Role& role : roles()) {
             for (const QString& name : role.names)
-                QTest::newRow(qPrintable(name)) << name << role.size << role.exact;
+                QTest::newRow(qPrintable(name)) << name << role.size;
         }
         for (const Role& role : hostRoles()) {
             for (const QString& name : role.names)
-                QTest::newRow(qPrintable("host " + name)) << HostDir + name << role.size << role.exact;
+                QTest::newRow(qPrintable("host " + name)) << HostDir + name << role.size;
         }
     }
 
@@ -191,23 +195,27 @@ private slots:
     {
         QFETCH(QString, name);
         QFETCH(QSize, widgetSize);
-        QFETCH(bool, exact);
 
         QImageReader reader(name.startsWith(HostDir) ? name : bundlePath(name));
         QCOMPARE(reader.format(), QByteArray("png"));
         const QImage image = reader.read();
         QVERIFY2(!image.isNull(), qPrintable(reader.errorString()));
-        if (exact)
-            QCOMPARE(image.size(), widgetSize);
-        else
-            QVERIFY2(image.size() == widgetSize || image.size() == widgetSize * 2,
-                     qPrintable(QStringLiteral("%1x%2").arg(image.width()).arg(image.height())));
+        QCOMPARE(image.size(), widgetSize);
         // The buttons draw nothing but the image: it must have a transparent margin or background
         // somewhere and paint something visible.
         QVERIFY(image.hasAlphaChannel());
         QImage empty(image.size(), QImage::Format_ARGB32_Premultiplied);
         empty.fill(Qt::transparent);
         QVERIFY2(visibleDifference(image, empty) > 0.0, "the image is fully transparent");
+
+        // The 200 % image is the same picture with twice the pixels, not a stale or foreign one.
+        const QImage sharp = readImage(twice(name));
+        QVERIFY2(!sharp.isNull(), qPrintable(twice(name)));
+        QCOMPARE(sharp.size(), widgetSize * 2);
+        QCOMPARE(sharp.devicePixelRatio(), 2.0);
+        const double share = visibleDifference(
+            sharp.scaled(widgetSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation), image);
+        QVERIFY2(share < 0.1, qPrintable(QStringLiteral("%1% of the pixels differ").arg(share * 100)));
     }
 
     void stateVariantsLookDifferent_data()
@@ -293,7 +301,7 @@ private slots:
     {
         QVERIFY2(library.load(), qPrintable(library.errorString()));
         QCOMPARE(QDir(BundleDir).entryList(QDir::Files, QDir::Name), allNames());
-        QCOMPARE(firstLoad.size(), 63);
+        QCOMPARE(firstLoad.size(), 2 * 63);
         for (auto it = firstLoad.cbegin(); it != firstLoad.cend(); ++it) {
             const QImage again = readImage(it.key());
             QVERIFY2(!again.isNull(), qPrintable(it.key()));

@@ -1,7 +1,9 @@
+#include "applanguage.h"
 #include "demoseed.h"
 #include "hostwindow.h"
 
 #include "globalstyle.h"
+#include "highdpi.h"
 #include "matrixsdkworker.h"
 
 #include <QApplication>
@@ -25,6 +27,7 @@ int fail(const QString& message)
 
 int main(int argc, char* argv[])
 {
+    PCOMMON::enableHighDpi();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tvwall"));
     QApplication::setOrganizationName(QStringLiteral("tvwall"));
@@ -52,7 +55,17 @@ int main(int argc, char* argv[])
             "Start an empty data directory with the fleet's activated decoders added and the TV walls "
             "they hold taken over."));
     parser.addOptions({dataDirOption, fleetOption, screenshotOption, demoOption});
+    const QCommandLineOption langOption(
+        QStringLiteral("lang"),
+        QStringLiteral("Show the user interface in LANGUAGE: en or zh_CN (default: the system's language)."),
+        QStringLiteral("LANGUAGE"));
+    parser.addOption(langOption);
     parser.process(app);
+    {
+        QString languageError;
+        if (!installLanguage(parser.value(langOption), &languageError))
+            return fail(languageError);
+    }
 
     auto& service = PSingleton<pral_matrix::MatrixSdkWorker>::_instance();
     if (parser.isSet(dataDirOption)) {

@@ -1,6 +1,8 @@
 #include "matrixtreeitem.h"
 #include "ui_matrixtreeitem.h"
 
+#include "highdpi.h"
+
 #include <QDrag>
 #include <QHash>
 #include <QMimeData>
@@ -15,13 +17,14 @@ const char* const BgStateProperty = "bgState";
 const QString MappedIcon = QStringLiteral(":/matrixConfig_images/images/ip_h.png");
 
 // A refill makes thousands of rows with the same few icons; QPixmap's own cache
-// asks the file system for every one of them.
+// asks the file system for every one of them. The labels show them at their own
+// size, so a 200 % screen needs the @2x files.
 QPixmap icon(const QString& path)
 {
     static QHash<QString, QPixmap> icons;
     auto found = icons.constFind(path);
     if (found == icons.constEnd())
-        found = icons.insert(path, QPixmap(path));
+        found = icons.insert(path, PCOMMON::imagePixmap(path));
     return found.value();
 }
 } // namespace

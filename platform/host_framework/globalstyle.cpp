@@ -83,6 +83,12 @@ QString globalStyleSheet()
 
 void applyGlobalStyleSheet(QApplication& app)
 {
+    // The style sheets size texts in pixels and the forms are laid out around them; a desktop's
+    // larger default font would clip the labels that have no size of their own. Operators who
+    // need larger texts scale the whole window instead (the desktop's display scaling).
+    QFont font = app.font();
+    font.setPixelSize(12);
+    app.setFont(font);
     app.setStyleSheet(globalStyleSheet());
 }
 

@@ -19,7 +19,10 @@ HOST_FRAMEWORK_EXPORT QString globalStyleSheet();
  */
 HOST_FRAMEWORK_EXPORT QString commonPropertyStyleSheet();
 
-/** Installs globalStyleSheet() on the application. */
+/**
+ * Installs globalStyleSheet() on the application, and gives texts that have no size of their own
+ * the 12 px that the forms are laid out for, whatever the desktop's font size.
+ */
 HOST_FRAMEWORK_EXPORT void applyGlobalStyleSheet(QApplication& app);
 
 } // namespace PCOMMON

@@ -1,13 +1,10 @@
 #!/usr/bin/env python3
 """Writes the SVG sources of the module's and the host's images.
 
-Every SVG carries its output size in its width and height attributes, while its
-viewBox is in the units of the widget that shows it (a 22 x 22 button is drawn
-in a 22 x 22 viewBox).  Images shown through border-image or QIcon, which
-scale, get twice the pixel size so that they stay crisp on high-density
-screens; images that a QLabel shows as a pixmap at its own size (the tree
-icons, the wizard step banners) are drawn at exactly that size and on the
-pixel grid.
+Every SVG is drawn in the units of the widget that shows it (a 22 x 22 button
+is a 22 x 22 SVG), on the pixel grid.  scripts/render-icons.sh renders each one
+twice: NAME.png at the widget's size and NAME@2x.png at twice that size, which
+Qt picks on its own on a 200 % screen.
 
 Usage: make_svgs.py [ROOT]   (ROOT defaults to the repository root)
 """
@@ -141,15 +138,14 @@ def gear(cx, cy, r_out, r_in, teeth, hole, colour):
     return path(d, fill=colour, fill_rule="evenodd")
 
 
-def svg(w, h, scale, body, defs=""):
+def svg(w, h, body, defs=""):
     return ('<svg xmlns="http://www.w3.org/2000/svg" width="%s" height="%s" viewBox="0 0 %s %s">\n'
-            '%s%s\n</svg>\n') % (fmt(w * scale), fmt(h * scale), fmt(w), fmt(h),
+            '%s%s\n</svg>\n') % (fmt(w), fmt(h), fmt(w), fmt(h),
                                  "<defs>%s</defs>\n" % defs if defs else "", body)
 
 
-# Pixel helpers. Coordinates are in widget units; one unit is one pixel at the widget's
-# size and two pixels in the 2x images, so shapes that follow these helpers are crisp
-# both when Qt scales an image down to the widget and on a high-density screen.
+# Pixel helpers. Coordinates are in widget units; one unit is one pixel in NAME.png and
+# two pixels in NAME@2x.png, so shapes that follow these helpers are crisp at both scales.
 
 
 def px(x0, y0, x1, y1, colour, **kw):
@@ -221,7 +217,7 @@ def split_icon(rows, cols, state, custom=False):
         defs = cut_mask("cut", 22, 22, [pencil_cut(*pen, 1.3)])
         grid = [masked("cut", grid), pencil(*pen, colour)]
     body = ([pressed_tile(22)] if state == "p" else []) + grid
-    return svg(22, 22, 2, "".join(body), defs)
+    return svg(22, 22, "".join(body), defs)
 
 
 def decoder_management(state):
@@ -230,7 +226,7 @@ def decoder_management(state):
            hl(10, 13, 6, colour)]
     defs = cut_mask("cut", 20, 20, [circle(14.5, 14.5, 6.4, fill="#000000")])
     body = [masked("cut", box), gear(14.5, 14.5, 5.2, 3.7, 8, 1.6, colour)]
-    return svg(20, 20, 2, "".join(body), defs)
+    return svg(20, 20, "".join(body), defs)
 
 
 def monitor16(colour, fill=None):
@@ -256,7 +252,7 @@ def unbind_icon(all_screens, state):
         glyph = monitor16(colour)
     defs = cut_mask("cut", 16, 16, [circle(12.5, 12.5, 4.5, fill="#000000")])
     body = [masked("cut", glyph)] + badge_minus(12.5, 12.5, 3.5, ERROR, WHITE)
-    return svg(16, 16, 2, "".join(body), defs)
+    return svg(16, 16, "".join(body), defs)
 
 
 def target(cx, cy, colour):
@@ -276,7 +272,7 @@ def check_screen(kind):
     else:  # off_p: stop checking
         body = monitor16(HOVER, fill=ACCENT) + target(7.5, 6.5, WHITE)
         body += [line(3.8, 9.6, 11.2, 3.4, ACCENT, 2.8), line(3.8, 9.6, 11.2, 3.4, ERROR, 1.2)]
-    return svg(16, 16, 2, "".join(body))
+    return svg(16, 16, "".join(body))
 
 
 def plug(connected, colour):
@@ -294,9 +290,9 @@ def plug(connected, colour):
 
 def connect_icon(kind):
     if kind == "connect_n":
-        return svg(16, 16, 2, plug(True, OK))
+        return svg(16, 16, plug(True, OK))
     colour = LINE if kind == "unconnect_n" else HOVER
-    return svg(16, 16, 2, plug(False, colour))
+    return svg(16, 16, plug(False, colour))
 
 
 def wall_grid(x, y, w, h, rows, cols, gap, colour, rx=0.6):
@@ -314,7 +310,7 @@ def tree_wall(state):
     # Three 4-pixel columns and two 4-pixel rows with 1-pixel gaps, on legs.
     body = wall_grid(1, 2, 14, 9, 2, 3, 1, colour, rx=0.5)
     body += [vl(4, 11, 12, colour), vl(11, 11, 12, colour), hl(2, 13, 13, colour)]
-    return svg(16, 16, 1, "".join(body))
+    return svg(16, 16, "".join(body))
 
 
 def tree_output(state):
@@ -326,7 +322,7 @@ def tree_output(state):
         body += [polyline([(4.6, 6.6), (6.6, 8.5), (10.4, 4.6)], WHITE, 1.4)]
     else:
         body = monitor16(WHITE, fill=ACCENT_DARK)
-    return svg(16, 16, 1, "".join(body))
+    return svg(16, 16, "".join(body))
 
 
 def star_path(cx, cy, r_out, r_in):
@@ -343,22 +339,22 @@ def main_decoder():
     defs = cut_mask("cut", 16, 16, [path(star_path(12.3, 4.3, 4.4, 2.1), fill="#000000", stroke="#000000",
                                          sw=1.6)])
     body = [masked("cut", box), path(star_path(12.3, 4.3, 3.9, 1.7), fill=WARN)]
-    return svg(16, 16, 1, "".join(body), defs)
+    return svg(16, 16, "".join(body), defs)
 
 
 def chevron_right(colour):
-    return svg(16, 16, 2, polyline([(6, 3.5), (10.5, 8), (6, 12.5)], colour, 1.5))
+    return svg(16, 16, polyline([(6, 3.5), (10.5, 8), (6, 12.5)], colour, 1.5))
 
 
 def refresh_icon():
     body = arc_arrow(8, 8, 5.5, -165, -40, LINE, 1.3, 3.4) + arc_arrow(8, 8, 5.5, 15, 140, LINE, 1.3, 3.4)
-    return svg(16, 16, 2, "".join(body))
+    return svg(16, 16, "".join(body))
 
 
 def active_icon():
     shield = "M8 1.5 L13.5 3.5 V7.6 C13.5 11 11.2 13.3 8 14.6 C4.8 13.3 2.5 11 2.5 7.6 V3.5 Z"
     body = [path(shield, stroke=LINE, sw=1), polyline([(5.3, 8), (7.3, 10), (10.9, 6.1)], OK, 1.6)]
-    return svg(16, 16, 2, "".join(body))
+    return svg(16, 16, "".join(body))
 
 
 def tray(colour):
@@ -393,7 +389,7 @@ def menu_glyph(name, colour):
 
 
 def menu_icon(name, state):
-    return svg(16, 16, 2, "".join(menu_glyph(name, LINE if state == "n" else HOVER)))
+    return svg(16, 16, "".join(menu_glyph(name, LINE if state == "n" else HOVER)))
 
 
 def rule_mark(met):
@@ -401,7 +397,7 @@ def rule_mark(met):
         body = [circle(8, 8, 7, fill=OK), polyline([(4.6, 8.2), (7, 10.5), (11.4, 5.8)], WHITE, 1.6)]
     else:
         body = [circle(8, 8, 6.5, stroke=MUTED, sw=1)]
-    return svg(16, 16, 2, "".join(body))
+    return svg(16, 16, "".join(body))
 
 
 def switch_icon(on):
@@ -409,7 +405,7 @@ def switch_icon(on):
         body = [rect(0, 0, 32, 16, rx=8, fill=ACCENT), circle(24, 8, 6, fill=WHITE)]
     else:
         body = [rect(0.5, 0.5, 31, 15, rx=7.5, fill=TRACK, stroke="#3a4a66", sw=1), circle(8, 8, 6, fill=MUTED)]
-    return svg(32, 16, 2, "".join(body))
+    return svg(32, 16, "".join(body))
 
 
 def window_icon(state):
@@ -419,14 +415,14 @@ def window_icon(state):
             masked("cut", [rect(2, 3, 16, 4, rx=1.5, fill=colour), px(2, 5, 17, 6, colour)]),
             px(4, 9, 9, 14, colour, opacity=0.4), hl(11, 15, 9, colour), hl(11, 15, 11, colour),
             hl(11, 13, 13, colour)]
-    return svg(20, 20, 2, "".join(body), defs)
+    return svg(20, 20, "".join(body), defs)
 
 
 def password_icon():
     defs = cut_mask("cut", 20, 20, [circle(10, 12.6, 1.5, fill="#000000"), px(9, 13, 10, 15, "#000000")])
     body = [path("M7 9 V6.5 A3 3 0 0 1 13 6.5 V9", stroke=LINE, sw=2, stroke_linecap="butt"),
             masked("cut", [rect(4, 9, 12, 9, rx=1.5, fill=LINE)])]
-    return svg(20, 20, 2, "".join(body), defs)
+    return svg(20, 20, "".join(body), defs)
 
 
 def home_icon(hover):
@@ -436,7 +432,7 @@ def home_icon(hover):
     body = [rect(1, 1, 46, 46, rx=8, fill=tile_fill, stroke=tile_stroke, sw=1.5)]
     body += wall_grid(8, 9, 32, 19, 2, 3, 1, colour, rx=1)
     body += [px(14, 29, 15, 33, colour), px(32, 29, 33, 33, colour), rect(10, 34, 28, 2, rx=1, fill=colour)]
-    return svg(48, 48, 2, "".join(body))
+    return svg(48, 48, "".join(body))
 
 
 def step_banner(current):
@@ -460,7 +456,7 @@ def step_banner(current):
             colour = MUTED
         body.append('<text x="%d" y="20.6" fill="%s" font-family="DejaVu Sans" font-weight="bold" '
                     'font-size="13" text-anchor="middle">%d</text>' % (cx, colour, i + 1))
-    return svg(w, h, 1, "".join(body))
+    return svg(w, h, "".join(body))
 
 
 # ---------------------------------------------------------------- host glyphs
@@ -484,7 +480,7 @@ def host_glyph(kind, colour):
 
 def host_button(kind, state):
     body, defs = host_glyph(kind, LINE if state == "n" else HOVER)
-    return svg(20, 20, 2, "".join(body), defs)
+    return svg(20, 20, "".join(body), defs)
 
 
 def close_icon(hover):
@@ -493,7 +489,7 @@ def close_icon(hover):
                 line(4.5, 11.5, 11.5, 4.5, WHITE, 1.5)]
     else:
         body = [line(4, 4, 12, 12, LINE, 1.5), line(4, 12, 12, 4, LINE, 1.5)]
-    return svg(16, 16, 2, "".join(body))
+    return svg(16, 16, "".join(body))
 
 
 def check_box(on):
@@ -501,11 +497,11 @@ def check_box(on):
         body = [rect(1, 1, 14, 14, rx=2.5, fill=ACCENT), polyline([(4.2, 8.2), (6.8, 10.8), (11.8, 5.4)], WHITE, 1.7)]
     else:
         body = [frame(1, 1, 14, 14, MUTED, rx=2, fill="#0b121e")]
-    return svg(16, 16, 2, "".join(body))
+    return svg(16, 16, "".join(body))
 
 
 def combo_arrow():
-    return svg(10, 6, 2, polyline([(1.2, 1.2), (5, 4.8), (8.8, 1.2)], LINE, 1.4))
+    return svg(10, 6, polyline([(1.2, 1.2), (5, 4.8), (8.8, 1.2)], LINE, 1.4))
 
 
 def calendar_icon():
@@ -514,14 +510,14 @@ def calendar_icon():
     for r in (8, 11):
         for c in (3, 7, 11):
             body.append(px(c, r, c + 1, r + 1, LINE))
-    return svg(16, 16, 2, "".join(body))
+    return svg(16, 16, "".join(body))
 
 
 def folder_icon():
     body = [path("M1.5 4 C1.5 3 2 2.5 3 2.5 H6 L7.5 4.5 H13 C14 4.5 14.5 5 14.5 6 V12.5 C14.5 13.5 14 14 13 14 "
                  "H3 C2 14 1.5 13.5 1.5 12.5 Z", stroke=LINE, sw=1),
             hl(2, 13, 6, LINE)]
-    return svg(16, 16, 2, "".join(body))
+    return svg(16, 16, "".join(body))
 
 
 # ---------------------------------------------------------------- catalogue

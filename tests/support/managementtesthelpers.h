@@ -4,6 +4,7 @@
 // dialog's table read the way an operator sees it, and answers for the modal
 // dialogs that its flows open.
 
+#include "connectmatrixitem.h"
 #include "decodermanagementdlg.h"
 #include "decoderoprwt.h"
 #include "dictdef.h"
@@ -212,6 +213,41 @@ management(const QList<pral_matrix::MatrixInfo>& decoders, bool shown = true)
     if (shown)
         made->show();
     return made;
+}
+
+/** Stores the "Control room" wall: 3 x 4 screens, each bound to one output of Control. */
+inline void storeControlRoom()
+{
+    pral_matrix::MatrixInfo decoder = stored(Control);
+    decoder.matrixType = pral_matrix::MATRIX_TYPE_MULTI_OUTPUT;
+    decoder.channelCount = 16;
+    pral_matrix::MatrixSdkWorker::addDecoderToJson({decoder});
+
+    pral_matrix::TvWallManagement wall;
+    wall.tvWallName = QStringLiteral("Control room");
+    wall.mainIp = Control;
+    wall.row = 3;
+    wall.col = 4;
+    wall.mainMatrix = decoder;
+    for (int i = 0; i < 12; ++i) {
+        pral_matrix::MatrixInfo screen = decoder;
+        screen.channel = i + 1;
+        screen.row = i / 4;
+        screen.column = i % 4;
+        wall.matrixInfoList.append(screen);
+    }
+    pral_matrix::MatrixSdkWorker::addMatrixToJson({wall});
+    pral_matrix::MatrixSdkWorker::flushStore();
+}
+
+/** The page's tree entry of the TV wall with this name, or null. */
+inline pral_matrixConfig::ConnectMatrixItem* wallRow(QWidget* form, const QString& name)
+{
+    for (auto* row : form->findChildren<pral_matrixConfig::ConnectMatrixItem*>()) {
+        if (row->isVisibleTo(form) && row->text() == name)
+            return row;
+    }
+    return nullptr;
 }
 
 /** Per test: an empty store, the default fleet answering at once, and the notices reported. */

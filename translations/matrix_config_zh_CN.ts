@@ -1,0 +1,701 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="zh_CN">
+<context>
+    <name>pral_matrixConfig::CheckScreenTreeItem</name>
+    <message>
+        <location filename="../matrix_config/workspace/checkscreentreeitem.cpp" line="+14"/>
+        <location line="+17"/>
+        <source>check screen</source>
+        <translation>屏幕检测</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>checking</source>
+        <translation>检测中</translation>
+    </message>
+</context>
+<context>
+    <name>pral_matrixConfig::DecoderManagementDlg</name>
+    <message>
+        <location filename="../matrix_config/decoders/decodermanagementdlg.ui" line="+8"/>
+        <location line="+18"/>
+        <location filename="../matrix_config/decoders/decodermanagementdlg.cpp" line="+145"/>
+        <location line="+1"/>
+        <source>Decoder Management</source>
+        <translation>解码器管理</translation>
+    </message>
+    <message>
+        <location line="+24"/>
+        <source>Decoder List</source>
+        <translation>解码器列表</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>refresh</source>
+        <translation>刷新</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>Path activation</source>
+        <translation>批量激活</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>Search</source>
+        <translation>搜索</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>Batch password change</source>
+        <translation>批量修改密码</translation>
+    </message>
+    <message>
+        <location line="+22"/>
+        <source>Number</source>
+        <translation>序号</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Decoder Ip</source>
+        <translation>解码器IP</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Channels Cnt</source>
+        <translation>通道数</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Version</source>
+        <translation>版本</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Connect Status</source>
+        <translation>连接状态</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Oper</source>
+        <translation>操作</translation>
+    </message>
+    <message>
+        <location line="+54"/>
+        <source>ok</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <location filename="../matrix_config/decoders/decodermanagementdlg.cpp" line="-11"/>
+        <location line="+1"/>
+        <source>Search Decoder</source>
+        <translation>搜索解码器</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Add</source>
+        <translation>添加</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Active status</source>
+        <translation>激活状态</translation>
+    </message>
+    <message>
+        <location line="+104"/>
+        <location line="+624"/>
+        <location line="+28"/>
+        <source>connecting</source>
+        <translation>连接中</translation>
+    </message>
+    <message>
+        <location line="-651"/>
+        <location line="+214"/>
+        <location line="+484"/>
+        <source>activated</source>
+        <translation>已激活</translation>
+    </message>
+    <message>
+        <location line="-697"/>
+        <location line="+357"/>
+        <source>unactivated</source>
+        <translation>未激活</translation>
+    </message>
+    <message>
+        <location line="-196"/>
+        <source>Decoder searching...</source>
+        <translation>正在搜索解码器...</translation>
+    </message>
+    <message>
+        <location line="+14"/>
+        <source>No new decoder found!</source>
+        <translation>未发现新的解码器！</translation>
+    </message>
+    <message>
+        <location line="+48"/>
+        <source>Please select the activated decoder!</source>
+        <translation>请选择已激活的解码器！</translation>
+    </message>
+    <message>
+        <location line="+17"/>
+        <location line="+199"/>
+        <location line="+14"/>
+        <location line="+124"/>
+        <source>Decoder connecting...</source>
+        <translation>正在连接解码器...</translation>
+    </message>
+    <message>
+        <location line="-322"/>
+        <source>Decoder(%1): the configuration dialog is not available yet.</source>
+        <translation>解码器(%1)：配置窗口暂不可用。</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>Are you sure to restore factory Settings?</source>
+        <translation>确定要恢复出厂设置吗？</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Resuming factory Settings...</source>
+        <translation>正在恢复出厂设置...</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>Delete the decoder will automatically delete the associated TV wall, sure to delete?</source>
+        <translation>删除解码器将同时删除与其关联的电视墙，确定删除吗？</translation>
+    </message>
+    <message>
+        <location line="+45"/>
+        <source>Decoding card network information acquisition failed, please search again!</source>
+        <translation>获取解码卡网络信息失败，请重新搜索！</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>The address already exists, please modify it again!</source>
+        <translation>该地址已存在，请重新修改！</translation>
+    </message>
+    <message>
+        <location line="+41"/>
+        <source>Please select the unactivated decoder!</source>
+        <translation>请选择未激活的解码器！</translation>
+    </message>
+    <message>
+        <location line="+47"/>
+        <source>Please select decoders!</source>
+        <translation>请选择解码器！</translation>
+    </message>
+    <message>
+        <location line="+60"/>
+        <source>%1 connect failed</source>
+        <translation>%1 连接失败</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <location line="+105"/>
+        <location line="+30"/>
+        <location line="+58"/>
+        <source>connect failed</source>
+        <translation>连接失败</translation>
+    </message>
+    <message>
+        <location line="-175"/>
+        <source>connect success</source>
+        <translation>连接成功</translation>
+    </message>
+    <message>
+        <location line="+33"/>
+        <source>Decoder(%1) connection failed:Incorrect user name or password,%2 errors have been made,%3 errors will be locked for %4 minutes!</source>
+        <translation>解码器(%1)连接失败：用户名或密码错误，已错误%2次，错误%3次将锁定%4分钟！</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>Decoder(%1) connection failed:Incorrect user name or password!</source>
+        <translation>解码器(%1)连接失败：用户名或密码错误！</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Decoder(%1) has been locked,it will unlock after %2 seconds.</source>
+        <translation>解码器(%1)已被锁定，将在%2秒后解锁。</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Decoder(%1) connection failed:Device not active!</source>
+        <translation>解码器(%1)连接失败：设备未激活！</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Decoder(%1) connection failed:unknow error!</source>
+        <translation>解码器(%1)连接失败：未知错误！</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>%1 connection is broken</source>
+        <translation>%1 连接已断开</translation>
+    </message>
+    <message>
+        <location line="+46"/>
+        <source>Password change failed!</source>
+        <translation>密码修改失败！</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>Decoder %1 Password modification successful, please reconnect login!</source>
+        <translation>解码器 %1 密码修改成功，请重新连接登录！</translation>
+    </message>
+    <message>
+        <location line="+18"/>
+        <source>Decoder(%1) IP setting failed:Incorrect user name or password!</source>
+        <translation>解码器(%1)IP设置失败：用户名或密码错误！</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Decoder(%1) IP setting failed!</source>
+        <translation>解码器(%1)IP设置失败！</translation>
+    </message>
+    <message>
+        <location line="+34"/>
+        <source>Failed to restore factory Settings with decoder card!</source>
+        <translation>解码卡恢复出厂设置失败！</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>Factory Settings of the decoder card have been restored successfully. Please search again!</source>
+        <translation>解码卡已成功恢复出厂设置，请重新搜索！</translation>
+    </message>
+    <message>
+        <location line="+20"/>
+        <source>Decoder(%1) activation failed!</source>
+        <translation>解码器(%1)激活失败！</translation>
+    </message>
+</context>
+<context>
+    <name>pral_matrixConfig::DecoderNetworkConfigDlg</name>
+    <message>
+        <location filename="../matrix_config/decoders/decodernetworkconfigdlg.ui" line="+8"/>
+        <location line="+19"/>
+        <location filename="../matrix_config/decoders/decodernetworkconfigdlg.cpp" line="+73"/>
+        <source>Networkconfig</source>
+        <translation>网络配置</translation>
+    </message>
+    <message>
+        <location line="+29"/>
+        <source>IPv4(required)</source>
+        <translation>IPv4（必填）</translation>
+    </message>
+    <message>
+        <location line="+15"/>
+        <location line="+86"/>
+        <source>IP Address</source>
+        <translation>IP地址</translation>
+    </message>
+    <message>
+        <location line="-74"/>
+        <source>Netmask</source>
+        <translation>子网掩码</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <location line="+86"/>
+        <source>Gateway</source>
+        <translation>网关</translation>
+    </message>
+    <message>
+        <location line="-74"/>
+        <source>DNS</source>
+        <translation>DNS</translation>
+    </message>
+    <message>
+        <location line="+18"/>
+        <source>IPv6(optional)</source>
+        <translation>IPv6（选填）</translation>
+    </message>
+    <message>
+        <location line="+44"/>
+        <source>Subnet prefix length</source>
+        <translation>子网前缀长度</translation>
+    </message>
+    <message>
+        <location line="+49"/>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <location filename="../matrix_config/decoders/decodernetworkconfigdlg.cpp" line="+107"/>
+        <source>The IPv6 address is too long: at most %1 characters are allowed.</source>
+        <translation>IPv6地址过长：最多允许%1个字符。</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>The IPv6 gateway is too long: at most %1 characters are allowed.</source>
+        <translation>IPv6网关过长：最多允许%1个字符。</translation>
+    </message>
+</context>
+<context>
+    <name>pral_matrixConfig::DecoderOprWt</name>
+    <message>
+        <location filename="../matrix_config/decoders/decoderoprwt.ui" line="+8"/>
+        <source>PersonInfoWt</source>
+        <translation>PersonInfoWt</translation>
+    </message>
+    <message>
+        <location line="+19"/>
+        <source>change password</source>
+        <translation>修改密码</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>device config</source>
+        <translation>设备配置</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>delete</source>
+        <translation>删除</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>change ip</source>
+        <translation>修改IP</translation>
+    </message>
+    <message>
+        <location filename="../matrix_config/decoders/decoderoprwt.cpp" line="+38"/>
+        <source>Change Ip</source>
+        <translation>修改IP</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Active</source>
+        <translation>激活</translation>
+    </message>
+</context>
+<context>
+    <name>pral_matrixConfig::DevActiveDlg</name>
+    <message>
+        <location filename="../matrix_config/decoders/devactivedlg.ui" line="+8"/>
+        <location line="+19"/>
+        <location filename="../matrix_config/decoders/devactivedlg.cpp" line="+56"/>
+        <location line="+1"/>
+        <source>Device Active</source>
+        <translation>设备激活</translation>
+    </message>
+    <message>
+        <location line="+25"/>
+        <source>User</source>
+        <translation>用户名</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>admin</source>
+        <translation>admin</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>Old Password</source>
+        <translation>旧密码</translation>
+    </message>
+    <message>
+        <location line="+22"/>
+        <source>PassWord</source>
+        <translation>密码</translation>
+    </message>
+    <message>
+        <location line="+25"/>
+        <source>8 to 16 characters</source>
+        <translation>8到16个字符</translation>
+    </message>
+    <message>
+        <location line="+15"/>
+        <source>Contains at least two characters: numbers, letters (case sensitive), and special symbols</source>
+        <translation>至少包含数字、字母（区分大小写）、特殊符号中的两种</translation>
+    </message>
+    <message>
+        <location line="+15"/>
+        <source>Cannot be the same or opposite as the user name</source>
+        <translation>不能与用户名相同或为用户名倒序</translation>
+    </message>
+    <message>
+        <location line="+24"/>
+        <source>Confirm Password</source>
+        <translation>确认密码</translation>
+    </message>
+    <message>
+        <location line="+13"/>
+        <source>Please be consistent with the new password</source>
+        <translation>请与新密码保持一致</translation>
+    </message>
+    <message>
+        <location line="+30"/>
+        <source>ok</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <location filename="../matrix_config/decoders/devactivedlg.cpp" line="-6"/>
+        <location line="+1"/>
+        <source>Change Password</source>
+        <translation>修改密码</translation>
+    </message>
+    <message>
+        <location line="+48"/>
+        <location line="+5"/>
+        <source>Illegal password!</source>
+        <translation>密码不符合要求！</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>The two passwords are not the same!</source>
+        <translation>两次输入的密码不一致！</translation>
+    </message>
+</context>
+<context>
+    <name>pral_matrixConfig::MatrixConfigForm</name>
+    <message>
+        <location filename="../matrix_config/workspace/matrixconfigform.ui" line="+14"/>
+        <location line="+159"/>
+        <source>TV Wall Management</source>
+        <translation>电视墙管理</translation>
+    </message>
+    <message>
+        <location line="-78"/>
+        <source>Decoder Management</source>
+        <translation>解码器管理</translation>
+    </message>
+    <message>
+        <location line="+249"/>
+        <source>window info:</source>
+        <translation>窗口信息：</translation>
+    </message>
+    <message>
+        <location filename="../matrix_config/workspace/matrixconfigform.cpp" line="+316"/>
+        <source>The TV-wall wizard is not available yet.</source>
+        <translation>电视墙向导暂不可用。</translation>
+    </message>
+    <message>
+        <location line="+20"/>
+        <source>Please add the decoder first!</source>
+        <translation>请先添加解码器！</translation>
+    </message>
+    <message>
+        <location line="+21"/>
+        <location line="+30"/>
+        <source>Please select a TV wall first!</source>
+        <translation>请先选择电视墙！</translation>
+    </message>
+    <message>
+        <location line="-26"/>
+        <source>Please connect the TV wall first!</source>
+        <translation>请先连接电视墙！</translation>
+    </message>
+    <message>
+        <location line="+131"/>
+        <source>The current TV wall configuration is not saved, whether to save the TV wall configuration?</source>
+        <translation>当前电视墙配置尚未保存，是否保存电视墙配置？</translation>
+    </message>
+    <message>
+        <location line="+78"/>
+        <source>TvWall connecting...</source>
+        <translation>正在连接电视墙...</translation>
+    </message>
+    <message>
+        <location line="+23"/>
+        <source>Tvwall(%1):Connect success!</source>
+        <translation>电视墙(%1)：连接成功！</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Tvwall(%1):Connect failed:The associated decoder connection failed</source>
+        <translation>电视墙(%1)：连接失败，关联的解码器连接失败</translation>
+    </message>
+    <message>
+        <location line="+35"/>
+        <source>TV wall %1: %2 screen bindings lie outside its %3 x %4 grid</source>
+        <translation>电视墙 %1：有%2个屏幕绑定超出了%3×%4的布局范围</translation>
+    </message>
+    <message>
+        <location line="+29"/>
+        <location line="+16"/>
+        <source>this output has been used</source>
+        <translation>该输出已被使用</translation>
+    </message>
+    <message>
+        <location line="-7"/>
+        <source>RS Decoder : </source>
+        <translation>RS解码器：</translation>
+    </message>
+    <message>
+        <location line="+19"/>
+        <source>RT Decoder : </source>
+        <translation>RT解码器：</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>: output</source>
+        <translation>，输出</translation>
+    </message>
+</context>
+<context>
+    <name>pral_matrixConfig::MatrixInfoSyncDlg</name>
+    <message>
+        <location filename="../matrix_config/editing/matrixinfosyncdlg.ui" line="+8"/>
+        <location line="+22"/>
+        <location filename="../matrix_config/editing/matrixinfosyncdlg.cpp" line="+18"/>
+        <source>Matrix Info Sync</source>
+        <translation>电视墙信息同步</translation>
+    </message>
+    <message>
+        <location line="+26"/>
+        <source>Whether to synchronize the device&apos;s existing TV wall information</source>
+        <translation>是否同步设备上已有的电视墙信息</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>yes</source>
+        <translation>是</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>no</source>
+        <translation>否</translation>
+    </message>
+    <message>
+        <location line="+17"/>
+        <source>Please select the device that needs to synchronize the TV-Wall information</source>
+        <translation>请选择需要同步电视墙信息的设备</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>chexk all</source>
+        <translation>全选</translation>
+    </message>
+    <message>
+        <location line="+32"/>
+        <source>ok</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>cancel</source>
+        <translation>取消</translation>
+    </message>
+</context>
+<context>
+    <name>pral_matrixConfig::PasswordStrengthWt</name>
+    <message>
+        <location filename="../matrix_config/decoders/passwordstrengthwt.ui" line="+17"/>
+        <source>password strength</source>
+        <translation>密码强度</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>terrible</source>
+        <translation>风险</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>simple</source>
+        <translation>弱</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>midum</source>
+        <translation>中</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>strong</source>
+        <translation>强</translation>
+    </message>
+</context>
+<context>
+    <name>pral_matrixConfig::ScreenLayoutWt</name>
+    <message>
+        <location filename="../matrix_config/workspace/screenlayoutwt.cpp" line="+27"/>
+        <source>setlayout</source>
+        <translation>布局设置</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>unbind</source>
+        <translation>解除绑定</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Cancel all mappings</source>
+        <translation>取消全部绑定</translation>
+    </message>
+    <message>
+        <location line="+213"/>
+        <source>Are you sure cancel all mappings?</source>
+        <translation>确定要取消全部绑定吗？</translation>
+    </message>
+</context>
+<context>
+    <name>pral_matrixConfig::ScreenWt</name>
+    <message>
+        <location filename="../matrix_config/workspace/screenwt.ui" line="+25"/>
+        <location filename="../matrix_config/workspace/screenwt.cpp" line="+22"/>
+        <location line="+18"/>
+        <location line="+60"/>
+        <source>unbanded</source>
+        <translation>未绑定</translation>
+    </message>
+    <message>
+        <location filename="../matrix_config/workspace/screenwt.cpp" line="-40"/>
+        <location line="+32"/>
+        <source>%1-%2</source>
+        <translation>%1-%2</translation>
+    </message>
+    <message>
+        <location line="-30"/>
+        <source>%1-%2 :</source>
+        <translation>%1-%2：</translation>
+    </message>
+</context>
+<context>
+    <name>pral_matrixConfig::SetLayoutDlg</name>
+    <message>
+        <location filename="../matrix_config/editing/setlayoutdlg.ui" line="+8"/>
+        <source>SetLayoutDlg</source>
+        <translation>布局设置</translation>
+    </message>
+    <message>
+        <location line="+18"/>
+        <source>setlayout</source>
+        <translation>布局设置</translation>
+    </message>
+    <message>
+        <location line="+28"/>
+        <source>row</source>
+        <translation>行</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>colum</source>
+        <translation>列</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>ok</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>cancel</source>
+        <translation>取消</translation>
+    </message>
+</context>
+</TS>

@@ -1,0 +1,41 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="zh_CN">
+<context>
+    <name>HostWindow</name>
+    <message>
+        <location filename="../apps/tvwall/hostwindow.cpp" line="+61"/>
+        <source>TV Wall Management</source>
+        <translation>电视墙管理</translation>
+    </message>
+</context>
+<context>
+    <name>QObject</name>
+    <message>
+        <location line="-26"/>
+        <source>Video Management Client</source>
+        <translation>视频管理客户端</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>Live View</source>
+        <translation>实时预览</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Playback</source>
+        <translation>录像回放</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <location line="+6"/>
+        <source>TV Wall Management</source>
+        <translation>电视墙管理</translation>
+    </message>
+    <message>
+        <location line="-6"/>
+        <source>Devices</source>
+        <translation>设备管理</translation>
+    </message>
+</context>
+</TS>
