@@ -3,6 +3,8 @@
 // rendered to a PNG (folder TVWALL_SHOT_DIR, default <tmp>/tvwall-shots) for
 // people to look at.
 
+#include "addmatrixdlg.h"
+#include "adjustscreen.h"
 #include "connectmatrixitem.h"
 #include "decoderdevicetree.h"
 #include "decodermanagementdlg.h"
@@ -20,9 +22,12 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
@@ -98,6 +103,7 @@ private slots:
     void emptyPage();
     void connectedWallShowsItsBindings();
     void decoderDialogs();
+    void wizardPages();
 
 private:
     void shoot(const QString& name);
@@ -257,6 +263,60 @@ void TestPageShots::decoderDialogs()
         QVERIFY(sync.getCheckedIpList().isEmpty());
         shoot(&sync, QStringLiteral("sync.png"));
     }
+}
+
+void TestPageShots::wizardPages()
+{
+    QStringList outputs;
+    for (int n = 1; n <= 4; ++n)
+        outputs << QStringLiteral("%1-%2").arg(Main).arg(n);
+    outputs << Single;
+    {
+        AddMatrixDlg add({Main, Single}, outputs, {}, true, TvWallManagement());
+        add.show();
+        QTest::keyClicks(add.findChild<QLineEdit*>(QStringLiteral("tvWallNameEdit")),
+                         QStringLiteral("Lobby"));
+        shoot(&add, QStringLiteral("wizard-add-1-name.png"));
+        click(&add, "nextStepBtn");
+        shoot(&add, QStringLiteral("wizard-add-2-decoder.png"));
+        click(&add, "nextStepBtn");
+        auto* binding = add.findChild<MatrixConfigForm*>(QStringLiteral("bindingMatrixWt"));
+        for (int screen = 0; screen < 3; ++screen)
+            binding->bindScreen(screen, outputs.at(screen));
+        QTRY_COMPARE(add.size(), QSize(1220, 740));
+        shoot(&add, QStringLiteral("wizard-add-3-binding.png"));
+    }
+    worker().connectMatrix(stored(Main), nullptr);
+    QTRY_VERIFY(!worker().getHandleByIp(Main).isNull());
+    TvWallManagement wall;
+    wall.tvWallName = QStringLiteral("Lobby");
+    wall.mainIp = Main;
+    wall.row = 2;
+    wall.col = 2;
+    for (int i = 0; i < 4; ++i) {
+        MatrixInfo screen;
+        screen.ip = Main;
+        screen.channel = i + 1;
+        screen.row = i / 2;
+        screen.column = i % 2;
+        wall.matrixInfoList << screen;
+    }
+    AddMatrixDlg edit(outputs, outputs, {QStringLiteral("Lobby")}, false, wall);
+    edit.show();
+    shoot(&edit, QStringLiteral("wizard-edit-preview.png"));
+    // The embedded page has buttons of the same names: the preview's own are meant.
+    QWidget* preview = edit.findChild<QWidget*>(QStringLiteral("previewWt"));
+    click(preview, "editBtn");
+    shoot(&edit, QStringLiteral("wizard-edit-binding.png"));
+    click(&edit, "cancelForEditBtn");
+    click(preview, "adjustBtn");
+    auto* adjust = edit.findChild<AdjustScreen*>(QStringLiteral("adjustScreenWt"));
+    auto* grid = adjust->findChild<ScreenLayoutWt*>(QStringLiteral("wallwt"));
+    QTest::mouseClick(grid->screen(1), Qt::LeftButton);
+    QTRY_COMPARE(adjust->findChild<QLabel*>(QStringLiteral("lab_screensignpara"))->text(),
+                 QStringLiteral("1-2"));
+    shoot(&edit, QStringLiteral("wizard-edit-adjust.png"));
+    worker().disconnectAllMatrix();
 }
 
 QTEST_MAIN(TestPageShots)
