@@ -3,6 +3,7 @@
 
 #include "dictdef.h"
 #include "disabledwaitingwtmanager.h"
+#include "screenwt.h"
 #include "systemassistant.h"
 
 #include <QDir>
@@ -45,6 +46,7 @@ QString picturePath(const char* file)
 AdjustScreen::AdjustScreen(QWidget* parent)
     : pral_base::BaseForm(parent)
     , ui(new Ui::AdjustScreen)
+    , loopTimer(new QTimer(this))
 {
     ui->setupUi(this);
     applyLook();
@@ -54,8 +56,8 @@ AdjustScreen::AdjustScreen(QWidget* parent)
     ui->resolutioncomBox->setCurrentIndex(0);
     for (const char* file : PictureFiles)
         loopPictures.append(picturePath(file));
-    loopTimer.setObjectName(QStringLiteral("loopTimer"));
-    loopTimer.setSingleShot(true);
+    loopTimer->setObjectName(QStringLiteral("loopTimer"));
+    loopTimer->setSingleShot(true);
 
     connect(ui->wallwt, &ScreenLayoutWt::signalScreenClicked, this, &AdjustScreen::slotOnScreenPressed);
     connect(ui->brightSlider, &QSlider::valueChanged, this, &AdjustScreen::slotbriSlidervalueChanged);
@@ -75,7 +77,7 @@ AdjustScreen::AdjustScreen(QWidget* parent)
             &AdjustScreen::slotOnMatrixSetResolutionResult, Qt::BlockingQueuedConnection);
     connect(this, &AdjustScreen::signalCancelAllAjust, this, &AdjustScreen::slotCancelAllAjust);
     connect(this, &AdjustScreen::signalSaveAllAjust, this, &AdjustScreen::slotSaveAllAjust);
-    connect(&loopTimer, &QTimer::timeout, this, &AdjustScreen::slotLoopStep);
+    connect(loopTimer, &QTimer::timeout, this, &AdjustScreen::slotLoopStep);
 }
 
 AdjustScreen::~AdjustScreen()
@@ -110,14 +112,20 @@ void AdjustScreen::bindScreen(int screenIndex, const QString& ip, const QString&
     matrixHandle = service().getHandleByIp(ip);
 }
 
-bool AdjustScreen::selectedScreenNumbers(int* first, int* second) const
+bool AdjustScreen::screenNumbers(int screenId, int* first, int* second) const
 {
-    if (ui->wallwt->selectedScreenId() == -1)
+    const ScreenWt* screen = ui->wallwt->screen(screenId);
+    if (!screen)
         return false;
-    const QStringList parts = ui->wallwt->selectedScreenPosition().split(QLatin1Char('-'));
+    const QStringList parts = screen->positionText().split(QLatin1Char('-'));
     *first = parts.value(0).toInt();
     *second = parts.value(1).toInt();
     return true;
+}
+
+bool AdjustScreen::selectedScreenNumbers(int* first, int* second) const
+{
+    return screenNumbers(ui->wallwt->selectedScreenId(), first, second);
 }
 
 void AdjustScreen::slotOnScreenPressed()
@@ -127,12 +135,15 @@ void AdjustScreen::slotOnScreenPressed()
     ui->lab_screensignpara->setText(position);
     int first = 0;
     int second = 0;
-    if (selectedScreenNumbers(&first, &second))
+    if (selectedScreenNumbers(&first, &second)) {
         service().getMatrixScreenColor(matrixHandle, first, second);
+        pendingReads.append(ui->wallwt->selectedScreenId());
+    }
 }
 
 void AdjustScreen::slotOnMatrixGetScreenColorResult(pral_matrix::ScreenColor oScreenColor)
 {
+    const int id = pendingReads.isEmpty() ? ui->wallwt->selectedScreenId() : pendingReads.takeFirst();
     // A failed reading is all -1: it must neither move the sliders nor become what a cancel puts back.
     if (oScreenColor.brightness < 0 || oScreenColor.chroma < 0 || oScreenColor.sharpness < 0 ||
         oScreenColor.contrast < 0) {
@@ -151,10 +162,9 @@ void AdjustScreen::slotOnMatrixGetScreenColorResult(pral_matrix::ScreenColor oSc
         controls.at(i).second->setText(QString::number(controls.at(i).first->value()));
     }
 
-    const int id = ui->wallwt->selectedScreenId();
     int first = 0;
     int second = 0;
-    if (id != -1 && !initialColors.contains(id) && selectedScreenNumbers(&first, &second)) {
+    if (!initialColors.contains(id) && screenNumbers(id, &first, &second)) {
         InitialColor initial;
         initial.first = first;
         initial.second = second;
@@ -176,6 +186,7 @@ void AdjustScreen::sliderChanged(int value, QLabel* valueLabel)
     color.sharpness = ui->sharpnessSlider->value();
     color.contrast = ui->contrastSlider->value();
     service().setMatrixScreenColor(matrixHandle, first, second, color);
+    pendingSets.append(ui->wallwt->selectedScreenId());
 }
 
 void AdjustScreen::slotbriSlidervalueChanged(int value)
@@ -200,11 +211,12 @@ void AdjustScreen::slotcontSlidervalueChanged(int value)
 
 void AdjustScreen::slotOnMatrixSetScreenColorResult(int ret)
 {
+    const int id = pendingSets.isEmpty() ? ui->wallwt->selectedScreenId() : pendingSets.takeFirst();
     if (ret != 0) {
         SystemAssistant::messageAlert(DictDef::alertNotice, tr("Screen Color setting failed!"));
         return;
     }
-    const auto initial = initialColors.find(ui->wallwt->selectedScreenId());
+    const auto initial = initialColors.find(id);
     if (initial != initialColors.end())
         initial->changed = true;
     SystemAssistant::messageAlert(DictDef::alertSuccess, tr("Screen Color set successfully!"));
@@ -258,7 +270,7 @@ void AdjustScreen::showPicture(MatrixWindowInfo window, const QString& path)
 void AdjustScreen::slotContentComBoxValueChg(QString str)
 {
     Q_UNUSED(str)
-    loopTimer.stop();
+    loopTimer->stop();
     const int index = ui->showcontentscomBox->currentIndex();
     if (index == VideoEntry) {
         emit signalrestoreMatrixScene();
@@ -283,15 +295,17 @@ void AdjustScreen::slotLoopStep()
         loopPosition = 0;
     showPicture(testWindow(), loopPictures.at(loopPosition));
     ++loopPosition;
-    loopTimer.start(LoopIntervalMs);
+    loopTimer->start(LoopIntervalMs);
 }
 
 void AdjustScreen::slotCancelAllAjust(QUuid uuid)
 {
-    loopTimer.stop();
+    loopTimer->stop();
     for (const InitialColor& initial : qAsConst(initialColors)) {
-        if (initial.changed)
+        if (initial.changed) {
             service().setMatrixScreenColor(matrixHandle, initial.first, initial.second, initial.color);
+            pendingSets.append(-1);
+        }
     }
     PCOMMON::DisabledWaitingWtManager::destroyDisabledWaitingWt(uuid);
     initialColors.clear();
@@ -301,7 +315,7 @@ void AdjustScreen::slotCancelAllAjust(QUuid uuid)
 
 void AdjustScreen::slotSaveAllAjust()
 {
-    loopTimer.stop();
+    loopTimer->stop();
     initialColors.clear();
     initialResolutions.clear();
     ui->showcontentscomBox->setCurrentIndex(VideoEntry);

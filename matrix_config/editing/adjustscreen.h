@@ -87,7 +87,8 @@ private:
     };
 
     void applyLook();
-    /** The selected screen's row and column as the decoder counts them; false when none is selected. */
+    /** A screen's row and column as the decoder counts them (from its position text); false for no screen. */
+    bool screenNumbers(int screenId, int* first, int* second) const;
     bool selectedScreenNumbers(int* first, int* second) const;
     void sliderChanged(int value, QLabel* valueLabel);
     pral_matrix::MatrixWindowInfo testWindow() const;
@@ -98,7 +99,11 @@ private:
     CMHandle matrixHandle;
     QMap<int, InitialColor> initialColors;
     QMap<int, InitialResolution> initialResolutions;
-    QTimer loopTimer;
+    // Screens of the readings and settings still on their way, oldest first: results come in request
+    // order, and each belongs to the screen it was asked for, whichever is selected when it arrives.
+    QList<int> pendingReads;
+    QList<int> pendingSets;
+    QTimer* loopTimer;
     QStringList loopPictures;
     int loopPosition = 0;
 };
