@@ -87,7 +87,7 @@ AddMatrixDlg::AddMatrixDlg(const QStringList& decoderIps, const QStringList& out
         ui->mainDecoder->setText(mainIp);
         curStep = PreviewPage;
         slot_previewBtnClieked();
-        ui->bindingMatrixWt->showOutputs(tvWallName, this->outputIds);
+        // The outputs are listed when the binding page first opens (listOutputs).
         ui->bindingMatrixWt->setLayout(wall.row, wall.col);
         ui->adjustScreenWt->setLayout(wall.row, wall.col);
         for (const MatrixInfo& screen : wall.matrixInfoList) {
@@ -117,7 +117,9 @@ AddMatrixDlg::AddMatrixDlg(const QStringList& decoderIps, const QStringList& out
     connect(&service(), &MatrixSdkWorker::signalSetLayoutResult, this, &AddMatrixDlg::slot_setLayoutResult);
     connect(ui->tvWallNamePreviewEdit, &QLineEdit::textChanged, this, [this](const QString& text) {
         tvWallName = text;
-        ui->bindingMatrixWt->showOutputs(tvWallName, this->outputIds);
+        outputsListed = false;
+        if (curStep == BindingPage)
+            listOutputs();
     });
 }
 
@@ -294,7 +296,7 @@ void AddMatrixDlg::slot_nextStepBtnClieked()
             return;
         }
         ui->mainDecoder->setText(mainIp);
-        ui->bindingMatrixWt->showOutputs(tvWallName, outputIds);
+        listOutputs();
     }
     ++curStep;
     updateStepButtons();
@@ -323,8 +325,16 @@ void AddMatrixDlg::slot_saveBtnClieked()
 
 // ---- edit mode ----
 
+void AddMatrixDlg::listOutputs()
+{
+    ui->bindingMatrixWt->showOutputs(tvWallName, outputIds);
+    outputsListed = true;
+}
+
 void AddMatrixDlg::slot_editBtnClieked()
 {
+    if (!outputsListed)
+        listOutputs();
     setTitles(tr("binding set"));
     curStep = BindingPage;
     showCurrentPage();

@@ -67,6 +67,11 @@ private:
     /** Reads the grid into the wall and sends it to the main decoder, after the operator confirms. */
     void sendLayout();
     void leaveAdjustPage();
+    /**
+     * Lists the offered outputs under the wall's name on the binding page. A fleet offers thousands:
+     * they are listed when the page is about to show, not on every change of the name.
+     */
+    void listOutputs();
 
     Ui::AddMatrixDlg* ui;
     bool addMode;
@@ -83,6 +88,8 @@ private:
     QSharedPointer<CSharedHandle> sceneHandle;
     /** A layout was sent and its result has not come back. */
     bool layoutPending = false;
+    /** The binding page lists the outputs under the current name. */
+    bool outputsListed = false;
 };
 
 } // namespace pral_matrixConfig
