@@ -6,12 +6,10 @@
 #include "dictdef.h"
 #include "disabledwaitingwt.h"
 #include "disabledwaitingwtmanager.h"
-#include "fleetprobe.h"
-#include "screenlayoutwt.h"
 #include "screenwt.h"
 #include "systemassistant.h"
+#include "wizardtesthelpers.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
@@ -25,15 +23,11 @@ using namespace pral_matrixConfig;
 using pral_matrix::MatrixSdkWorker;
 using pral_matrix::ScreenColor;
 using pral_worker::SystemAssistant;
+using wiz::FleetProbe;
+using wiz::settle;
 
 namespace {
-const QString Main = QStringLiteral("192.0.2.10");
 const QString Eight = QStringLiteral("192.0.2.12");
-
-void settle()
-{
-    runOnServiceThread([] {});
-}
 } // namespace
 
 class TestAdjustScreen : public QObject
@@ -150,44 +144,24 @@ private slots:
         QCOMPARE(setResults->count(), 2);
     }
 
-    void singlePictures_data()
-    {
-        QTest::addColumn<int>("entry");
-        QTest::addColumn<QString>("picture");
-        QTest::newRow("red") << 2 << "red";
-        QTest::newRow("white") << 6 << "white";
-    }
-
-    void singlePictures()
-    {
-        QFETCH(int, entry);
-        QFETCH(QString, picture);
-        contents()->setCurrentIndex(entry);
-        settle();
-        const auto windows = fleet.read<QList<pral_matrix::MatrixWindowInfo>>(
-            Eight, [](const FleetProbe::Decoder& d) { return d.windows; });
-        QCOMPARE(windows.size(), 1);
-        const pral_matrix::MatrixWindowInfo& w = windows.first();
-        QCOMPARE(QVector<int>({w.windowParam1, w.windowParam2, w.x, w.y, w.width, w.height, w.windowParam12,
-                               w.rowCount, w.columnCount}),
-                 QVector<int>({1, 0, 0, 0, 32768, 32768, 1, 3, 4}));
-        // Column by column: the fourth screen is the first row of the second column.
-        QCOMPARE(w.screenList.size(), 12);
-        QCOMPARE(
-            QVector<int>({w.screenList.at(3).screenNo, w.screenList.at(3).column, w.screenList.at(3).row}),
-            QVector<int>({4, 1, 0}));
-        QCOMPARE(w.sourceList.size(), 1);
-        const pral_matrix::WindowSourceInfo& s = w.sourceList.first();
-        QCOMPARE(s.sourceName, QStringLiteral("pic_1_-1"));
-        QCOMPARE(s.pictureName, picture);
-        QCOMPARE(s.picturePath, QDir::currentPath() + "/resources/" + picture + ".jpg");
-        QCOMPARE(QVector<int>({s.sourceKind, s.pictureMode}), QVector<int>({7, 3}));
-    }
-
-    void loopTurnsEveryFifteenSeconds()
+    void picturesOneAtATimeOrLooping()
     {
         auto* timer = panel->findChild<QTimer*>(QStringLiteral("loopTimer"));
         contents()->setCurrentIndex(1);
+        // One window over the whole wall, its screens column by column, the picture its one source.
+        QList<pral_matrix::MatrixWindowInfo> windows = fleet.windows(Eight);
+        QCOMPARE(windows.size(), 1);
+        const pral_matrix::MatrixWindowInfo w = windows.first();
+        QCOMPARE(QVector<int>({w.windowParam1, w.windowParam2, w.x, w.y, w.width, w.height, w.windowParam12,
+                               w.rowCount, w.columnCount, w.screenList.size(), w.sourceList.size()}),
+                 QVector<int>({1, 0, 0, 0, 32768, 32768, 1, 3, 4, 12, 1}));
+        const pral_matrix::WindowScreenInfo fourth = w.screenList.at(3);
+        QCOMPARE(QVector<int>({fourth.screenNo, fourth.column, fourth.row}), QVector<int>({4, 1, 0}));
+        const pral_matrix::WindowSourceInfo s = w.sourceList.first();
+        QCOMPARE(s.sourceName + " " + s.picturePath,
+                 "pic_1_-1 " + QDir::currentPath() + "/resources/red.jpg");
+        QCOMPARE(QVector<int>({s.sourceKind, s.pictureMode}), QVector<int>({7, 3}));
+
         QStringList shown{shownPicture()};
         QCOMPARE(timer->interval(), 15000);
         for (int i = 0; i < 5; ++i) {
@@ -197,9 +171,10 @@ private slots:
         }
         QCOMPARE(shown, QStringList({"red", "green", "blue", "black", "white", "red"}));
 
-        contents()->setCurrentIndex(4);
+        contents()->setCurrentIndex(4); // "Blue background": a window of its own, the loop stops
         QVERIFY(!timer->isActive());
         QCOMPARE(shownPicture(), QStringLiteral("blue"));
+        QCOMPARE(fleet.windows(Eight).size(), 2);
         // A restarted loop goes on where it stopped.
         contents()->setCurrentIndex(1);
         QCOMPARE(shownPicture(), QStringLiteral("green"));
@@ -221,7 +196,9 @@ private slots:
         press(1);
         contents()->setCurrentIndex(3);
         settle();
-        QCOMPARE(alertTexts(), QStringList({"Screen Color setting failed!", "Screen Color reading failed!"}));
+        QCOMPARE(alerts->count(), 2);
+        QCOMPARE(alerts->at(0).at(1).toString(), QStringLiteral("Screen Color setting failed!"));
+        QCOMPARE(alerts->at(1).at(1).toString(), QStringLiteral("Screen Color reading failed!"));
         // A failed reading is not taken for the screen's colours: the slider stays where it was.
         QCOMPARE(slider("brightSlider")->value(), 50);
         emit panel->signalCancelAllAjust(QUuid());
@@ -229,24 +206,10 @@ private slots:
         QCOMPARE(setResults->count(), 1);
     }
 
-    void hiddenResolutionSection()
-    {
-        QVERIFY(panel->findChild<QWidget*>(QStringLiteral("widget"))->isHidden());
-        auto* resolutions = panel->findChild<QComboBox*>(QStringLiteral("resolutioncomBox"));
-        press(6);
-        resolutions->setCurrentIndex(1);
-        settle();
-        const auto set = fleet.read<ScreenResolution_t>(
-            Eight, [](const FleetProbe::Decoder& d) { return d.screenResolutions.value(qMakePair(2, 3)); });
-        QCOMPARE(QVector<int>({set.width, set.height, set.frameRate}), QVector<int>({3840, 2160, 30}));
-        QCOMPARE(alerts->last().at(1).toString(), QStringLiteral("Resolution set successfully!"));
-    }
-
 private:
     void press(int screen)
     {
-        QTest::mouseClick(panel->findChild<ScreenLayoutWt*>(QStringLiteral("wallwt"))->screen(screen),
-                          Qt::LeftButton);
+        QTest::mouseClick(panel->findChild<ScreenLayoutWt*>("wallwt")->screen(screen), Qt::LeftButton);
         settle();
     }
     QSlider* slider(const char* name) const { return panel->findChild<QSlider*>(name); }
@@ -255,16 +218,8 @@ private:
     QString shownPicture() const
     {
         settle();
-        return fleet.read<QString>(Eight, [](const FleetProbe::Decoder& d) {
-            return d.windows.isEmpty() ? QString() : d.windows.last().sourceList.value(0).pictureName;
-        });
-    }
-    QStringList alertTexts() const
-    {
-        QStringList texts;
-        for (const QList<QVariant>& args : *alerts)
-            texts << args.at(1).toString();
-        return texts;
+        const auto windows = fleet.windows(Eight);
+        return windows.isEmpty() ? QString() : windows.last().sourceList.value(0).pictureName;
     }
 };
 

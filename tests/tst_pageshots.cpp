@@ -291,11 +291,9 @@ void TestPageShots::wizardPages()
     TvWallManagement wall;
     wall.tvWallName = QStringLiteral("Lobby");
     wall.mainIp = Main;
-    wall.row = 2;
-    wall.col = 2;
+    wall.row = wall.col = 2;
     for (int i = 0; i < 4; ++i) {
-        MatrixInfo screen;
-        screen.ip = Main;
+        MatrixInfo screen = stored(Main);
         screen.channel = i + 1;
         screen.row = i / 2;
         screen.column = i % 2;
@@ -311,8 +309,8 @@ void TestPageShots::wizardPages()
     click(&edit, "cancelForEditBtn");
     click(preview, "adjustBtn");
     auto* adjust = edit.findChild<AdjustScreen*>(QStringLiteral("adjustScreenWt"));
-    auto* grid = adjust->findChild<ScreenLayoutWt*>(QStringLiteral("wallwt"));
-    QTest::mouseClick(grid->screen(1), Qt::LeftButton);
+    QTest::mouseClick(adjust->findChild<ScreenLayoutWt*>(QStringLiteral("wallwt"))->screen(1),
+                      Qt::LeftButton);
     QTRY_COMPARE(adjust->findChild<QLabel*>(QStringLiteral("lab_screensignpara"))->text(),
                  QStringLiteral("1-2"));
     shoot(&edit, QStringLiteral("wizard-edit-adjust.png"));

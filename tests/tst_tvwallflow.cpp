@@ -4,70 +4,41 @@
 // one screen's brightness tried and cancelled) and delete it.
 
 #include "connectmatrixitem.h"
-#include "fleetprobe.h"
 #include "managementtesthelpers.h"
 #include "matrixconfigform.h"
 #include "matrixtreeitem.h"
-#include "screenlayoutwt.h"
 #include "screenwt.h"
+#include "wizardtesthelpers.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QDir>
-#include <QMimeData>
 #include <QSlider>
-#include <QStackedWidget>
 #include <QTreeWidget>
 
 using namespace pral_matrixConfig;
 using namespace mgmt;
+using namespace wiz;
 using pral_matrix::MatrixSdkWorker;
-using pral_matrix::TvWallManagement;
 
 namespace {
 const char* const WizardClass = "pral_matrixConfig::AddMatrixDlg";
-
-QWidget* part(QWidget* dialog, const char* name)
-{
-    return dialog->findChild<QWidget*>(name);
-}
-
-// The bottom bar and the preview first: the embedded page has buttons of the same names.
-void clickIn(QWidget* dialog, const char* container, const char* button)
-{
-    QTest::mouseClick(part(dialog, container)->findChild<QPushButton*>(button), Qt::LeftButton);
-}
-
-ScreenLayoutWt* view(QWidget* dialog, const char* owner)
-{
-    return part(dialog, owner)->findChild<ScreenLayoutWt*>(QStringLiteral("wallwt"));
-}
 
 /** Drops the output listed in the wizard's tree onto a screen, with the drag data its entry makes. */
 bool dropOutput(QWidget* wizard, const QString& outputId, int screen)
 {
     for (MatrixTreeItem* item : part(wizard, "bindingMatrixWt")->findChildren<MatrixTreeItem*>()) {
-        if (item->itemId() != outputId || !item->isDraggable())
-            continue;
-        QMimeData mime;
-        mime.setData(MatrixTreeItem::mimeFormat(),
-                     (QString::number(item->itemType()) + QLatin1Char('~') + item->itemId()).toLocal8Bit());
-        ScreenWt* target = view(wizard, "bindingMatrixWt")->screen(screen);
-        QDragEnterEvent enter(QPoint(5, 5), Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(target, &enter);
-        QDropEvent drop(QPointF(5, 5), Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(target, &drop);
-        return enter.isAccepted();
+        if (item->itemId() == outputId && item->isDraggable())
+            return drop(
+                view(wizard, "bindingMatrixWt")->screen(screen),
+                (QString::number(item->itemType()) + QLatin1Char('~') + item->itemId()).toLocal8Bit());
     }
     return false;
 }
 
-/** Saves from the wizard's bottom bar, confirms the question and waits until the wizard closed. */
+/** Saves, confirms and waits until the wizard closed. */
 bool saveAndConfirm(QWidget* wizard, const char* button)
 {
-    ModalAnswerer yes(BoxClass, confirm());
-    clickIn(wizard, "widget_bottom", button);
-    return yes.answered() && QTest::qWaitFor([wizard] { return !wizard->isVisible(); });
+    return answered(wizard, button, true) && QTest::qWaitFor([wizard] { return !wizard->isVisible(); });
 }
 } // namespace
 
@@ -170,8 +141,7 @@ private slots:
             QTest::mouseClick(view(dlg, "adjustScreenWt")->screen(0), Qt::LeftButton);
             dlg->findChild<QSlider*>("brightSlider")->setValue(30);
             tried = fleet.color(Eight, 1, 1).brightness;
-            ModalAnswerer yes(BoxClass, confirm());
-            clickIn(dlg, "widget_bottom", "cancelForEditBtn");
+            answered(dlg, "cancelForEditBtn", true);
             afterCancel = fleet.color(Eight, 1, 1).brightness;
             edited = saveAndConfirm(dlg, "saveForEditBtn") && edited;
         });
@@ -227,9 +197,8 @@ private:
     }
     QString held() const
     {
-        return fleet.read<QString>(Eight, [](const FleetProbe::Decoder& d) {
-            return d.wall.name + " " + screensOf(d.wall.screens);
-        });
+        const auto wall = fleet.wall(Eight);
+        return wall.name + " " + screensOf(wall.screens);
     }
 };
 
