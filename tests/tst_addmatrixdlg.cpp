@@ -228,6 +228,7 @@ private slots:
         QTest::newRow("save") << "saveForEditBtn" << true << 0;
         QTest::newRow("cancel, confirmed") << "cancelForEditBtn" << true << 1;
         QTest::newRow("cancel, declined") << "cancelForEditBtn" << false << 0;
+        QTest::newRow("escape, confirmed") << "" << true << 1; // not a bare reject: the scene goes too
     }
 
     void adjustPageSceneAndColours()
@@ -248,7 +249,14 @@ private slots:
         QCOMPARE(fleet.color(Main, 1, 1).brightness, 30);
 
         QSignalSpy sets(&FleetProbe::worker(), &MatrixSdkWorker::signalMatrixSetScreenColorResult);
-        QCOMPARE(answered(dlg.get(), button.toLatin1(), confirm), button == "cancelForEditBtn");
+        if (button.isEmpty()) {
+            ModalAnswerer yes("PCOMMON::PMessageBox",
+                              [](QWidget* box) { ModalAnswerer::clickButton(box, "okBtn"); });
+            QTest::keyClick(dlg.get(), Qt::Key_Escape);
+            QVERIFY(yes.answered());
+        } else {
+            QCOMPARE(answered(dlg.get(), button.toLatin1(), confirm), button == "cancelForEditBtn");
+        }
         settle();
         QCOMPARE(sets.count(), putBack);
         if (putBack)

@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QDesktopWidget>
+#include <QKeyEvent>
 
 namespace pral_matrixConfig {
 
@@ -263,6 +264,17 @@ void AddMatrixDlg::slot_setLayoutResult(int ret)
         return;
     }
     SystemAssistant::messageAlert(DictDef::alertWarning, tr("Failed to set the TV wall,ret = %1!").arg(ret));
+}
+
+void AddMatrixDlg::keyPressEvent(QKeyEvent* event)
+{
+    // A plain reject would leave scene 6 on the decoder and the adjustments in place.
+    if (event->key() == Qt::Key_Escape) {
+        if (!layoutPending)
+            addMode ? slot_cancelBtnClieked() : slot_cancelForEditBtnClieked();
+        return;
+    }
+    PCOMMON::CommonDialog::keyPressEvent(event);
 }
 
 // ---- add mode ----

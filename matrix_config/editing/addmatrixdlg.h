@@ -53,6 +53,10 @@ public slots:
     void slot_setLayoutResult(int ret);
     void slotrestoreMatrixScene();
 
+protected:
+    /** Escape does what the cancel button of the page does (and nothing while a layout is on its way). */
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     static constexpr int AdjustSceneNo = 6;
 
