@@ -48,6 +48,9 @@ public:
         worker().setBackend(std::move(made));
         worker().setResultDelay(0);
         worker().faults().clear();
+        // Requests still queued (a disconnect from the last test) are done before a connection is awaited:
+        // otherwise a handle about to go could pass for the new one.
+        runOnServiceThread([] {});
         return fleet != nullptr;
     }
 
