@@ -344,6 +344,30 @@ private slots:
         QCOMPARE(second->pos(), topPlace);
     }
 
+    // A dragged slider reports one success per step: 98 equal notices must not stack 98 cards.
+    void equalNoticeRefreshesTheShownOne()
+    {
+        SystemAssistant& assistant = SystemAssistant::_instance();
+        assistant.setDisplayTime(200);
+        QSignalSpy spy(&assistant, &SystemAssistant::signalAlert);
+        const QString done = QStringLiteral("Screen Color set successfully!");
+        for (int i = 0; i < 98; ++i)
+            SystemAssistant::messageAlert(DictDef::alertSuccess, done);
+        // Same text of another kind, and another text: cards of their own.
+        SystemAssistant::messageAlert(DictDef::alertNotice, done);
+        SystemAssistant::messageAlert(DictDef::alertSuccess, QStringLiteral("Resolution set successfully!"));
+        QCOMPARE(spy.count(), 100);
+        QCOMPARE(assistant.alertWindows().size(), 3);
+
+        // A card that already fades comes back to full strength and stays another display time.
+        QWidget* card = assistant.alertWindows().first();
+        QTRY_VERIFY(card->windowOpacity() < 1.0);
+        SystemAssistant::messageAlert(DictDef::alertSuccess, done);
+        QCOMPARE(assistant.alertWindows().first(), card);
+        QCOMPARE(card->windowOpacity(), 1.0);
+        QTRY_VERIFY_WITH_TIMEOUT(assistant.alertWindows().isEmpty(), 5000);
+    }
+
     void followsActiveWindowWithoutTakingActivation()
     {
         QWidget window;

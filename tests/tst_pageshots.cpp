@@ -6,6 +6,8 @@
 // Every rendered window is checked as a person would look at it: no text
 // clipped, none left in English in a translated run, no image scaled up from 1x.
 
+#include "addmatrixdlg.h"
+#include "adjustscreen.h"
 #include "connectmatrixitem.h"
 #include "decoderdevicetree.h"
 #include "decodermanagementdlg.h"
@@ -28,8 +30,10 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
@@ -93,6 +97,7 @@ private slots:
     void emptyPage();
     void connectedWallShowsItsBindings();
     void decoderDialogs();
+    void wizardPages();
 
 private:
     void shoot(const QString& name);
@@ -264,6 +269,58 @@ void TestPageShots::decoderDialogs()
         QVERIFY(sync.getCheckedIpList().isEmpty());
         shoot(&sync, QStringLiteral("sync.png"));
     }
+}
+
+void TestPageShots::wizardPages()
+{
+    QStringList outputs;
+    for (int n = 1; n <= 4; ++n)
+        outputs << QStringLiteral("%1-%2").arg(Main).arg(n);
+    outputs << Single;
+    {
+        AddMatrixDlg add({Main, Single}, outputs, {}, true, TvWallManagement());
+        add.show();
+        QTest::keyClicks(add.findChild<QLineEdit*>(QStringLiteral("tvWallNameEdit")),
+                         QStringLiteral("Lobby"));
+        shoot(&add, QStringLiteral("wizard-add-1-name.png"));
+        click(&add, "nextStepBtn");
+        shoot(&add, QStringLiteral("wizard-add-2-decoder.png"));
+        click(&add, "nextStepBtn");
+        auto* binding = add.findChild<MatrixConfigForm*>(QStringLiteral("bindingMatrixWt"));
+        for (int screen = 0; screen < 3; ++screen)
+            binding->bindScreen(screen, outputs.at(screen));
+        QTRY_COMPARE(add.size(), QSize(1220, 740));
+        shoot(&add, QStringLiteral("wizard-add-3-binding.png"));
+    }
+    worker().connectMatrix(stored(Main), nullptr);
+    QTRY_VERIFY(!worker().getHandleByIp(Main).isNull());
+    TvWallManagement wall;
+    wall.tvWallName = QStringLiteral("Lobby");
+    wall.mainIp = Main;
+    wall.row = wall.col = 2;
+    for (int i = 0; i < 4; ++i) {
+        MatrixInfo screen = stored(Main);
+        screen.channel = i + 1;
+        screen.row = i / 2;
+        screen.column = i % 2;
+        wall.matrixInfoList << screen;
+    }
+    AddMatrixDlg edit(outputs, outputs, {QStringLiteral("Lobby")}, false, wall);
+    edit.show();
+    shoot(&edit, QStringLiteral("wizard-edit-preview.png"));
+    // The embedded page has buttons of the same names: the preview's own are meant.
+    QWidget* preview = edit.findChild<QWidget*>(QStringLiteral("previewWt"));
+    click(preview, "editBtn");
+    shoot(&edit, QStringLiteral("wizard-edit-binding.png"));
+    click(&edit, "cancelForEditBtn");
+    click(preview, "adjustBtn");
+    auto* adjust = edit.findChild<AdjustScreen*>(QStringLiteral("adjustScreenWt"));
+    QTest::mouseClick(adjust->findChild<ScreenLayoutWt*>(QStringLiteral("wallwt"))->screen(1),
+                      Qt::LeftButton);
+    QTRY_COMPARE(adjust->findChild<QLabel*>(QStringLiteral("lab_screensignpara"))->text(),
+                 QStringLiteral("1-2"));
+    shoot(&edit, QStringLiteral("wizard-edit-adjust.png"));
+    worker().disconnectAllMatrix();
 }
 
 QTEST_MAIN(TestPageShots)

@@ -1,6 +1,7 @@
 #include "matrixconfigform.h"
 #include "ui_matrixconfigform.h"
 
+#include "addmatrixdlg.h"
 #include "decodermanagementdlg.h"
 #include "dictdef.h"
 #include "disabledwaitingwt.h"
@@ -305,16 +306,12 @@ bool MatrixConfigForm::execTvWallWizard(const QStringList& decodersOrBoundOutput
                                         const QStringList& outputIds, const QStringList& wallNames,
                                         bool addMode, const TvWallManagement& wall, TvWallManagement& result)
 {
-    // The wizard dialog plugs in here; until it does, the operator is told so and the command ends as
-    // if it was cancelled.
-    Q_UNUSED(decodersOrBoundOutputs)
-    Q_UNUSED(outputIds)
-    Q_UNUSED(wallNames)
-    Q_UNUSED(addMode)
-    Q_UNUSED(wall)
-    Q_UNUSED(result)
-    SystemAssistant::messageAlert(DictDef::alertNotice, tr("The TV-wall wizard is not available yet."));
-    return false;
+    AddMatrixDlg dialog(decodersOrBoundOutputs, outputIds, wallNames, addMode, wall, this);
+    DlgMaskWt mask(window(), &dialog);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    result = dialog.tvWallResult();
+    return true;
 }
 
 void MatrixConfigForm::slotAddBtnClicked()

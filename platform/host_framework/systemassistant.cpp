@@ -35,16 +35,21 @@ QColor kindColour(const QString& kind)
     return QColor(0x26, 0x6b, 0xaf);
 }
 
-/** One notice window: a dark card with a stripe in the colour of its kind. */
+/**
+ * One notice window: a dark card with a stripe in the colour of its kind. It
+ * stays for its display time, then fades and reports itself finished; a
+ * restart brings it back to full strength for another display time.
+ */
 class AlertToast : public QWidget
 {
 public:
-    AlertToast(const QString& kind, const QString& text, std::function<void(QWidget*)> onClick)
+    AlertToast(const QString& kind, const QString& text, std::function<void(QWidget*)> onDone)
         : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                                Qt::WindowDoesNotAcceptFocus)
+        , alertKind(kind)
         , message(text)
         , colour(kindColour(kind))
-        , clicked(std::move(onClick))
+        , done(std::move(onDone))
     {
         setObjectName(QStringLiteral("alertToast"));
         setProperty("alertKind", kind);
@@ -60,6 +65,22 @@ public:
             fontMetrics().boundingRect(QRect(0, 0, textWidth, 1000), Qt::TextWordWrap, message);
         setFixedSize(ToastWidth, qMax(44, bounds.height() + 2 * TextPadding));
         setToolTip(text);
+
+        displayTimer.setSingleShot(true);
+        QObject::connect(&displayTimer, &QTimer::timeout, this, [this] { startFade(); });
+    }
+
+    bool shows(const QString& kind, const QString& text) const
+    {
+        return kind == alertKind && text == message;
+    }
+
+    void restart(int displayMs)
+    {
+        delete fade;
+        fade = nullptr;
+        setWindowOpacity(1.0);
+        displayTimer.start(displayMs);
     }
 
 protected:
@@ -82,14 +103,30 @@ protected:
 
     void mouseReleaseEvent(QMouseEvent* event) override
     {
-        if (event->button() == Qt::LeftButton && clicked)
-            clicked(this);
+        if (event->button() == Qt::LeftButton && done)
+            done(this);
     }
 
 private:
+    void startFade()
+    {
+        fade = new QPropertyAnimation(this, "windowOpacity", this);
+        fade->setDuration(SystemAssistant::FadeMs);
+        fade->setStartValue(1.0);
+        fade->setEndValue(0.0);
+        QObject::connect(fade, &QPropertyAnimation::finished, this, [this] {
+            if (done)
+                done(this);
+        });
+        fade->start();
+    }
+
+    QString alertKind;
     QString message;
     QColor colour;
-    std::function<void(QWidget*)> clicked;
+    std::function<void(QWidget*)> done;
+    QTimer displayTimer;
+    QPointer<QPropertyAnimation> fade;
 };
 
 /** Top-right corner of where the stack goes: the active window, or else the screen. */
@@ -130,6 +167,15 @@ void SystemAssistant::messageAlert(const QString& kind, const QString& text)
 
 void SystemAssistant::showAlert(const QString& kind, const QString& text)
 {
+    // A burst of the same notice (one per step of a dragged slider) keeps one card on screen.
+    for (const QPointer<QWidget>& shown : qAsConst(toasts)) {
+        auto* toast = static_cast<AlertToast*>(shown.data());
+        if (toast && toast->shows(kind, text)) {
+            toast->restart(displayMs);
+            return;
+        }
+    }
+
     while (toasts.size() >= MaxToasts)
         removeAlert(toasts.first());
 
@@ -137,21 +183,7 @@ void SystemAssistant::showAlert(const QString& kind, const QString& text)
     toasts.append(toast);
     layoutAlerts();
     toast->show();
-
-    QPointer<QWidget> guard(toast);
-    QTimer::singleShot(displayMs, toast, [this, guard] {
-        if (!guard)
-            return;
-        auto* fade = new QPropertyAnimation(guard, "windowOpacity", guard);
-        fade->setDuration(FadeMs);
-        fade->setStartValue(1.0);
-        fade->setEndValue(0.0);
-        connect(fade, &QPropertyAnimation::finished, this, [this, guard] {
-            if (guard)
-                removeAlert(guard);
-        });
-        fade->start();
-    });
+    toast->restart(displayMs);
 }
 
 void SystemAssistant::removeAlert(QWidget* toast)

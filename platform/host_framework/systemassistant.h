@@ -28,6 +28,8 @@ public:
      * Shows text as a notice of the given kind (one of pral_contact::DictDef's alert kinds;
      * an unknown kind looks like a notice), logs it in the category "tvwall.alert" and emits signalAlert.
      * Without a QApplication only the log line and the signal are produced.
+     * A notice of the same kind and text as one still on screen does not stack
+     * another card: that card starts its display time again (and stops fading).
      */
     static void messageAlert(const QString& kind, const QString& text);
 
