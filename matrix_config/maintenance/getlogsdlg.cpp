@@ -220,6 +220,11 @@ void GetLogsDlg::showPage(int page, int pageSize, bool indent)
     }
     const int start = pageSize * (page - 1);
     const QString indentText = indent ? QStringLiteral("    ") : QString();
+    // Columns that fit their contents would measure the page again for every cell set: they are held
+    // while the page fills and measured once afterwards.
+    QHeaderView* header = table->horizontalHeader();
+    const QHeaderView::ResizeMode modes[] = {header->sectionResizeMode(0), header->sectionResizeMode(1)};
+    header->setSectionResizeMode(QHeaderView::Interactive);
     for (int r = 0; r < pageSize && r < table->rowCount() && start + r < count; ++r) {
         auto* number = new QTableWidgetItem(QString::number(r + 1));
         number->setTextAlignment(Qt::AlignCenter);
@@ -227,8 +232,10 @@ void GetLogsDlg::showPage(int page, int pageSize, bool indent)
         auto* line = new QTableWidgetItem(indentText + logLines.at(start + r));
         line->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         table->setItem(r, 1, line);
-        table->resizeRowToContents(r);
     }
+    header->setSectionResizeMode(0, modes[0]);
+    header->setSectionResizeMode(1, modes[1]);
+    table->resizeRowsToContents();
 }
 
 void GetLogsDlg::slot_onPageSizeChanged(int pageSize)
