@@ -4,25 +4,36 @@
 // people to look at.
 
 #include "connectmatrixitem.h"
+#include "decoderconfigdlg.h"
 #include "decoderdevicetree.h"
 #include "decodermanagementdlg.h"
 #include "decodernetworkconfigdlg.h"
 #include "devactivedlg.h"
+#include "exportconfigdlg.h"
 #include "faultinjector.h"
+#include "firmwarefile.h"
+#include "getlogsdlg.h"
 #include "globalstyle.h"
 #include "managementtesthelpers.h"
 #include "matrixconfigform.h"
 #include "matrixinfosyncdlg.h"
 #include "matrixsdkworker.h"
+#include "resolutionsettingdlg.h"
 #include "screenlayoutwt.h"
 #include "screenwt.h"
+#include "servicethread.h"
 #include "systemassistant.h"
+#include "updatedecodercarddlg.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
@@ -98,6 +109,7 @@ private slots:
     void emptyPage();
     void connectedWallShowsItsBindings();
     void decoderDialogs();
+    void maintenanceDialogs();
 
 private:
     void shoot(const QString& name);
@@ -256,6 +268,65 @@ void TestPageShots::decoderDialogs()
         sync.show();
         QVERIFY(sync.getCheckedIpList().isEmpty());
         shoot(&sync, QStringLiteral("sync.png"));
+    }
+}
+
+void TestPageShots::maintenanceDialogs()
+{
+    worker().connectMatrix(stored(Main), nullptr);
+    QTRY_VERIFY(worker().getHandleByIp(Main));
+    MatrixInfo record = stored(Main);
+    record.connectStatus = 1;
+    for (const bool onlyNetwork : {false, true}) {
+        DecoderConfigDlg menu(record, {Main}, onlyNetwork);
+        menu.show();
+        shoot(&menu, onlyNetwork ? QStringLiteral("config-menu-network-only.png")
+                                 : QStringLiteral("config-menu.png"));
+    }
+    {
+        // The lines of the fleet's decoder, asked the way the menu asks for them.
+        GetLogsDlg logs;
+        connect(&logs, &GetLogsDlg::sig_onSearchLogsMessage, &logs,
+                [](QDateTime begin, QDateTime end, int code, QString path) {
+                    worker().getLog(worker().getHandleByIp(Main), begin, end, code, path);
+                });
+        logs.show();
+        click(&logs, "searchBtn");
+        auto* table = logs.findChild<QTableWidget*>(QStringLiteral("tableWidget"));
+        QTRY_VERIFY(table->item(9, 1));
+        shoot(&logs, QStringLiteral("logs.png"));
+        auto* types = logs.findChild<QComboBox*>(QStringLiteral("logTypeCombobox"));
+        types->showPopup();
+        QWidget* dropDown = types->view()->window();
+        QTRY_VERIFY(dropDown->isVisible());
+        shoot(dropDown, QStringLiteral("logs-types.png"));
+        types->hidePopup();
+    }
+    {
+        ExportConfigDlg chooser(false);
+        chooser.show();
+        shoot(&chooser, QStringLiteral("config-export.png"));
+    }
+    {
+        QTemporaryDir files;
+        const QString firmware = files.filePath(QStringLiteral("decoder-V2.5.0.bin"));
+        QVERIFY(writeFirmwareFile(firmware, QStringLiteral("TVD-04"), QStringLiteral("V2.5.0")));
+        UpdateDecoderCardDlg upgrade({DeviceInfo_t{}});
+        upgrade.show();
+        ModalAnswerer file(QStringLiteral("QFileDialog"), [&firmware](QWidget* dialog) {
+            auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            edit->setText(firmware);
+            QTest::keyClick(edit, Qt::Key_Return);
+        });
+        QTest::mouseClick(upgrade.findChild<QLineEdit*>(QStringLiteral("filePath")), Qt::LeftButton);
+        QVERIFY(runOnServiceThread([] { emit worker().signalUpdateMatrixProgress(1, 0, 60, 0, false); }));
+        QCOMPARE(upgrade.findChild<QProgressBar*>()->value(), 60);
+        shoot(&upgrade, QStringLiteral("upgrade-progress.png"));
+    }
+    {
+        ResolutionSettingDlg resolution(ScreenResolution_t{3840, 2160, 30});
+        resolution.show();
+        shoot(&resolution, QStringLiteral("resolution.png"));
     }
 }
 
