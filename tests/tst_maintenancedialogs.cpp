@@ -81,19 +81,14 @@ void pickLogType(GetLogsDlg* dialog, const QString& text)
     QCOMPARE(combo->currentText(), text);
 }
 
-DeviceInfo_t device(const QString& ip, const QString& password = Password)
+DeviceInfo_t device(const QString& ip)
 {
     DeviceInfo_t d;
     std::memset(&d, 0, sizeof d);
     qstrncpy(d.ip, ip.toLatin1().constData(), sizeof d.ip);
     qstrncpy(d.userName, "admin", sizeof d.userName);
-    qstrncpy(d.password, password.toLatin1().constData(), sizeof d.password);
+    qstrncpy(d.password, Password.toLatin1().constData(), sizeof d.password);
     return d;
-}
-
-QString progressText(UpdateDecoderCardDlg* dialog)
-{
-    return dialog->findChild<QLabel*>("progressLabel")->text();
 }
 
 } // namespace
@@ -134,8 +129,6 @@ private slots:
         // The frame rate is the choice's, not the decoder's current one.
         QTest::newRow("4K chosen") << 1920 << "1920*1080" << 1 << "okBt"
                                    << "3840x2160@30";
-        QTest::newRow("cancel") << 1920 << "1920*1080" << 1 << "cancelBt"
-                                << "rejected";
         QTest::newRow("title-bar close") << 1920 << "1920*1080" << 1 << "closeBt"
                                          << "rejected";
     }
@@ -167,27 +160,19 @@ private slots:
     {
         QTest::addColumn<bool>("import");
         QTest::addColumn<QStringList>("answers");
-        QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("path");
-        QTest::newRow("import: confirm without a file") << true << QStringList{} << "enterBtn"
-                                                        << "";
+        // The dialog validates nothing: confirm without a file gives an empty path.
+        QTest::newRow("import: confirm without a file") << true << QStringList{} << "";
         // A new file: an existing one would make the save dialog ask before replacing it.
         QTest::newRow("export: a file, then a cancelled chooser")
-            << false << QStringList{"new.matrix", ""} << "enterBtn"
-            << "new.matrix";
+            << false << QStringList{"new.matrix", ""} << "new.matrix";
         QTest::newRow("import: two files, the last counts")
-            << true << QStringList{"a.matrix", "b.matrix"} << "enterBtn"
-            << "b.matrix";
-        QTest::newRow("import: cancel") << true << QStringList{"a.matrix"} << "cancelBtn"
-                                        << "rejected";
-        QTest::newRow("export: title-bar close") << false << QStringList{"new.matrix"} << "closeBtn"
-                                                 << "rejected";
+            << true << QStringList{"a.matrix", "b.matrix"} << "b.matrix";
     }
     void configFileChooser()
     {
         QFETCH(bool, import);
         QFETCH(QStringList, answers);
-        QFETCH(QString, button);
         QFETCH(QString, path);
         for (const char* name : {"a.matrix", "b.matrix"}) {
             QFile file(files.filePath(name));
@@ -214,61 +199,49 @@ private slots:
             // The field shows what the chooser returned, also nothing.
             QCOMPARE(field->text(), chosen);
         }
-        click(&dialog, qPrintable(button));
-        QVERIFY(!dialog.isVisible());
-        QCOMPARE(dialog.result() == QDialog::Accepted ? QFileInfo(dialog.getFilePath()).fileName()
-                                                      : QStringLiteral("rejected"),
-                 path);
+        click(&dialog, "enterBtn");
+        QVERIFY(!dialog.isVisible() && dialog.result() == QDialog::Accepted);
+        QCOMPARE(QFileInfo(dialog.getFilePath()).fileName(), path);
     }
 
     // ---- firmware upgrade ----
 
-    void upgradeProgress_data()
+    void upgradeReport_data()
     {
         QTest::addColumn<int>("devices");
         QTest::addColumn<QList<int>>("report"); // card, marker, percent, code
         QTest::addColumn<int>("bar");
-        QTest::addColumn<QString>("label");
-        QTest::newRow("one device") << 1 << QList<int>{1, 0, 37, 0} << 37 << "37%";
-        QTest::newRow("two devices, second half done") << 2 << QList<int>{2, 0, 50, 0} << 75 << "75%";
-        QTest::newRow("three devices, first half done") << 3 << QList<int>{1, 0, 50, 0} << 16 << "16%";
-        QTest::newRow("three devices, second half done") << 3 << QList<int>{2, 0, 50, 0} << 49 << "49%";
-        QTest::newRow("card 0 counts as the first") << 3 << QList<int>{0, 0, 90, 0} << 30 << "30%";
-        QTest::newRow("marker -1 with a percent is progress") << 1 << QList<int>{1, -1, 40, 0} << 40 << "40%";
-        // A card beyond the list gives more than 100: the bar ignores it, the label shows it.
-        QTest::newRow("card beyond the list") << 2 << QList<int>{5, 0, 50, 0} << 0 << "225%";
-    }
-    void upgradeProgress()
-    {
-        QFETCH(int, devices);
-        QFETCH(QList<int>, report);
-        UpdateDecoderCardDlg dialog(QVector<DeviceInfo_t>(devices, device(Single)).toList());
-        QVERIFY(runOnServiceThread([&] {
-            emit worker().signalUpdateMatrixProgress(report[0], report[1], report[2], report[3], false);
-        }));
-        QTEST(dialog.findChild<QProgressBar*>("progressBar")->value(), "bar");
-        QTEST(progressText(&dialog), "label");
-    }
-
-    void upgradeFailureReport_data()
-    {
-        QTest::addColumn<int>("code");
-        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("notice");
+        QTest::newRow("one device") << 1 << QList<int>{1, 0, 37, 0} << 37 << "";
+        QTest::newRow("two devices, second half done") << 2 << QList<int>{2, 0, 50, 0} << 75 << "";
+        QTest::newRow("three devices, first half done") << 3 << QList<int>{1, 0, 50, 0} << 16 << "";
+        QTest::newRow("three devices, second half done") << 3 << QList<int>{2, 0, 50, 0} << 49 << "";
+        QTest::newRow("card 0 counts as the first") << 3 << QList<int>{0, 0, 90, 0} << 30 << "";
+        QTest::newRow("marker -1 with a percent is progress") << 1 << QList<int>{1, -1, 40, 0} << 40 << "";
+        // More than 100: the bar ignores it, the label shows it.
+        QTest::newRow("card beyond the list") << 2 << QList<int>{5, 0, 50, 0} << 225 << "";
         const QStringList texts{"Connection fail!",         "Wrong temporary directory!", "Connection break!",
                                 "Latest version!",          "Download failed!",           "Error file!",
                                 "Insufficient disk space!", "Inspection failure!",        "Write failed!"};
         for (int code = 0; code <= 10; ++code)
-            QTest::addRow("code %d", code) << code << texts.value(code - 1);
+            QTest::addRow("failure code %d", code)
+                << 2 << QList<int>{3, -1, -1, code} << 0
+                << "Block 3 decoding card update failed," + texts.value(code - 1);
     }
-    void upgradeFailureReport()
+    void upgradeReport()
     {
-        QFETCH(int, code);
-        QFETCH(QString, text);
-        UpdateDecoderCardDlg dialog({device(Single)});
-        QVERIFY(
-            runOnServiceThread([&] { emit worker().signalUpdateMatrixProgress(3, -1, -1, code, false); }));
-        QCOMPARE(fx.alerts(), QStringList{"Block 3 decoding card update failed," + text});
-        QCOMPARE(progressText(&dialog), QStringLiteral("0%"));
+        QFETCH(int, devices);
+        QFETCH(QList<int>, report);
+        QFETCH(int, bar);
+        QFETCH(QString, notice);
+        UpdateDecoderCardDlg dialog(QVector<DeviceInfo_t>(devices, device(Single)).toList());
+        QVERIFY(runOnServiceThread([&] {
+            emit worker().signalUpdateMatrixProgress(report[0], report[1], report[2], report[3], false);
+        }));
+        QCOMPARE(dialog.findChild<QProgressBar*>("progressBar")->value(), bar > 100 ? 0 : bar);
+        QCOMPARE(dialog.findChild<QLabel*>("progressLabel")->text(), QStringLiteral("%1%").arg(bar));
+        QCOMPARE(fx.alerts(), notice.isEmpty() ? QStringList{} : QStringList{notice});
+        QVERIFY(!dialog.isUpgrading());
     }
 
     void upgradeStartAndCloseRules()
@@ -457,9 +430,7 @@ private slots:
         dialog.show();
         QSignalSpy requests(&dialog, &GetLogsDlg::sig_onSearchLogsMessage);
         auto* span = dialog.findChild<PCOMMON::TimeSpaceLineEt*>("timeSpace");
-        const QDate today = QDate::currentDate();
-        QCOMPARE(span->getStartTime(), QDateTime(QDate(today.year(), today.month(), 1), QTime(0, 0)));
-        QCOMPARE(span->getEndTime(), QDateTime(today, QTime(23, 59, 59)));
+        const QDateTime spanEnd = span->getEndTime();
         pickLogType(&dialog, entry);
         for (const char* name : {"timeSpace", "lastMonthBtn", "label_3", "searchBtn"})
             QCOMPARE(dialog.findChild<QWidget*>(name)->isVisible(), code >= 0);
@@ -483,7 +454,7 @@ private slots:
         QVERIFY(qAbs(requests[1][0].toDateTime().secsTo(now.addMonths(-1))) <= 2);
         QVERIFY(qAbs(requests[1][1].toDateTime().secsTo(now)) <= 2);
         QCOMPARE(requests[1][2].toInt(), code);
-        QCOMPARE(span->getEndTime(), QDateTime(today, QTime(23, 59, 59)));
+        QCOMPARE(span->getEndTime(), spanEnd);
         QVERIFY(deliverLogs({"x"}));
     }
 
@@ -492,17 +463,17 @@ private slots:
         GetLogsDlg dialog;
         dialog.show();
         auto* span = dialog.findChild<PCOMMON::TimeSpaceLineEt*>("timeSpace");
+        const QDate today = QDate::currentDate();
+        QCOMPARE(span->getStartTime(), QDateTime(QDate(today.year(), today.month(), 1), QTime(0, 0)));
+        QCOMPARE(span->getEndTime(), QDateTime(today, QTime(23, 59, 59)));
         QTest::mouseClick(span, Qt::LeftButton);
         auto* chooser = dialog.findChild<PCOMMON::DatetimeSpanSelWt*>();
         QTRY_VERIFY(chooser->isVisible());
-        QCOMPARE(chooser->pos(), span->mapToGlobal(QPoint(span->width() - 15, span->height())));
         QCOMPARE(chooser->startDateTime(), span->getStartTime());
+        // The chooser's answer reaches the field (a connection by signature: a typo would only warn).
         const QDateTime end(QDate(2024, 6, 30), QTime(12, 0));
-        // 93 days is the longest span; one more is refused and changes nothing.
-        for (int days : {94, 93}) {
-            chooser->setDateTimeSpace(end.addDays(-days), end);
-            click(chooser, "okBtn");
-        }
+        chooser->setDateTimeSpace(end.addDays(-93), end);
+        click(chooser, "okBtn");
         QCOMPARE(span->getStartTime(), end.addDays(-93));
         QCOMPARE(span->getEndTime(), end);
     }

@@ -14,7 +14,7 @@
 #include "firmwarefile.h"
 #include "getlogsdlg.h"
 #include "globalstyle.h"
-#include "managementtesthelpers.h"
+#include "maintenancetesthelpers.h"
 #include "matrixconfigform.h"
 #include "matrixinfosyncdlg.h"
 #include "matrixsdkworker.h"
@@ -25,9 +25,7 @@
 #include "systemassistant.h"
 #include "updatedecodercarddlg.h"
 
-#include <QAbstractItemView>
 #include <QApplication>
-#include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -295,12 +293,6 @@ void TestPageShots::maintenanceDialogs()
         auto* table = logs.findChild<QTableWidget*>(QStringLiteral("tableWidget"));
         QTRY_VERIFY(table->item(9, 1));
         shoot(&logs, QStringLiteral("logs.png"));
-        auto* types = logs.findChild<QComboBox*>(QStringLiteral("logTypeCombobox"));
-        types->showPopup();
-        QWidget* dropDown = types->view()->window();
-        QTRY_VERIFY(dropDown->isVisible());
-        shoot(dropDown, QStringLiteral("logs-types.png"));
-        types->hidePopup();
     }
     {
         ExportConfigDlg chooser(false);
@@ -313,11 +305,7 @@ void TestPageShots::maintenanceDialogs()
         QVERIFY(writeFirmwareFile(firmware, QStringLiteral("TVD-04"), QStringLiteral("V2.5.0")));
         UpdateDecoderCardDlg upgrade({DeviceInfo_t{}});
         upgrade.show();
-        ModalAnswerer file(QStringLiteral("QFileDialog"), [&firmware](QWidget* dialog) {
-            auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-            edit->setText(firmware);
-            QTest::keyClick(edit, Qt::Key_Return);
-        });
+        ModalAnswerer file(QStringLiteral("QFileDialog"), maint::chooseFile(firmware));
         QTest::mouseClick(upgrade.findChild<QLineEdit*>(QStringLiteral("filePath")), Qt::LeftButton);
         QVERIFY(runOnServiceThread([] { emit worker().signalUpdateMatrixProgress(1, 0, 60, 0, false); }));
         QCOMPARE(upgrade.findChild<QProgressBar*>()->value(), 60);
