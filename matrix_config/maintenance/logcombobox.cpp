@@ -2,7 +2,6 @@
 
 #include "nofocusstyleditemdelegate.h"
 
-#include <QHeaderView>
 #include <QTreeWidget>
 
 namespace pral_matrixConfig {
@@ -12,7 +11,6 @@ LogComboBox::LogComboBox(QWidget* parent)
     , tree(new QTreeWidget(this))
 {
     tree->setHeaderHidden(true);
-    tree->header()->hide();
     tree->setRootIsDecorated(false);
     tree->setItemsExpandable(false);
     // The combo box keeps its current entry as a model index, which may lie under a parent: a child picked
