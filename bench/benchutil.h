@@ -41,5 +41,6 @@ void runServiceBench();
 void runWorkspaceBench();
 void runManagementBench();
 void runWizardBench();
+void runMaintenanceBench();
 
 } // namespace bench

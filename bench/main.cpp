@@ -40,9 +40,10 @@ int main(int argc, char* argv[])
     parser.setApplicationDescription(
         QStringLiteral("Benchmarks of the TV-wall module against plain-Qt baselines."));
     parser.addHelpOption();
-    QCommandLineOption only(QStringLiteral("only"),
-                            QStringLiteral("Run one group: service, workspace, management or wizard."),
-                            QStringLiteral("group"));
+    QCommandLineOption only(
+        QStringLiteral("only"),
+        QStringLiteral("Run one group: service, workspace, management, wizard or maintenance."),
+        QStringLiteral("group"));
     parser.addOption(only);
     parser.process(app);
 
@@ -56,5 +57,7 @@ int main(int argc, char* argv[])
         bench::runManagementBench();
     if (group.isEmpty() || group == QLatin1String("wizard"))
         bench::runWizardBench();
+    if (group.isEmpty() || group == QLatin1String("maintenance"))
+        bench::runMaintenanceBench();
     return 0;
 }

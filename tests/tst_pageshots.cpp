@@ -9,31 +9,41 @@
 #include "addmatrixdlg.h"
 #include "adjustscreen.h"
 #include "connectmatrixitem.h"
+#include "decoderconfigdlg.h"
 #include "decoderdevicetree.h"
 #include "decodermanagementdlg.h"
 #include "decodernetworkconfigdlg.h"
 #include "devactivedlg.h"
+#include "exportconfigdlg.h"
 #include "faultinjector.h"
+#include "firmwarefile.h"
+#include "getlogsdlg.h"
 #include "globalstyle.h"
 #include "highdpi.h"
+#include "maintenancetesthelpers.h"
 #include "managementtesthelpers.h"
 #include "matrixconfigform.h"
 #include "matrixinfosyncdlg.h"
 #include "matrixsdkworker.h"
+#include "resolutionsettingdlg.h"
 #include "screenlayoutwt.h"
 #include "screenwt.h"
+#include "servicethread.h"
 #include "showntexts.h"
 #include "systemassistant.h"
 #include "testlanguage.h"
+#include "updatedecodercarddlg.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
@@ -98,6 +108,7 @@ private slots:
     void connectedWallShowsItsBindings();
     void decoderDialogs();
     void wizardPages();
+    void maintenanceDialogs();
 
 private:
     void shoot(const QString& name);
@@ -141,6 +152,8 @@ void TestPageShots::shoot(const QString& name)
 
 void TestPageShots::shoot(QWidget* widget, const QString& name, const QStringList& data)
 {
+    // What an operator sees is the window after its pending relayouts, not before.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     QStringList faults = clippedTexts(widget) + blurredImages(widget);
     if (runLanguage() != QLatin1String("en"))
         faults += englishTexts(widget, data);
@@ -321,6 +334,55 @@ void TestPageShots::wizardPages()
                  QStringLiteral("1-2"));
     shoot(&edit, QStringLiteral("wizard-edit-adjust.png"));
     worker().disconnectAllMatrix();
+}
+
+void TestPageShots::maintenanceDialogs()
+{
+    worker().connectMatrix(stored(Main), nullptr);
+    QTRY_VERIFY(worker().getHandleByIp(Main));
+    MatrixInfo record = stored(Main);
+    record.connectStatus = 1;
+    for (const bool onlyNetwork : {false, true}) {
+        DecoderConfigDlg menu(record, {Main}, onlyNetwork);
+        menu.show();
+        shoot(&menu, onlyNetwork ? QStringLiteral("config-menu-network-only.png")
+                                 : QStringLiteral("config-menu.png"));
+    }
+    {
+        // The lines of the fleet's decoder, asked the way the menu asks for them.
+        GetLogsDlg logs;
+        connect(&logs, &GetLogsDlg::sig_onSearchLogsMessage, &logs,
+                [](QDateTime begin, QDateTime end, int code, QString path) {
+                    worker().getLog(worker().getHandleByIp(Main), begin, end, code, path);
+                });
+        logs.show();
+        click(&logs, "searchBtn");
+        auto* table = logs.findChild<QTableWidget*>(QStringLiteral("tableWidget"));
+        QTRY_VERIFY(table->item(0, 1));
+        shoot(&logs, QStringLiteral("logs.png"));
+    }
+    {
+        ExportConfigDlg chooser(false);
+        chooser.show();
+        shoot(&chooser, QStringLiteral("config-export.png"));
+    }
+    {
+        QTemporaryDir files;
+        const QString firmware = files.filePath(QStringLiteral("decoder-V2.5.0.bin"));
+        QVERIFY(writeFirmwareFile(firmware, QStringLiteral("TVD-04"), QStringLiteral("V2.5.0")));
+        UpdateDecoderCardDlg upgrade({DeviceInfo_t{}});
+        upgrade.show();
+        ModalAnswerer file(QStringLiteral("QFileDialog"), maint::chooseFile(firmware));
+        QTest::mouseClick(upgrade.findChild<QLineEdit*>(QStringLiteral("filePath")), Qt::LeftButton);
+        QVERIFY(runOnServiceThread([] { emit worker().signalUpdateMatrixProgress(1, 0, 60, 0, false); }));
+        QCOMPARE(upgrade.findChild<QProgressBar*>()->value(), 60);
+        shoot(&upgrade, QStringLiteral("upgrade-progress.png"));
+    }
+    {
+        ResolutionSettingDlg resolution(ScreenResolution_t{3840, 2160, 30});
+        resolution.show();
+        shoot(&resolution, QStringLiteral("resolution.png"));
+    }
 }
 
 QTEST_MAIN(TestPageShots)

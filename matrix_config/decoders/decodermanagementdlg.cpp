@@ -2,6 +2,7 @@
 #include "ui_decodermanagementdlg.h"
 
 #include "connectstatetipwt.h"
+#include "decoderconfigdlg.h"
 #include "decodernetworkconfigdlg.h"
 #include "decoderoprwt.h"
 #include "devactivedlg.h"
@@ -496,10 +497,13 @@ void DecoderManagementDlg::slot_saveBtnClieked()
 
 void DecoderManagementDlg::slotDeviceConfig(QString ip)
 {
-    // The decoder configuration dialog (logs, configuration files, upgrade, resolution, network, password
-    // and factory reset) is not part of the module yet; until it is, the operator is told so.
-    SystemAssistant::messageAlert(DictDef::alertNotice,
-                                  tr("Decoder(%1): the configuration dialog is not available yet.").arg(ip));
+    const auto record = matrixInfoMap.constFind(ip);
+    if (record == matrixInfoMap.constEnd())
+        return;
+    DecoderConfigDlg dialog(*record, matrixInfoMap.keys(), record->connectStatus != 1, nullptr);
+    connect(&dialog, &DecoderConfigDlg::sig_factoryReset, this, &DecoderManagementDlg::slotFactoryReset);
+    DlgMaskWt mask(this, &dialog);
+    dialog.exec();
 }
 
 void DecoderManagementDlg::slotFactoryReset(QString ip)

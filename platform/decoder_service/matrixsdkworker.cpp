@@ -6,6 +6,8 @@
 #include "simulatedfleet.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QTimer>
 
 namespace pral_matrix {
@@ -19,6 +21,19 @@ ScreenColor failedColor()
     ScreenColor color;
     color.brightness = color.contrast = color.chroma = color.sharpness = -1;
     return color;
+}
+
+/**
+ * The client's file dialogs may hand over a path whose separators were each written as two backslashes
+ * ("C:\\fw\\decoder.bin" for "C:/fw/decoder.bin"). Such a path names the file with "/" in their place,
+ * unless a file of that very name exists.
+ */
+QString clientFilePath(const QString& path)
+{
+    static const QString doubled = QStringLiteral("\\\\");
+    if (!path.contains(doubled) || QFileInfo::exists(path))
+        return path;
+    return QDir::cleanPath(QString(path).replace(doubled, QStringLiteral("/")));
 }
 
 } // namespace
@@ -511,9 +526,13 @@ void MatrixSdkWorker::setWindowSignalSource(const CMHandle& handle, const Matrix
 // ---- maintenance ----
 
 void MatrixSdkWorker::getLog(const CMHandle& handle, const QDateTime& begin, const QDateTime& end,
-                             int logType, const QString& filePath)
+                             int logType, const QString& givenPath)
 {
-    post([this, handle, begin, end, logType, filePath] {
+    // A package without a destination is a save dialog that was cancelled: nothing to write or report.
+    if (logType == -1 && givenPath.isEmpty())
+        return;
+    post([this, handle, begin, end, logType, givenPath] {
+        const QString filePath = clientFilePath(givenPath);
         QStringList lines;
         const int result = isLive(handle)
                                ? backend->getLog(handle->ip(), begin, end, logType, filePath, &lines)
@@ -526,27 +545,30 @@ void MatrixSdkWorker::getLog(const CMHandle& handle, const QDateTime& begin, con
     });
 }
 
-void MatrixSdkWorker::exportMatrixConfig(const CMHandle& handle, const QString& path)
+void MatrixSdkWorker::exportMatrixConfig(const CMHandle& handle, const QString& givenPath)
 {
-    post([this, handle, path] {
+    post([this, handle, givenPath] {
+        const QString path = clientFilePath(givenPath);
         const int result =
             isLive(handle) ? backend->exportConfig(handle->ip(), path) : int(RESULT_BAD_HANDLE);
         deliver([this, result] { emit signalExportConfigResult(result); });
     });
 }
 
-void MatrixSdkWorker::importMatrixConfig(const CMHandle& handle, const QString& path)
+void MatrixSdkWorker::importMatrixConfig(const CMHandle& handle, const QString& givenPath)
 {
-    post([this, handle, path] {
+    post([this, handle, givenPath] {
+        const QString path = clientFilePath(givenPath);
         const int result =
             isLive(handle) ? backend->importConfig(handle->ip(), path) : int(RESULT_BAD_HANDLE);
         deliver([this, result] { emit signalImportConfigResult(result); });
     });
 }
 
-void MatrixSdkWorker::setUpdateMatrixInfo(const QList<DeviceInfo_t>& devices, const QString& filePath)
+void MatrixSdkWorker::setUpdateMatrixInfo(const QList<DeviceInfo_t>& devices, const QString& givenPath)
 {
-    post([this, devices, filePath] {
+    post([this, devices, givenPath] {
+        const QString filePath = clientFilePath(givenPath);
         DecoderBackend::UpgradeSink sink;
         sink.progress = [this](int card, int marker, int percent, int code, bool latest) {
             deliver([=] { emit signalUpdateMatrixProgress(card, marker, percent, code, latest); });

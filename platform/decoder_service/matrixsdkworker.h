@@ -111,7 +111,12 @@ public:
     /**
      * logType 0 system, 1 warning, 2 operation, 3 abnormal: answered with the
      * lines of the span (empty on failure). logType -1 writes the log package
-     * (a .tgz) to filePath and answers only when that fails, with no lines.
+     * (a .tgz) to filePath and answers only when that fails, with no lines;
+     * without a filePath it does nothing.
+     *
+     * The file paths of these operations and of the upgrade may come with
+     * every "/" written as two backslashes, as the client's file dialog gives
+     * them: they name the file with "/" in their place.
      */
     void getLog(const CMHandle& handle, const QDateTime& begin, const QDateTime& end, int logType,
                 const QString& filePath);
