@@ -290,20 +290,21 @@ void TestPageShots::wizardPages()
     for (int n = 1; n <= 4; ++n)
         outputs << QStringLiteral("%1-%2").arg(Main).arg(n);
     outputs << Single;
+    const QStringList name{QStringLiteral("Lobby")};
     {
         AddMatrixDlg add({Main, Single}, outputs, {}, true, TvWallManagement());
         add.show();
         QTest::keyClicks(add.findChild<QLineEdit*>(QStringLiteral("tvWallNameEdit")),
                          QStringLiteral("Lobby"));
-        shoot(&add, QStringLiteral("wizard-add-1-name.png"));
+        shoot(&add, QStringLiteral("wizard-add-1-name.png"), name);
         click(&add, "nextStepBtn");
-        shoot(&add, QStringLiteral("wizard-add-2-decoder.png"));
+        shoot(&add, QStringLiteral("wizard-add-2-decoder.png"), name);
         click(&add, "nextStepBtn");
         auto* binding = add.findChild<MatrixConfigForm*>(QStringLiteral("bindingMatrixWt"));
         for (int screen = 0; screen < 3; ++screen)
             binding->bindScreen(screen, outputs.at(screen));
         QTRY_COMPARE(add.size(), QSize(1220, 740));
-        shoot(&add, QStringLiteral("wizard-add-3-binding.png"));
+        shoot(&add, QStringLiteral("wizard-add-3-binding.png"), name);
     }
     worker().connectMatrix(stored(Main), nullptr);
     QTRY_VERIFY(!worker().getHandleByIp(Main).isNull());
@@ -320,11 +321,11 @@ void TestPageShots::wizardPages()
     }
     AddMatrixDlg edit(outputs, outputs, {QStringLiteral("Lobby")}, false, wall);
     edit.show();
-    shoot(&edit, QStringLiteral("wizard-edit-preview.png"));
+    shoot(&edit, QStringLiteral("wizard-edit-preview.png"), name);
     // The embedded page has buttons of the same names: the preview's own are meant.
     QWidget* preview = edit.findChild<QWidget*>(QStringLiteral("previewWt"));
     click(preview, "editBtn");
-    shoot(&edit, QStringLiteral("wizard-edit-binding.png"));
+    shoot(&edit, QStringLiteral("wizard-edit-binding.png"), name);
     click(&edit, "cancelForEditBtn");
     click(preview, "adjustBtn");
     auto* adjust = edit.findChild<AdjustScreen*>(QStringLiteral("adjustScreenWt"));
@@ -332,7 +333,7 @@ void TestPageShots::wizardPages()
                       Qt::LeftButton);
     QTRY_COMPARE(adjust->findChild<QLabel*>(QStringLiteral("lab_screensignpara"))->text(),
                  QStringLiteral("1-2"));
-    shoot(&edit, QStringLiteral("wizard-edit-adjust.png"));
+    shoot(&edit, QStringLiteral("wizard-edit-adjust.png"), name);
     worker().disconnectAllMatrix();
 }
 
@@ -355,11 +356,16 @@ void TestPageShots::maintenanceDialogs()
                 [](QDateTime begin, QDateTime end, int code, QString path) {
                     worker().getLog(worker().getHandleByIp(Main), begin, end, code, path);
                 });
+        // The lines are the decoder's own text, in no language of ours. Received in this thread,
+        // after the dialog's blocking slot has shown them.
+        QStringList lines;
+        connect(&worker(), &MatrixSdkWorker::signalGetLogsResult, &logs,
+                [&lines](const QStringList& sent) { lines = sent; });
         logs.show();
         click(&logs, "searchBtn");
-        auto* table = logs.findChild<QTableWidget*>(QStringLiteral("tableWidget"));
-        QTRY_VERIFY(table->item(0, 1));
-        shoot(&logs, QStringLiteral("logs.png"));
+        QTRY_VERIFY(!lines.isEmpty());
+        QVERIFY(logs.findChild<QTableWidget*>(QStringLiteral("tableWidget"))->item(0, 1));
+        shoot(&logs, QStringLiteral("logs.png"), lines);
     }
     {
         ExportConfigDlg chooser(false);
@@ -368,7 +374,10 @@ void TestPageShots::maintenanceDialogs()
     }
     {
         QTemporaryDir files;
-        const QString firmware = files.filePath(QStringLiteral("decoder-V2.5.0.bin"));
+        // Folders of their own, so that the end of the path the field shows is the same in every run.
+        QVERIFY(QDir(files.path()).mkpath(QStringLiteral("decoders/firmware/TVD-04")));
+        const QString firmware =
+            files.filePath(QStringLiteral("decoders/firmware/TVD-04/decoder-V2.5.0.bin"));
         QVERIFY(writeFirmwareFile(firmware, QStringLiteral("TVD-04"), QStringLiteral("V2.5.0")));
         UpdateDecoderCardDlg upgrade({DeviceInfo_t{}});
         upgrade.show();

@@ -127,7 +127,7 @@
 <context>
     <name>PCOMMON::SelDirLineEt</name>
     <message>
-        <location filename="../platform/host_framework/seldirlineet.cpp" line="+24"/>
+        <location filename="../platform/host_framework/seldirlineet.cpp" line="+26"/>
         <source>Browse</source>
         <translation>浏览</translation>
     </message>

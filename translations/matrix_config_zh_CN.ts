@@ -2,6 +2,278 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
+    <name>pral_matrixConfig::AddMatrixDlg</name>
+    <message>
+        <location filename="../matrix_config/editing/addmatrixdlg.ui" line="+8"/>
+        <location line="+18"/>
+        <location filename="../matrix_config/editing/addmatrixdlg.cpp" line="+67"/>
+        <source>Add a TV Wall</source>
+        <translation>添加电视墙</translation>
+    </message>
+    <message>
+        <location line="+45"/>
+        <location line="+75"/>
+        <location line="+75"/>
+        <source>TV wall name setting</source>
+        <translation>设置电视墙名称</translation>
+    </message>
+    <message>
+        <location line="-142"/>
+        <location line="+75"/>
+        <location line="+75"/>
+        <source>Select the main decoder</source>
+        <translation>选择主解码器</translation>
+    </message>
+    <message>
+        <location line="-142"/>
+        <location line="+75"/>
+        <location line="+75"/>
+        <source>Select the output</source>
+        <translation>选择输出</translation>
+    </message>
+    <message>
+        <location line="-135"/>
+        <location line="+165"/>
+        <source>TV wall name</source>
+        <translation>电视墙名称</translation>
+    </message>
+    <message>
+        <location line="-90"/>
+        <location line="+102"/>
+        <source>main decoder</source>
+        <translation>主解码器</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>Binding settings</source>
+        <translation>绑定设置</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>Screen adjustment</source>
+        <translation>屏幕调节</translation>
+    </message>
+    <message>
+        <location line="+48"/>
+        <source>last step</source>
+        <translation>上一步</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>next step</source>
+        <translation>下一步</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <location line="+7"/>
+        <source>save</source>
+        <translation>保存</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <location line="+7"/>
+        <source>cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <location filename="../matrix_config/editing/addmatrixdlg.cpp" line="+4"/>
+        <source>Please enter the name of the TV wall (no more than 20 characters)</source>
+        <translation>请输入电视墙名称（不超过20字节，一个汉字占3字节）</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <location line="+336"/>
+        <location line="+6"/>
+        <location line="+31"/>
+        <source>Edit a TV Wall</source>
+        <translation>编辑电视墙</translation>
+    </message>
+    <message>
+        <location line="-370"/>
+        <source>edit</source>
+        <translation>编辑</translation>
+    </message>
+    <message>
+        <location line="+130"/>
+        <source>Please enter the name of the TV wall!</source>
+        <translation>请输入电视墙名称！</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>TV-wall name cannot be longer than 20 characters!</source>
+        <translation>电视墙名称不能超过20字节（一个汉字占3字节）！</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>The TV wall name already exists!</source>
+        <translation>该电视墙名称已存在！</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>TV wall name already exists, please reenter!</source>
+        <translation>电视墙名称已存在，请重新输入！</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>Saving the current configuration will empty the TV wall. Are you sure to continue?</source>
+        <translation>保存当前配置将清空电视墙，确定要继续吗？</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>TV wall configuration...</source>
+        <translation>正在配置电视墙...</translation>
+    </message>
+    <message>
+        <location line="+39"/>
+        <source>Set the TV wall successfully!</source>
+        <translation>电视墙设置成功！</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Failed to set the TV wall,ret = %1!</source>
+        <translation>电视墙设置失败，错误码：%1！</translation>
+    </message>
+    <message>
+        <location line="+66"/>
+        <location line="+54"/>
+        <source>There is an unbinging screen.</source>
+        <translation>还有未绑定的屏幕。</translation>
+    </message>
+    <message>
+        <location line="-36"/>
+        <source>binding set</source>
+        <translation>绑定设置</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>Adjust Screen</source>
+        <translation>屏幕调节</translation>
+    </message>
+    <message>
+        <location line="+67"/>
+        <source>Are you sure you want to cancel the configuration of screen adjustment?</source>
+        <translation>确定要取消本次屏幕调节的配置吗？</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Cancel configuration of screen adjustment...</source>
+        <translation>正在取消屏幕调节配置...</translation>
+    </message>
+</context>
+<context>
+    <name>pral_matrixConfig::AdjustScreen</name>
+    <message>
+        <location filename="../matrix_config/editing/adjustscreen.ui" line="+6"/>
+        <source>Adjust Screen</source>
+        <translation>屏幕调节</translation>
+    </message>
+    <message>
+        <location line="+34"/>
+        <source>Resolution adjustment</source>
+        <translation>分辨率调节</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>screen resolution setting</source>
+        <translation>屏幕分辨率设置</translation>
+    </message>
+    <message>
+        <location line="+16"/>
+        <source>Image adjustment</source>
+        <translation>图像调节</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>Screen display</source>
+        <translation>屏幕显示</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>Video Preview</source>
+        <translation>视频预览</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Background image looping</source>
+        <translation>背景图片轮播</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Red background</source>
+        <translation>红色背景</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Green background</source>
+        <translation>绿色背景</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Blue background</source>
+        <translation>蓝色背景</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Black background</source>
+        <translation>黑色背景</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>White background</source>
+        <translation>白色背景</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>screen Parameter setting</source>
+        <translation>屏幕参数设置</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>brightness</source>
+        <translation>亮度</translation>
+    </message>
+    <message>
+        <location line="+20"/>
+        <source>chroma</source>
+        <translation>色度</translation>
+    </message>
+    <message>
+        <location line="+19"/>
+        <source>Sharpness</source>
+        <translation>锐度</translation>
+    </message>
+    <message>
+        <location line="+19"/>
+        <source>contrast ratio</source>
+        <translation>对比度</translation>
+    </message>
+    <message>
+        <location filename="../matrix_config/editing/adjustscreen.cpp" line="+150"/>
+        <source>Screen Color reading failed!</source>
+        <translation>读取屏幕色彩失败！</translation>
+    </message>
+    <message>
+        <location line="+66"/>
+        <source>Screen Color setting failed!</source>
+        <translation>屏幕色彩设置失败！</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>Screen Color set successfully!</source>
+        <translation>屏幕色彩设置成功！</translation>
+    </message>
+    <message>
+        <location line="+145"/>
+        <source>Resolution setting failed!</source>
+        <translation>分辨率设置失败！</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>Resolution set successfully!</source>
+        <translation>分辨率设置成功！</translation>
+    </message>
+</context>
+<context>
     <name>pral_matrixConfig::CheckScreenTreeItem</name>
     <message>
         <location filename="../matrix_config/workspace/checkscreentreeitem.cpp" line="+14"/>
@@ -16,11 +288,121 @@
     </message>
 </context>
 <context>
+    <name>pral_matrixConfig::DecoderConfigDlg</name>
+    <message>
+        <location filename="../matrix_config/maintenance/decoderconfigdlg.ui" line="+8"/>
+        <location line="+19"/>
+        <location filename="../matrix_config/maintenance/decoderconfigdlg.cpp" line="+62"/>
+        <source>Device config</source>
+        <translation>设备配置</translation>
+    </message>
+    <message>
+        <location line="+19"/>
+        <source>view log</source>
+        <translation>查看日志</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>network config</source>
+        <translation>网络配置</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>change password</source>
+        <translation>修改密码</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>import configration</source>
+        <translation>导入配置</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>export configration</source>
+        <translation>导出配置</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>upgrade decoder</source>
+        <translation>升级解码器</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>resolution configgration</source>
+        <translation>分辨率配置</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>factory reset</source>
+        <translation>恢复出厂设置</translation>
+    </message>
+    <message>
+        <location line="+24"/>
+        <source>cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <location filename="../matrix_config/maintenance/decoderconfigdlg.cpp" line="+110"/>
+        <source>Decoding card network information acquisition failed, please search again!</source>
+        <translation>获取解码卡网络信息失败，请重新搜索！</translation>
+    </message>
+    <message>
+        <location line="+15"/>
+        <source>The address already exists, please modify it again!</source>
+        <translation>该地址已存在，请重新修改！</translation>
+    </message>
+    <message>
+        <location line="+25"/>
+        <source>Importing...</source>
+        <translation>正在导入...</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Exporting...</source>
+        <translation>正在导出...</translation>
+    </message>
+    <message>
+        <location line="+27"/>
+        <source>Decoder configuration imported successfully,The decoder will be restarted, please pull up the configuration yourself later!</source>
+        <translation>解码器配置导入成功，解码器即将重启，请稍后自行重新获取配置！</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Decoder configuration import failed! ret = %1</source>
+        <translation>解码器配置导入失败！错误码：%1</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Decoder configuration exported successfully!</source>
+        <translation>解码器配置导出成功！</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Decoder configuration export failed! ret = %1</source>
+        <translation>解码器配置导出失败！错误码：%1</translation>
+    </message>
+    <message>
+        <location line="+54"/>
+        <source>Resolution set successfully!</source>
+        <translation>分辨率设置成功！</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Resolution setting failed!</source>
+        <translation>分辨率设置失败！</translation>
+    </message>
+</context>
+<context>
     <name>pral_matrixConfig::DecoderManagementDlg</name>
     <message>
         <location filename="../matrix_config/decoders/decodermanagementdlg.ui" line="+8"/>
         <location line="+18"/>
-        <location filename="../matrix_config/decoders/decodermanagementdlg.cpp" line="+145"/>
+        <location filename="../matrix_config/decoders/decodermanagementdlg.cpp" line="+146"/>
         <location line="+1"/>
         <source>Decoder Management</source>
         <translation>解码器管理</translation>
@@ -108,26 +490,26 @@
     </message>
     <message>
         <location line="+104"/>
-        <location line="+624"/>
+        <location line="+627"/>
         <location line="+28"/>
         <source>connecting</source>
         <translation>连接中</translation>
     </message>
     <message>
-        <location line="-651"/>
+        <location line="-654"/>
         <location line="+214"/>
-        <location line="+484"/>
+        <location line="+487"/>
         <source>activated</source>
         <translation>已激活</translation>
     </message>
     <message>
-        <location line="-697"/>
-        <location line="+357"/>
+        <location line="-700"/>
+        <location line="+360"/>
         <source>unactivated</source>
         <translation>未激活</translation>
     </message>
     <message>
-        <location line="-196"/>
+        <location line="-199"/>
         <source>Decoder searching...</source>
         <translation>正在搜索解码器...</translation>
     </message>
@@ -143,19 +525,14 @@
     </message>
     <message>
         <location line="+17"/>
-        <location line="+199"/>
+        <location line="+202"/>
         <location line="+14"/>
         <location line="+124"/>
         <source>Decoder connecting...</source>
         <translation>正在连接解码器...</translation>
     </message>
     <message>
-        <location line="-322"/>
-        <source>Decoder(%1): the configuration dialog is not available yet.</source>
-        <translation>解码器(%1)：配置窗口暂不可用。</translation>
-    </message>
-    <message>
-        <location line="+5"/>
+        <location line="-317"/>
         <source>Are you sure to restore factory Settings?</source>
         <translation>确定要恢复出厂设置吗？</translation>
     </message>
@@ -462,6 +839,141 @@
     </message>
 </context>
 <context>
+    <name>pral_matrixConfig::ExportConfigDlg</name>
+    <message>
+        <location filename="../matrix_config/maintenance/exportconfigdlg.ui" line="+8"/>
+        <location line="+19"/>
+        <location filename="../matrix_config/maintenance/exportconfigdlg.cpp" line="+19"/>
+        <source>Configuration Export</source>
+        <translation>配置导出</translation>
+    </message>
+    <message>
+        <location line="+53"/>
+        <source>confirm</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <location filename="../matrix_config/maintenance/exportconfigdlg.cpp" line="+0"/>
+        <source>Configuration Import</source>
+        <translation>配置导入</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Please select the file import path!</source>
+        <translation>请选择要导入的配置文件！</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Please select the file export path!</source>
+        <translation>请选择配置文件的导出路径！</translation>
+    </message>
+    <message>
+        <location line="+24"/>
+        <source>Select the file</source>
+        <translation>选择文件</translation>
+    </message>
+</context>
+<context>
+    <name>pral_matrixConfig::GetLogsDlg</name>
+    <message>
+        <location filename="../matrix_config/maintenance/getlogsdlg.ui" line="+8"/>
+        <location line="+19"/>
+        <location filename="../matrix_config/maintenance/getlogsdlg.cpp" line="+61"/>
+        <source>show log</source>
+        <translation>查看日志</translation>
+    </message>
+    <message>
+        <location line="+33"/>
+        <source>log type</source>
+        <translation>日志类型</translation>
+    </message>
+    <message>
+        <location line="+18"/>
+        <source>time quantum</source>
+        <translation>时间段</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>Last month</source>
+        <translation>最近一个月</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>query</source>
+        <translation>查询</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>export</source>
+        <translation>导出</translation>
+    </message>
+    <message>
+        <location line="+43"/>
+        <source>quit</source>
+        <translation>退出</translation>
+    </message>
+    <message>
+        <location filename="../matrix_config/maintenance/getlogsdlg.cpp" line="+6"/>
+        <source>Operation log</source>
+        <translation>运维日志</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>system log</source>
+        <translation>系统日志</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>warning log</source>
+        <translation>告警日志</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>operation log</source>
+        <translation>操作日志</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Operational log</source>
+        <translation>运行日志</translation>
+    </message>
+    <message>
+        <location line="+94"/>
+        <source>Operations log only supports export, not viewing!</source>
+        <translation>运行日志仅支持导出，不支持查看！</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>Querying...</source>
+        <translation>正在查询...</translation>
+    </message>
+    <message>
+        <location line="+24"/>
+        <source>Decoder system log retrieval failed!</source>
+        <translation>获取解码器系统日志失败！</translation>
+    </message>
+    <message>
+        <location line="+75"/>
+        <source>%1.tgz</source>
+        <translation>%1.tgz</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>%1.txt</source>
+        <translation>%1.txt</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>save file</source>
+        <translation>保存文件</translation>
+    </message>
+</context>
+<context>
     <name>pral_matrixConfig::MatrixConfigForm</name>
     <message>
         <location filename="../matrix_config/workspace/matrixconfigform.ui" line="+14"/>
@@ -480,12 +992,7 @@
         <translation>窗口信息：</translation>
     </message>
     <message>
-        <location filename="../matrix_config/workspace/matrixconfigform.cpp" line="+316"/>
-        <source>The TV-wall wizard is not available yet.</source>
-        <translation>电视墙向导暂不可用。</translation>
-    </message>
-    <message>
-        <location line="+20"/>
+        <location filename="../matrix_config/workspace/matrixconfigform.cpp" line="+333"/>
         <source>Please add the decoder first!</source>
         <translation>请先添加解码器！</translation>
     </message>
@@ -621,6 +1128,31 @@
     </message>
 </context>
 <context>
+    <name>pral_matrixConfig::ResolutionSettingDlg</name>
+    <message>
+        <location filename="../matrix_config/maintenance/resolutionsettingdlg.ui" line="+8"/>
+        <location line="+19"/>
+        <location filename="../matrix_config/maintenance/resolutionsettingdlg.cpp" line="+17"/>
+        <source>resolution ratio</source>
+        <translation>分辨率</translation>
+    </message>
+    <message>
+        <location line="+28"/>
+        <source>ratio</source>
+        <translation>分辨率</translation>
+    </message>
+    <message>
+        <location line="+31"/>
+        <source>ok</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>cancel</source>
+        <translation>取消</translation>
+    </message>
+</context>
+<context>
     <name>pral_matrixConfig::ScreenLayoutWt</name>
     <message>
         <location filename="../matrix_config/workspace/screenlayoutwt.cpp" line="+27"/>
@@ -696,6 +1228,122 @@
         <location line="+2"/>
         <source>cancel</source>
         <translation>取消</translation>
+    </message>
+</context>
+<context>
+    <name>pral_matrixConfig::UpdateDecoderCardDlg</name>
+    <message>
+        <location filename="../matrix_config/maintenance/updatedecodercarddlg.ui" line="+8"/>
+        <location line="+19"/>
+        <location filename="../matrix_config/maintenance/updatedecodercarddlg.cpp" line="+25"/>
+        <source>Update decoder</source>
+        <translation>升级解码器</translation>
+    </message>
+    <message>
+        <location line="+37"/>
+        <source>update progress</source>
+        <translation>升级进度</translation>
+    </message>
+    <message>
+        <location line="+60"/>
+        <source>ok</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <location filename="../matrix_config/maintenance/updatedecodercarddlg.cpp" line="+1"/>
+        <location line="+69"/>
+        <source>Please select the decoder file</source>
+        <translation>请选择解码器升级文件</translation>
+    </message>
+    <message>
+        <location line="-36"/>
+        <source>Connection fail!</source>
+        <translation>连接失败！</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Wrong temporary directory!</source>
+        <translation>临时目录错误！</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Connection break!</source>
+        <translation>连接中断！</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Latest version!</source>
+        <translation>已是最新版本！</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Download failed!</source>
+        <translation>下载失败！</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Error file!</source>
+        <translation>文件错误！</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Insufficient disk space!</source>
+        <translation>磁盘空间不足！</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Inspection failure!</source>
+        <translation>校验失败！</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Write failed!</source>
+        <translation>写入失败！</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>Select the directory</source>
+        <translation>选择升级文件</translation>
+    </message>
+    <message>
+        <location line="+13"/>
+        <source>Upgrading in progress!</source>
+        <translation>正在升级，请稍候！</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>Upgrade device in progress, do not close!</source>
+        <translation>设备正在升级，请勿关闭！</translation>
+    </message>
+    <message>
+        <location line="+41"/>
+        <source>It is the latest version!</source>
+        <translation>已是最新版本！</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>Block %1 decoding card update failed,%2</source>
+        <translation>第%1块解码卡升级失败，%2</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>Update decoder completed!</source>
+        <translation>解码器升级完成！</translation>
+    </message>
+    <message>
+        <location line="+17"/>
+        <source>Error in selected upgrade file,Upgrade failed!</source>
+        <translation>所选升级文件有误，升级失败！</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Upgrade failed!</source>
+        <translation>升级失败！</translation>
     </message>
 </context>
 </TS>

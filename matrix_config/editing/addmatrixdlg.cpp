@@ -4,6 +4,7 @@
 #include "dictdef.h"
 #include "disabledwaitingwt.h"
 #include "disabledwaitingwtmanager.h"
+#include "highdpi.h"
 #include "modulelook.h"
 #include "pmessagebox.h"
 #include "systemassistant.h"
@@ -11,6 +12,8 @@
 #include <QApplication>
 #include <QDesktopWidget>
 #include <QKeyEvent>
+
+#include <utility>
 
 namespace pral_matrixConfig {
 
@@ -138,6 +141,13 @@ void AddMatrixDlg::applyLook()
     fillBackground(ui->widget_center, QStringLiteral("#172335"));
     fillBackground(ui->widget_bottom, QStringLiteral("#172335"));
     ui->title->setProperty("common_label_style1", true);
+    // The form loads the banners' 1x files only; on a 200 % screen their @2x files are the sharp ones.
+    const std::pair<QLabel*, QString> banners[] = {
+        {ui->oneTweThree, QStringLiteral(":/matrixConfig_images/images/add_matrix_first_page.png")},
+        {ui->oneTweThree_2, QStringLiteral(":/matrixConfig_images/images/add_matrix_second_page.png")},
+        {ui->oneTweThree_3, QStringLiteral(":/matrixConfig_images/images/add_matrix_third_page.png")}};
+    for (const auto& [label, path] : banners)
+        label->setPixmap(PCOMMON::imagePixmap(path));
     setStyleSheet(QStringLiteral(
         "QLabel#tvWallNameLabel,QLabel#mainDecoderLabel,QLabel#previewNameLabel,QLabel#previewDecoderLabel,"
         "QLabel#bindingLabel,QLabel#adjustLabel,QLabel#mainDecoder{color:#ebf3fa;font-size:13px;}"

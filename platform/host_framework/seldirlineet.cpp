@@ -10,6 +10,8 @@ namespace PCOMMON {
 namespace {
 const QString FolderIcon = QStringLiteral(":/images/images/folder.png");
 constexpr int ButtonMargin = 4;
+// folder.png's own size (and half of its @2x file's): drawn any larger, it would be scaled up.
+constexpr int IconSide = 16;
 } // namespace
 
 SelDirLineEt::SelDirLineEt(QWidget* parent)
@@ -45,7 +47,8 @@ void SelDirLineEt::resizeEvent(QResizeEvent* event)
     QLineEdit::resizeEvent(event);
     const int side = qMax(16, height() - 2 * ButtonMargin);
     browseBtn->setGeometry(width() - side - ButtonMargin, (height() - side) / 2, side, side);
-    browseBtn->setIconSize(QSize(side - 6, side - 6));
+    const int icon = qMin(side - 6, IconSide);
+    browseBtn->setIconSize(QSize(icon, icon));
     // The text must stop before the button.
     setTextMargins(0, 0, side + ButtonMargin, 0);
 }
