@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake pkg-config
     qtbase5-dev qttools5-dev qttools5-dev-tools libqt5svg5-dev
-    libsodium-dev
+    libsodium-dev libcpp-httplib-dev
     xvfb xauth fonts-dejavu-core
 )
 

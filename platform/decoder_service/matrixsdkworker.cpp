@@ -60,6 +60,10 @@ void MatrixSdkWorker::shutdown()
         store->flush();
     if (!stopping.testAndSetOrdered(0, 1) || !thread.isRunning())
         return;
+    {
+        QMutexLocker lock(&hintMutex);
+        hintTarget = nullptr;
+    }
     if (QThread::currentThread() == &thread) {
         backend.reset();
         thread.quit();
@@ -152,6 +156,10 @@ void MatrixSdkWorker::installBackend(DecoderBackend* raw)
     QMetaObject::invokeMethod(
         this,
         [this, raw] {
+            {
+                QMutexLocker lock(&hintMutex);
+                hintTarget = raw;
+            }
             backend.reset(raw);
             QMutexLocker lock(&handleMutex);
             handles.clear();
@@ -207,6 +215,11 @@ void MatrixSdkWorker::searchMatrix()
 
 void MatrixSdkWorker::connectMatrix(const MatrixInfo& info, void* pUser)
 {
+    if (!stopping.loadAcquire()) {
+        QMutexLocker lock(&hintMutex);
+        if (hintTarget)
+            hintTarget->prepareLogin(info.ip, info.userName, info.password);
+    }
     post([this, info, pUser] {
         const DecoderBackend::Login login = backend->login(info.ip, info.userName, info.password);
         const bool ok = login.result == RESULT_OK;
