@@ -339,6 +339,8 @@ void DecoderDaemon::unlisten(Endpoint* e)
 void DecoderDaemon::onConnection(Endpoint* e)
 {
     while (QTcpSocket* socket = e->server ? e->server->nextPendingConnection() : nullptr) {
+        // Not the server's: a decoder that moves closes its server but finishes its last reply.
+        socket->setParent(this);
         auto* c = new DaemonConnection(opts.maxUploadBytes);
         c->socket = socket;
         connect(socket, &QTcpSocket::readyRead, this, [this, e, c] { onRead(e, c); });
@@ -628,6 +630,43 @@ DecoderDaemon::Reply DecoderDaemon::handleSoap(Endpoint* e, const QByteArray& bo
 
     const XmlNode& req = m.payload;
     const QString op = req.name;
+    static const QSet<QString> known = {Ns::Device + QStringLiteral("#GetSystemDateAndTime"),
+                                        Ns::Device + QStringLiteral("#GetServices"),
+                                        Ns::Device + QStringLiteral("#GetNetworkInterfaces"),
+                                        Ns::Device + QStringLiteral("#GetDNS"),
+                                        Ns::Device + QStringLiteral("#GetNetworkDefaultGateway"),
+                                        Ns::Device + QStringLiteral("#GetDeviceInformation"),
+                                        Ns::Device + QStringLiteral("#CreateUsers"),
+                                        Ns::Device + QStringLiteral("#GetUsers"),
+                                        Ns::Device + QStringLiteral("#SetUser"),
+                                        Ns::Device + QStringLiteral("#SetSystemFactoryDefault"),
+                                        Ns::Device + QStringLiteral("#SetNetworkInterfaces"),
+                                        Ns::Device + QStringLiteral("#SetDNS"),
+                                        Ns::Device + QStringLiteral("#SetNetworkDefaultGateway"),
+                                        Ns::Device + QStringLiteral("#GetSystemLog"),
+                                        Ns::Device + QStringLiteral("#GetSystemUris"),
+                                        Ns::Device + QStringLiteral("#StartSystemRestore"),
+                                        Ns::Device + QStringLiteral("#StartFirmwareUpgrade"),
+                                        Ns::DeviceIo + QStringLiteral("#GetVideoOutputs"),
+                                        Ns::DeviceIo + QStringLiteral("#GetVideoOutputConfiguration"),
+                                        Ns::DeviceIo + QStringLiteral("#SetVideoOutputConfiguration"),
+                                        Ns::Wall + QStringLiteral("#GetWall"),
+                                        Ns::Wall + QStringLiteral("#SetWall"),
+                                        Ns::Wall + QStringLiteral("#SaveScene"),
+                                        Ns::Wall + QStringLiteral("#RestoreScene"),
+                                        Ns::Wall + QStringLiteral("#RemoveScene"),
+                                        Ns::Wall + QStringLiteral("#CheckScreen"),
+                                        Ns::Wall + QStringLiteral("#RemoveBanner"),
+                                        Ns::Wall + QStringLiteral("#GetScreenColor"),
+                                        Ns::Wall + QStringLiteral("#SetScreenColor"),
+                                        Ns::Wall + QStringLiteral("#UploadPicture"),
+                                        Ns::Wall + QStringLiteral("#AddWindow"),
+                                        Ns::Wall + QStringLiteral("#SetWindowSource"),
+                                        Ns::Wall + QStringLiteral("#GetLog"),
+                                        Ns::Wall + QStringLiteral("#GetUpgradeState")};
+    if (!known.contains(req.ns + QLatin1Char('#') + op))
+        return fault(400, QStringLiteral("Sender"), QStringLiteral("ActionNotSupported"),
+                     QStringLiteral("Optional Action Not Implemented"), RESULT_BAD_ARGUMENT);
     const QString ip = e->ip;
     const S::ReceivedToken token = S::readToken(m.header);
     bool authenticated = false;

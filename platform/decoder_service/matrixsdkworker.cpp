@@ -153,13 +153,14 @@ void MatrixSdkWorker::installBackend(DecoderBackend* raw)
     raw->setFaultInjector(faultInjector.get());
     raw->setSessionEndedHandler([this](const QString& ip) { forgetHandle(ip); });
     raw->moveToThread(&thread);
+    {
+        // Logins requested from now on are answered by this back end.
+        QMutexLocker lock(&hintMutex);
+        hintTarget = raw;
+    }
     QMetaObject::invokeMethod(
         this,
         [this, raw] {
-            {
-                QMutexLocker lock(&hintMutex);
-                hintTarget = raw;
-            }
             backend.reset(raw);
             QMutexLocker lock(&handleMutex);
             handles.clear();

@@ -75,7 +75,25 @@ bool ServiceBackend::load(const QByteArray& fleetJson, QString* error)
         decoders[i] = o;
     }
     root.insert(QStringLiteral("decoders"), decoders);
+    OnvifBackend::Options options;
+    options.connectTimeoutMs = 1000;
+    options.requestTimeoutMs = 3000;
+    options.discoveryWaitMs = 600;
+    options.upgradePollMs = 10;
+    return loadOverNetwork(QJsonDocument(root).toJson(), options, error);
+}
 
+void ServiceBackend::inDaemon(const std::function<void(DecoderDaemon&)>& fn)
+{
+    DecoderDaemon* daemon = host().daemon;
+    QMetaObject::invokeMethod(
+        daemon, [&] { fn(*daemon); }, Qt::BlockingQueuedConnection);
+}
+
+bool ServiceBackend::loadOverNetwork(const QByteArray& fleetJson, OnvifBackend::Options options,
+                                     QString* error, const std::function<void(OnvifBackend*)>& wire)
+{
+    auto& worker = PSingleton<MatrixSdkWorker>::_instance();
     DaemonHost& h = host();
     h.stop();
     h.thread.start();
@@ -85,7 +103,9 @@ bool ServiceBackend::load(const QByteArray& fleetJson, QString* error)
     QMetaObject::invokeMethod(
         h.daemon,
         [&] {
-            started = h.daemon->start(QJsonDocument(root).toJson(), DecoderDaemon::Options(), error);
+            DecoderDaemon::Options daemonOptions;
+            daemonOptions.requestTimeoutMs = 1000;
+            started = h.daemon->start(fleetJson, daemonOptions, error);
             if (started)
                 h.daemon->fleet()->setFaultInjector(&worker.faults());
         },
@@ -93,17 +113,15 @@ bool ServiceBackend::load(const QByteArray& fleetJson, QString* error)
     if (!started)
         return false;
 
-    OnvifBackend::Options options;
-    options.targets = h.daemon->addresses();
+    if (options.targets.isEmpty())
+        options.targets = h.daemon->addresses();
     options.httpPort = h.daemon->port();
     options.discoveryPort = h.daemon->discoveryPort();
-    options.connectTimeoutMs = 1000;
-    options.requestTimeoutMs = 3000;
-    options.discoveryWaitMs = 600;
-    options.upgradePollMs = 10;
     auto backend = std::make_unique<OnvifBackend>(options);
     QObject::connect(backend.get(), &OnvifBackend::signalDecoderLost, &worker,
                      &MatrixSdkWorker::dropConnection, Qt::QueuedConnection);
+    if (wire)
+        wire(backend.get());
     worker.setBackend(std::move(backend));
     return true;
 }
