@@ -40,5 +40,6 @@ void report(const QString& name, double value, const QString& unit, double basel
 void runServiceBench();
 void runWorkspaceBench();
 void runManagementBench();
+void runNetworkBench();
 
 } // namespace bench

@@ -41,7 +41,7 @@ int main(int argc, char* argv[])
         QStringLiteral("Benchmarks of the TV-wall module against plain-Qt baselines."));
     parser.addHelpOption();
     QCommandLineOption only(QStringLiteral("only"),
-                            QStringLiteral("Run one group: service, workspace or management."),
+                            QStringLiteral("Run one group: service, workspace, management or network."),
                             QStringLiteral("group"));
     parser.addOption(only);
     parser.process(app);
@@ -54,5 +54,7 @@ int main(int argc, char* argv[])
         bench::runWorkspaceBench();
     if (group.isEmpty() || group == QLatin1String("management"))
         bench::runManagementBench();
+    if (group.isEmpty() || group == QLatin1String("network"))
+        bench::runNetworkBench();
     return 0;
 }

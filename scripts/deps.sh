@@ -7,6 +7,7 @@ packages=(
     build-essential cmake pkg-config
     qtbase5-dev qttools5-dev qttools5-dev-tools libqt5svg5-dev
     libsodium-dev libcpp-httplib-dev
+    libonvif-dev libxml2-dev
     xvfb xauth fonts-dejavu-core
 )
 

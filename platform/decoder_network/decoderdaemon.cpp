@@ -670,11 +670,14 @@ DecoderDaemon::Reply DecoderDaemon::handleSoap(Endpoint* e, const QByteArray& bo
     const QString ip = e->ip;
     const S::ReceivedToken token = S::readToken(m.header);
     bool authenticated = false;
-    if (token.present && token.userName == e->user && !e->nonceSet.contains(token.nonce) &&
+    // A token seen before is a replay. Some clients repeat a nonce within a second, so the whole
+    // token (its digest covers nonce, creation time and password) is what must not come twice.
+    const QByteArray seen = token.digest + '/' + token.created.toLatin1();
+    if (token.present && token.userName == e->user && !e->nonceSet.contains(seen) &&
         S::verify(token, e->password, QDateTime::currentDateTimeUtc())) {
         authenticated = true;
-        e->nonces.append(token.nonce);
-        e->nonceSet.insert(token.nonce);
+        e->nonces.append(seen);
+        e->nonceSet.insert(seen);
         if (e->nonces.size() > MaxNonces)
             e->nonceSet.remove(e->nonces.takeFirst());
     }
