@@ -327,6 +327,60 @@ private slots:
         QCOMPARE(connected.at(2).at(1).toInt(), int(OnvifBackend::ResultConnectionRefused));
     }
 
+    void filesAndPicturesCrossTheNetwork()
+    {
+        QString error;
+        QVERIFY2(ServiceBackend::loadOverNetwork(fleet(1), OnvifBackend::Options(), &error),
+                 qPrintable(error));
+        quint16 port = 0;
+        ServiceBackend::inDaemon([&port](DecoderDaemon& d) { port = d.port(); });
+        // A back end of its own, called directly: these calls have no result signal of their own.
+        OnvifBackend::Options options;
+        options.httpPort = port;
+        OnvifBackend backend(options);
+        QCOMPARE(backend.login(at(0), QStringLiteral("admin"), Pw).result, int(RESULT_OK));
+        QTemporaryDir dir;
+        const QString config = dir.filePath(QStringLiteral("a.matrix"));
+        QCOMPARE(backend.exportConfig(at(0), config), int(RESULT_OK));
+        QVERIFY(QFileInfo(config).size() > 0);
+        QCOMPARE(backend.importConfig(at(0), config), int(RESULT_OK));
+        QFile garbage(dir.filePath(QStringLiteral("bad.matrix")));
+        QVERIFY(garbage.open(QIODevice::WriteOnly) && garbage.write("not a configuration") > 0);
+        garbage.close();
+        // The decoder's own refusal comes back, not a transport failure.
+        QCOMPARE(backend.importConfig(at(0), garbage.fileName()), int(RESULT_BAD_ARGUMENT));
+
+        const QString package = dir.filePath(QStringLiteral("logs.tgz"));
+        QStringList lines;
+        QCOMPARE(backend.getLog(at(0), QDateTime(), QDateTime(), -1, package, &lines), int(RESULT_OK));
+        QFile tgz(package);
+        QVERIFY(tgz.open(QIODevice::ReadOnly));
+        QCOMPARE(tgz.read(2), QByteArray("\x1f\x8b"));
+        const QDateTime end = QDateTime::currentDateTime();
+        for (int type : {0, 1}) {
+            QCOMPARE(backend.getLog(at(0), end.addDays(-1), end, type, QString(), &lines), int(RESULT_OK));
+            QVERIFY(!lines.isEmpty());
+            for (const QString& line : qAsConst(lines))
+                QVERIFY2(QDateTime::fromString(line.left(19), "yyyy-MM-dd hh:mm:ss") >=
+                             end.addDays(-1).addSecs(-1),
+                         qPrintable(line));
+        }
+
+        // A picture on this machine reaches the decoder before the window that shows it.
+        QFile picture(dir.filePath(QStringLiteral("red.jpg")));
+        QVERIFY(picture.open(QIODevice::WriteOnly) && picture.write(QByteArray(5000, 'r')) > 0);
+        picture.close();
+        MatrixWindowInfo window;
+        window.width = window.height = 32768;
+        WindowSourceInfo source;
+        source.picturePath = picture.fileName();
+        window.sourceList = {source};
+        QCOMPARE(backend.addWindow(at(0), window), int(RESULT_OK));
+        QCOMPARE(backend.setWindowSource(at(0), window, -1, true), int(RESULT_OK));
+        window.sourceList.first().picturePath = QStringLiteral("picture:never-uploaded.jpg");
+        QCOMPARE(backend.setWindowSource(at(0), window, -1, true), int(RESULT_BAD_ARGUMENT));
+    }
+
     void daemonRefusesBadRequests_data()
     {
         QTest::addColumn<QByteArray>("request");
