@@ -257,6 +257,8 @@ bool DecoderDaemon::start(const QByteArray& fleetJson, const Options& options, Q
 
 void DecoderDaemon::stop()
 {
+    // Open connections refer to their endpoints: they go first.
+    qDeleteAll(findChildren<QTcpSocket*>(QString(), Qt::FindDirectChildrenOnly));
     for (Endpoint* e : qAsConst(endpoints)) {
         unlisten(e);
         delete e;
