@@ -42,5 +42,6 @@ void runWorkspaceBench();
 void runManagementBench();
 void runWizardBench();
 void runMaintenanceBench();
+void runNetworkBench();
 
 } // namespace bench

@@ -42,7 +42,7 @@ int main(int argc, char* argv[])
     parser.addHelpOption();
     QCommandLineOption only(
         QStringLiteral("only"),
-        QStringLiteral("Run one group: service, workspace, management, wizard or maintenance."),
+        QStringLiteral("Run one group: service, workspace, management, wizard, maintenance or network."),
         QStringLiteral("group"));
     parser.addOption(only);
     parser.process(app);
@@ -59,5 +59,7 @@ int main(int argc, char* argv[])
         bench::runWizardBench();
     if (group.isEmpty() || group == QLatin1String("maintenance"))
         bench::runMaintenanceBench();
+    if (group.isEmpty() || group == QLatin1String("network"))
+        bench::runNetworkBench();
     return 0;
 }

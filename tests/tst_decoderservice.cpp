@@ -3,6 +3,7 @@
 #include "matrixsdkworker.h"
 #include "modalanswerer.h"
 #include "pmessagebox.h"
+#include "servicebackend.h"
 #include "servicethread.h"
 
 #include <QApplication>
@@ -37,10 +38,10 @@ const QByteArray FleetJson = R"({
   ]
 })";
 
-const QString A = QStringLiteral("192.0.2.10");
-const QString B = QStringLiteral("192.0.2.11");
-const QString C = QStringLiteral("192.0.2.12");
-const QString Nowhere = QStringLiteral("192.0.2.99");
+const QString A = ServiceBackend::address(QStringLiteral("192.0.2.10"));
+const QString B = ServiceBackend::address(QStringLiteral("192.0.2.11"));
+const QString C = ServiceBackend::address(QStringLiteral("192.0.2.12"));
+const QString Nowhere = ServiceBackend::address(QStringLiteral("192.0.2.99"));
 const QString Pw = QStringLiteral("Passw0rd!");
 
 MatrixSdkWorker& worker()
@@ -145,7 +146,7 @@ QString writeFirmware(const QTemporaryDir& dir)
 DeviceInfo_t deviceC()
 {
     DeviceInfo_t device{};
-    std::strcpy(device.ip, "192.0.2.12");
+    std::strcpy(device.ip, C.toLatin1().constData());
     std::strcpy(device.userName, "admin");
     std::strcpy(device.password, "Passw0rd!");
     return device;
@@ -223,7 +224,7 @@ private slots:
         // Whatever the last test left queued is answered before this one starts.
         QVERIFY(runOnServiceThread([] {}));
         QString error;
-        QVERIFY2(worker().loadFleet(FleetJson, &error), qPrintable(error));
+        QVERIFY2(ServiceBackend::load(FleetJson, &error), qPrintable(error));
         worker().setResultDelay(0);
         worker().faults().clear();
     }

@@ -75,6 +75,10 @@ void MatrixSdkWorker::shutdown()
         store->flush();
     if (!stopping.testAndSetOrdered(0, 1) || !thread.isRunning())
         return;
+    {
+        QMutexLocker lock(&hintMutex);
+        hintTarget = nullptr;
+    }
     if (QThread::currentThread() == &thread) {
         backend.reset();
         thread.quit();
@@ -164,6 +168,11 @@ void MatrixSdkWorker::installBackend(DecoderBackend* raw)
     raw->setFaultInjector(faultInjector.get());
     raw->setSessionEndedHandler([this](const QString& ip) { forgetHandle(ip); });
     raw->moveToThread(&thread);
+    {
+        // Logins requested from now on are answered by this back end.
+        QMutexLocker lock(&hintMutex);
+        hintTarget = raw;
+    }
     QMetaObject::invokeMethod(
         this,
         [this, raw] {
@@ -222,6 +231,11 @@ void MatrixSdkWorker::searchMatrix()
 
 void MatrixSdkWorker::connectMatrix(const MatrixInfo& info, void* pUser)
 {
+    if (!stopping.loadAcquire()) {
+        QMutexLocker lock(&hintMutex);
+        if (hintTarget)
+            hintTarget->prepareLogin(info.ip, info.userName, info.password);
+    }
     post([this, info, pUser] {
         const DecoderBackend::Login login = backend->login(info.ip, info.userName, info.password);
         const bool ok = login.result == RESULT_OK;

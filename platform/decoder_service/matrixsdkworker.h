@@ -230,6 +230,9 @@ private:
     QAtomicInt stopping;
     QAtomicInt delayMs;
     std::unique_ptr<DecoderBackend> backend;
+    /** The installed back end, for login hints from any thread. */
+    QMutex hintMutex;
+    DecoderBackend* hintTarget = nullptr;
     std::unique_ptr<FaultInjector> faultInjector;
     std::unique_ptr<MatrixStore> store;
 
