@@ -2,11 +2,14 @@
 // stalled, cut and slow connections, replies that are not what they claim, decoders that vanish or move,
 // connections that overlap yet answer in order, and a daemon that refuses bad requests.
 
+#include "decoderconfigfile.h"
 #include "decoderdaemon.h"
+#include "firmwareimage.h"
 #include "matrixsdkworker.h"
 #include "onvifbackend.h"
 #include "servicebackend.h"
 #include "servicethread.h"
+#include "simulatedfleet.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>
@@ -99,6 +102,12 @@ protected:
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     }
 };
+
+QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
+{
+    QFile file(dir.filePath(name));
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? file.fileName() : QString();
+}
 
 QByteArray rawExchange(const QString& ip, quint16 port, const QByteArray& bytes, int pauseAfterMs = 0)
 {
@@ -338,17 +347,18 @@ private slots:
         OnvifBackend::Options options;
         options.httpPort = port;
         OnvifBackend backend(options);
+        QStringList ended;
+        backend.setSessionEndedHandler([&ended](const QString& ip) { ended << ip; });
         QCOMPARE(backend.login(at(0), QStringLiteral("admin"), Pw).result, int(RESULT_OK));
         QTemporaryDir dir;
         const QString config = dir.filePath(QStringLiteral("a.matrix"));
         QCOMPARE(backend.exportConfig(at(0), config), int(RESULT_OK));
         QVERIFY(QFileInfo(config).size() > 0);
         QCOMPARE(backend.importConfig(at(0), config), int(RESULT_OK));
-        QFile garbage(dir.filePath(QStringLiteral("bad.matrix")));
-        QVERIFY(garbage.open(QIODevice::WriteOnly) && garbage.write("not a configuration") > 0);
-        garbage.close();
-        // The decoder's own refusal comes back, not a transport failure.
-        QCOMPARE(backend.importConfig(at(0), garbage.fileName()), int(RESULT_BAD_ARGUMENT));
+        // The decoder restarted to apply the file: its session is over on this side too.
+        QCOMPARE(ended, QStringList{at(0)});
+        QCOMPARE(backend.exportConfig(at(0), config), int(RESULT_BAD_HANDLE));
+        QCOMPARE(backend.login(at(0), QStringLiteral("admin"), Pw).result, int(RESULT_OK));
 
         const QString package = dir.filePath(QStringLiteral("logs.tgz"));
         QStringList lines;
@@ -379,6 +389,94 @@ private slots:
         QCOMPARE(backend.setWindowSource(at(0), window, -1, true), int(RESULT_OK));
         window.sourceList.first().picturePath = QStringLiteral("picture:never-uploaded.jpg");
         QCOMPARE(backend.setWindowSource(at(0), window, -1, true), int(RESULT_BAD_ARGUMENT));
+    }
+
+    // A refusal is the decoder's word and crosses unchanged: the code the fleet gives in the process for
+    // the same file, not a transport failure nor a code of the network's (the operator sees the number).
+    void refusalsCrossTheNetworkUnchanged_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("code");
+        QTest::newRow("empty") << "empty" << int(DecoderConfigFile::Empty);
+        QTest::newRow("some other file") << "other" << int(DecoderConfigFile::NotAConfig);
+        QTest::newRow("unknown version") << "version" << int(DecoderConfigFile::UnknownVersion);
+        QTest::newRow("truncated") << "cut" << int(DecoderConfigFile::Truncated);
+        QTest::newRow("changed setting") << "flip" << int(DecoderConfigFile::Damaged);
+        QTest::newRow("another model's") << "model" << int(DecoderConfigFile::OtherModel);
+        QTest::newRow("firmware, damaged") << "firmware flip" << int(RESULT_BAD_ARGUMENT);
+        QTest::newRow("firmware, another model's") << "firmware model" << int(RESULT_BAD_ARGUMENT);
+    }
+    void refusalsCrossTheNetworkUnchanged()
+    {
+        QFETCH(QString, file);
+        QFETCH(int, code);
+        // Two models: two outputs at 127.0.0.31, four at 127.0.0.32.
+        const QByteArray json = R"({"decoders": [
+            {"ip": "192.0.2.31", "deviceId": "TVD-A", "type": 3, "channels": 2, "password": "Passw0rd!",
+             "daemon": {"address": "127.0.0.31"}},
+            {"ip": "192.0.2.32", "deviceId": "TVD-B", "type": 3, "channels": 4, "password": "Passw0rd!",
+             "daemon": {"address": "127.0.0.32"}}]})";
+        QString error;
+        QVERIFY2(ServiceBackend::loadOverNetwork(json, OnvifBackend::Options(), &error), qPrintable(error));
+        QMap<QString, QString> moved;
+        const std::unique_ptr<SimulatedFleet> local =
+            SimulatedFleet::fromJson(DecoderDaemon::placeOnLoopback(json, &moved, &error), &error);
+        QVERIFY2(local, qPrintable(error));
+        quint16 port = 0;
+        ServiceBackend::inDaemon([&port](DecoderDaemon& d) { port = d.port(); });
+        OnvifBackend::Options options;
+        options.httpPort = port;
+        OnvifBackend backend(options);
+        QStringList ended;
+        backend.setSessionEndedHandler([&ended](const QString& ip) { ended << ip; });
+        QCOMPARE(backend.login(at(0), QStringLiteral("admin"), Pw).result, int(RESULT_OK));
+
+        QTemporaryDir dir;
+        const QString exported = dir.filePath(QStringLiteral("export.matrix"));
+        QCOMPARE(local->exportConfig(file == QLatin1String("model") ? at(1) : at(0), exported),
+                 int(RESULT_OK));
+        QFile source(exported);
+        QVERIFY(source.open(QIODevice::ReadOnly));
+        QByteArray bytes = source.readAll();
+        if (file == QLatin1String("empty"))
+            bytes.clear();
+        else if (file == QLatin1String("other"))
+            bytes = "PK\x03\x04 an archive";
+        else if (file == QLatin1String("version"))
+            bytes.replace("TVWALL-DECODER-CONFIG 2", "TVWALL-DECODER-CONFIG 7");
+        else if (file == QLatin1String("cut"))
+            bytes.chop(10);
+        else if (file == QLatin1String("flip"))
+            bytes.replace("255.255.255.0", "255.255.255.8");
+        else if (file == QLatin1String("firmware flip"))
+            bytes = FirmwareImage::build(QStringLiteral("TVD-02"), QStringLiteral("V9"), "payload")
+                        .replace("payload", "paylord");
+        else if (file == QLatin1String("firmware model"))
+            bytes = FirmwareImage::build(QStringLiteral("TVD-04"), QStringLiteral("V9"), "payload");
+        const QString path = writeFile(dir, QStringLiteral("sent"), bytes);
+        QVERIFY(!path.isEmpty());
+
+        int inProcess = 0;
+        int overNetwork = 0;
+        if (file.startsWith(QLatin1String("firmware"))) {
+            DeviceInfo_t device{};
+            qstrcpy(device.ip, at(0).toLatin1().constData());
+            qstrcpy(device.userName, "admin");
+            qstrcpy(device.password, Pw.toLatin1().constData());
+            DecoderBackend::UpgradeSink sink;
+            sink.progress = [](int, int, int, int, bool) {
+            };
+            inProcess = local->startUpgrade({device}, path, sink);
+            overNetwork = backend.startUpgrade({device}, path, sink);
+        } else {
+            inProcess = local->importConfig(at(0), path);
+            overNetwork = backend.importConfig(at(0), path);
+        }
+        QCOMPARE(inProcess, code);
+        QCOMPARE(overNetwork, code);
+        // A refused file leaves the decoder as it was, its session included.
+        QVERIFY(ended.isEmpty());
+        QCOMPARE(backend.exportConfig(at(0), exported), int(RESULT_OK));
     }
 
     void daemonRefusesBadRequests_data()

@@ -399,6 +399,12 @@ void DecoderDaemon::send(Endpoint* e, DaemonConnection* c, Reply reply)
                        "\r\nContent-Length: " + QByteArray::number(reply.body.size()) +
                        "\r\nConnection: close\r\n\r\n" + reply.body;
     const auto after = reply.after;
+    if (reply.cut) {
+        socket->abort();
+        if (after)
+            after();
+        return;
+    }
     if (e->fault.dropMidReply) {
         socket->write(bytes.left(bytes.size() / 2));
         socket->flush();
@@ -537,6 +543,13 @@ DecoderDaemon::Reply DecoderDaemon::handleUpload(Endpoint* e, const QString& tok
     if (purpose == QLatin1String("restore")) {
         result = model->importConfig(e->ip, path);
         QFile::remove(path);
+        // The fleet's way of saying the transfer broke off (FaultInjector::breakTransfers): on a
+        // network the client hears no answer at all.
+        if (result == RESULT_BAD_HANDLE) {
+            Reply cut;
+            cut.cut = true;
+            return cut;
+        }
     } else if (purpose == QLatin1String("firmware")) {
         DeviceInfo_t device{};
         putField(device.ip, e->ip);
@@ -665,7 +678,8 @@ DecoderDaemon::Reply DecoderDaemon::handleSoap(Endpoint* e, const QByteArray& bo
                                         Ns::Wall + QStringLiteral("#AddWindow"),
                                         Ns::Wall + QStringLiteral("#SetWindowSource"),
                                         Ns::Wall + QStringLiteral("#GetLog"),
-                                        Ns::Wall + QStringLiteral("#GetUpgradeState")};
+                                        Ns::Wall + QStringLiteral("#GetUpgradeState"),
+                                        Ns::Wall + QStringLiteral("#EndSession")};
     if (!known.contains(req.ns + QLatin1Char('#') + op))
         return fault(400, QStringLiteral("Sender"), QStringLiteral("ActionNotSupported"),
                      QStringLiteral("Optional Action Not Implemented"), RESULT_BAD_ARGUMENT);
@@ -1122,6 +1136,11 @@ DecoderDaemon::Reply DecoderDaemon::handleSoap(Endpoint* e, const QByteArray& bo
             for (const QString& line : qAsConst(lines))
                 S::writeText(w, Ns::Wall, QStringLiteral("Line"), line);
         });
+    }
+    if (wall && op == QLatin1String("EndSession")) {
+        // The client logs out: what lasts only for the session ends, as it does in the process.
+        model->logout(ip);
+        return respond(Ns::Wall, op + QStringLiteral("Response"));
     }
     if (wall && op == QLatin1String("GetUpgradeState")) {
         return respond(Ns::Wall, op + QStringLiteral("Response"), [&](QXmlStreamWriter& w) {

@@ -103,6 +103,8 @@ private:
         QByteArray body;
         /** Runs once the reply has been written (a decoder that moves, say). */
         std::function<void()> after;
+        /** Nothing is written: the connection is cut, as a transfer that breaks off is. */
+        bool cut = false;
     };
 
     Endpoint* endpoint(const QString& ip) const;

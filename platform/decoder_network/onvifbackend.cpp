@@ -71,6 +71,16 @@ QDateTime lineTime(const QString& line)
     return QDateTime::fromString(line.left(19), QStringLiteral("yyyy-MM-dd hh:mm:ss"));
 }
 
+/** What a decoder answered to a file it was sent: 0, or the code its "result" line names. */
+int uploadResult(int status, const QByteArray& reply)
+{
+    if (status == 200)
+        return RESULT_OK;
+    bool ok = false;
+    const int code = reply.trimmed().mid(7).toInt(&ok);
+    return reply.startsWith("result ") && ok && code != 0 ? code : int(RESULT_BAD_ARGUMENT);
+}
+
 } // namespace
 
 struct OnvifBackend::Lane
@@ -182,13 +192,13 @@ int OnvifBackend::inLane(const QString& ip, const std::function<int()>& fn)
     return done.get();
 }
 
-std::shared_future<DecoderBackend::Login>
+std::shared_future<OnvifBackend::LoginOutcome>
 OnvifBackend::submitLogin(const QString& ip, const QString& userName, const QString& password)
 {
-    auto promise = std::make_shared<std::promise<Login>>();
-    std::shared_future<Login> result = promise->get_future().share();
+    auto promise = std::make_shared<std::promise<LoginOutcome>>();
+    std::shared_future<LoginOutcome> result = promise->get_future().share();
     enqueue(ip, [this, promise, ip, userName, password] {
-        promise->set_value(cancelled.loadAcquire() ? Login() : doLogin(ip, userName, password));
+        promise->set_value(cancelled.loadAcquire() ? LoginOutcome() : doLogin(ip, userName, password));
     });
     return result;
 }
@@ -264,14 +274,19 @@ int OnvifBackend::http(const QString& url, const QByteArray& method, const QByte
 OnvifBackend::Call OnvifBackend::soap(const QString& ip, const QString& service, const S::Writer& body,
                                       const S::Token* token)
 {
+    return soapAt(serviceUrl(ip, service), body, token);
+}
+
+OnvifBackend::Call OnvifBackend::soapAt(const QString& url, const S::Writer& body, const S::Token* token)
+{
     Call call;
     if (cancelled.loadAcquire()) {
         call.result = RESULT_UNAVAILABLE;
         return call;
     }
     QByteArray reply;
-    call.result = http(serviceUrl(ip, service), "POST", S::build(body, token),
-                       "application/soap+xml; charset=utf-8", opts.maxReplyBytes, &reply, &call.httpStatus);
+    call.result = http(url, "POST", S::build(body, token), "application/soap+xml; charset=utf-8",
+                       opts.maxReplyBytes, &reply, &call.httpStatus);
     if (call.result != RESULT_OK)
         return call;
     QString why;
@@ -413,14 +428,21 @@ MatrixInfoMap OnvifBackend::search()
 
 void OnvifBackend::prepareLogin(const QString& ip, const QString& userName, const QString& password)
 {
-    const std::shared_future<Login> result = submitLogin(ip, userName, password);
+    {
+        QMutexLocker lock(&mutex);
+        // A logout of this session may wait on the service thread before the login: started now, the
+        // login would reach the decoder first. It takes its turn instead.
+        if (sessions.contains(ip))
+            return;
+    }
+    const std::shared_future<LoginOutcome> result = submitLogin(ip, userName, password);
     QMutexLocker lock(&mutex);
     pending[ip].append(PendingLogin{userName, password, result});
 }
 
 DecoderBackend::Login OnvifBackend::login(const QString& ip, const QString& userName, const QString& password)
 {
-    std::shared_future<Login> result;
+    std::shared_future<LoginOutcome> result;
     {
         QMutexLocker lock(&mutex);
         QList<PendingLogin>& list = pending[ip];
@@ -435,16 +457,23 @@ DecoderBackend::Login OnvifBackend::login(const QString& ip, const QString& user
     }
     if (!result.valid())
         result = submitLogin(ip, userName, password);
-    return result.get();
+    const LoginOutcome& outcome = result.get();
+    if (outcome.login.result == RESULT_OK) {
+        QMutexLocker lock(&mutex);
+        sessions.insert(ip, outcome.session);
+    }
+    return outcome.login;
 }
 
-DecoderBackend::Login OnvifBackend::doLogin(const QString& ip, const QString& userName,
-                                            const QString& password)
+OnvifBackend::LoginOutcome OnvifBackend::doLogin(const QString& ip, const QString& userName,
+                                                 const QString& password)
 {
-    Login login;
+    LoginOutcome outcome;
+    Login& login = outcome.login;
+    Session& session = outcome.session;
     QHostAddress address;
     if (!address.setAddress(ip) || address.protocol() != QAbstractSocket::IPv4Protocol)
-        return login;
+        return outcome;
     {
         QMutexLocker lock(&mutex);
         lastCredentials.insert(ip, qMakePair(userName, password));
@@ -454,9 +483,8 @@ DecoderBackend::Login OnvifBackend::doLogin(const QString& ip, const QString& us
     if (!clock.ok()) {
         login.result = clock.code();
         report(ip, clock.result, false);
-        return login;
+        return outcome;
     }
-    Session session;
     session.userName = userName;
     session.password = password;
     const XmlNode& utc = clock.message.payload.child(Ns::Device, QStringLiteral("SystemDateAndTime"))
@@ -481,7 +509,7 @@ DecoderBackend::Login OnvifBackend::doLogin(const QString& ip, const QString& us
         if (info.message.isFault && OnvifCodec::readLoginRefusal(info.message.fault.detail, &login.error))
             login.hasError = true;
         report(ip, info.result, false);
-        return login;
+        return outcome;
     }
     session.version = info.message.payload.childText(Ns::Device, QStringLiteral("FirmwareVersion"));
 
@@ -492,7 +520,7 @@ DecoderBackend::Login OnvifBackend::doLogin(const QString& ip, const QString& us
     if (!services.ok()) {
         login.result = services.code();
         report(ip, services.result, false);
-        return login;
+        return outcome;
     }
     session.matrixType = MATRIX_TYPE_SINGLE_OUTPUT;
     for (const XmlNode* s : services.message.payload.all(Ns::Device, QStringLiteral("Service"))) {
@@ -506,12 +534,30 @@ DecoderBackend::Login OnvifBackend::doLogin(const QString& ip, const QString& us
     login.result = RESULT_OK;
     login.matrixType = session.matrixType;
     login.version = session.version;
-    QMutexLocker lock(&mutex);
-    sessions.insert(ip, session);
-    return login;
+    return outcome;
 }
 
 void OnvifBackend::logout(const QString& ip)
+{
+    QString url;
+    S::Token token;
+    {
+        QMutexLocker lock(&mutex);
+        const auto it = sessions.constFind(ip);
+        if (it != sessions.constEnd()) {
+            url = it->xaddrs.value(Ns::Wall);
+            token = S::Token{it->userName, it->password, it->clockOffsetMs};
+        }
+    }
+    // Only a decoder that offers our extension keeps sessions. Nobody waits for its answer: one that
+    // does not answer any more costs a pool thread its timeout, not the service thread.
+    if (!url.isEmpty())
+        enqueue(ip,
+                [this, url, token] { soapAt(url, element(Ns::Wall, QStringLiteral("EndSession")), &token); });
+    dropSession(ip);
+}
+
+void OnvifBackend::dropSession(const QString& ip)
 {
     QMutexLocker lock(&mutex);
     sessions.remove(ip);
@@ -596,8 +642,9 @@ int OnvifBackend::factoryReset(const QString& ip)
     const int result = sessionResult(ip, Ns::Device,
                                      element(Ns::Device, QStringLiteral("SetSystemFactoryDefault"),
                                              {{QStringLiteral("FactoryDefault"), QStringLiteral("Hard")}}));
+    // The decoder ends the session as it returns to its factory state.
     if (result == RESULT_OK) {
-        logout(ip);
+        dropSession(ip);
         endSession(ip);
     }
     return result;
@@ -796,7 +843,7 @@ int OnvifBackend::setNetwork(const QString& ip, const QString& userName, const Q
             QMutexLocker lock(&mutex);
             ports.insert(address, ports.value(ip, opts.httpPort));
         }
-        logout(ip);
+        dropSession(ip);
         endSession(ip);
     }
     return RESULT_OK;
@@ -1039,13 +1086,12 @@ int OnvifBackend::exportConfig(const QString& ip, const QString& path)
 
 int OnvifBackend::importConfig(const QString& ip, const QString& path)
 {
-    if (path.isEmpty())
-        return RESULT_BAD_ARGUMENT;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > opts.maxFileBytes)
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly) || file.size() > opts.maxFileBytes)
         return RESULT_IO_ERROR;
     const QByteArray content = file.readAll();
-    return inLane(ip, [&] {
+    bool broken = false;
+    const int result = inLane(ip, [&] {
         const Call start =
             sessionCall(ip, Ns::Device, element(Ns::Device, QStringLiteral("StartSystemRestore")));
         if (!start.ok())
@@ -1054,14 +1100,19 @@ int OnvifBackend::importConfig(const QString& ip, const QString& path)
         int status = 0;
         const int sent = http(start.message.payload.childText(Ns::Device, QStringLiteral("UploadUri")),
                               "POST", content, "application/octet-stream", 4096, &reply, &status);
-        if (sent != RESULT_OK)
-            return sent;
-        if (status == 200)
-            return int(RESULT_OK);
-        bool ok = false;
-        const int code = reply.trimmed().mid(7).toInt(&ok);
-        return reply.startsWith("result ") && ok && code != 0 ? code : int(RESULT_BAD_ARGUMENT);
+        if (sent == RESULT_OK)
+            return uploadResult(status, reply);
+        report(ip, sent, false);
+        broken = true;
+        // Cut in the middle, as the connection to a decoder that restarts or drops out would be.
+        return sent == ResultConnectionLost ? int(RESULT_BAD_HANDLE) : sent;
     });
+    // A decoder restarts to apply the file; one whose transfer broke off is lost to us all the same.
+    if (result == RESULT_OK || broken) {
+        dropSession(ip);
+        endSession(ip);
+    }
+    return result;
 }
 
 int OnvifBackend::startCardUpgrade(const QString& ip, const QString& user, const QString& password,
@@ -1077,13 +1128,7 @@ int OnvifBackend::startCardUpgrade(const QString& ip, const QString& user, const
     int status = 0;
     const int sent = http(start.message.payload.childText(Ns::Device, QStringLiteral("UploadUri")), "POST",
                           image, "application/octet-stream", 4096, &reply, &status);
-    if (sent != RESULT_OK)
-        return sent;
-    if (status == 200)
-        return RESULT_OK;
-    bool ok = false;
-    const int code = reply.trimmed().mid(7).toInt(&ok);
-    return reply.startsWith("result ") && ok && code != 0 ? code : int(RESULT_BAD_ARGUMENT);
+    return sent == RESULT_OK ? uploadResult(status, reply) : sent;
 }
 
 int OnvifBackend::startUpgrade(const QList<DeviceInfo_t>& devices, const QString& path,

@@ -32,19 +32,32 @@ namespace pral_matrix {
  * the rest) and are told through signalNetworkProblem; a decoder with a live
  * session that stops answering is reported through signalDecoderLost, which
  * the application turns into a broken connection. Both signals come from pool
- * threads: connect them queued.
+ * threads: connect them queued. Every other code is the decoder's own and
+ * reaches the service unchanged.
+ *
+ * Sessions: ONVIF keeps none, our decoders do (a resolution that is not kept
+ * lasts until the session ends; an upgrade fails when its decoder's session
+ * does). logout tells a decoder that offers our extension service
+ * (EndSession) in its lane without waiting for the answer, so the decoder
+ * hears of it before anything asked of it later. Where the decoder ends the
+ * session itself (a factory reset, a new address, an imported configuration,
+ * a transfer that broke off) the back end ends it here too, through
+ * endSession, before the call returns. A login's session counts from the
+ * moment the service thread collects its result, so a logout queued before
+ * it never ends it.
  */
 class DECODER_NETWORK_EXPORT OnvifBackend : public DecoderBackend
 {
     Q_OBJECT
 
 public:
+    /** Apart from every code a decoder gives (its configuration files' refusals are -40 to -45). */
     enum NetworkResult
     {
-        ResultTimeout = -41,
-        ResultConnectionRefused = -42,
-        ResultBadReply = -43,
-        ResultConnectionLost = -44,
+        ResultTimeout = -50,
+        ResultConnectionRefused = -51,
+        ResultBadReply = -52,
+        ResultConnectionLost = -53,
     };
 
     struct Options
@@ -136,22 +149,31 @@ private:
     };
 
     struct Lane;
+    /** A login's result, and the session it opened when it succeeded. */
+    struct LoginOutcome
+    {
+        Login login;
+        Session session;
+    };
     struct PendingLogin
     {
         QString userName;
         QString password;
-        std::shared_future<Login> result;
+        std::shared_future<LoginOutcome> result;
     };
 
-    std::shared_future<Login> submitLogin(const QString& ip, const QString& userName,
-                                          const QString& password);
+    std::shared_future<LoginOutcome> submitLogin(const QString& ip, const QString& userName,
+                                                 const QString& password);
     /** Runs fn in ip's lane and waits for it. */
     int inLane(const QString& ip, const std::function<int()>& fn);
     void enqueue(const QString& ip, std::function<void()> job);
 
-    Login doLogin(const QString& ip, const QString& userName, const QString& password);
+    LoginOutcome doLogin(const QString& ip, const QString& userName, const QString& password);
     Call soap(const QString& ip, const QString& service, const SoapEnvelope::Writer& body,
               const SoapEnvelope::Token* token);
+    Call soapAt(const QString& url, const SoapEnvelope::Writer& body, const SoapEnvelope::Token* token);
+    /** Forgets the session to ip here only: what the decoder knows is left alone. */
+    void dropSession(const QString& ip);
     /** A call over ip's live session; false leaves *call holding RESULT_BAD_HANDLE. */
     Call sessionCall(const QString& ip, const QString& service, const SoapEnvelope::Writer& body);
     int sessionResult(const QString& ip, const QString& service, const SoapEnvelope::Writer& body);
