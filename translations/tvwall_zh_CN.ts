@@ -37,5 +37,10 @@
         <source>Devices</source>
         <translation>设备管理</translation>
     </message>
+    <message>
+        <location filename="../apps/tvwall/main.cpp" line="+161"/>
+        <source>%1 network problems; the first: %2</source>
+        <translation>%1 个网络问题；第一个：%2</translation>
+    </message>
 </context>
 </TS>
