@@ -239,17 +239,30 @@ private slots:
         QVERIFY(dialog->getMatrixInfoMap().value(Eight).subMatrixList.isEmpty());
     }
 
+    void addWithEveryConnectionFailing_data()
+    {
+        QTest::addColumn<bool>("refused");
+        QTest::addColumn<QString>("password");
+        QTest::newRow("refused") << true << Password;
+        // The search dialog logs in, then the list logs in again with the same wrong password: one mistake
+        // must cost the decoder one try, and the notices say what the decoder counted.
+        QTest::newRow("wrong password") << false << QStringLiteral("Wrong@2024");
+    }
+
     void addWithEveryConnectionFailing()
     {
+        QFETCH(bool, refused);
+        QFETCH(QString, password);
         dialog = management({stored(Main)});
-        worker().faults().setLoginFault(Eight, FaultInjector::LoginFault::Refuse);
+        if (refused)
+            worker().faults().setLoginFault(Eight, FaultInjector::LoginFault::Refuse);
         ModalScript script({
             {SearchClass,
              [&](QWidget* search) {
                  clickRowBox(search, Eight);
                  click(search, "saveBtn");
              }},
-            {LoginClass, loginWith("admin", Password)},
+            {LoginClass, loginWith("admin", password)},
         });
         ModalAnswerer noSync(
             SyncClass, [](QWidget* sync) { click(sync, "cancelBtn"); }, 3000);
@@ -261,6 +274,10 @@ private slots:
         QCOMPARE(listedIps(dialog.get()), (QStringList{Main, Eight}));
         QVERIFY(settle(dialog.get(), {Eight}, Down));
         QVERIFY(dialog->getSyncMatrixIpList().isEmpty());
+        const QStringList counted = fx.alerts().filter("errors have been made");
+        QCOMPARE(counted.isEmpty(), refused);
+        for (const QString& text : counted)
+            QVERIFY2(text.contains(",1 errors have been made,5 errors"), qPrintable(text));
     }
 
     void addNeedsAnActivatedRow()
