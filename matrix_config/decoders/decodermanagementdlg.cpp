@@ -446,6 +446,8 @@ void DecoderManagementDlg::slot_searchMatrixFinished(MatrixInfoMap found)
     for (const QString& ip : qAsConst(syncMatrixIpList))
         service().getLayout(service().getHandleByIp(ip), this);
     addDecoderRows(searchDialog.getMatrixInfoMap(), false);
+    // The added decoders are the operator's change: the page stores them now, not when they answer.
+    emit sig_matrixInfoChanged(matrixInfoMap);
 }
 
 void DecoderManagementDlg::slot_saveBtnClieked()
@@ -801,8 +803,11 @@ void DecoderManagementDlg::slot_connectErrorMsg(QString ip, ConnectErrorMsgInfo 
 void DecoderManagementDlg::slotDisconnectStatus(CMHandle handle, QString ip)
 {
     Q_UNUSED(handle)
-    if (matrixInfoMap.contains(ip))
-        service().removeHandle(ip);
+    // A connection this list does not hold (one an Add made before its decoder was listed) has nothing
+    // the tip's Reconnect could act on.
+    if (!matrixInfoMap.contains(ip))
+        return;
+    service().removeHandle(ip);
     if (connectStateTipWt) {
         connectStateTipWt->setConnectIp(ip);
         connectStateTipWt->setTipContent(tr("%1 connection is broken").arg(ip));
