@@ -5,9 +5,11 @@ set -euo pipefail
 
 packages=(
     build-essential cmake pkg-config
-    qtbase5-dev qttools5-dev qttools5-dev-tools libqt5svg5-dev
+    qtbase5-dev qttools5-dev qttools5-dev-tools libqt5svg5-dev libqt5x11extras5-dev libxcb1-dev
     libsodium-dev
     xvfb xauth fonts-dejavu-core
+    # the dialog mask test runs a window manager and a compositor on the virtual X server
+    openbox xcompmgr
 )
 
 missing=()
