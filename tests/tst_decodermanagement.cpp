@@ -10,6 +10,7 @@
 #include "servicethread.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QListWidget>
 #include <QRadioButton>
 
@@ -85,6 +86,24 @@ private slots:
         QCOMPARE(eight.version, QStringLiteral("V2.2.0 build 231120"));
         QCOMPARE(eight.connectStatus, 1);
         QVERIFY(!worker().getHandleByIp(Eight).isNull());
+    }
+
+    void headersAndVersionsCanBeReadInFull()
+    {
+        MatrixInfo known = stored(Eight);
+        known.version = QStringLiteral("V2.2.0 build 231120");
+        dialog = management({known});
+        // Narrow columns may wrap their header, but never cut a word.
+        const auto heads = dialog->findChild<QWidget*>("manageTableHeadWt")->findChildren<QLabel*>();
+        QCOMPARE(heads.size(), 6);
+        for (QLabel* head : heads) {
+            head->ensurePolished();
+            for (const QString& word : head->text().split(' '))
+                QVERIFY2(QFontMetrics(head->font()).horizontalAdvance(word) < head->width(),
+                         qPrintable(word));
+        }
+        // The version column cuts long texts; the whole text is its tooltip.
+        QCOMPARE(table(dialog.get())->item(0, 4)->toolTip(), known.version);
     }
 
     void checkBoxes()

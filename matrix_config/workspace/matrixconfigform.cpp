@@ -198,6 +198,10 @@ void MatrixConfigForm::slotShowEvent()
         return;
     decoderMap = MatrixSdkWorker::getDecoderFromJson();
     tvWallMap = MatrixSdkWorker::getMatrixFromJson();
+    // A first start shows an empty page: it says where to begin.
+    ui->treewt->setEmptyHint(
+        tr("No TV wall yet.\n\nStart under \"Decoder Management\" above: search for the decoders and add "
+           "them. Then add a TV wall with the + button of \"TV Wall Management\"."));
 
     decoderManagementDlg = new DecoderManagementDlg(decoderMap, MatrixInfoMap(), false, nullptr);
     decoderManagementDlg->setMainWidget(this);
