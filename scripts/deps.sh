@@ -10,6 +10,8 @@ packages=(
     xvfb xauth fonts-dejavu-core
     # the dialog mask test runs a window manager and a compositor on the virtual X server
     openbox xcompmgr
+    # CI's fuzz target: clang with libFuzzer and the sanitizers' runtime
+    clang libclang-rt-14-dev
 )
 
 missing=()
