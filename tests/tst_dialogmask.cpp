@@ -1,12 +1,11 @@
-// The mask under a modal dialog on a real X server (run under xvfb-run), as
-// control rooms run it: with no window manager, with one, and with a
-// compositor. The dialog must stay visible over its mask, and the page under
-// the mask must show darkened, not black. Each case leaves a picture of the
-// screen in TVWALL_SHOT_DIR for people to look at.
+// The mask under a modal dialog on a real X server (xvfb-run): with no window
+// manager, with one, and with a compositor. The dialog stays visible over its
+// mask and the page under the mask shows darkened, not black. Each case leaves
+// a picture of the screen in TVWALL_SHOT_DIR.
 //
 // CTest runs each case in a fresh X server, as a session starts: a window
-// manager started after this process has had windows of its own may leave its
-// next window unmanaged, which would test the window manager, not the mask.
+// manager started after this process has had windows may leave its next
+// window unmanaged, which would test the window manager, not the mask.
 
 #include "decodermanagementdlg.h"
 #include "matrixconfigform.h"
@@ -24,38 +23,16 @@
 
 #include <xcb/xcb.h>
 
-#include <memory>
-
 using pral_matrix::MatrixSdkWorker;
-using pral_matrixConfig::DecoderManagementDlg;
 
 namespace {
 
-bool selectionOwned(const QByteArray& name)
+/** Set by a window manager once it manages windows. */
+bool windowManagerRuns()
 {
     xcb_connection_t* c = QX11Info::connection();
-    xcb_intern_atom_reply_t* atom =
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(name.size()), name.constData()), nullptr);
-    if (!atom)
-        return false;
-    xcb_get_selection_owner_reply_t* owner =
-        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, atom->atom), nullptr);
-    const bool owned = owner && owner->owner != XCB_NONE;
-    free(owner);
-    free(atom);
-    return owned;
-}
-
-/** Set by a window manager once it manages windows (owning its selection comes earlier). */
-bool windowManagerReady()
-{
-    xcb_connection_t* c = QX11Info::connection();
-    const QByteArray name = "_NET_SUPPORTING_WM_CHECK";
-    xcb_intern_atom_reply_t* atom =
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(name.size()), name.constData()), nullptr);
-    if (!atom)
-        return false;
-    xcb_get_property_reply_t* reply = xcb_get_property_reply(
+    auto* atom = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, 24, "_NET_SUPPORTING_WM_CHECK"), nullptr);
+    auto* reply = xcb_get_property_reply(
         c, xcb_get_property(c, 0, QX11Info::appRootWindow(), atom->atom, XCB_ATOM_WINDOW, 0, 1), nullptr);
     const bool set = reply && xcb_get_property_value_length(reply) > 0;
     free(reply);
@@ -63,34 +40,14 @@ bool windowManagerReady()
     return set;
 }
 
-/** Mean difference per colour channel between two pictures of the same size. */
-double difference(const QImage& a, const QImage& b)
+bool managementDialogMade()
 {
-    if (a.size() != b.size() || a.isNull())
-        return 255;
-    qint64 sum = 0;
-    for (int y = 0; y < a.height(); y += 2) {
-        for (int x = 0; x < a.width(); x += 2) {
-            const QRgb p = a.pixel(x, y);
-            const QRgb q = b.pixel(x, y);
-            sum += qAbs(qRed(p) - qRed(q)) + qAbs(qGreen(p) - qGreen(q)) + qAbs(qBlue(p) - qBlue(q));
-        }
-    }
-    return double(sum) / (3.0 * ((a.width() + 1) / 2) * ((a.height() + 1) / 2));
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    return std::any_of(windows.begin(), windows.end(),
+                       [](QWidget* w) { return w->inherits("pral_matrixConfig::DecoderManagementDlg"); });
 }
 
-QImage darkened(QImage image)
-{
-    image = image.convertToFormat(QImage::Format_RGB32);
-    for (int y = 0; y < image.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x)
-            line[x] = qRgb(qRed(line[x]) / 2, qGreen(line[x]) / 2, qBlue(line[x]) / 2);
-    }
-    return image;
-}
-
-QImage screenArea(const QRect& area)
+QImage onScreen(const QRect& area)
 {
     return QGuiApplication::primaryScreen()
         ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
@@ -98,13 +55,22 @@ QImage screenArea(const QRect& area)
         .convertToFormat(QImage::Format_RGB32);
 }
 
-DecoderManagementDlg* managementDialog()
+/** Mean difference per colour channel from expected, whose channels are first divided by divisor. */
+double difference(const QImage& seen, QImage expected, int divisor = 1)
 {
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (auto* dialog = qobject_cast<DecoderManagementDlg*>(w))
-            return dialog;
+    expected = expected.convertToFormat(QImage::Format_RGB32);
+    if (seen.size() != expected.size())
+        return 255;
+    qint64 sum = 0;
+    for (int y = 0; y < seen.height(); ++y) {
+        for (int x = 0; x < seen.width(); ++x) {
+            const QRgb p = seen.pixel(x, y);
+            const QRgb q = expected.pixel(x, y);
+            sum += qAbs(qRed(p) - qRed(q) / divisor) + qAbs(qGreen(p) - qGreen(q) / divisor) +
+                   qAbs(qBlue(p) - qBlue(q) / divisor);
+        }
     }
-    return nullptr;
+    return double(sum) / (3.0 * seen.width() * seen.height());
 }
 
 } // namespace
@@ -121,43 +87,38 @@ private slots:
         MatrixSdkWorker::setSecretKeyFile(dir.filePath("store.key"));
     }
 
-    void cleanupTestCase() { MatrixSdkWorker::setDataDirectory(dir.filePath("unused")); }
-
-    void cleanup()
+    void cleanupTestCase()
     {
         for (QProcess* helper : {&compositor, &windowManager}) {
             helper->terminate();
             helper->waitForFinished();
         }
-        QTRY_VERIFY(!selectionOwned("WM_S0") && !selectionOwned("_NET_WM_CM_S0"));
-        QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty());
+        MatrixSdkWorker::setDataDirectory(dir.filePath("unused"));
     }
 
     void managementDialogShowsOverItsMask_data()
     {
-        QTest::addColumn<bool>("withWindowManager");
-        QTest::addColumn<bool>("withCompositor");
-        QTest::newRow("no window manager") << false << false;
-        QTest::newRow("window manager") << true << false;
-        QTest::newRow("window manager and compositor") << true << true;
+        QTest::addColumn<QStringList>("helpers");
+        QTest::newRow("no window manager") << QStringList();
+        QTest::newRow("window manager") << QStringList{"openbox"};
+        QTest::newRow("window manager and compositor") << QStringList{"openbox", "xcompmgr"};
     }
 
     void managementDialogShowsOverItsMask()
     {
-        QFETCH(bool, withWindowManager);
-        QFETCH(bool, withCompositor);
-        if (withWindowManager) {
+        QFETCH(QStringList, helpers);
+        if (helpers.contains("openbox")) {
             windowManager.start("openbox", QStringList());
             QVERIFY2(windowManager.waitForStarted(), "openbox is missing (Debian package openbox)");
-            QTRY_VERIFY_WITH_TIMEOUT(selectionOwned("WM_S0") && windowManagerReady(), 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(windowManagerRuns(), 10000);
         }
-        if (withCompositor) {
+        if (helpers.contains("xcompmgr")) {
             compositor.start("xcompmgr", QStringList());
             QVERIFY2(compositor.waitForStarted(), "xcompmgr is missing (Debian package xcompmgr)");
             QTRY_VERIFY_WITH_TIMEOUT(QX11Info::isCompositingManagerRunning(), 10000);
         }
 
-        // The page inside a host with a bright border, which makes black and darkened easy to tell apart.
+        // The page inside a bright border, on which black and darkened are easy to tell apart.
         QWidget host;
         host.setObjectName("host");
         host.setStyleSheet("QWidget#host{background:#e09040;}");
@@ -167,48 +128,36 @@ private slots:
         host.setGeometry(40, 40, 1100, 700);
         host.show();
         QVERIFY(QTest::qWaitForWindowExposed(&host));
-        QTRY_VERIFY(managementDialog());
+        QTRY_VERIFY(managementDialogMade());
 
         double dialogDifference = 255;
         double borderDifference = 255;
-        int borderBrightness = 0;
         ModalAnswerer answer("pral_matrixConfig::DecoderManagementDlg", [&](QWidget* shown) {
             const QRect dialogArea(shown->mapToGlobal(QPoint(0, 0)), shown->size());
             const QRect border(host.mapToGlobal(QPoint(0, 0)), QSize(host.width(), 50));
-            const QImage dialogAlone = shown->grab().toImage().convertToFormat(QImage::Format_RGB32);
-            const QImage hostDarkened = darkened(host.grab(QRect(0, 0, host.width(), 50)).toImage());
-            // Whatever paints last (the compositor) has had its turn once both areas look settled.
+            const QImage dialogAlone = shown->grab().toImage();
+            const QImage borderAlone = host.grab(QRect(0, 0, host.width(), 50)).toImage();
+            // The dialog as it looks on its own; the border at half its brightness, as the mask dims it.
+            // Waited for: the window manager and the compositor paint when they get to it.
             (void)QTest::qWaitFor(
                 [&] {
-                    dialogDifference = difference(screenArea(dialogArea), dialogAlone);
-                    borderDifference = difference(screenArea(border), hostDarkened);
+                    dialogDifference = difference(onScreen(dialogArea), dialogAlone);
+                    borderDifference = difference(onScreen(border), borderAlone, 2);
                     return dialogDifference < 6 && borderDifference < 10;
                 },
                 5000);
-            const QImage screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
-            borderBrightness = qGray(screen.pixel(border.center()));
-            screen.save(QDir(shotDir()).filePath(
-                QStringLiteral("mask-%1.png").arg(QTest::currentDataTag()).replace(' ', '-')));
+            QGuiApplication::primaryScreen()->grabWindow(0).save(
+                QDir(qEnvironmentVariable("TVWALL_SHOT_DIR", QDir::tempPath()))
+                    .filePath(QStringLiteral("mask-%1.png").arg(QTest::currentDataTag()).replace(' ', '-')));
             static_cast<QDialog*>(shown)->reject();
         });
         QTest::mouseClick(host.findChild<QWidget*>("decoderManagementBtn"), Qt::LeftButton);
         QVERIFY(answer.answered());
-        // The dialog on top, as it looks on its own; the page under the mask darkened, not black.
         QVERIFY2(dialogDifference < 6, qPrintable(QString::number(dialogDifference)));
         QVERIFY2(borderDifference < 10, qPrintable(QString::number(borderDifference)));
-        QVERIFY(borderBrightness > 40);
     }
 
 private:
-    static QString shotDir()
-    {
-        const QString d = qEnvironmentVariableIsSet("TVWALL_SHOT_DIR")
-                              ? qEnvironmentVariable("TVWALL_SHOT_DIR")
-                              : QDir::temp().filePath("tvwall-shots");
-        QDir().mkpath(d);
-        return d;
-    }
-
     QTemporaryDir dir;
     QProcess windowManager;
     QProcess compositor;

@@ -416,25 +416,6 @@ private slots:
         QCOMPARE(readAll(QDir(dataDir).filePath(aside.first())), entries);
     }
 
-    void sealedPasswordsAreBoundToTheirEntries()
-    {
-        MatrixSdkWorker::addDecoderToJson({decoder(Main, "first-Pw1"), decoder(Single, "second-Pw2")});
-        QVERIFY(MatrixSdkWorker::flushStore());
-        QByteArray json = readAll(dataPath(MatrixStore::DecoderFileName));
-        const QMap<QString, QString> sealed = sealedValues(json);
-        json.replace(sealed.value(Main).toLatin1(), "@")
-            .replace(sealed.value(Single).toLatin1(), sealed.value(Main).toLatin1());
-        json.replace("@", sealed.value(Single).toLatin1());
-        QVERIFY(writeAll(dataPath(MatrixStore::DecoderFileName), json));
-
-        MatrixSdkWorker::setDataDirectory(dataDir);
-        QSignalSpy keyProblems(&worker(), &MatrixSdkWorker::signalStoreKeyProblem);
-        const MatrixInfoMap decoders = MatrixSdkWorker::getDecoderFromJson();
-        QCOMPARE(decoders.value(Main).password, QString());
-        QCOMPARE(decoders.value(Single).password, QString());
-        QVERIFY(keyProblems.wait());
-    }
-
     void firstFormatOpensOnceAndIsSealedAgain()
     {
         QVERIFY(QDir().mkpath(QFileInfo(keyFile).absolutePath()) && QDir().mkpath(dataDir));
@@ -460,35 +441,47 @@ private slots:
         QTest::newRow("long") << "long";
         QTest::newRow("another key") << "other";
         QTest::newRow("unreadable") << "unreadable";
+        // The key is fine, but each decoder got the other one's sealed password.
+        QTest::newRow("values swapped") << "swapped";
     }
 
     void unopenablePasswordsAreKeptAndNotTried()
     {
         QFETCH(QString, damage);
-        MatrixSdkWorker::addDecoderToJson({decoder(Main, FleetPassword)});
+        MatrixSdkWorker::addDecoderToJson({decoder(Main, FleetPassword), decoder(Single, "second-Pw2")});
         QVERIFY(MatrixSdkWorker::flushStore());
         const QByteArray goodKey = readAll(keyFile);
+        const QByteArray goodList = readAll(dataPath(MatrixStore::DecoderFileName));
+        const QMap<QString, QString> sealed = sealedValues(goodList);
+        if (damage == "swapped") {
+            QByteArray swapped = goodList;
+            swapped.replace(sealed[Main].toLatin1(), "@")
+                .replace(sealed[Single].toLatin1(), sealed[Main].toLatin1());
+            QVERIFY(writeAll(dataPath(MatrixStore::DecoderFileName),
+                             swapped.replace("@", sealed[Single].toLatin1())));
+        } else {
+            QVERIFY(QFile::remove(keyFile));
+            if (damage == "unreadable")
+                QVERIFY(QDir().mkpath(keyFile));
+            else if (damage != "missing")
+                QVERIFY(writeAll(keyFile, damage == "empty"   ? QByteArray()
+                                          : damage == "short" ? goodKey.left(31)
+                                          : damage == "long"  ? goodKey + "x"
+                                                              : QByteArray(32, 'k')));
+        }
+        const QByteArray damagedKey = readAll(keyFile);
         const QMap<QString, QString> sealedBefore =
             sealedValues(readAll(dataPath(MatrixStore::DecoderFileName)));
-        QVERIFY(QFile::remove(keyFile));
-        if (damage == "unreadable")
-            QVERIFY(QDir().mkpath(keyFile));
-        else if (damage != "missing")
-            QVERIFY(writeAll(keyFile, damage == "empty"   ? QByteArray()
-                                      : damage == "short" ? goodKey.left(31)
-                                      : damage == "long"  ? goodKey + "x"
-                                                          : QByteArray(32, 'k')));
-        const QByteArray damagedKey = readAll(keyFile);
 
         MatrixSdkWorker::setSecretKeyFile(keyFile);
         MatrixSdkWorker::setDataDirectory(dataDir);
         QSignalSpy keyProblems(&worker(), &MatrixSdkWorker::signalStoreKeyProblem);
         const MatrixInfoMap read = MatrixSdkWorker::getDecoderFromJson();
-        QCOMPARE(read.value(Main).password, QString());
+        QCOMPARE(read.value(Main).password + read.value(Single).password, QString());
         QVERIFY(keyProblems.wait());
         QVERIFY(keyProblems.first().first().toString().contains(Main));
 
-        // The page stores what it read: the sealed value stays, and no key replaces the damaged one.
+        // The page stores what it read: the sealed values stay, and no key replaces the damaged one.
         MatrixSdkWorker::addDecoderToJson(read.values());
         QVERIFY(MatrixSdkWorker::flushStore());
         QCOMPARE(sealedValues(readAll(dataPath(MatrixStore::DecoderFileName))), sealedBefore);
@@ -508,10 +501,10 @@ private slots:
         QTRY_COMPARE(errors.count(), 2);
         QCOMPARE(errors.last().at(1).value<ConnectErrorMsgInfo>().errorCount, 1);
 
-        // The right key back, every password with it.
+        // The right key and list back, every password with them.
         QDir(keyFile).removeRecursively(); // the unreadable key is a folder
         QFile::remove(keyFile);
-        QVERIFY(writeAll(keyFile, goodKey));
+        QVERIFY(writeAll(keyFile, goodKey) && writeAll(dataPath(MatrixStore::DecoderFileName), goodList));
         MatrixSdkWorker::setSecretKeyFile(keyFile);
         MatrixSdkWorker::setDataDirectory(dataDir);
         QCOMPARE(MatrixSdkWorker::getDecoderFromJson().value(Main).password, FleetPassword);

@@ -40,14 +40,8 @@ ReadOnlyFolder::ReadOnlyFolder(const QString& path)
 
 ReadOnlyFolder::~ReadOnlyFolder()
 {
-    release();
-}
-
-void ReadOnlyFolder::release()
-{
     if (!active)
         return;
-    active = false;
     if (droppedCapabilities)
         setEffective(true);
     ::chmod(QFile::encodeName(folder).constData(), 0755);

@@ -22,8 +22,6 @@ public:
 
     /** Checked by trying: a test whose folder is still writable proves nothing. */
     bool isReadOnly() const;
-    /** Gives the folder its permissions back before the end, so that a test can follow what comes next. */
-    void release();
 
 private:
     QString folder;
