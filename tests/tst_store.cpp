@@ -385,6 +385,9 @@ private slots:
         QTest::newRow("wrong type") << "decoders.json"
                                     << decoderDocument(R"({"ip":"192.0.2.10","channelCount":"4"})")
                                     << QStringList{Main} << "\"channelCount\" is not a whole number";
+        QTest::newRow("half a surrogate pair")
+            << "decoders.json" << decoderDocument(R"({"ip":"192.0.2.10","version":"\ud800"})")
+            << QStringList{Main} << "\"version\" is not valid text";
         QTest::newRow("one wall name twice")
             << "tvwalls.json" << walls + R"({"tvWallName":"Lobby"},{"tvWallName":"Lobby","row":2}]})"
             << QStringList{"Lobby"} << "entries 1 and 2 are both \"Lobby\"";

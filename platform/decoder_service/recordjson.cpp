@@ -51,10 +51,16 @@ public:
         if (!o.contains(key))
             return fallback;
         const QJsonValue v = o.value(key);
-        if (v.isString())
-            return v.toString();
-        lost(key, QStringLiteral("is not a text"));
-        return fallback;
+        if (!v.isString()) {
+            lost(key, QStringLiteral("is not a text"));
+            return fallback;
+        }
+        // Half a surrogate pair survives the parser but not the next write: what is kept is what is written.
+        const QString text = v.toString();
+        const QString written = QString::fromUtf8(text.toUtf8());
+        if (written != text)
+            lost(key, QStringLiteral("is not valid text"));
+        return written;
     }
 
     bool flag(const QString& key) const
