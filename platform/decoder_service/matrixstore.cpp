@@ -277,7 +277,8 @@ void MatrixStore::ensureLoadedLocked()
     if (!issues.isEmpty())
         keepDamagedCopyLocked(TvWallDoc, QString::fromLatin1(TvWallFileName), issues);
 
-    if (!keptSeals.value(DecoderDoc).isEmpty() || !keptSeals.value(TvWallDoc).isEmpty())
+    // Only the decoder list matters to the operator: its decoders are the ones not logged in.
+    if (!keptSeals.value(DecoderDoc).isEmpty())
         reportKeyProblemLocked();
     // Values of the first format are sealed again, bound to their entries, at the next write.
     if (resealDocs) {
@@ -360,24 +361,21 @@ void MatrixStore::keepDamagedCopyLocked(int doc, const QString& fileName, const 
 
 void MatrixStore::reportKeyProblemLocked()
 {
-    const QHash<QString, KeptSeal> decoderSeals = keptSeals.value(DecoderDoc);
-    const QHash<QString, KeptSeal> wallSeals = keptSeals.value(TvWallDoc);
-    QStringList where = decoderSeals.keys();
+    const QHash<QString, KeptSeal> waiting = keptSeals.value(DecoderDoc);
+    QStringList where = waiting.keys();
     where.sort();
-    const int count = decoderSeals.size() + wallSeals.size();
-    const QString reason =
-        decoderSeals.isEmpty() ? wallSeals.constBegin()->reason : decoderSeals.constBegin()->reason;
+    const QString reason = waiting.constBegin()->reason;
     const bool keyGone = secretsLocked().keyState() != SecretBox::KeyReady;
-    QString text =
-        QStringLiteral("%1 stored decoder password(s) cannot be opened: %2.").arg(count).arg(reason);
-    if (!where.isEmpty())
-        text += QStringLiteral(" Decoders not logged in: %1.").arg(where.join(QStringLiteral(", ")));
+    QString text = QStringLiteral("The stored passwords of %1 decoder(s) cannot be opened: %2. They are not "
+                                  "logged in: %3.")
+                       .arg(where.size())
+                       .arg(reason, where.join(QStringLiteral(", ")));
     if (keyGone)
         text +=
             QStringLiteral(" To recover them, quit and put the original key file back at %1; nothing is "
                            "lost meanwhile. If it is lost for good, log in to each of these decoders again "
-                           "(Decoder Management, the row's login button); a new key is made once no stored "
-                           "password needs the old one.")
+                           "(Decoder Management, the row's login button); a new key is made once no decoder "
+                           "waits for the old one.")
                 .arg(secretsLocked().keyFile());
     else
         text +=
@@ -441,25 +439,13 @@ bool MatrixStore::flush()
 bool MatrixStore::mayMakeKeyLocked()
 {
     // A new key would leave every password sealed under the old one unopenable for good, even once the old
-    // key file is back: only when no kept value waits for its entry's password is a new key made.
-    const QHash<int, QHash<QString, KeptSeal>> kept = keptSeals;
-    for (auto doc = kept.constBegin(); doc != kept.constEnd(); ++doc) {
-        QHash<QString, bool> hasPassword;
-        const RecordJson::Sealer probe = [&hasPassword](const MatrixInfo& entry, const QString& path) {
-            hasPassword.insert(path, !entry.password.isEmpty());
-            return QString();
-        };
-        if (doc.key() == DecoderDoc) {
-            for (const MatrixInfo& info : qAsConst(decoderMap))
-                RecordJson::toJson(info, probe, info.ip);
-        } else {
-            for (const TvWallManagement& wall : qAsConst(tvWallMap))
-                RecordJson::toJson(wall, probe);
-        }
-        for (auto it = doc->constBegin(); it != doc->constEnd(); ++it) {
-            if (hasPassword.contains(it.key()) && !hasPassword.value(it.key()))
-                return false;
-        }
+    // key file is back: only when no decoder of the list still waits for its password is a new key made.
+    // The TV walls' records carry mere copies, which nothing logs in with; they do not hold the key back.
+    const QHash<QString, KeptSeal> waiting = keptSeals.value(DecoderDoc);
+    for (auto it = waiting.constBegin(); it != waiting.constEnd(); ++it) {
+        const auto decoder = decoderMap.constFind(it.key());
+        if (decoder != decoderMap.constEnd() && decoder->password.isEmpty())
+            return false;
     }
     return true;
 }
