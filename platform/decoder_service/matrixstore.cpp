@@ -236,20 +236,22 @@ void MatrixStore::ensureLoadedLocked()
             continue;
         }
         const QJsonObject object = decoders.at(i).toObject();
-        const QString ip = object.value(QStringLiteral("ip")).toString();
-        if (ip.isEmpty()) {
+        const QString path = object.value(QStringLiteral("ip")).toString();
+        // A later entry replaces an earlier one of the same address, and so does its kept password.
+        keptSeals[DecoderDoc].remove(path);
+        // Keyed by the record as read: the key and the record's address must never differ.
+        const MatrixInfo info = RecordJson::matrixInfoFromJson(object, open, path, &issues);
+        if (info.ip.isEmpty()) {
             issues.append(QStringLiteral("entry %1 has no address").arg(i + 1));
             continue;
         }
-        if (entryOfIp.contains(ip))
+        if (entryOfIp.contains(info.ip))
             issues.append(QStringLiteral("entries %1 and %2 are both %3; entry %1 is dropped")
-                              .arg(entryOfIp.value(ip))
+                              .arg(entryOfIp.value(info.ip))
                               .arg(i + 1)
-                              .arg(ip));
-        entryOfIp.insert(ip, i + 1);
-        // A later entry replaces an earlier one of the same address, and so does its kept password.
-        keptSeals[DecoderDoc].remove(ip);
-        decoderMap.insert(ip, RecordJson::matrixInfoFromJson(object, open, ip, &issues));
+                              .arg(info.ip));
+        entryOfIp.insert(info.ip, i + 1);
+        decoderMap.insert(info.ip, info);
     }
     if (!issues.isEmpty())
         keepDamagedCopyLocked(DecoderDoc, QString::fromLatin1(DecoderFileName), issues);
@@ -260,19 +262,20 @@ void MatrixStore::ensureLoadedLocked()
         readDocumentLocked(TvWallDoc, QString::fromLatin1(TvWallFileName), TvWallFormat, TvWallListKey);
     QHash<QString, int> entryOfName;
     for (int i = 0; i < walls.size(); ++i) {
-        const QJsonObject object = walls.at(i).toObject();
-        const QString name = object.value(QStringLiteral("tvWallName")).toString();
-        if (!walls.at(i).isObject() || name.isEmpty()) {
+        const TvWallManagement wall = walls.at(i).isObject()
+                                          ? RecordJson::tvWallFromJson(walls.at(i).toObject(), open, &issues)
+                                          : TvWallManagement();
+        if (wall.tvWallName.isEmpty()) {
             issues.append(QStringLiteral("entry %1 is not a named TV wall").arg(i + 1));
             continue;
         }
-        if (entryOfName.contains(name))
+        if (entryOfName.contains(wall.tvWallName))
             issues.append(QStringLiteral("entries %1 and %2 are both \"%3\"; entry %1 is dropped")
-                              .arg(entryOfName.value(name))
+                              .arg(entryOfName.value(wall.tvWallName))
                               .arg(i + 1)
-                              .arg(name));
-        entryOfName.insert(name, i + 1);
-        tvWallMap.insert(name, RecordJson::tvWallFromJson(object, open, &issues));
+                              .arg(wall.tvWallName));
+        entryOfName.insert(wall.tvWallName, i + 1);
+        tvWallMap.insert(wall.tvWallName, wall);
     }
     if (!issues.isEmpty())
         keepDamagedCopyLocked(TvWallDoc, QString::fromLatin1(TvWallFileName), issues);

@@ -33,11 +33,12 @@ public:
     {
     }
 
+    // value() alone, never contains(): on an object with a key given twice the two can disagree.
     int integer(const QString& key, int fallback) const
     {
-        if (!o.contains(key))
-            return fallback;
         const QJsonValue v = o.value(key);
+        if (v.isUndefined())
+            return fallback;
         const double d = v.toDouble();
         if (v.isDouble() && std::floor(d) == d && d >= std::numeric_limits<int32_t>::min() &&
             d <= std::numeric_limits<int32_t>::max())
@@ -48,9 +49,9 @@ public:
 
     QString text(const QString& key, const QString& fallback = QString()) const
     {
-        if (!o.contains(key))
-            return fallback;
         const QJsonValue v = o.value(key);
+        if (v.isUndefined())
+            return fallback;
         if (!v.isString()) {
             lost(key, QStringLiteral("is not a text"));
             return fallback;
