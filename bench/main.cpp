@@ -29,8 +29,27 @@ void report(const QString& name, double value, const QString& unit, double basel
 
 } // namespace bench
 
+namespace {
+
+QtMessageHandler defaultHandler = nullptr;
+
+// Every window the benchmarks make under the offscreen platform would print this between the figures.
+void dropOffscreenNoise(QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    if (text.startsWith(QLatin1String("This plugin does not support propagateSizeHints()")))
+        return;
+    if (defaultHandler) {
+        defaultHandler(type, context, text);
+        return;
+    }
+    std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, text)));
+}
+
+} // namespace
+
 int main(int argc, char* argv[])
 {
+    defaultHandler = qInstallMessageHandler(dropOffscreenNoise);
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

@@ -301,13 +301,6 @@ void benchLogin()
 
 void runManagementBench()
 {
-    // Every dialog, overlay and tip is a window of its own; the offscreen platform would warn about each.
-    static QtMessageHandler previous = nullptr;
-    previous =
-        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
-            if (previous && !text.startsWith(QLatin1String("This plugin does not support")))
-                previous(type, context, text);
-        });
     const qint64 startPeak = statusKiB("VmHWM:");
     QString error;
     if (!PSingleton<MatrixSdkWorker>::_instance().loadFleet(fleetJson(), &error))
@@ -321,7 +314,6 @@ void runManagementBench()
     report(QStringLiteral("peak resident memory (VmHWM) after the management runs"), double(peak) / 1024.0,
            QStringLiteral("MiB"), double(startPeak) / 1024.0,
            QStringLiteral("<= 250 MiB (baseline: peak before the group)"));
-    qInstallMessageHandler(previous);
 }
 
 } // namespace bench

@@ -336,6 +336,21 @@ private slots:
         dialog.reset();
     }
 
+    void noTipForAConnectionTheListDoesNotHold()
+    {
+        dialog = management({stored(Main)});
+        QVERIFY(settle(dialog.get(), {Main}));
+        // A connection made for a decoder the list does not hold (an Add's, before it was listed).
+        worker().connectMatrix(stored(Single), nullptr);
+        QTRY_VERIFY(!worker().getHandleByIp(Single).isNull());
+        worker().dropConnection(Single);
+        // The notice goes out on the service thread and is handled here before what comes after it.
+        QVERIFY(runOnServiceThread([] {}));
+        QCoreApplication::processEvents();
+        QVERIFY(!tip()->isVisible());
+        QCOMPARE(tip()->getConnectIp(), QString());
+    }
+
     void tipAfterFailedReconnectAndDismissal()
     {
         QVERIFY(connected({Main, Single}));

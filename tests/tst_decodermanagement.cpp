@@ -10,6 +10,7 @@
 #include "servicethread.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QListWidget>
 #include <QRadioButton>
 
@@ -85,6 +86,24 @@ private slots:
         QCOMPARE(eight.version, QStringLiteral("V2.2.0 build 231120"));
         QCOMPARE(eight.connectStatus, 1);
         QVERIFY(!worker().getHandleByIp(Eight).isNull());
+    }
+
+    void headersAndVersionsCanBeReadInFull()
+    {
+        MatrixInfo known = stored(Eight);
+        known.version = QStringLiteral("V2.2.0 build 231120");
+        dialog = management({known});
+        // Narrow columns may wrap their header, but never cut a word.
+        const auto heads = dialog->findChild<QWidget*>("manageTableHeadWt")->findChildren<QLabel*>();
+        QCOMPARE(heads.size(), 6);
+        for (QLabel* head : heads) {
+            head->ensurePolished();
+            for (const QString& word : head->text().split(' '))
+                QVERIFY2(QFontMetrics(head->font()).horizontalAdvance(word) < head->width(),
+                         qPrintable(word));
+        }
+        // The version column cuts long texts; the whole text is its tooltip.
+        QCOMPARE(table(dialog.get())->item(0, 4)->toolTip(), known.version);
     }
 
     void checkBoxes()
@@ -239,17 +258,30 @@ private slots:
         QVERIFY(dialog->getMatrixInfoMap().value(Eight).subMatrixList.isEmpty());
     }
 
+    void addWithEveryConnectionFailing_data()
+    {
+        QTest::addColumn<bool>("refused");
+        QTest::addColumn<QString>("password");
+        QTest::newRow("refused") << true << Password;
+        // The search dialog logs in, then the list logs in again with the same wrong password: one mistake
+        // must cost the decoder one try, and the notices say what the decoder counted.
+        QTest::newRow("wrong password") << false << QStringLiteral("Wrong@2024");
+    }
+
     void addWithEveryConnectionFailing()
     {
+        QFETCH(bool, refused);
+        QFETCH(QString, password);
         dialog = management({stored(Main)});
-        worker().faults().setLoginFault(Eight, FaultInjector::LoginFault::Refuse);
+        if (refused)
+            worker().faults().setLoginFault(Eight, FaultInjector::LoginFault::Refuse);
         ModalScript script({
             {SearchClass,
              [&](QWidget* search) {
                  clickRowBox(search, Eight);
                  click(search, "saveBtn");
              }},
-            {LoginClass, loginWith("admin", Password)},
+            {LoginClass, loginWith("admin", password)},
         });
         ModalAnswerer noSync(
             SyncClass, [](QWidget* sync) { click(sync, "cancelBtn"); }, 3000);
@@ -261,6 +293,10 @@ private slots:
         QCOMPARE(listedIps(dialog.get()), (QStringList{Main, Eight}));
         QVERIFY(settle(dialog.get(), {Eight}, Down));
         QVERIFY(dialog->getSyncMatrixIpList().isEmpty());
+        const QStringList counted = fx.alerts().filter("errors have been made");
+        QCOMPARE(counted.isEmpty(), refused);
+        for (const QString& text : counted)
+            QVERIFY2(text.contains(",1 errors have been made,5 errors"), qPrintable(text));
     }
 
     void addNeedsAnActivatedRow()

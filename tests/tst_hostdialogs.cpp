@@ -228,6 +228,21 @@ private slots:
                  qPrintable(QStringLiteral("box centre %1,%2").arg(boxCentre.x()).arg(boxCentre.y())));
     }
 
+    void longTextIsNotCutOff()
+    {
+        const QString text = QStringLiteral("A stored decoder password cannot be opened. ").repeated(8);
+        bool whole = false;
+        ModalAnswerer answer(QStringLiteral("PCOMMON::PMessageBox"), [&](QWidget* box) {
+            auto* label = box->findChild<QLabel*>(QStringLiteral("textLabel"));
+            whole = label->height() >= label->heightForWidth(label->width()) &&
+                    label->geometry().right() < box->width();
+            ModalAnswerer::clickButton(box, QStringLiteral("okBtn"));
+        });
+        PMessageBox::information(nullptr, text);
+        QVERIFY(answer.answered());
+        QVERIFY(whole);
+    }
+
     // ---- DisabledWaitingWt: busy overlays and their removal by id ----
 
     void overlayCoversBlocksAndTurnsUntilDestroyed()

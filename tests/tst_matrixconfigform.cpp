@@ -17,6 +17,9 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
@@ -487,6 +490,49 @@ private slots:
         QCOMPARE(storedWallNames(), QStringList{"Hall"});
     }
 
+    void operatorChangesAreOnDiskAtOnce_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QStringList>("decodersOnDisk");
+        QTest::addColumn<QStringList>("wallsOnDisk");
+        QTest::newRow("wall deleted") << "wall" << QStringList{Single, Eight} << QStringList{"Hall"};
+        QTest::newRow("decoder deleted") << "decoder" << QStringList{Eight} << QStringList{"Lobby"};
+        QTest::newRow("address changed")
+            << "address" << QStringList{Eight, "192.0.2.99"} << QStringList{"Hall", "Lobby"};
+    }
+
+    void operatorChangesAreOnDiskAtOnce()
+    {
+        QFETCH(QString, change);
+        QFETCH(QStringList, decodersOnDisk);
+        QFETCH(QStringList, wallsOnDisk);
+        QVERIFY(showForm({decoder(Eight, 3, 8, 0), decoder(Single, 1, 1, 0)},
+                         {wall("Lobby", Eight, 1, 2, {Eight + "-1", Eight + "-2"}),
+                          wall("Hall", Single, 1, 1, {Single})}));
+        DecoderManagementDlg* dialog = managementDialog();
+        QTRY_VERIFY(wallRow("Lobby") && wallRow("Lobby")->isConnected() && wallRow("Hall")->isConnected());
+        // No event is handled between the change and the look at the disk: a crash there loses nothing.
+        if (change == "wall") {
+            for (int i = 0; i < treeWidget()->topLevelItemCount(); ++i) {
+                if (treeWidget()->itemWidget(treeWidget()->topLevelItem(i), 0) == wallRow("Lobby"))
+                    treeWidget()->setCurrentItem(treeWidget()->topLevelItem(i));
+            }
+            clickButton("deleteBtn");
+        } else if (change == "decoder") {
+            auto* table = dialog->findChild<QTableWidget*>("decoderTableWidget");
+            ModalAnswerer yes("PCOMMON::PMessageBox",
+                              [](QWidget* box) { ModalAnswerer::clickButton(box, "okBtn"); });
+            QCOMPARE(table->item(0, 2)->text(), Single);
+            QTest::mouseClick(table->cellWidget(0, 6)->findChild<QPushButton*>("deleteBtn"), Qt::LeftButton);
+            QVERIFY(yes.answered());
+        } else {
+            QVERIFY(runOnServiceThread(
+                [&] { emit worker().signalSetMatrixNetworkResult(0, "192.0.2.99", Single); }));
+        }
+        QCOMPARE(namesOnDisk("decoders.json", "decoders", "ip"), decodersOnDisk);
+        QCOMPARE(namesOnDisk("tvwalls.json", "tvWalls", "tvWallName"), wallsOnDisk);
+    }
+
     void splitButtons_data()
     {
         QTest::addColumn<QString>("button");
@@ -823,6 +869,17 @@ private:
         QTest::mouseClick(form->findChild<QPushButton*>(name), Qt::LeftButton);
     }
     QStringList storedWallNames() const { return storedWalls().keys(); }
+    QStringList namesOnDisk(const char* file, const char* list, const char* key) const
+    {
+        QFile json(dir->filePath(QStringLiteral("data/") + file));
+        if (!json.open(QIODevice::ReadOnly))
+            return {"<unreadable>"};
+        QStringList names;
+        const QJsonArray entries = QJsonDocument::fromJson(json.readAll()).object().value(list).toArray();
+        for (const QJsonValue& v : entries)
+            names << v[key].toString();
+        return names;
+    }
 
     std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<WizardForm> form;

@@ -115,12 +115,17 @@ private slots:
         info.userName = QStringLiteral("admin");
         info.password = QStringLiteral("secret");
         info.spare4 = Q_INT64_C(-9000000000000000001);
-        const QJsonObject object =
-            RecordJson::toJson(info, [](const QString& plain) { return QStringLiteral("sealed:") + plain; });
+        const QJsonObject object = RecordJson::toJson(
+            info,
+            [](const MatrixInfo& entry, const QString&) {
+                return QStringLiteral("sealed:") + entry.password;
+            },
+            info.ip);
         QVERIFY(!object.contains(QStringLiteral("password")));
         QCOMPARE(object.value(QStringLiteral("passwordSealed")).toString(), QStringLiteral("sealed:secret"));
-        const MatrixInfo back =
-            RecordJson::matrixInfoFromJson(object, [](const QString& sealed) { return sealed.mid(7); });
+        const MatrixInfo back = RecordJson::matrixInfoFromJson(
+            object, [](const QString& sealed, const MatrixInfo&, const QString&) { return sealed.mid(7); },
+            info.ip);
         QCOMPARE(int(back.matrixType), 1);
         // An empty id stays empty and is not mistaken for "never set".
         QVERIFY(back.deviceId.isEmpty());

@@ -55,7 +55,7 @@
         <translation>取消</translation>
     </message>
     <message>
-        <location filename="../platform/decoder_service/userlogindlg.cpp" line="+34"/>
+        <location filename="../platform/decoder_service/userlogindlg.cpp" line="+38"/>
         <source>Please enter the user name!</source>
         <translation>请输入用户名！</translation>
     </message>

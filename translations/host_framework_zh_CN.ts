@@ -47,7 +47,7 @@
         <translation>关闭</translation>
     </message>
     <message>
-        <location line="+15"/>
+        <location line="+23"/>
         <source>OK</source>
         <translation>确定</translation>
     </message>

@@ -402,7 +402,7 @@
     <message>
         <location filename="../matrix_config/decoders/decodermanagementdlg.ui" line="+8"/>
         <location line="+18"/>
-        <location filename="../matrix_config/decoders/decodermanagementdlg.cpp" line="+146"/>
+        <location filename="../matrix_config/decoders/decodermanagementdlg.cpp" line="+171"/>
         <location line="+1"/>
         <source>Decoder Management</source>
         <translation>解码器管理</translation>
@@ -489,27 +489,27 @@
         <translation>激活状态</translation>
     </message>
     <message>
-        <location line="+104"/>
-        <location line="+627"/>
+        <location line="+106"/>
+        <location line="+632"/>
         <location line="+28"/>
         <source>connecting</source>
         <translation>连接中</translation>
     </message>
     <message>
-        <location line="-654"/>
-        <location line="+214"/>
-        <location line="+487"/>
+        <location line="-659"/>
+        <location line="+216"/>
+        <location line="+490"/>
         <source>activated</source>
         <translation>已激活</translation>
     </message>
     <message>
-        <location line="-700"/>
-        <location line="+360"/>
+        <location line="-705"/>
+        <location line="+362"/>
         <source>unactivated</source>
         <translation>未激活</translation>
     </message>
     <message>
-        <location line="-199"/>
+        <location line="-201"/>
         <source>Decoder searching...</source>
         <translation>正在搜索解码器...</translation>
     </message>
@@ -519,7 +519,7 @@
         <translation>未发现新的解码器！</translation>
     </message>
     <message>
-        <location line="+48"/>
+        <location line="+50"/>
         <source>Please select the activated decoder!</source>
         <translation>请选择已激活的解码器！</translation>
     </message>
@@ -527,12 +527,12 @@
         <location line="+17"/>
         <location line="+202"/>
         <location line="+14"/>
-        <location line="+124"/>
+        <location line="+127"/>
         <source>Decoder connecting...</source>
         <translation>正在连接解码器...</translation>
     </message>
     <message>
-        <location line="-317"/>
+        <location line="-320"/>
         <source>Are you sure to restore factory Settings?</source>
         <translation>确定要恢复出厂设置吗？</translation>
     </message>
@@ -573,14 +573,14 @@
     </message>
     <message>
         <location line="+11"/>
-        <location line="+105"/>
+        <location line="+108"/>
         <location line="+30"/>
         <location line="+58"/>
         <source>connect failed</source>
         <translation>连接失败</translation>
     </message>
     <message>
-        <location line="-175"/>
+        <location line="-178"/>
         <source>connect success</source>
         <translation>连接成功</translation>
     </message>
@@ -610,7 +610,7 @@
         <translation>解码器(%1)连接失败：未知错误！</translation>
     </message>
     <message>
-        <location line="+12"/>
+        <location line="+15"/>
         <source>%1 connection is broken</source>
         <translation>%1 连接已断开</translation>
     </message>
@@ -992,7 +992,16 @@
         <translation>窗口信息：</translation>
     </message>
     <message>
-        <location filename="../matrix_config/workspace/matrixconfigform.cpp" line="+333"/>
+        <location filename="../matrix_config/workspace/matrixconfigform.cpp" line="+204"/>
+        <source>No TV wall yet.
+
+Start under &quot;Decoder Management&quot; above: search for the decoders and add them. Then add a TV wall with the + button of &quot;TV Wall Management&quot;.</source>
+        <translation>还没有电视墙。
+
+请先在上方的“解码器管理”中搜索并添加解码器，然后点击“电视墙管理”的 + 按钮添加电视墙。</translation>
+    </message>
+    <message>
+        <location line="+161"/>
         <source>Please add the decoder first!</source>
         <translation>请先添加解码器！</translation>
     </message>
@@ -1008,7 +1017,7 @@
         <translation>请先连接电视墙！</translation>
     </message>
     <message>
-        <location line="+131"/>
+        <location line="+140"/>
         <source>The current TV wall configuration is not saved, whether to save the TV wall configuration?</source>
         <translation>当前电视墙配置尚未保存，是否保存电视墙配置？</translation>
     </message>

@@ -4,7 +4,7 @@
 <context>
     <name>HostWindow</name>
     <message>
-        <location filename="../apps/tvwall/hostwindow.cpp" line="+61"/>
+        <location filename="../apps/tvwall/hostwindow.cpp" line="+62"/>
         <source>TV Wall Management</source>
         <translation>电视墙管理</translation>
     </message>
@@ -36,6 +36,16 @@
         <location line="-6"/>
         <source>Devices</source>
         <translation>设备管理</translation>
+    </message>
+    <message>
+        <location filename="../apps/tvwall/main.cpp" line="+83"/>
+        <source>%1. Quit that one first, or start this one with a data directory of its own (--data-dir DIR).</source>
+        <translation>%1。请先退出该程序，或为本程序指定单独的数据目录（--data-dir DIR）启动。</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>tvwall cannot start: %1</source>
+        <translation>tvwall 无法启动：%1</translation>
     </message>
     <message>
         <location filename="../apps/tvwall/main.cpp" line="+161"/>

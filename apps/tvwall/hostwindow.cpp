@@ -5,6 +5,7 @@
 #include "matrixconfigmoduleinit.h"
 #include "matrixsdkworker.h"
 #include "moduleaccess.h"
+#include "pmessagebox.h"
 #include "systemassistant.h"
 #include "systemmsg.h"
 
@@ -86,6 +87,13 @@ HostWindow::HostWindow(QWidget* parent)
         [](const QString& text) {
             pral_worker::SystemAssistant::messageAlert(pral_contact::DictDef::alertWarning, text);
         },
+        Qt::QueuedConnection);
+    // Passwords that cannot be opened keep decoders from logging in until the operator acts: a notice that
+    // fades is not enough, the operator confirms having read what to do.
+    connect(
+        &PSingleton<pral_matrix::MatrixSdkWorker>::_instance(),
+        &pral_matrix::MatrixSdkWorker::signalStoreKeyProblem, this,
+        [this](const QString& text) { PCOMMON::PMessageBox::information(this, text, 1, false); },
         Qt::QueuedConnection);
 }
 

@@ -1,6 +1,7 @@
 #include "applanguage.h"
 #include "demoseed.h"
 #include "hostwindow.h"
+#include "unixsignalquit.h"
 
 #include "decoderdaemon.h"
 #include "dictdef.h"
@@ -9,6 +10,7 @@
 #include "matrixsdkworker.h"
 #include "onvifbackend.h"
 #include "systemassistant.h"
+#include "pmessagebox.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -107,6 +109,20 @@ int main(int argc, char* argv[])
             return fail(QStringLiteral("cannot create the data directory %1").arg(dir));
         pral_matrix::MatrixSdkWorker::setDataDirectory(dir);
     }
+    // One process per data directory: a second one would overwrite the first one's changes.
+    QString lockProblem;
+    if (!pral_matrix::MatrixSdkWorker::lockDataDirectory(&lockProblem)) {
+        const QString text =
+            QObject::tr("%1. Quit that one first, or start this one with a data directory of its own "
+                        "(--data-dir DIR).")
+                .arg(lockProblem);
+        if (!parser.isSet(screenshotOption)) {
+            PCOMMON::applyGlobalStyleSheet(app);
+            PCOMMON::PMessageBox::information(nullptr, QObject::tr("tvwall cannot start: %1").arg(text), 1,
+                                              false);
+        }
+        return fail(QStringLiteral("cannot start: ") + text);
+    }
     QByteArray fleetJson = pral_matrix::MatrixSdkWorker::defaultFleetJson();
     if (parser.isSet(fleetOption)) {
         QFile file(parser.value(fleetOption));
@@ -173,6 +189,9 @@ int main(int argc, char* argv[])
             },
             Qt::QueuedConnection);
     }
+
+    // SIGTERM and SIGINT end the event loop as a quit would: decoders disconnected, lists written.
+    UnixSignalQuit signalQuit;
 
     if (parser.isSet(screenshotOption)) {
         const QString path = parser.value(screenshotOption);

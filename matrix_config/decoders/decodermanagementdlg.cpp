@@ -56,6 +56,31 @@ QTableWidgetItem* centredItem(const QString& text)
     return item;
 }
 
+// A header of a narrow column ("Channels Cnt") may take two lines, but no word may be cut: the font
+// shrinks until the longest word fits, and the tooltip keeps the whole text.
+void fitHeaderLabel(QLabel* label, int width)
+{
+    constexpr int HeaderPixelSize = 13;
+    constexpr int SmallestPixelSize = 9;
+    constexpr int Padding = 6;
+    label->setWordWrap(true);
+    label->setToolTip(label->text());
+    QFont font = label->font();
+    int size = HeaderPixelSize;
+    for (; size > SmallestPixelSize; --size) {
+        font.setPixelSize(size);
+        const QFontMetrics metrics(font);
+        int widest = 0;
+        const QStringList words = label->text().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        for (const QString& word : words)
+            widest = qMax(widest, metrics.horizontalAdvance(word));
+        if (widest + Padding <= width)
+            break;
+    }
+    if (size < HeaderPixelSize)
+        label->setStyleSheet(QStringLiteral("font-size:%1px;").arg(size));
+}
+
 // The decoder fills its fixed-size fields itself; one without a terminator must not be read past its end.
 QString fieldText(const char* field, size_t size)
 {
@@ -207,7 +232,7 @@ void DecoderManagementDlg::prepareTable()
         table->setColumnWidth(column, widths[column]);
         heads[column]->setFixedWidth(widths[column]);
         if (auto* label = qobject_cast<QLabel*>(heads[column]))
-            label->setWordWrap(true);
+            fitHeaderLabel(label, widths[column]);
     }
 }
 
@@ -243,6 +268,8 @@ void DecoderManagementDlg::addDecoderRows(const MatrixInfoMap& matrixInfoMapToAd
         table->setItem(row, IpColumn, centredItem(record.ip));
         table->setItem(row, ChannelColumn, centredItem(QString::number(record.channelCount)));
         table->setItem(row, VersionColumn, centredItem(record.version));
+        // Long version texts do not fit the column: the whole text is one hover away.
+        table->item(row, VersionColumn)->setToolTip(record.version);
         const QString status = !searchMode        ? tr("connecting")
                                : record.activated ? tr("activated")
                                                   : tr("unactivated");
@@ -447,6 +474,8 @@ void DecoderManagementDlg::slot_searchMatrixFinished(MatrixInfoMap found)
     for (const QString& ip : qAsConst(syncMatrixIpList))
         service().getLayout(service().getHandleByIp(ip), this);
     addDecoderRows(searchDialog.getMatrixInfoMap(), false);
+    // The added decoders are the operator's change: the page stores them now, not when they answer.
+    emit sig_matrixInfoChanged(matrixInfoMap);
 }
 
 void DecoderManagementDlg::slot_saveBtnClieked()
@@ -805,8 +834,11 @@ void DecoderManagementDlg::slot_connectErrorMsg(QString ip, ConnectErrorMsgInfo 
 void DecoderManagementDlg::slotDisconnectStatus(CMHandle handle, QString ip)
 {
     Q_UNUSED(handle)
-    if (matrixInfoMap.contains(ip))
-        service().removeHandle(ip);
+    // A connection this list does not hold (one an Add made before its decoder was listed) has nothing
+    // the tip's Reconnect could act on.
+    if (!matrixInfoMap.contains(ip))
+        return;
+    service().removeHandle(ip);
     if (connectStateTipWt) {
         connectStateTipWt->setConnectIp(ip);
         connectStateTipWt->setTipContent(tr("%1 connection is broken").arg(ip));

@@ -1,8 +1,16 @@
 #include "dlgmaskwt.h"
 
 #include <QEvent>
+#include <QPainter>
 
 namespace pral_matrixConfig {
+
+namespace {
+
+// The layer's window opacity: how much of the black covers the owner.
+constexpr qreal Dimming = 0.5;
+
+} // namespace
 
 DlgMaskWt::DlgMaskWt(QWidget* owner, QWidget* dialog)
     : PCOMMON::SuspendLayerWt(owner)
@@ -16,7 +24,7 @@ DlgMaskWt::DlgMaskWt(QWidget* owner, QWidget* dialog)
     if (dialog)
         dialog->installEventFilter(this);
     setStyleSheet(QStringLiteral("background-color:black"));
-    setWindowOpacity(0.5);
+    setWindowOpacity(Dimming);
 }
 
 DlgMaskWt::~DlgMaskWt() = default;
@@ -25,6 +33,31 @@ void DlgMaskWt::fitToOwner()
 {
     // The mask is a window of its own, so it goes where the owner is on the screen.
     setGeometry(QRect(owner->mapToGlobal(QPoint(0, 0)), owner->size()));
+    if (isTranslucencyAvailable()) {
+        picture = QPixmap();
+        return;
+    }
+    // Opaque, the black would hide the page: show the page itself, as the dimming would have.
+    picture = owner->grab();
+    QPainter painter(&picture);
+    painter.fillRect(picture.rect(), QColor(0, 0, 0, int(255 * Dimming)));
+}
+
+void DlgMaskWt::keepDialogOnTop()
+{
+    // Without a window manager nothing else restacks the dialog above a layer that rose after it.
+    if (dialog && dialog->isVisible())
+        dialog->raise();
+}
+
+void DlgMaskWt::paintEvent(QPaintEvent* event)
+{
+    if (picture.isNull()) {
+        PCOMMON::SuspendLayerWt::paintEvent(event);
+        return;
+    }
+    QPainter painter(this);
+    painter.drawPixmap(rect(), picture);
 }
 
 bool DlgMaskWt::eventFilter(QObject* watched, QEvent* event)
@@ -34,6 +67,7 @@ bool DlgMaskWt::eventFilter(QObject* watched, QEvent* event)
         case QEvent::Resize:
             fitToOwner();
             raise();
+            keepDialogOnTop();
             break;
         case QEvent::Hide:
             hide();
@@ -42,12 +76,15 @@ bool DlgMaskWt::eventFilter(QObject* watched, QEvent* event)
             fitToOwner();
             show();
             raise();
+            keepDialogOnTop();
             break;
         default:
             break;
         }
     } else if (watched == dialog && event->type() == QEvent::Show) {
         show();
+        // The dialog's own window is mapped after this event: raised then, it lands above the layer.
+        QMetaObject::invokeMethod(this, &DlgMaskWt::keepDialogOnTop, Qt::QueuedConnection);
     }
     return PCOMMON::SuspendLayerWt::eventFilter(watched, event);
 }

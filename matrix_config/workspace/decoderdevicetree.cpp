@@ -8,6 +8,7 @@
 #include "treeitem.h"
 
 #include <QHash>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QStyledItemDelegate>
 #include <QTimer>
@@ -130,6 +131,27 @@ void DecoderDeviceTree::clearTree()
     recycling = true;
     ui->rsTreeWidget->clear();
     recycling = false;
+    updateEmptyHint();
+}
+
+void DecoderDeviceTree::setEmptyHint(const QString& text)
+{
+    if (!emptyHint) {
+        emptyHint = new QLabel(this);
+        emptyHint->setObjectName(QStringLiteral("emptyHintLabel"));
+        emptyHint->setWordWrap(true);
+        emptyHint->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        emptyHint->setStyleSheet(QStringLiteral("color:#858fa2;font-size:13px;padding:14px 12px;"));
+        layout()->addWidget(emptyHint);
+    }
+    emptyHint->setText(text);
+    updateEmptyHint();
+}
+
+void DecoderDeviceTree::updateEmptyHint()
+{
+    if (emptyHint)
+        emptyHint->setVisible(!emptyHint->text().isEmpty() && tvWallNames.isEmpty());
 }
 
 ConnectMatrixItem* DecoderDeviceTree::takeWallRow(const QString& id, const QString& text)
@@ -201,6 +223,7 @@ void DecoderDeviceTree::showTvWalls(const QMap<QString, TvWallManagement>& walls
     tree->expandAll();
     tree->doItemsLayout();
     tree->show();
+    updateEmptyHint();
     slotShowMatrixLayout(shownWall);
 }
 

@@ -10,6 +10,7 @@
 #include <QSet>
 #include <QStringList>
 
+class QLabel;
 class QTimer;
 class QTreeWidgetItem;
 
@@ -50,6 +51,8 @@ public:
     void setShownTvWallName(const QString& name);
     /** Names listed since the last clear. */
     QStringList listedTvWallNames() const { return tvWallNames; }
+    /** Shown in place of the list while it holds no TV wall; empty shows nothing. */
+    void setEmptyHint(const QString& text);
 
 signals:
     void signalShowMatrixLayout(int type, QString tvWallName);
@@ -96,6 +99,9 @@ private:
     QList<CheckScreenTreeItem*> spareOutputRows;
     bool recycling = false;
     Qt::MouseButtons pressButtons = Qt::NoButton;
+    QLabel* emptyHint = nullptr;
+
+    void updateEmptyHint();
 };
 
 } // namespace pral_matrixConfig

@@ -64,6 +64,19 @@ void information(const QString& text)
 constexpr int UpdateQuietMs = 10;
 constexpr qint64 UpdateMaxDelayMs = 1000;
 
+// A report that adds, removes, re-addresses or re-credentials a decoder carries an operator's change, not
+// a connection state: it must not wait in a burst.
+bool isOperatorChange(const MatrixInfoMap& before, const MatrixInfoMap& after)
+{
+    if (before.size() != after.size())
+        return true;
+    for (auto a = before.constBegin(), b = after.constBegin(); a != before.constEnd(); ++a, ++b) {
+        if (a.key() != b.key() || a->userName != b->userName || a->password != b->password)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 MatrixConfigForm::MatrixConfigForm(QWidget* parent)
@@ -186,6 +199,10 @@ void MatrixConfigForm::slotShowEvent()
         return;
     decoderMap = MatrixSdkWorker::getDecoderFromJson();
     tvWallMap = MatrixSdkWorker::getMatrixFromJson();
+    // A first start shows an empty page: it says where to begin.
+    ui->treewt->setEmptyHint(
+        tr("No TV wall yet.\n\nStart under \"Decoder Management\" above: search for the decoders and add "
+           "them. Then add a TV wall with the + button of \"TV Wall Management\"."));
 
     decoderManagementDlg = new DecoderManagementDlg(decoderMap, MatrixInfoMap(), false, nullptr);
     decoderManagementDlg->setMainWidget(this);
@@ -238,6 +255,14 @@ void MatrixConfigForm::storeTvWalls()
     MatrixSdkWorker::addMatrixToJson(tvWallMap.values());
 }
 
+void MatrixConfigForm::storeTvWallsNow()
+{
+    // An operator's change is on disk before the next input is handled: a crash or a power cut right after
+    // the click loses nothing.
+    storeTvWalls();
+    MatrixSdkWorker::flushStore();
+}
+
 void MatrixConfigForm::removeFirstWallWithMainIp(const QString& mainIp)
 {
     for (auto it = tvWallMap.begin(); it != tvWallMap.end(); ++it) {
@@ -271,6 +296,13 @@ void MatrixConfigForm::scheduleUpdate(int what)
     pendingUpdate |= what;
     const qint64 left = std::max<qint64>(0, UpdateMaxDelayMs - pendingSince.elapsed());
     updateTimer.start(int(std::min<qint64>(UpdateQuietMs, left)));
+}
+
+void MatrixConfigForm::applyUpdateNow(int what)
+{
+    pendingUpdate |= what;
+    slotFlushPendingUpdate();
+    MatrixSdkWorker::flushStore();
 }
 
 void MatrixConfigForm::slotFlushPendingUpdate()
@@ -342,7 +374,7 @@ void MatrixConfigForm::slotAddBtnClicked()
     ui->treewt->setShownTvWallName(wall.tvWallName);
     ui->wallwt->unbindAll();
     refillTree();
-    storeTvWalls();
+    storeTvWallsNow();
 }
 
 void MatrixConfigForm::slotEditBtnClicked()
@@ -373,7 +405,7 @@ void MatrixConfigForm::slotEditBtnClicked()
     tvWallMap.insert(wall.tvWallName, wall);
     ui->wallwt->unbindAll();
     refillTree();
-    storeTvWalls();
+    storeTvWallsNow();
 }
 
 void MatrixConfigForm::slotDeleteBtnClicked()
@@ -387,7 +419,7 @@ void MatrixConfigForm::slotDeleteBtnClicked()
     tvWallMap.remove(name);
     ui->wallwt->unbindAll();
     refillTree();
-    storeTvWalls();
+    storeTvWallsNow();
 }
 
 void MatrixConfigForm::slotDecoderManagementBtnClicked()
@@ -438,17 +470,26 @@ void MatrixConfigForm::slotSplit12BtnClicked()
 
 void MatrixConfigForm::onMatrixInfoChanged(const MatrixInfoMap& matrixInfoMap)
 {
+    const bool operatorChange = isOperatorChange(decoderMap, matrixInfoMap);
     decoderMap = matrixInfoMap;
-    scheduleUpdate(UpdateWallStates | UpdateRedraw | UpdateStoreDecoders);
+    if (operatorChange)
+        applyUpdateNow(UpdateWallStates | UpdateRedraw | UpdateStoreDecoders);
+    else
+        scheduleUpdate(UpdateWallStates | UpdateRedraw | UpdateStoreDecoders);
 }
 
 void MatrixConfigForm::onTvWallManagementChanged(const TvWallManagement& wall)
 {
     if (decoderManagementDlg)
         decoderMap = decoderManagementDlg->getMatrixInfoMap();
+    const bool newWall = !tvWallMap.contains(wall.tvWallName);
     removeFirstWallWithMainIp(wall.mainIp);
     tvWallMap.insert(wall.tvWallName, wall);
-    scheduleUpdate(UpdateWallStates | UpdateRedraw | UpdateStoreTvWalls);
+    // A wall taken over is the operator's choice; a known wall reported again on a reconnect is not.
+    if (newWall)
+        applyUpdateNow(UpdateWallStates | UpdateRedraw | UpdateStoreTvWalls);
+    else
+        scheduleUpdate(UpdateWallStates | UpdateRedraw | UpdateStoreTvWalls);
 }
 
 void MatrixConfigForm::onIpChanged(const QString& mainIp, const QString& formerIp)
@@ -461,7 +502,7 @@ void MatrixConfigForm::onIpChanged(const QString& mainIp, const QString& formerI
                 screen.ip = mainIp;
         }
     }
-    scheduleUpdate(UpdateWallStates | UpdateRedraw | UpdateStoreTvWalls);
+    applyUpdateNow(UpdateWallStates | UpdateRedraw | UpdateStoreTvWalls);
 }
 
 void MatrixConfigForm::onDeleteTvwallItem(const QString& ip)
@@ -472,7 +513,7 @@ void MatrixConfigForm::onDeleteTvwallItem(const QString& ip)
             break;
         }
     }
-    scheduleUpdate(UpdateWallStates | UpdateRedraw | UpdateUnbindWithoutShownWall | UpdateStoreTvWalls);
+    applyUpdateNow(UpdateWallStates | UpdateRedraw | UpdateUnbindWithoutShownWall | UpdateStoreTvWalls);
 }
 
 // ---- quit and close ----

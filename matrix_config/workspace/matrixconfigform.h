@@ -115,10 +115,13 @@ private:
     void refreshTvWallStates();
     void refillTree();
     void storeTvWalls();
+    void storeTvWallsNow();
     void removeFirstWallWithMainIp(const QString& mainIp);
     void collectOfferedOutputs(QStringList* decoderIps, QStringList* outputIds) const;
     void rebuildGrid(int rows, int columns);
     void scheduleUpdate(int what);
+    /** For an operator's change: drawn and on disk before the next input event. */
+    void applyUpdateNow(int what);
 
     Ui::MatrixConfigForm* ui;
     QSharedPointer<CSharedHandle> bannerHandle;

@@ -431,8 +431,10 @@ void OnvifBackend::prepareLogin(const QString& ip, const QString& userName, cons
     {
         QMutexLocker lock(&mutex);
         // A logout of this session may wait on the service thread before the login: started now, the
-        // login would reach the decoder first. It takes its turn instead.
-        if (sessions.contains(ip))
+        // login would reach the decoder first. A login to ip already under way may be refused, and the
+        // service answers a repeat of refused credentials itself: a second one started now would cost
+        // one of the decoder's tries. Either takes its turn instead.
+        if (sessions.contains(ip) || pending.contains(ip) || collecting.contains(ip))
             return;
     }
     const std::shared_future<LoginOutcome> result = submitLogin(ip, userName, password);
@@ -454,14 +456,15 @@ DecoderBackend::Login OnvifBackend::login(const QString& ip, const QString& user
         }
         if (list.isEmpty())
             pending.remove(ip);
+        collecting.insert(ip);
     }
     if (!result.valid())
         result = submitLogin(ip, userName, password);
     const LoginOutcome& outcome = result.get();
-    if (outcome.login.result == RESULT_OK) {
-        QMutexLocker lock(&mutex);
+    QMutexLocker lock(&mutex);
+    collecting.remove(ip);
+    if (outcome.login.result == RESULT_OK)
         sessions.insert(ip, outcome.session);
-    }
     return outcome.login;
 }
 

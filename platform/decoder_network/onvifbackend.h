@@ -199,6 +199,8 @@ private:
     QMap<QString, QPair<QString, QString>> lastCredentials;
     QMap<QString, std::shared_ptr<Lane>> lanes;
     QMap<QString, QList<PendingLogin>> pending;
+    /** The decoder whose login the service thread is waiting for. */
+    QSet<QString> collecting;
     QSet<QString> uploadedPictures;
 };
 

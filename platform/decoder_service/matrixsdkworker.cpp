@@ -44,19 +44,22 @@ MatrixSdkWorker::MatrixSdkWorker()
     , store(std::make_unique<MatrixStore>())
 {
     registerMatrixMetaTypes();
-    store->setProblemReporter([this](const QString& text) { emit signalStoreProblem(text); });
+    store->setProblemReporter([this](MatrixStore::ProblemKind kind, const QString& text) {
+        if (kind == MatrixStore::KeyProblem)
+            emit signalStoreKeyProblem(text);
+        else
+            emit signalStoreProblem(text);
+    });
 
     thread.setObjectName(QStringLiteral("DecoderService"));
     moveToThread(&thread);
     thread.start();
     installBackend(new SimulatedFleet);
 
-    if (QCoreApplication* app = QCoreApplication::instance()) {
-        // Direct: the service thread must not be the one asked to stop itself.
-        connect(
-            app, &QCoreApplication::aboutToQuit, this, [this] { shutdown(); }, Qt::DirectConnection);
+    // Not at aboutToQuit: a client's quit handling (disconnect every decoder) runs then and must still
+    // reach the decoders. The service stops when the application object goes.
+    if (QCoreApplication::instance())
         qAddPostRoutine(&MatrixSdkWorker::shutdownAtExit);
-    }
 }
 
 MatrixSdkWorker::~MatrixSdkWorker()
@@ -85,6 +88,7 @@ void MatrixSdkWorker::shutdown()
         return;
     }
     QThread* const home = homeThread;
+    // Queued behind every request made so far, which still run in order; their results go nowhere.
     QMetaObject::invokeMethod(
         this,
         [this, home] {
@@ -97,13 +101,12 @@ void MatrixSdkWorker::shutdown()
             thread.quit();
         },
         Qt::QueuedConnection);
-    // The service thread may sit in a blocking-queued emit to a receiver of
-    // this thread, whose event loop no longer runs: dropping the pending
-    // calls releases it, so it can take the stop request.
+    // The service thread may sit in a blocking-queued emit to a receiver of this thread, whose event
+    // loop no longer runs: delivering what waits here releases it, and drops nobody's queued call.
     const bool ownsPostedEvents = QThread::currentThread() == home;
     while (!thread.wait(20)) {
         if (ownsPostedEvents)
-            QCoreApplication::removePostedEvents(nullptr, QEvent::MetaCall);
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
     }
 }
 
@@ -114,7 +117,7 @@ void MatrixSdkWorker::post(std::function<void()> request)
     QMetaObject::invokeMethod(
         this,
         [this, request] {
-            if (!stopping.loadAcquire() && backend)
+            if (backend)
                 request();
         },
         Qt::QueuedConnection);
@@ -177,6 +180,8 @@ void MatrixSdkWorker::installBackend(DecoderBackend* raw)
         this,
         [this, raw] {
             backend.reset(raw);
+            QMutexLocker refusalLock(&refusalMutex);
+            refusals.clear();
             QMutexLocker lock(&handleMutex);
             handles.clear();
         },
@@ -231,13 +236,24 @@ void MatrixSdkWorker::searchMatrix()
 
 void MatrixSdkWorker::connectMatrix(const MatrixInfo& info, void* pUser)
 {
-    if (!stopping.loadAcquire()) {
+    // A stored password that could not be opened is not guessed at: asking with an empty one would cost
+    // one of the decoder's tries before its lock-out. The operator logs in with the password instead.
+    const bool passwordUnknown = info.password.isEmpty() && store->isPasswordUnavailable(info.ip);
+    // The hint starts the login at once; one that is bound to be answered here must not reach the decoder.
+    if (!passwordUnknown && !stopping.loadAcquire() && !remembersRefusal(info, nullptr)) {
         QMutexLocker lock(&hintMutex);
         if (hintTarget)
             hintTarget->prepareLogin(info.ip, info.userName, info.password);
     }
-    post([this, info, pUser] {
-        const DecoderBackend::Login login = backend->login(info.ip, info.userName, info.password);
+    post([this, info, pUser, passwordUnknown] {
+        DecoderBackend::Login login;
+        if (passwordUnknown) {
+            login.result = RESULT_WRONG_PASSWORD;
+            login.hasError = true;
+            login.error.errorType = QStringLiteral("PASSWDERR");
+        } else {
+            login = loginOnce(info);
+        }
         const bool ok = login.result == RESULT_OK;
         const CMHandle handle(new CSharedHandle(info.ip, info.userName, info.password,
                                                 ok ? login.matrixType : int(info.matrixType),
@@ -252,6 +268,38 @@ void MatrixSdkWorker::connectMatrix(const MatrixInfo& info, void* pUser)
             emit signalConnectMatrixResult(handle, login.result, handle->matrixType(), pUser);
         });
     });
+}
+
+DecoderBackend::Login MatrixSdkWorker::loginOnce(const MatrixInfo& info)
+{
+    // One mistake of the operator must cost one try: a login that was just refused is answered from that
+    // refusal when the same credentials come again (the management list logs in to what an Add added),
+    // with the decoder's own counts, instead of asking the decoder a second time.
+    DecoderBackend::Login login;
+    if (remembersRefusal(info, &login))
+        return login;
+    login = backend->login(info.ip, info.userName, info.password);
+    QMutexLocker lock(&refusalMutex);
+    if (login.result == RESULT_WRONG_PASSWORD) {
+        Refusal refusal{info.userName, info.password, login, QElapsedTimer()};
+        refusal.age.start();
+        refusals.insert(info.ip, refusal);
+    } else {
+        refusals.remove(info.ip);
+    }
+    return login;
+}
+
+bool MatrixSdkWorker::remembersRefusal(const MatrixInfo& info, DecoderBackend::Login* login) const
+{
+    QMutexLocker lock(&refusalMutex);
+    const auto refused = refusals.constFind(info.ip);
+    if (refused == refusals.constEnd() || refused->userName != info.userName ||
+        refused->password != info.password || refused->age.elapsed() >= RefusalMemoryMs)
+        return false;
+    if (login)
+        *login = refused->login;
+    return true;
 }
 
 void MatrixSdkWorker::disconnectMatrix(const CMHandle& handle)
@@ -635,6 +683,11 @@ void MatrixSdkWorker::setSecretKeyFile(const QString& path)
 bool MatrixSdkWorker::flushStore()
 {
     return PSingleton<MatrixSdkWorker>::_instance().store->flush();
+}
+
+bool MatrixSdkWorker::lockDataDirectory(QString* why)
+{
+    return PSingleton<MatrixSdkWorker>::_instance().store->lockDirectory(why);
 }
 
 } // namespace pral_matrix

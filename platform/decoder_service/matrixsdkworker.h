@@ -2,11 +2,14 @@
 
 #include "csharedhandle.h"
 #include "decoder_service_global.h"
+#include "decoderbackend.h"
 #include "matrixrecords.h"
 #include "psingleton.h"
 
 #include <QAtomicInt>
 #include <QDateTime>
+#include <QElapsedTimer>
+#include <QHash>
 #include <QMap>
 #include <QMutex>
 #include <QObject>
@@ -18,7 +21,6 @@
 
 namespace pral_matrix {
 
-class DecoderBackend;
 class FaultInjector;
 class MatrixStore;
 
@@ -27,7 +29,9 @@ class MatrixStore;
  * and the client's stored decoder and TV-wall lists.
  *
  * The worker lives on its own thread, started when the singleton is made and
- * stopped when the application quits. Operations return at once; the request
+ * stopped when the application object goes, after the clients' quit
+ * handling: requests made until then are carried out in order, the store is
+ * written, and the results that come after are not reported. Operations return at once; the request
  * is queued to the service thread, which asks the back end and emits the
  * result signal from that thread. Clients may connect results with
  * Qt::BlockingQueuedConnection: the service thread then waits for the slot,
@@ -46,7 +50,12 @@ public:
     // ---- device operations: any thread, results from the service thread ----
 
     void searchMatrix();
-    /** Answered by at most one signalConnectErrorMsg and then exactly one signalConnectMatrixResult. */
+    /**
+     * Answered by at most one signalConnectErrorMsg and then exactly one
+     * signalConnectMatrixResult. Refused as not authorised without asking the
+     * decoder when info carries no password and the stored one could not be
+     * opened, or when the same credentials were refused moments ago.
+     */
     void connectMatrix(const MatrixInfo& info, void* pUser);
     void disconnectMatrix(const CMHandle& handle);
     /** Ends every connection without reporting each one. */
@@ -179,6 +188,11 @@ public:
     static void setSecretKeyFile(const QString& path);
     /** Writes pending changes now; false when a write failed. */
     static bool flushStore();
+    /**
+     * Takes the data directory for this process. false, with *why naming the
+     * process that uses it, when another one does: this one then never writes.
+     */
+    static bool lockDataDirectory(QString* why = nullptr);
 
 signals:
     void signalSearchMatrixResult(MatrixInfoMap matrixInfoMap);
@@ -208,6 +222,8 @@ signals:
     void signalScreenMapping(QString outputKey, bool mapped);
     /** The store could not read or write a list; emitted on the GUI thread. */
     void signalStoreProblem(QString message);
+    /** Stored passwords cannot be opened or kept: the operator has to act; emitted on the GUI thread. */
+    void signalStoreKeyProblem(QString message);
 
 private:
     friend class PSingleton<MatrixSdkWorker>;
@@ -224,6 +240,8 @@ private:
                          int (DecoderBackend::*request)(const QString&, int));
     void installBackend(DecoderBackend* backend);
     void forgetHandle(const QString& ip);
+    /** Service thread. */
+    DecoderBackend::Login loginOnce(const MatrixInfo& info);
 
     QThread thread;
     QThread* homeThread = nullptr;
@@ -239,6 +257,20 @@ private:
     mutable QMutex handleMutex;
     QMap<QString, CMHandle> handles;
     QMap<QString, int> lastSceneNo;
+
+    /** A login the decoder refused. Written on the service thread, read also by the login hint. */
+    struct Refusal
+    {
+        QString userName;
+        QString password;
+        DecoderBackend::Login login;
+        QElapsedTimer age;
+    };
+    static constexpr int RefusalMemoryMs = 5000;
+    mutable QMutex refusalMutex;
+    QHash<QString, Refusal> refusals;
+    /** True, with the decoder's answer in *login, while the same credentials were just refused. */
+    bool remembersRefusal(const MatrixInfo& info, DecoderBackend::Login* login) const;
 };
 
 } // namespace pral_matrix

@@ -1,6 +1,7 @@
 #include "matrixstore.h"
 
 #include "recordjson.h"
+#include "safefile.h"
 #include "secretbox.h"
 
 #include <QDateTime>
@@ -10,7 +11,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
-#include <QSaveFile>
+#include <QLockFile>
+#include <QSet>
 #include <QStandardPaths>
 #include <QThread>
 
@@ -18,6 +20,7 @@ namespace pral_matrix {
 
 const char* const MatrixStore::DecoderFileName = "decoders.json";
 const char* const MatrixStore::TvWallFileName = "tvwalls.json";
+const char* const MatrixStore::LockFileName = "tvwall.lock";
 
 namespace {
 
@@ -26,6 +29,17 @@ const QString TvWallFormat = QStringLiteral("tvwall-tvwalls");
 const QString DecoderListKey = QStringLiteral("decoders");
 const QString TvWallListKey = QStringLiteral("tvWalls");
 constexpr int FormatVersion = 1;
+/** Lines of a report that lists what a damaged document lost. */
+constexpr int MaxIssuesShown = 8;
+
+QString stampedName(const QString& path, const QString& label)
+{
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+    QString name = QStringLiteral("%1.%2-%3").arg(path, label, stamp);
+    for (int n = 2; QFileInfo::exists(name); ++n)
+        name = QStringLiteral("%1.%2-%3-%4").arg(path, label, stamp).arg(n);
+    return name;
+}
 
 } // namespace
 
@@ -40,12 +54,18 @@ MatrixStore::~MatrixStore()
 {
     QMutexLocker lock(&mutex);
     flushLocked();
+    releaseLockLocked();
 }
 
-void MatrixStore::setProblemReporter(std::function<void(const QString&)> reporter)
+void MatrixStore::setProblemReporter(std::function<void(ProblemKind, const QString&)> reporter)
 {
     QMutexLocker lock(&mutex);
     problemReporter = std::move(reporter);
+}
+
+QString MatrixStore::docName(int doc)
+{
+    return QString::fromLatin1(doc == DecoderDoc ? DecoderFileName : TvWallFileName);
 }
 
 QString MatrixStore::resolvedDataDirLocked() const
@@ -80,17 +100,26 @@ QString MatrixStore::keyFile() const
     return resolvedKeyFileLocked();
 }
 
+void MatrixStore::resetLocked()
+{
+    loaded = false;
+    blocked = 0;
+    dirty = 0;
+    failing = 0;
+    passwordsUnsavedReported = false;
+    decoderMap.clear();
+    tvWallMap.clear();
+    keptSeals.clear();
+}
+
 void MatrixStore::setDataDirectory(const QString& dir)
 {
     QMutexLocker lock(&mutex);
     // What was changed belongs to the old directory.
     flushLocked();
+    releaseLockLocked();
     explicitDataDir = dir;
-    loaded = false;
-    blocked = 0;
-    dirty = 0;
-    decoderMap.clear();
-    tvWallMap.clear();
+    resetLocked();
 }
 
 void MatrixStore::setKeyFile(const QString& path)
@@ -99,11 +128,7 @@ void MatrixStore::setKeyFile(const QString& path)
     flushLocked();
     explicitKeyFile = path;
     secrets.reset();
-    loaded = false;
-    blocked = 0;
-    dirty = 0;
-    decoderMap.clear();
-    tvWallMap.clear();
+    resetLocked();
 }
 
 SecretBox& MatrixStore::secretsLocked()
@@ -112,6 +137,51 @@ SecretBox& MatrixStore::secretsLocked()
         secrets = std::make_unique<SecretBox>(resolvedKeyFileLocked());
     return *secrets;
 }
+
+// ---- the lock ----
+
+bool MatrixStore::lockDirectory(QString* why)
+{
+    QMutexLocker lock(&mutex);
+    return holdLockLocked(why);
+}
+
+bool MatrixStore::holdLockLocked(QString* why)
+{
+    if (lockFile && lockFile->isLocked())
+        return true;
+    const QString dir = resolvedDataDirLocked();
+    const QString path = QDir(dir).filePath(QString::fromLatin1(LockFileName));
+    QDir().mkpath(dir);
+    lockFile = std::make_unique<QLockFile>(path);
+    // Only a holder that is gone makes a lock stale, however old it is.
+    lockFile->setStaleLockTime(0);
+    if (lockFile->tryLock(0))
+        return true;
+    if (why) {
+        qint64 pid = 0;
+        QString host;
+        QString app;
+        if (lockFile->error() == QLockFile::LockFailedError && lockFile->getLockInfo(&pid, &host, &app))
+            *why = QStringLiteral("the data directory %1 is in use by process %2 (%3 on %4)")
+                       .arg(dir)
+                       .arg(pid)
+                       .arg(app.isEmpty() ? QStringLiteral("unnamed") : app, host);
+        else
+            *why = QStringLiteral("the lock file %1 cannot be made").arg(path);
+    }
+    lockFile.reset();
+    return false;
+}
+
+void MatrixStore::releaseLockLocked()
+{
+    if (lockFile)
+        lockFile->unlock();
+    lockFile.reset();
+}
+
+// ---- reading ----
 
 MatrixInfoMap MatrixStore::decoders()
 {
@@ -127,10 +197,203 @@ QMap<QString, TvWallManagement> MatrixStore::tvWalls()
     return tvWallMap;
 }
 
+bool MatrixStore::isPasswordUnavailable(const QString& ip) const
+{
+    QMutexLocker lock(&mutex);
+    return keptSeals.value(DecoderDoc).contains(ip) && decoderMap.value(ip).password.isEmpty();
+}
+
+void MatrixStore::ensureLoadedLocked()
+{
+    if (loaded)
+        return;
+    loaded = true;
+    // The first process to use the directory keeps it; a second one reads but never writes.
+    holdLockLocked(nullptr);
+
+    int resealDocs = 0;
+    int doc = DecoderDoc;
+    const RecordJson::Opener open = [this, &doc, &resealDocs](const QString& sealed, const MatrixInfo& entry,
+                                                              const QString& path) {
+        QString plain;
+        bool oldFormat = false;
+        if (secretsLocked().open(sealed, RecordJson::passwordIdentity(entry), &plain, &oldFormat)) {
+            if (oldFormat)
+                resealDocs |= doc;
+            return plain;
+        }
+        keptSeals[doc].insert(path, KeptSeal{sealed, secretsLocked().lastError()});
+        return QString();
+    };
+
+    QStringList issues;
+    const QJsonArray decoders =
+        readDocumentLocked(DecoderDoc, QString::fromLatin1(DecoderFileName), DecoderFormat, DecoderListKey);
+    QHash<QString, int> entryOfIp;
+    for (int i = 0; i < decoders.size(); ++i) {
+        if (!decoders.at(i).isObject()) {
+            issues.append(QStringLiteral("entry %1 is not a decoder").arg(i + 1));
+            continue;
+        }
+        const QJsonObject object = decoders.at(i).toObject();
+        const QString path = object.value(QStringLiteral("ip")).toString();
+        // A later entry replaces an earlier one of the same address, and so does its kept password.
+        keptSeals[DecoderDoc].remove(path);
+        // Keyed by the record as read: the key and the record's address must never differ.
+        const MatrixInfo info = RecordJson::matrixInfoFromJson(object, open, path, &issues);
+        if (info.ip.isEmpty()) {
+            issues.append(QStringLiteral("entry %1 has no address").arg(i + 1));
+            continue;
+        }
+        if (entryOfIp.contains(info.ip))
+            issues.append(QStringLiteral("entries %1 and %2 are both %3; entry %1 is dropped")
+                              .arg(entryOfIp.value(info.ip))
+                              .arg(i + 1)
+                              .arg(info.ip));
+        entryOfIp.insert(info.ip, i + 1);
+        decoderMap.insert(info.ip, info);
+    }
+    if (!issues.isEmpty())
+        keepDamagedCopyLocked(DecoderDoc, QString::fromLatin1(DecoderFileName), issues);
+
+    issues.clear();
+    doc = TvWallDoc;
+    const QJsonArray walls =
+        readDocumentLocked(TvWallDoc, QString::fromLatin1(TvWallFileName), TvWallFormat, TvWallListKey);
+    QHash<QString, int> entryOfName;
+    for (int i = 0; i < walls.size(); ++i) {
+        const TvWallManagement wall = walls.at(i).isObject()
+                                          ? RecordJson::tvWallFromJson(walls.at(i).toObject(), open, &issues)
+                                          : TvWallManagement();
+        if (wall.tvWallName.isEmpty()) {
+            issues.append(QStringLiteral("entry %1 is not a named TV wall").arg(i + 1));
+            continue;
+        }
+        if (entryOfName.contains(wall.tvWallName))
+            issues.append(QStringLiteral("entries %1 and %2 are both \"%3\"; entry %1 is dropped")
+                              .arg(entryOfName.value(wall.tvWallName))
+                              .arg(i + 1)
+                              .arg(wall.tvWallName));
+        entryOfName.insert(wall.tvWallName, i + 1);
+        tvWallMap.insert(wall.tvWallName, wall);
+    }
+    if (!issues.isEmpty())
+        keepDamagedCopyLocked(TvWallDoc, QString::fromLatin1(TvWallFileName), issues);
+
+    // Only the decoder list matters to the operator: its decoders are the ones not logged in.
+    if (!keptSeals.value(DecoderDoc).isEmpty())
+        reportKeyProblemLocked();
+    // Values of the first format are sealed again, bound to their entries, at the next write.
+    if (resealDocs) {
+        dirty |= resealDocs;
+        scheduleWriteLocked();
+    }
+}
+
+QJsonArray MatrixStore::readDocumentLocked(int docId, const QString& fileName, const QString& format,
+                                           const QString& listKey)
+{
+    const QString path = QDir(resolvedDataDirLocked()).filePath(fileName);
+    QFile file(path);
+    if (!file.exists())
+        return QJsonArray();
+    if (!file.open(QIODevice::ReadOnly)) {
+        moveAsideLocked(docId, path, QStringLiteral("cannot be read (%1)").arg(file.errorString()));
+        return QJsonArray();
+    }
+    QJsonParseError parseError;
+    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &parseError);
+    file.close();
+    if (parseError.error != QJsonParseError::NoError) {
+        moveAsideLocked(docId, path,
+                        QStringLiteral("is not valid JSON (%1 at byte %2)")
+                            .arg(parseError.errorString())
+                            .arg(parseError.offset));
+        return QJsonArray();
+    }
+    const QJsonObject root = doc.object();
+    if (!doc.isObject() || root.value(QStringLiteral("format")).toString() != format ||
+        !root.value(listKey).isArray()) {
+        moveAsideLocked(docId, path, QStringLiteral("is not a %1 document").arg(format));
+        return QJsonArray();
+    }
+    if (root.value(QStringLiteral("version")).toInt() > FormatVersion) {
+        moveAsideLocked(docId, path, QStringLiteral("was written by a newer version"));
+        return QJsonArray();
+    }
+    return root.value(listKey).toArray();
+}
+
+void MatrixStore::moveAsideLocked(int doc, const QString& path, const QString& why)
+{
+    const QString aside = stampedName(path, QStringLiteral("corrupt"));
+    if (QFile::rename(path, aside)) {
+        reportLocked(
+            QStringLiteral("%1 %2; it was kept as %3 and an empty list is used.").arg(path, why, aside));
+    } else {
+        reportLocked(QStringLiteral("%1 %2 and could not be moved aside; an empty list is used and the file "
+                                    "will not be written over.")
+                         .arg(path, why));
+        // The file stays where it is, so it must not be written over either.
+        blocked |= doc;
+    }
+}
+
+void MatrixStore::keepDamagedCopyLocked(int doc, const QString& fileName, const QStringList& issues)
+{
+    const QString path = QDir(resolvedDataDirLocked()).filePath(fileName);
+    QStringList shown = issues.mid(0, MaxIssuesShown);
+    if (issues.size() > MaxIssuesShown)
+        shown.append(QStringLiteral("%1 more").arg(issues.size() - MaxIssuesShown));
+    const QString lost = shown.join(QStringLiteral("; "));
+    // A copy, not a move: the remains are in use, and the file is whole until the next write replaces it.
+    const QString aside = stampedName(path, QStringLiteral("damaged"));
+    if (QFile::copy(path, aside)) {
+        reportLocked(
+            QStringLiteral("%1 is damaged; what could not be used is left out: %2. The file as it was "
+                           "is kept as %3.")
+                .arg(path, lost, aside));
+    } else {
+        reportLocked(
+            QStringLiteral("%1 is damaged (%2) and could not be copied aside; it will not be written "
+                           "over, so changes to this list are not saved.")
+                .arg(path, lost));
+        blocked |= doc;
+    }
+}
+
+void MatrixStore::reportKeyProblemLocked()
+{
+    const QHash<QString, KeptSeal> waiting = keptSeals.value(DecoderDoc);
+    QStringList where = waiting.keys();
+    where.sort();
+    const QString reason = waiting.constBegin()->reason;
+    const bool keyGone = secretsLocked().keyState() != SecretBox::KeyReady;
+    QString text = QStringLiteral("The stored passwords of %1 decoder(s) cannot be opened: %2. They are not "
+                                  "logged in: %3.")
+                       .arg(where.size())
+                       .arg(reason, where.join(QStringLiteral(", ")));
+    if (keyGone)
+        text +=
+            QStringLiteral(" To recover them, quit and put the original key file back at %1; nothing is "
+                           "lost meanwhile. If it is lost for good, log in to each of these decoders again "
+                           "(Decoder Management, the row's login button); a new key is made once no decoder "
+                           "waits for the old one.")
+                .arg(secretsLocked().keyFile());
+    else
+        text +=
+            QStringLiteral(" They were sealed under another key or altered. Log in to each of these decoders "
+                           "again (Decoder Management, the row's login button); until then the old values "
+                           "are kept.");
+    reportLocked(text, KeyProblem);
+}
+
+// ---- writing ----
+
 void MatrixStore::replaceDecoders(const QList<MatrixInfo>& list)
 {
     QMutexLocker lock(&mutex);
-    // Loading first moves a damaged document aside before it can be replaced.
+    // Loading first keeps a damaged document aside before it can be replaced.
     ensureLoadedLocked();
     decoderMap.clear();
     for (const MatrixInfo& info : list)
@@ -176,152 +439,147 @@ bool MatrixStore::flush()
     return flushLocked();
 }
 
+bool MatrixStore::mayMakeKeyLocked()
+{
+    // A new key would leave every password sealed under the old one unopenable for good, even once the old
+    // key file is back: only when no decoder of the list still waits for its password is a new key made.
+    // The TV walls' records carry mere copies, which nothing logs in with; they do not hold the key back.
+    const QHash<QString, KeptSeal> waiting = keptSeals.value(DecoderDoc);
+    for (auto it = waiting.constBegin(); it != waiting.constEnd(); ++it) {
+        const auto decoder = decoderMap.constFind(it.key());
+        if (decoder != decoderMap.constEnd() && decoder->password.isEmpty())
+            return false;
+    }
+    return true;
+}
+
+QJsonArray MatrixStore::buildDocumentLocked(int doc, bool* passwordsLost)
+{
+    SecretBox& box = secretsLocked();
+    QHash<QString, KeptSeal>& kept = keptSeals[doc];
+    QSet<QString> replaced;
+    QSet<QString> present;
+    bool keyTried = false;
+    const RecordJson::Sealer seal = [&](const MatrixInfo& entry, const QString& path) {
+        present.insert(path);
+        const auto old = kept.constFind(path);
+        if (!entry.password.isEmpty()) {
+            if (!keyTried && box.keyState() != SecretBox::KeyReady && mayMakeKeyLocked()) {
+                const SecretBox::KeyState before = box.keyState();
+                if (!box.makeKey())
+                    reportLocked(QStringLiteral("No key for the decoder passwords could be made: %1")
+                                     .arg(box.lastError()),
+                                 KeyProblem);
+                else if (before != SecretBox::KeyMissing)
+                    reportLocked(
+                        QStringLiteral("The key file %1 was damaged; it was moved aside and a new key "
+                                       "was made.")
+                            .arg(box.keyFile()));
+            }
+            keyTried = true;
+            const QString sealed = box.seal(entry.password, RecordJson::passwordIdentity(entry));
+            if (!sealed.isEmpty()) {
+                replaced.insert(path);
+                return sealed;
+            }
+            *passwordsLost = true;
+        }
+        // Kept in its place until the entry gets a password that can be sealed.
+        return old != kept.constEnd() ? old->sealed : QString();
+    };
+    QJsonArray list;
+    if (doc == DecoderDoc) {
+        for (const MatrixInfo& info : qAsConst(decoderMap))
+            list.append(RecordJson::toJson(info, seal, info.ip));
+    } else {
+        for (const TvWallManagement& wall : qAsConst(tvWallMap))
+            list.append(RecordJson::toJson(wall, seal));
+    }
+    // Values whose entry is gone or carries a new password are no longer kept once this list is written;
+    // until then a failed write keeps them.
+    for (auto it = kept.begin(); it != kept.end();) {
+        if (!present.contains(it.key()) || replaced.contains(it.key()))
+            it = kept.erase(it);
+        else
+            ++it;
+    }
+    return list;
+}
+
 bool MatrixStore::flushLocked()
 {
     bool ok = true;
-    const RecordJson::PasswordCodec seal = [this](const QString& plain) {
-        const QString sealed = secretsLocked().seal(plain);
-        if (sealed.isEmpty())
-            reportLocked(
-                QStringLiteral("A decoder password was not saved: %1").arg(secretsLocked().lastError()));
-        return sealed;
-    };
-    if (dirty & blocked) {
-        reportLocked(
-            QStringLiteral("A list was not saved: its damaged file could not be moved out of the way."));
-        dirty &= ~blocked;
-        ok = false;
-    }
-    if (dirty & DecoderDoc) {
-        QJsonArray list;
-        for (const MatrixInfo& info : qAsConst(decoderMap))
-            list.append(RecordJson::toJson(info, seal));
-        if (writeDocumentLocked(QString::fromLatin1(DecoderFileName), DecoderFormat, DecoderListKey, list))
-            dirty &= ~DecoderDoc;
-        else
-            ok = false;
-    }
-    if (dirty & TvWallDoc) {
-        QJsonArray list;
-        for (const TvWallManagement& wall : qAsConst(tvWallMap))
-            list.append(RecordJson::toJson(wall, seal));
-        if (writeDocumentLocked(QString::fromLatin1(TvWallFileName), TvWallFormat, TvWallListKey, list))
-            dirty &= ~TvWallDoc;
-        else
-            ok = false;
+    for (const int doc : {int(DecoderDoc), int(TvWallDoc)}) {
+        if (!(dirty & doc))
+            continue;
+        QString why;
+        if (blocked & doc) {
+            why = QStringLiteral("its damaged file could not be kept aside");
+        } else if (holdLockLocked(&why)) {
+            bool passwordsLost = false;
+            const QHash<QString, KeptSeal> keptBefore = keptSeals.value(doc);
+            const QJsonArray list = buildDocumentLocked(doc, &passwordsLost);
+            const bool written =
+                doc == DecoderDoc
+                    ? writeDocumentLocked(docName(doc), DecoderFormat, DecoderListKey, list, &why)
+                    : writeDocumentLocked(docName(doc), TvWallFormat, TvWallListKey, list, &why);
+            if (written) {
+                dirty &= ~doc;
+                if (passwordsLost && !passwordsUnsavedReported) {
+                    passwordsUnsavedReported = true;
+                    reportLocked(QStringLiteral("Decoder passwords entered now are used but not saved: %1.")
+                                     .arg(secretsLocked().lastError()),
+                                 KeyProblem);
+                }
+            } else {
+                keptSeals[doc] = keptBefore;
+            }
+        }
+        noteWriteLocked(doc, !(dirty & doc), why);
+        ok = ok && !(dirty & doc);
     }
     sinceLastWrite.start();
     return ok;
 }
 
+void MatrixStore::noteWriteLocked(int doc, bool ok, const QString& why)
+{
+    const QString file = QDir(resolvedDataDirLocked()).filePath(docName(doc));
+    if (ok) {
+        if (failing & doc)
+            reportLocked(QStringLiteral("%1 is saved again.").arg(file));
+        failing &= ~doc;
+        return;
+    }
+    // One report per failure, however many writes it costs: the list stays pending and is written as soon
+    // as it can be.
+    if (!(failing & doc))
+        reportLocked(QStringLiteral("Changes to %1 are not saved: %2.").arg(file, why));
+    failing |= doc;
+}
+
 bool MatrixStore::writeDocumentLocked(const QString& fileName, const QString& format, const QString& listKey,
-                                      const QJsonArray& list)
+                                      const QJsonArray& list, QString* why)
 {
     const QString dir = resolvedDataDirLocked();
     if (!QDir().mkpath(dir)) {
-        reportLocked(QStringLiteral("Cannot create the data directory %1").arg(dir));
+        *why = QStringLiteral("the data directory %1 cannot be made").arg(dir);
         return false;
     }
     QJsonObject root;
     root.insert(QStringLiteral("format"), format);
     root.insert(QStringLiteral("version"), FormatVersion);
     root.insert(listKey, list);
-    const QByteArray bytes = QJsonDocument(root).toJson(QJsonDocument::Indented);
-
-    QSaveFile file(QDir(dir).filePath(fileName));
-    if (!file.open(QIODevice::WriteOnly)) {
-        reportLocked(QStringLiteral("Cannot write %1: %2").arg(file.fileName(), file.errorString()));
-        return false;
-    }
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
-        reportLocked(QStringLiteral("Cannot write %1: %2").arg(file.fileName(), file.errorString()));
-        file.cancelWriting();
-        return false;
-    }
-    return true;
+    return SafeFile::write(QDir(dir).filePath(fileName), QJsonDocument(root).toJson(QJsonDocument::Indented),
+                           why);
 }
 
-void MatrixStore::ensureLoadedLocked()
-{
-    if (loaded)
-        return;
-    loaded = true;
-    const RecordJson::PasswordCodec open = [this](const QString& sealed) {
-        QString plain;
-        if (!secretsLocked().open(sealed, &plain))
-            reportLocked(QStringLiteral("A stored decoder password could not be recovered: %1")
-                             .arg(secretsLocked().lastError()));
-        return plain;
-    };
-    const QJsonArray decoders =
-        readDocumentLocked(DecoderDoc, QString::fromLatin1(DecoderFileName), DecoderFormat, DecoderListKey);
-    for (const QJsonValue& v : decoders) {
-        const MatrixInfo info = RecordJson::matrixInfoFromJson(v.toObject(), open);
-        decoderMap.insert(info.ip, info);
-    }
-    const QJsonArray walls =
-        readDocumentLocked(TvWallDoc, QString::fromLatin1(TvWallFileName), TvWallFormat, TvWallListKey);
-    for (const QJsonValue& v : walls) {
-        const TvWallManagement wall = RecordJson::tvWallFromJson(v.toObject(), open);
-        tvWallMap.insert(wall.tvWallName, wall);
-    }
-}
+// ---- reports ----
 
-QJsonArray MatrixStore::readDocumentLocked(int docId, const QString& fileName, const QString& format,
-                                           const QString& listKey)
-{
-    const QString path = QDir(resolvedDataDirLocked()).filePath(fileName);
-    QFile file(path);
-    if (!file.exists())
-        return QJsonArray();
-    if (!file.open(QIODevice::ReadOnly)) {
-        moveAsideLocked(docId, path, QStringLiteral("cannot be read (%1)").arg(file.errorString()));
-        return QJsonArray();
-    }
-    QJsonParseError parseError;
-    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &parseError);
-    file.close();
-    if (parseError.error != QJsonParseError::NoError) {
-        moveAsideLocked(docId, path,
-                        QStringLiteral("is not valid JSON (%1 at byte %2)")
-                            .arg(parseError.errorString())
-                            .arg(parseError.offset));
-        return QJsonArray();
-    }
-    const QJsonObject root = doc.object();
-    if (!doc.isObject() || root.value(QStringLiteral("format")).toString() != format ||
-        !root.value(listKey).isArray()) {
-        moveAsideLocked(docId, path, QStringLiteral("is not a %1 document").arg(format));
-        return QJsonArray();
-    }
-    if (root.value(QStringLiteral("version")).toInt() > FormatVersion) {
-        moveAsideLocked(docId, path, QStringLiteral("was written by a newer version"));
-        return QJsonArray();
-    }
-    return root.value(listKey).toArray();
-}
-
-void MatrixStore::moveAsideLocked(int doc, const QString& path, const QString& why)
-{
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
-    QString aside = QStringLiteral("%1.corrupt-%2").arg(path, stamp);
-    for (int n = 2; QFileInfo::exists(aside); ++n)
-        aside = QStringLiteral("%1.corrupt-%2-%3").arg(path, stamp).arg(n);
-    if (QFile::rename(path, aside)) {
-        reportLocked(
-            QStringLiteral("%1 %2; it was kept as %3 and an empty list is used.").arg(path, why, aside));
-    } else {
-        reportLocked(
-            QStringLiteral("%1 %2 and could not be moved aside; an empty list is used.").arg(path, why));
-        // The file stays where it is, so it must not be written over either.
-        blocked |= doc;
-    }
-}
-
-void MatrixStore::reportLocked(const QString& text)
+void MatrixStore::reportLocked(const QString& text, ProblemKind kind)
 {
     qWarning("decoder store: %s", qPrintable(text));
-    pendingProblems.append(text);
+    pendingProblems.append({kind, text});
     if (pendingProblems.size() > 1)
         return;
     // Reports leave from the event loop, never from inside a caller's read or write.
@@ -331,13 +589,13 @@ void MatrixStore::reportLocked(const QString& text)
 void MatrixStore::deliverProblems()
 {
     QMutexLocker lock(&mutex);
-    const QStringList problems = pendingProblems;
+    const auto problems = pendingProblems;
     pendingProblems.clear();
     const auto reporter = problemReporter;
     lock.unlock();
     if (reporter) {
-        for (const QString& text : problems)
-            reporter(text);
+        for (const auto& problem : problems)
+            reporter(problem.first, problem.second);
     }
 }
 

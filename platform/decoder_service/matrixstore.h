@@ -3,6 +3,7 @@
 #include "matrixrecords.h"
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QJsonArray>
 #include <QMutex>
 #include <QObject>
@@ -10,6 +11,8 @@
 
 #include <functional>
 #include <memory>
+
+class QLockFile;
 
 namespace pral_matrix {
 
@@ -21,18 +24,36 @@ class SecretBox;
  *
  * The lists in memory are authoritative: a replace is visible to the next
  * read at once, and the disk follows on the next event-loop turn, at most
- * once per MinWriteGapMs, so that a burst of replaces costs one write.
- * Writes are atomic. A document that cannot be read is moved aside under a
- * new name (never overwritten) and reported, and the list reads as empty.
+ * once per MinWriteGapMs, so that a burst of replaces costs one write; flush()
+ * writes at once. Writes are atomic and only made by the process that holds
+ * the directory's lock file.
+ *
+ * Nothing is lost silently: a document that cannot be read is moved aside
+ * under a new name and the list reads as empty; one that reads only in part
+ * (entries without an address or name, two entries for one address or name,
+ * fields of the wrong type) is copied aside before its remains are used; a
+ * file that cannot be kept aside is never written over. A sealed password
+ * that cannot be opened (lost or damaged key, value moved between entries)
+ * reads as empty but stays in the file, in its place, until the operator
+ * gives that entry a new password. Each problem is reported once.
  */
 class DECODER_SERVICE_EXPORT MatrixStore : public QObject
 {
     Q_OBJECT
 
 public:
+    enum ProblemKind
+    {
+        /** A list could not be read or written. */
+        ListProblem,
+        /** Stored passwords cannot be opened: the operator has to act. */
+        KeyProblem,
+    };
+
     static constexpr int MinWriteGapMs = 100;
     static const char* const DecoderFileName;
     static const char* const TvWallFileName;
+    static const char* const LockFileName;
 
     explicit MatrixStore(QObject* parent = nullptr);
     ~MatrixStore() override;
@@ -52,8 +73,19 @@ public:
     void setKeyFile(const QString& path);
     QString keyFile() const;
 
+    /**
+     * Takes the data directory for this process (the lists are read and
+     * written by one process at a time; a lock left by a process that is gone
+     * is taken over). false, with *why naming the process that has it, when
+     * another process uses the directory.
+     */
+    bool lockDirectory(QString* why = nullptr);
+
+    /** The stored password of the decoder at ip could not be opened and no new one was given. */
+    bool isPasswordUnavailable(const QString& ip) const;
+
     /** Called with a human-readable text whenever something could not be read or written. */
-    void setProblemReporter(std::function<void(const QString&)> reporter);
+    void setProblemReporter(std::function<void(ProblemKind, const QString&)> reporter);
 
 private:
     enum Document
@@ -62,35 +94,57 @@ private:
         TvWallDoc = 2,
     };
 
+    /** A sealed value that did not open, kept for its entry's place in the document. */
+    struct KeptSeal
+    {
+        QString sealed;
+        QString reason;
+    };
+
     void ensureLoadedLocked();
     QJsonArray readDocumentLocked(int doc, const QString& fileName, const QString& format,
                                   const QString& listKey);
+    QJsonArray buildDocumentLocked(int doc, bool* passwordsLost);
     bool writeDocumentLocked(const QString& fileName, const QString& format, const QString& listKey,
-                             const QJsonArray& list);
+                             const QJsonArray& list, QString* why);
+    bool mayMakeKeyLocked();
     void scheduleWriteLocked();
     void writePending();
     bool flushLocked();
+    bool holdLockLocked(QString* why);
+    void releaseLockLocked();
+    void resetLocked();
     void moveAsideLocked(int doc, const QString& path, const QString& why);
+    void keepDamagedCopyLocked(int doc, const QString& fileName, const QStringList& issues);
+    void noteWriteLocked(int doc, bool ok, const QString& why);
+    void reportKeyProblemLocked();
     void deliverProblems();
-    void reportLocked(const QString& text);
+    void reportLocked(const QString& text, ProblemKind kind = ListProblem);
     SecretBox& secretsLocked();
     QString resolvedDataDirLocked() const;
     QString resolvedKeyFileLocked() const;
+    static QString docName(int doc);
 
     mutable QMutex mutex;
     QString explicitDataDir;
     QString explicitKeyFile;
     bool loaded = false;
     int dirty = 0;
-    /** Documents whose damaged file could not be moved aside: never written. */
+    /** Documents whose damaged file could not be kept aside: never written. */
     int blocked = 0;
+    /** Documents whose last write failed, so that a failure is reported once. */
+    int failing = 0;
     MatrixInfoMap decoderMap;
     QMap<QString, TvWallManagement> tvWallMap;
+    /** By document, then by the entry's path in it. */
+    QHash<int, QHash<QString, KeptSeal>> keptSeals;
+    bool passwordsUnsavedReported = false;
     std::unique_ptr<SecretBox> secrets;
+    std::unique_ptr<QLockFile> lockFile;
     QTimer writeTimer;
     QElapsedTimer sinceLastWrite;
-    std::function<void(const QString&)> problemReporter;
-    QStringList pendingProblems;
+    std::function<void(ProblemKind, const QString&)> problemReporter;
+    QList<QPair<ProblemKind, QString>> pendingProblems;
 };
 
 } // namespace pral_matrix

@@ -2,6 +2,9 @@
 
 #include <QJsonArray>
 
+#include <cmath>
+#include <limits>
+
 namespace pral_matrix {
 
 namespace {
@@ -19,9 +22,99 @@ int intOf(const QJsonObject& o, const QString& key, int fallback)
     return v.isDouble() ? v.toInt(fallback) : fallback;
 }
 
+/** Reads the fields of one object; every value that is there but unusable becomes an issue. */
+class FieldReader
+{
+public:
+    FieldReader(const QJsonObject& object, const QString& path, QStringList* issues)
+        : o(object)
+        , where(path)
+        , issues(issues)
+    {
+    }
+
+    // value() alone, never contains(): on an object with a key given twice the two can disagree.
+    int integer(const QString& key, int fallback) const
+    {
+        const QJsonValue v = o.value(key);
+        if (v.isUndefined())
+            return fallback;
+        const double d = v.toDouble();
+        if (v.isDouble() && std::floor(d) == d && d >= std::numeric_limits<int32_t>::min() &&
+            d <= std::numeric_limits<int32_t>::max())
+            return int(d);
+        lost(key, QStringLiteral("is not a whole number in range"));
+        return fallback;
+    }
+
+    QString text(const QString& key, const QString& fallback = QString()) const
+    {
+        const QJsonValue v = o.value(key);
+        if (v.isUndefined())
+            return fallback;
+        if (!v.isString()) {
+            lost(key, QStringLiteral("is not a text"));
+            return fallback;
+        }
+        // Half a surrogate pair survives the parser but not the next write: what is kept is what is written.
+        const QString text = v.toString();
+        const QString written = QString::fromUtf8(text.toUtf8());
+        if (written != text)
+            lost(key, QStringLiteral("is not valid text"));
+        return written;
+    }
+
+    bool flag(const QString& key) const
+    {
+        const QJsonValue v = o.value(key);
+        if (!v.isUndefined() && !v.isBool())
+            lost(key, QStringLiteral("is not true or false"));
+        return v.toBool();
+    }
+
+    QJsonArray array(const QString& key) const
+    {
+        const QJsonValue v = o.value(key);
+        if (!v.isUndefined() && !v.isArray())
+            lost(key, QStringLiteral("is not a list"));
+        return v.toArray();
+    }
+
+    QJsonObject object(const QString& key) const
+    {
+        const QJsonValue v = o.value(key);
+        if (!v.isUndefined() && !v.isObject())
+            lost(key, QStringLiteral("is not an object"));
+        return v.toObject();
+    }
+
+    void lost(const QString& key, const QString& why) const
+    {
+        if (issues)
+            issues->append(QStringLiteral("%1: \"%2\" %3").arg(where, key, why));
+    }
+
+private:
+    const QJsonObject& o;
+    QString where;
+    QStringList* issues;
+};
+
 } // namespace
 
-QJsonObject RecordJson::toJson(const MatrixInfo& info, const PasswordCodec& seal)
+QByteArray RecordJson::passwordIdentity(const MatrixInfo& entry)
+{
+    // The address says where the password is sent, the device id which device it belongs to; a value
+    // moved to another entry must match both to open.
+    QByteArray identity = QByteArrayLiteral("tvwall decoder password\n");
+    identity += entry.ip.toUtf8();
+    identity += '\n';
+    if (!isUnsetDeviceId(entry.deviceId))
+        identity += entry.deviceId.toUtf8();
+    return identity;
+}
+
+QJsonObject RecordJson::toJson(const MatrixInfo& info, const Sealer& seal, const QString& path)
 {
     QJsonObject o;
     o.insert(QStringLiteral("matrixType"), int(info.matrixType));
@@ -34,15 +127,16 @@ QJsonObject RecordJson::toJson(const MatrixInfo& info, const PasswordCodec& seal
     o.insert(QStringLiteral("spare2"), info.spare2);
     o.insert(QStringLiteral("spare3"), info.spare3);
     o.insert(QStringLiteral("userName"), info.userName);
-    if (!info.password.isEmpty())
-        o.insert(SealedPasswordKey, seal ? seal(info.password) : QString());
+    const QString sealed = seal ? seal(info, path) : QString();
+    if (!sealed.isEmpty())
+        o.insert(SealedPasswordKey, sealed);
     QJsonArray outputs;
     for (const OutputInfo& out : info.outputList)
         outputs.append(QJsonArray{out.outputId, out.outputNo, out.outputSpare});
     o.insert(QStringLiteral("outputList"), outputs);
     QJsonArray subs;
-    for (const MatrixInfo& sub : info.subMatrixList)
-        subs.append(toJson(sub, seal));
+    for (int i = 0; i < info.subMatrixList.size(); ++i)
+        subs.append(toJson(info.subMatrixList.at(i), seal, path + QStringLiteral("/sub %1").arg(i + 1)));
     o.insert(QStringLiteral("subMatrixList"), subs);
     o.insert(QStringLiteral("column"), info.column);
     o.insert(QStringLiteral("row"), info.row);
@@ -57,45 +151,60 @@ QJsonObject RecordJson::toJson(const MatrixInfo& info, const PasswordCodec& seal
     return o;
 }
 
-MatrixInfo RecordJson::matrixInfoFromJson(const QJsonObject& o, const PasswordCodec& open)
+MatrixInfo RecordJson::matrixInfoFromJson(const QJsonObject& o, const Opener& open, const QString& path,
+                                          QStringList* issues)
 {
+    const FieldReader read(o, path, issues);
     MatrixInfo info;
-    info.matrixType = MatrixType(intOf(o, QStringLiteral("matrixType"), info.matrixType));
-    if (o.contains(QStringLiteral("deviceId")))
-        info.deviceId = o.value(QStringLiteral("deviceId")).toString();
-    info.ip = o.value(QStringLiteral("ip")).toString();
-    info.spare1 = intOf(o, QStringLiteral("spare1"), 0);
-    info.spare2 = intOf(o, QStringLiteral("spare2"), 0);
-    info.spare3 = intOf(o, QStringLiteral("spare3"), 0);
-    info.userName = o.value(QStringLiteral("userName")).toString();
-    const QString sealed = o.value(SealedPasswordKey).toString();
-    if (!sealed.isEmpty() && open)
-        info.password = open(sealed);
-    const QJsonArray outputs = o.value(QStringLiteral("outputList")).toArray();
-    for (const QJsonValue& v : outputs) {
-        const QJsonArray a = v.toArray();
-        OutputInfo out;
-        out.outputId = a.at(0).toInt();
-        out.outputNo = a.at(1).toInt();
-        out.outputSpare = a.at(2).toInt();
-        info.outputList.append(out);
+    info.matrixType = MatrixType(read.integer(QStringLiteral("matrixType"), info.matrixType));
+    info.deviceId = read.text(QStringLiteral("deviceId"), info.deviceId);
+    info.ip = read.text(QStringLiteral("ip"));
+    info.spare1 = read.integer(QStringLiteral("spare1"), 0);
+    info.spare2 = read.integer(QStringLiteral("spare2"), 0);
+    info.spare3 = read.integer(QStringLiteral("spare3"), 0);
+    info.userName = read.text(QStringLiteral("userName"));
+    const QJsonArray outputs = read.array(QStringLiteral("outputList"));
+    for (int i = 0; i < outputs.size(); ++i) {
+        const QJsonArray a = outputs.at(i).toArray();
+        const bool whole = a.size() == 3 && a.at(0).isDouble() && a.at(1).isDouble() && a.at(2).isDouble();
+        if (!whole) {
+            read.lost(QStringLiteral("outputList"),
+                      QStringLiteral("entry %1 is not three numbers").arg(i + 1));
+            continue;
+        }
+        info.outputList.append(OutputInfo{a.at(0).toInt(), a.at(1).toInt(), a.at(2).toInt()});
     }
-    const QJsonArray subs = o.value(QStringLiteral("subMatrixList")).toArray();
-    for (const QJsonValue& v : subs)
-        info.subMatrixList.append(matrixInfoFromJson(v.toObject(), open));
-    info.column = intOf(o, QStringLiteral("column"), info.column);
-    info.row = intOf(o, QStringLiteral("row"), info.row);
-    info.extraValue = intOf(o, QStringLiteral("extraValue"), info.extraValue);
-    info.channel = intOf(o, QStringLiteral("channel"), info.channel);
-    info.channelCount = intOf(o, QStringLiteral("channelCount"), info.channelCount);
-    info.activated = o.value(QStringLiteral("activated")).toBool();
-    info.connectStatus = intOf(o, QStringLiteral("connectStatus"), info.connectStatus);
-    info.spare4 = o.value(QStringLiteral("spare4")).toString().toLongLong();
-    info.version = o.value(QStringLiteral("version")).toString();
+    const QJsonArray subs = read.array(QStringLiteral("subMatrixList"));
+    for (int i = 0; i < subs.size(); ++i) {
+        const QString subPath = path + QStringLiteral("/sub %1").arg(i + 1);
+        if (!subs.at(i).isObject()) {
+            read.lost(QStringLiteral("subMatrixList"),
+                      QStringLiteral("entry %1 is not an object").arg(i + 1));
+            continue;
+        }
+        info.subMatrixList.append(matrixInfoFromJson(subs.at(i).toObject(), open, subPath, issues));
+    }
+    info.column = read.integer(QStringLiteral("column"), info.column);
+    info.row = read.integer(QStringLiteral("row"), info.row);
+    info.extraValue = read.integer(QStringLiteral("extraValue"), info.extraValue);
+    info.channel = read.integer(QStringLiteral("channel"), info.channel);
+    info.channelCount = read.integer(QStringLiteral("channelCount"), info.channelCount);
+    info.activated = read.flag(QStringLiteral("activated"));
+    info.connectStatus = read.integer(QStringLiteral("connectStatus"), info.connectStatus);
+    const QString spare4 = read.text(QStringLiteral("spare4"), QStringLiteral("0"));
+    bool numeric = false;
+    info.spare4 = spare4.toLongLong(&numeric);
+    if (!numeric)
+        read.lost(QStringLiteral("spare4"), QStringLiteral("is not a 64-bit number"));
+    info.version = read.text(QStringLiteral("version"));
+    // Last: the opener binds the password to the entry as read.
+    const QString sealed = read.text(SealedPasswordKey);
+    if (!sealed.isEmpty() && open)
+        info.password = open(sealed, info, path);
     return info;
 }
 
-QJsonObject RecordJson::toJson(const TvWallManagement& wall, const PasswordCodec& seal)
+QJsonObject RecordJson::toJson(const TvWallManagement& wall, const Sealer& seal)
 {
     QJsonObject o;
     o.insert(QStringLiteral("tvWallName"), wall.tvWallName);
@@ -103,26 +212,38 @@ QJsonObject RecordJson::toJson(const TvWallManagement& wall, const PasswordCodec
     o.insert(QStringLiteral("row"), wall.row);
     o.insert(QStringLiteral("col"), wall.col);
     QJsonArray screens;
-    for (const MatrixInfo& screen : wall.matrixInfoList)
-        screens.append(toJson(screen, seal));
+    for (int i = 0; i < wall.matrixInfoList.size(); ++i)
+        screens.append(toJson(wall.matrixInfoList.at(i), seal,
+                              wall.tvWallName + QStringLiteral("/screen %1").arg(i + 1)));
     o.insert(QStringLiteral("matrixInfoList"), screens);
-    o.insert(QStringLiteral("mainMatrix"), toJson(wall.mainMatrix, seal));
+    o.insert(QStringLiteral("mainMatrix"),
+             toJson(wall.mainMatrix, seal, wall.tvWallName + QStringLiteral("/main")));
     o.insert(QStringLiteral("connected"), wall.connected);
     return o;
 }
 
-TvWallManagement RecordJson::tvWallFromJson(const QJsonObject& o, const PasswordCodec& open)
+TvWallManagement RecordJson::tvWallFromJson(const QJsonObject& o, const Opener& open, QStringList* issues)
 {
     TvWallManagement wall;
-    wall.tvWallName = o.value(QStringLiteral("tvWallName")).toString();
-    wall.mainIp = o.value(QStringLiteral("mainIp")).toString();
-    wall.row = intOf(o, QStringLiteral("row"), 0);
-    wall.col = intOf(o, QStringLiteral("col"), 0);
-    const QJsonArray screens = o.value(QStringLiteral("matrixInfoList")).toArray();
-    for (const QJsonValue& v : screens)
-        wall.matrixInfoList.append(matrixInfoFromJson(v.toObject(), open));
-    wall.mainMatrix = matrixInfoFromJson(o.value(QStringLiteral("mainMatrix")).toObject(), open);
-    wall.connected = o.value(QStringLiteral("connected")).toBool();
+    wall.tvWallName = FieldReader(o, QStringLiteral("a TV wall"), issues).text(QStringLiteral("tvWallName"));
+    const FieldReader read(o, wall.tvWallName, issues);
+    wall.mainIp = read.text(QStringLiteral("mainIp"));
+    wall.row = read.integer(QStringLiteral("row"), 0);
+    wall.col = read.integer(QStringLiteral("col"), 0);
+    const QJsonArray screens = read.array(QStringLiteral("matrixInfoList"));
+    for (int i = 0; i < screens.size(); ++i) {
+        if (!screens.at(i).isObject()) {
+            read.lost(QStringLiteral("matrixInfoList"),
+                      QStringLiteral("screen %1 is not an object").arg(i + 1));
+            continue;
+        }
+        wall.matrixInfoList.append(
+            matrixInfoFromJson(screens.at(i).toObject(), open,
+                               wall.tvWallName + QStringLiteral("/screen %1").arg(i + 1), issues));
+    }
+    wall.mainMatrix = matrixInfoFromJson(read.object(QStringLiteral("mainMatrix")), open,
+                                         wall.tvWallName + QStringLiteral("/main"), issues);
+    wall.connected = read.flag(QStringLiteral("connected"));
     return wall;
 }
 

@@ -1,5 +1,6 @@
 #include "secretbox.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -16,7 +17,22 @@ namespace pral_matrix {
 
 namespace {
 
-const QByteArray SealPrefix = QByteArrayLiteral("sb1:");
+const QByteArray OldPrefix = QByteArrayLiteral("sb1:");
+const QByteArray Prefix = QByteArrayLiteral("xc2:");
+constexpr int KeyBytes = crypto_aead_xchacha20poly1305_ietf_KEYBYTES;
+constexpr int NonceBytes = crypto_aead_xchacha20poly1305_ietf_NPUBBYTES;
+constexpr int TagBytes = crypto_aead_xchacha20poly1305_ietf_ABYTES;
+static_assert(KeyBytes == crypto_secretbox_KEYBYTES, "one key file serves both formats");
+
+const unsigned char* bytes(const QByteArray& a)
+{
+    return reinterpret_cast<const unsigned char*>(a.constData());
+}
+
+unsigned char* bytes(QByteArray& a)
+{
+    return reinterpret_cast<unsigned char*>(a.data());
+}
 
 bool writeNewKeyFile(const QString& path, const QByteArray& key, QString* error)
 {
@@ -25,7 +41,7 @@ bool writeNewKeyFile(const QString& path, const QByteArray& key, QString* error)
     // winner's key instead of replacing it (which would orphan sealed data).
     const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) {
-        *error = QStringLiteral("cannot create key file %1: %2")
+        *error = QStringLiteral("cannot create the key file %1: %2")
                      .arg(path, QString::fromLocal8Bit(strerror(errno)));
         return false;
     }
@@ -34,7 +50,7 @@ bool writeNewKeyFile(const QString& path, const QByteArray& key, QString* error)
     ::close(fd);
     if (!ok) {
         ::unlink(native.constData());
-        *error = QStringLiteral("cannot write key file %1").arg(path);
+        *error = QStringLiteral("cannot write the key file %1").arg(path);
     }
     return ok;
 }
@@ -57,81 +73,114 @@ QString SecretBox::defaultKeyFile()
     return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + QStringLiteral("/store.key");
 }
 
-bool SecretBox::ensureKey()
+SecretBox::KeyState SecretBox::keyState()
 {
-    if (key.size() == crypto_secretbox_KEYBYTES)
-        return true;
-    if (sodium_init() < 0) {
-        error = QStringLiteral("libsodium could not be initialised");
-        return false;
-    }
-    if (keyPath.isEmpty()) {
-        error = QStringLiteral("no key file configured");
-        return false;
+    if (loaded)
+        return state;
+    loaded = true;
+    if (sodium_init() < 0 || keyPath.isEmpty()) {
+        error = keyPath.isEmpty() ? QStringLiteral("no key file is configured")
+                                  : QStringLiteral("libsodium could not be initialised");
+        return state = KeyUnusable;
     }
     QFile file(keyPath);
-    if (!file.exists()) {
-        QDir().mkpath(QFileInfo(keyPath).absolutePath());
-        QByteArray fresh(crypto_secretbox_KEYBYTES, Qt::Uninitialized);
-        randombytes_buf(fresh.data(), size_t(fresh.size()));
-        if (!writeNewKeyFile(keyPath, fresh, &error) && !file.exists())
-            return false;
+    if (!QFileInfo::exists(keyPath)) {
+        error = QStringLiteral("the key file %1 is missing").arg(keyPath);
+        return state = KeyMissing;
     }
     if (!file.open(QIODevice::ReadOnly)) {
-        error = QStringLiteral("cannot read key file %1").arg(keyPath);
-        return false;
+        error = QStringLiteral("the key file %1 cannot be read: %2").arg(keyPath, file.errorString());
+        return state = KeyUnreadable;
     }
-    const QByteArray loaded = file.readAll();
-    if (loaded.size() != crypto_secretbox_KEYBYTES) {
-        // Never replace a damaged key: what it sealed would be lost for good.
-        error = QStringLiteral("key file %1 is damaged").arg(keyPath);
-        return false;
+    QByteArray loadedKey = file.read(KeyBytes + 1);
+    if (loadedKey.size() != KeyBytes) {
+        sodium_memzero(loadedKey.data(), size_t(loadedKey.size()));
+        error = QStringLiteral("the key file %1 is damaged (%2 bytes instead of %3)")
+                    .arg(keyPath)
+                    .arg(file.size())
+                    .arg(KeyBytes);
+        return state = KeyDamaged;
     }
-    key = loaded;
-    return true;
+    key = loadedKey;
+    sodium_memzero(loadedKey.data(), size_t(loadedKey.size()));
+    return state = KeyReady;
 }
 
-QString SecretBox::seal(const QString& plain)
+bool SecretBox::makeKey()
 {
-    if (!ensureKey())
+    const KeyState before = keyState();
+    if (before == KeyReady)
+        return true;
+    if (before == KeyUnusable)
+        return false;
+    if (before == KeyDamaged || before == KeyUnreadable) {
+        const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+        QString aside = QStringLiteral("%1.damaged-%2").arg(keyPath, stamp);
+        for (int n = 2; QFileInfo::exists(aside); ++n)
+            aside = QStringLiteral("%1.damaged-%2-%3").arg(keyPath, stamp).arg(n);
+        if (!QFile::rename(keyPath, aside)) {
+            error = QStringLiteral("the damaged key file %1 cannot be moved aside").arg(keyPath);
+            return false;
+        }
+    }
+    QDir().mkpath(QFileInfo(keyPath).absolutePath());
+    QByteArray fresh(KeyBytes, Qt::Uninitialized);
+    randombytes_buf(fresh.data(), size_t(fresh.size()));
+    const bool written = writeNewKeyFile(keyPath, fresh, &error);
+    sodium_memzero(fresh.data(), size_t(fresh.size()));
+    // Whether this process or a racing one wrote it, the file on disk is the key.
+    loaded = false;
+    return (written || QFileInfo::exists(keyPath)) && keyState() == KeyReady;
+}
+
+QString SecretBox::seal(const QString& plain, const QByteArray& identity)
+{
+    if (keyState() != KeyReady)
         return QString();
     const QByteArray message = plain.toUtf8();
-    QByteArray box(int(crypto_secretbox_NONCEBYTES + crypto_secretbox_MACBYTES) + message.size(),
-                   Qt::Uninitialized);
-    auto* nonce = reinterpret_cast<unsigned char*>(box.data());
-    randombytes_buf(nonce, crypto_secretbox_NONCEBYTES);
-    crypto_secretbox_easy(nonce + crypto_secretbox_NONCEBYTES,
-                          reinterpret_cast<const unsigned char*>(message.constData()),
-                          static_cast<unsigned long long>(message.size()), nonce,
-                          reinterpret_cast<const unsigned char*>(key.constData()));
-    return QString::fromLatin1(SealPrefix + box.toBase64());
+    QByteArray box(NonceBytes + message.size() + TagBytes, Qt::Uninitialized);
+    randombytes_buf(box.data(), NonceBytes);
+    unsigned long long sealedLength = 0;
+    crypto_aead_xchacha20poly1305_ietf_encrypt(
+        bytes(box) + NonceBytes, &sealedLength, bytes(message),
+        static_cast<unsigned long long>(message.size()), bytes(identity),
+        static_cast<unsigned long long>(identity.size()), nullptr, bytes(box), bytes(key));
+    return QString::fromLatin1(Prefix + box.toBase64());
 }
 
-bool SecretBox::open(const QString& sealed, QString* plain)
+bool SecretBox::open(const QString& sealed, const QByteArray& identity, QString* plain, bool* oldFormat)
 {
     const QByteArray text = sealed.toLatin1();
-    if (!text.startsWith(SealPrefix)) {
+    const bool old = text.startsWith(OldPrefix);
+    if (!old && !text.startsWith(Prefix)) {
         error = QStringLiteral("not a sealed value");
         return false;
     }
-    if (!ensureKey())
+    if (keyState() != KeyReady)
         return false;
-    const QByteArray box = QByteArray::fromBase64(text.mid(SealPrefix.size()));
-    const int overhead = int(crypto_secretbox_NONCEBYTES + crypto_secretbox_MACBYTES);
-    if (box.size() < overhead) {
-        error = QStringLiteral("sealed value is truncated");
+    const QByteArray box = QByteArray::fromBase64(text.mid(Prefix.size()));
+    const int nonceBytes = old ? int(crypto_secretbox_NONCEBYTES) : NonceBytes;
+    const int tagBytes = old ? int(crypto_secretbox_MACBYTES) : TagBytes;
+    if (box.size() < nonceBytes + tagBytes) {
+        error = QStringLiteral("the sealed value is cut short");
         return false;
     }
-    const auto* nonce = reinterpret_cast<const unsigned char*>(box.constData());
-    QByteArray message(box.size() - overhead, Qt::Uninitialized);
-    if (crypto_secretbox_open_easy(
-            reinterpret_cast<unsigned char*>(message.data()), nonce + crypto_secretbox_NONCEBYTES,
-            static_cast<unsigned long long>(box.size() - int(crypto_secretbox_NONCEBYTES)), nonce,
-            reinterpret_cast<const unsigned char*>(key.constData())) != 0) {
-        error = QStringLiteral("sealed value does not open with this installation's key");
+    QByteArray message(box.size() - nonceBytes - tagBytes, Qt::Uninitialized);
+    const auto cipherLength = static_cast<unsigned long long>(box.size() - nonceBytes);
+    const int failed =
+        old ? crypto_secretbox_open_easy(bytes(message), bytes(box) + nonceBytes, cipherLength, bytes(box),
+                                         bytes(key))
+            : crypto_aead_xchacha20poly1305_ietf_decrypt(
+                  bytes(message), nullptr, nullptr, bytes(box) + nonceBytes, cipherLength, bytes(identity),
+                  static_cast<unsigned long long>(identity.size()), bytes(box), bytes(key));
+    if (failed != 0) {
+        error = QStringLiteral("a sealed value does not open with this key for this entry");
         return false;
     }
     *plain = QString::fromUtf8(message);
+    sodium_memzero(message.data(), size_t(message.size()));
+    if (oldFormat)
+        *oldFormat = old;
     return true;
 }
 

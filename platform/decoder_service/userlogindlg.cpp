@@ -15,6 +15,10 @@ UserLoginDlg::UserLoginDlg(QWidget* parent)
     ui->widget_top->setStyleSheet(QStringLiteral("QWidget#widget_top{background-color:#0e1624;}"));
     ui->widget_center->setStyleSheet(QStringLiteral("QWidget#widget_center{background-color:#172335;}"));
     ui->widget_bottom->setStyleSheet(QStringLiteral("QWidget#widget_bottom{background-color:#172335;}"));
+    // The same light texts on the dark blue as the other dialogs.
+    ui->title->setProperty("common_label_style1", true);
+    ui->widget_center->setStyleSheet(ui->widget_center->styleSheet() +
+                                     QStringLiteral("QLabel{color:#ebf3fa;}"));
     ui->noticeLabel->setStyleSheet(QStringLiteral("color:#f35424;"));
     ui->noticeLabel->hide();
     ui->closeBtn->setProperty("common_close_bt_style1", true);

@@ -63,8 +63,16 @@ PMessageBox::PMessageBox(QWidget* parent, const QString& title, const QString& t
     textLabel->setTextFormat(richText ? Qt::RichText : Qt::PlainText);
     textLabel->setWordWrap(true);
     textLabel->setAlignment(Qt::AlignCenter);
-    textLabel->setMinimumHeight(60);
     textLabel->setText(text);
+    // A window does not ask a word-wrapped label for its height at the window's width: the box reserves
+    // the height that the text needs at the width it gets, so that a long text is not cut off.
+    textLabel->ensurePolished();
+    constexpr int MinTextWidth = 330;
+    constexpr int MaxTextWidth = 460;
+    constexpr int TextMargin = 24;
+    const int textWidth = qBound(MinTextWidth, textLabel->sizeHint().width(), MaxTextWidth);
+    textLabel->setMinimumSize(textWidth, qMax(60, textLabel->heightForWidth(textWidth)));
+    setMinimumWidth(qMax(minimumWidth(), textWidth + 2 * TextMargin + 2));
 
     auto* okBtn = new QPushButton(tr("OK"), this);
     okBtn->setObjectName(QStringLiteral("okBtn"));
@@ -91,7 +99,7 @@ PMessageBox::PMessageBox(QWidget* parent, const QString& title, const QString& t
     layout->addWidget(titleBar);
     layout->addSpacing(16);
     auto* textLayout = new QHBoxLayout;
-    textLayout->setContentsMargins(24, 0, 24, 0);
+    textLayout->setContentsMargins(TextMargin, 0, TextMargin, 0);
     textLayout->addWidget(textLabel);
     layout->addLayout(textLayout, 1);
     layout->addSpacing(20);

@@ -1,5 +1,8 @@
 #include "suspendlayerwt.h"
 
+#include <QGuiApplication>
+#include <QX11Info>
+
 namespace PCOMMON {
 
 SuspendLayerWt::SuspendLayerWt(QWidget* owner)
@@ -15,5 +18,13 @@ SuspendLayerWt::SuspendLayerWt(QWidget* owner)
 }
 
 SuspendLayerWt::~SuspendLayerWt() = default;
+
+bool SuspendLayerWt::isTranslucencyAvailable()
+{
+    // Other platforms (Wayland, the offscreen one) always compose windows.
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return true;
+    return QX11Info::isPlatformX11() && QX11Info::isCompositingManagerRunning();
+}
 
 } // namespace PCOMMON

@@ -12,7 +12,8 @@ namespace PCOMMON {
  * (masks, floating panels).
  *
  * Its style sheet background is drawn, so "background-color:black" with a
- * window opacity of 0.5 gives a translucent dimming layer.
+ * window opacity of 0.5 gives a translucent dimming layer where windows can
+ * be translucent at all (see isTranslucencyAvailable()).
  */
 class HOST_FRAMEWORK_EXPORT SuspendLayerWt : public QWidget
 {
@@ -21,6 +22,12 @@ class HOST_FRAMEWORK_EXPORT SuspendLayerWt : public QWidget
 public:
     explicit SuspendLayerWt(QWidget* owner = nullptr);
     ~SuspendLayerWt() override;
+
+    /**
+     * Whether a window opacity below 1 shows what lies under the window. On X11
+     * that takes a compositing manager; without one the layer is opaque.
+     */
+    static bool isTranslucencyAvailable();
 };
 
 } // namespace PCOMMON
