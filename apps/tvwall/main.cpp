@@ -9,8 +9,8 @@
 #include "highdpi.h"
 #include "matrixsdkworker.h"
 #include "onvifbackend.h"
-#include "systemassistant.h"
 #include "pmessagebox.h"
+#include "systemassistant.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
