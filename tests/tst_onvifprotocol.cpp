@@ -280,10 +280,15 @@ private slots:
             request("POST /onvif/device_service HTTP/1.1\r\nContent-Length: 4", "<a/>"),
         };
         QRandomGenerator random(12345);
+#ifdef __SANITIZE_ADDRESS__
+        const int rounds = 4000; // the sanitizers slow each round tenfold; CI runs them on every change
+#else
+        const int rounds = 20000;
+#endif
         QElapsedTimer clock;
-        clock.start();
+        qint64 slowest = 0;
         int accepted = 0;
-        for (int round = 0; round < 20000; ++round) {
+        for (int round = 0; round < rounds; ++round) {
             QByteArray bytes = seeds.at(round % seeds.size());
             const int edits = 1 + int(random.bounded(8));
             for (int e = 0; e < edits && !bytes.isEmpty(); ++e) {
@@ -305,6 +310,7 @@ private slots:
                     bytes.remove(at, int(random.bounded(20)));
                 }
             }
+            clock.start();
             SoapEnvelope::Message m;
             QString error;
             if (SoapEnvelope::parse(bytes, &m, &error)) {
@@ -322,10 +328,13 @@ private slots:
             if (parser.feed(bytes) == HttpRequestParser::Complete)
                 QVERIFY(parser.body.size() <= 64 &&
                         parser.body.size() == parser.headers.value("content-length").toInt());
+            slowest = qMax(slowest, clock.elapsed());
         }
         // Some mutants stay valid, so the readers were exercised past their first check.
         QVERIFY(accepted > 0);
-        QVERIFY2(clock.elapsed() < 60000, "a parser slowed down on a mutant");
+        // A message of a few hundred bytes reads in microseconds; a second means a reader that loops or
+        // backtracks on what it was given, however busy the machine.
+        QVERIFY2(slowest < 1000, qPrintable(QStringLiteral("a mutant took %1 ms to read").arg(slowest)));
     }
 };
 

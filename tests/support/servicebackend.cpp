@@ -38,6 +38,13 @@ struct DaemonHost
 DaemonHost& host()
 {
     static DaemonHost h;
+    // Stopped while the application still exists: from a static destructor the daemon's thread could no
+    // longer be asked to delete it, and its decoders would outlive the test.
+    static const bool stopsWithTheApplication = [] {
+        qAddPostRoutine([] { host().stop(); });
+        return true;
+    }();
+    Q_UNUSED(stopsWithTheApplication)
     return h;
 }
 
