@@ -21,15 +21,7 @@ ResolutionSettingDlg::ResolutionSettingDlg(const ScreenResolution_t& current, QW
     // The frame rate does not matter: each width has one choice.
     ui->dataRes->setCurrentIndex(current.width == 3840 ? 1 : 0);
 
-    setBackgroundColor(QColor(QStringLiteral("#172335")));
-    setTitleHeight(35);
-    fillBackground(ui->widget_top_bg, QStringLiteral("#0e1624"));
-    fillBackground(ui->widget_center_bg, QStringLiteral("#172335"));
-    fillBackground(ui->widget_bottom_bg, QStringLiteral("#172335"));
-    ui->label->setProperty("common_label_style1", true);
-    ui->closeBt->setProperty("common_close_bt_style1", true);
-    ui->okBt->setProperty("common_bt_style1", true);
-    ui->cancelBt->setProperty("common_bt_style2", true);
+    applyBarDialogLook(this, ui);
 
     connect(ui->okBt, &QPushButton::clicked, this, &ResolutionSettingDlg::slotOnOkBt);
     connect(ui->cancelBt, &QPushButton::clicked, this, &ResolutionSettingDlg::slotOnCancelBt);

@@ -26,15 +26,7 @@ UpdateDecoderCardDlg::UpdateDecoderCardDlg(const QList<DeviceInfo_t>& devices, Q
     ui->filePath->setPlaceholderText(tr("Please select the decoder file"));
     ui->filePath->setReadOnly(true);
 
-    setBackgroundColor(QColor(QStringLiteral("#172335")));
-    setTitleHeight(35);
-    fillBackground(ui->widget_top_bg, QStringLiteral("#0e1624"));
-    fillBackground(ui->widget_center_bg, QStringLiteral("#172335"));
-    fillBackground(ui->widget_bottom_bg, QStringLiteral("#172335"));
-    ui->label->setProperty("common_label_style1", true);
-    ui->closeBt->setProperty("common_close_bt_style1", true);
-    ui->okBt->setProperty("common_bt_style1", true);
-    ui->cancelBt->setProperty("common_bt_style2", true);
+    applyBarDialogLook(this, ui);
 
     connect(ui->okBt, &QPushButton::clicked, this, &UpdateDecoderCardDlg::slotOnOkBt);
     connect(ui->cancelBt, &QPushButton::clicked, this, &UpdateDecoderCardDlg::slotOnCancelBt);
