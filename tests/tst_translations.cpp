@@ -1,15 +1,18 @@
 // The translations: every catalogue translates every text of its library's sources and
 // keeps each text's %N markers, and with zh_CN installed the connection error reports read
-// in Chinese with their values in place, while the one notice the page shows untranslated
-// stays as it is. (tst_pageshots_zh_CN_200 looks at the page and the dialogs in Chinese.)
+// in Chinese with their values in place, as do the store's reports of a data directory in use
+// and of a damaged list, while the one notice the page shows untranslated stays as it is.
+// (tst_pageshots_zh_CN_200 looks at the page and the dialogs in Chinese.)
 
 #include "managementtesthelpers.h"
 #include "matrixconfigform.h"
+#include "matrixstore.h"
 #include "servicethread.h"
 #include "testlanguage.h"
 
 #include <QApplication>
 #include <QGlyphRun>
+#include <QLockFile>
 #include <QProcess>
 #include <QRawFont>
 #include <QRegularExpression>
@@ -150,6 +153,42 @@ private slots:
         auto* target = dialog.get();
         QVERIFY(runOnServiceThread([&] { emit worker().signalConnectErrorMsg(Single, info, target); }));
         QCOMPARE(fx.alerts(), QStringList{message});
+    }
+
+    void storeProblemsReadInChinese()
+    {
+        using pral_matrix::MatrixSdkWorker;
+        using pral_matrix::MatrixStore;
+        const QDir dir(MatrixSdkWorker::dataDirectory());
+        QVERIFY(dir.mkpath(QStringLiteral(".")));
+        {
+            QLockFile other(dir.filePath(QString::fromLatin1(MatrixStore::LockFileName)));
+            QVERIFY(other.tryLock(0));
+            QString why;
+            QVERIFY(!MatrixSdkWorker::lockDataDirectory(&why));
+            QCOMPARE(why, QStringLiteral("数据目录 %1 正被进程 %2（%4 上的 %3）占用")
+                              .arg(dir.path())
+                              .arg(QCoreApplication::applicationPid())
+                              .arg(QCoreApplication::applicationName(), QSysInfo::machineHostName()));
+        }
+
+        // What the list and one record lost are both told, each in Chinese.
+        const QString list = dir.filePath(QString::fromLatin1(MatrixStore::DecoderFileName));
+        QFile file(list);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(
+            R"({"format":"tvwall-decoders","version":1,"decoders":[7,{"ip":"192.0.2.10","row":1.5}]})");
+        file.close();
+        MatrixSdkWorker::setDataDirectory(dir.path());
+        QSignalSpy problems(&worker(), &MatrixSdkWorker::signalStoreProblem);
+        QCOMPARE(MatrixSdkWorker::getDecoderFromJson().keys(), QStringList{"192.0.2.10"});
+        QVERIFY(problems.wait());
+        const QStringList kept = dir.entryList({QStringLiteral("decoders.json.damaged-*")}, QDir::Files);
+        QCOMPARE(kept.size(), 1);
+        QCOMPARE(problems.first().first().toString(),
+                 QStringLiteral("%1 已损坏，无法使用的内容已略去：第 1 项不是解码器；"
+                                "192.0.2.10：“row”不是有效范围内的整数。原文件已另存为 %2。")
+                     .arg(list, dir.filePath(kept.first())));
     }
 
     void noticeShownUntranslatedStaysEnglish()

@@ -163,12 +163,12 @@ bool MatrixStore::holdLockLocked(QString* why)
         QString host;
         QString app;
         if (lockFile->error() == QLockFile::LockFailedError && lockFile->getLockInfo(&pid, &host, &app))
-            *why = QStringLiteral("the data directory %1 is in use by process %2 (%3 on %4)")
+            *why = tr("the data directory %1 is in use by process %2 (%3 on %4)")
                        .arg(dir)
                        .arg(pid)
-                       .arg(app.isEmpty() ? QStringLiteral("unnamed") : app, host);
+                       .arg(app.isEmpty() ? tr("unnamed") : app, host);
         else
-            *why = QStringLiteral("the lock file %1 cannot be made").arg(path);
+            *why = tr("the lock file %1 cannot be made").arg(path);
     }
     lockFile.reset();
     return false;
@@ -232,7 +232,7 @@ void MatrixStore::ensureLoadedLocked()
     QHash<QString, int> entryOfIp;
     for (int i = 0; i < decoders.size(); ++i) {
         if (!decoders.at(i).isObject()) {
-            issues.append(QStringLiteral("entry %1 is not a decoder").arg(i + 1));
+            issues.append(tr("entry %1 is not a decoder").arg(i + 1));
             continue;
         }
         const QJsonObject object = decoders.at(i).toObject();
@@ -242,11 +242,11 @@ void MatrixStore::ensureLoadedLocked()
         // Keyed by the record as read: the key and the record's address must never differ.
         const MatrixInfo info = RecordJson::matrixInfoFromJson(object, open, path, &issues);
         if (info.ip.isEmpty()) {
-            issues.append(QStringLiteral("entry %1 has no address").arg(i + 1));
+            issues.append(tr("entry %1 has no address").arg(i + 1));
             continue;
         }
         if (entryOfIp.contains(info.ip))
-            issues.append(QStringLiteral("entries %1 and %2 are both %3; entry %1 is dropped")
+            issues.append(tr("entries %1 and %2 are both %3; entry %1 is dropped")
                               .arg(entryOfIp.value(info.ip))
                               .arg(i + 1)
                               .arg(info.ip));
@@ -266,11 +266,11 @@ void MatrixStore::ensureLoadedLocked()
                                           ? RecordJson::tvWallFromJson(walls.at(i).toObject(), open, &issues)
                                           : TvWallManagement();
         if (wall.tvWallName.isEmpty()) {
-            issues.append(QStringLiteral("entry %1 is not a named TV wall").arg(i + 1));
+            issues.append(tr("entry %1 is not a named TV wall").arg(i + 1));
             continue;
         }
         if (entryOfName.contains(wall.tvWallName))
-            issues.append(QStringLiteral("entries %1 and %2 are both \"%3\"; entry %1 is dropped")
+            issues.append(tr("entries %1 and %2 are both \"%3\"; entry %1 is dropped")
                               .arg(entryOfName.value(wall.tvWallName))
                               .arg(i + 1)
                               .arg(wall.tvWallName));
@@ -298,27 +298,26 @@ QJsonArray MatrixStore::readDocumentLocked(int docId, const QString& fileName, c
     if (!file.exists())
         return QJsonArray();
     if (!file.open(QIODevice::ReadOnly)) {
-        moveAsideLocked(docId, path, QStringLiteral("cannot be read (%1)").arg(file.errorString()));
+        moveAsideLocked(docId, path, tr("cannot be read (%1)").arg(file.errorString()));
         return QJsonArray();
     }
     QJsonParseError parseError;
     const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &parseError);
     file.close();
     if (parseError.error != QJsonParseError::NoError) {
-        moveAsideLocked(docId, path,
-                        QStringLiteral("is not valid JSON (%1 at byte %2)")
-                            .arg(parseError.errorString())
-                            .arg(parseError.offset));
+        moveAsideLocked(
+            docId, path,
+            tr("is not valid JSON (%1 at byte %2)").arg(parseError.errorString()).arg(parseError.offset));
         return QJsonArray();
     }
     const QJsonObject root = doc.object();
     if (!doc.isObject() || root.value(QStringLiteral("format")).toString() != format ||
         !root.value(listKey).isArray()) {
-        moveAsideLocked(docId, path, QStringLiteral("is not a %1 document").arg(format));
+        moveAsideLocked(docId, path, tr("is not a %1 document").arg(format));
         return QJsonArray();
     }
     if (root.value(QStringLiteral("version")).toInt() > FormatVersion) {
-        moveAsideLocked(docId, path, QStringLiteral("was written by a newer version"));
+        moveAsideLocked(docId, path, tr("was written by a newer version"));
         return QJsonArray();
     }
     return root.value(listKey).toArray();
@@ -328,11 +327,10 @@ void MatrixStore::moveAsideLocked(int doc, const QString& path, const QString& w
 {
     const QString aside = stampedName(path, QStringLiteral("corrupt"));
     if (QFile::rename(path, aside)) {
-        reportLocked(
-            QStringLiteral("%1 %2; it was kept as %3 and an empty list is used.").arg(path, why, aside));
+        reportLocked(tr("%1 %2; it was kept as %3 and an empty list is used.").arg(path, why, aside));
     } else {
-        reportLocked(QStringLiteral("%1 %2 and could not be moved aside; an empty list is used and the file "
-                                    "will not be written over.")
+        reportLocked(tr("%1 %2 and could not be moved aside; an empty list is used and the file "
+                        "will not be written over.")
                          .arg(path, why));
         // The file stays where it is, so it must not be written over either.
         blocked |= doc;
@@ -344,20 +342,19 @@ void MatrixStore::keepDamagedCopyLocked(int doc, const QString& fileName, const 
     const QString path = QDir(resolvedDataDirLocked()).filePath(fileName);
     QStringList shown = issues.mid(0, MaxIssuesShown);
     if (issues.size() > MaxIssuesShown)
-        shown.append(QStringLiteral("%1 more").arg(issues.size() - MaxIssuesShown));
-    const QString lost = shown.join(QStringLiteral("; "));
+        shown.append(tr("%1 more").arg(issues.size() - MaxIssuesShown));
+    //: Between the problems of a damaged list, within one sentence.
+    const QString lost = shown.join(tr("; "));
     // A copy, not a move: the remains are in use, and the file is whole until the next write replaces it.
     const QString aside = stampedName(path, QStringLiteral("damaged"));
     if (QFile::copy(path, aside)) {
-        reportLocked(
-            QStringLiteral("%1 is damaged; what could not be used is left out: %2. The file as it was "
-                           "is kept as %3.")
-                .arg(path, lost, aside));
+        reportLocked(tr("%1 is damaged; what could not be used is left out: %2. The file as it was "
+                        "is kept as %3.")
+                         .arg(path, lost, aside));
     } else {
-        reportLocked(
-            QStringLiteral("%1 is damaged (%2) and could not be copied aside; it will not be written "
-                           "over, so changes to this list are not saved.")
-                .arg(path, lost));
+        reportLocked(tr("%1 is damaged (%2) and could not be copied aside; it will not be written "
+                        "over, so changes to this list are not saved.")
+                         .arg(path, lost));
         blocked |= doc;
     }
 }
@@ -369,22 +366,20 @@ void MatrixStore::reportKeyProblemLocked()
     where.sort();
     const QString reason = waiting.constBegin()->reason;
     const bool keyGone = secretsLocked().keyState() != SecretBox::KeyReady;
-    QString text = QStringLiteral("The stored passwords of %1 decoder(s) cannot be opened: %2. They are not "
-                                  "logged in: %3.")
+    QString text = tr("The stored passwords of %1 decoder(s) cannot be opened: %2. They are not "
+                      "logged in: %3.")
                        .arg(where.size())
                        .arg(reason, where.join(QStringLiteral(", ")));
     if (keyGone)
-        text +=
-            QStringLiteral(" To recover them, quit and put the original key file back at %1; nothing is "
-                           "lost meanwhile. If it is lost for good, log in to each of these decoders again "
-                           "(Decoder Management, the row's login button); a new key is made once no decoder "
-                           "waits for the old one.")
-                .arg(secretsLocked().keyFile());
+        text += tr(" To recover them, quit and put the original key file back at %1; nothing is "
+                   "lost meanwhile. If it is lost for good, log in to each of these decoders again "
+                   "(Decoder Management, the row's login button); a new key is made once no decoder "
+                   "waits for the old one.")
+                    .arg(secretsLocked().keyFile());
     else
-        text +=
-            QStringLiteral(" They were sealed under another key or altered. Log in to each of these decoders "
-                           "again (Decoder Management, the row's login button); until then the old values "
-                           "are kept.");
+        text += tr(" They were sealed under another key or altered. Log in to each of these decoders "
+                   "again (Decoder Management, the row's login button); until then the old values "
+                   "are kept.");
     reportLocked(text, KeyProblem);
 }
 
@@ -467,14 +462,13 @@ QJsonArray MatrixStore::buildDocumentLocked(int doc, bool* passwordsLost)
             if (!keyTried && box.keyState() != SecretBox::KeyReady && mayMakeKeyLocked()) {
                 const SecretBox::KeyState before = box.keyState();
                 if (!box.makeKey())
-                    reportLocked(QStringLiteral("No key for the decoder passwords could be made: %1")
-                                     .arg(box.lastError()),
-                                 KeyProblem);
-                else if (before != SecretBox::KeyMissing)
                     reportLocked(
-                        QStringLiteral("The key file %1 was damaged; it was moved aside and a new key "
-                                       "was made.")
-                            .arg(box.keyFile()));
+                        tr("No key for the decoder passwords could be made: %1").arg(box.lastError()),
+                        KeyProblem);
+                else if (before != SecretBox::KeyMissing)
+                    reportLocked(tr("The key file %1 was damaged; it was moved aside and a new key "
+                                    "was made.")
+                                     .arg(box.keyFile()));
             }
             keyTried = true;
             const QString sealed = box.seal(entry.password, RecordJson::passwordIdentity(entry));
@@ -514,7 +508,7 @@ bool MatrixStore::flushLocked()
             continue;
         QString why;
         if (blocked & doc) {
-            why = QStringLiteral("its damaged file could not be kept aside");
+            why = tr("its damaged file could not be kept aside");
         } else if (holdLockLocked(&why)) {
             bool passwordsLost = false;
             const QHash<QString, KeptSeal> keptBefore = keptSeals.value(doc);
@@ -527,7 +521,7 @@ bool MatrixStore::flushLocked()
                 dirty &= ~doc;
                 if (passwordsLost && !passwordsUnsavedReported) {
                     passwordsUnsavedReported = true;
-                    reportLocked(QStringLiteral("Decoder passwords entered now are used but not saved: %1.")
+                    reportLocked(tr("Decoder passwords entered now are used but not saved: %1.")
                                      .arg(secretsLocked().lastError()),
                                  KeyProblem);
                 }
@@ -547,14 +541,14 @@ void MatrixStore::noteWriteLocked(int doc, bool ok, const QString& why)
     const QString file = QDir(resolvedDataDirLocked()).filePath(docName(doc));
     if (ok) {
         if (failing & doc)
-            reportLocked(QStringLiteral("%1 is saved again.").arg(file));
+            reportLocked(tr("%1 is saved again.").arg(file));
         failing &= ~doc;
         return;
     }
     // One report per failure, however many writes it costs: the list stays pending and is written as soon
     // as it can be.
     if (!(failing & doc))
-        reportLocked(QStringLiteral("Changes to %1 are not saved: %2.").arg(file, why));
+        reportLocked(tr("Changes to %1 are not saved: %2.").arg(file, why));
     failing |= doc;
 }
 
@@ -563,7 +557,7 @@ bool MatrixStore::writeDocumentLocked(const QString& fileName, const QString& fo
 {
     const QString dir = resolvedDataDirLocked();
     if (!QDir().mkpath(dir)) {
-        *why = QStringLiteral("the data directory %1 cannot be made").arg(dir);
+        *why = tr("the data directory %1 cannot be made").arg(dir);
         return false;
     }
     QJsonObject root;

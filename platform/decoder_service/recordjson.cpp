@@ -1,5 +1,6 @@
 #include "recordjson.h"
 
+#include <QCoreApplication>
 #include <QJsonArray>
 
 #include <cmath>
@@ -43,7 +44,7 @@ public:
         if (v.isDouble() && std::floor(d) == d && d >= std::numeric_limits<int32_t>::min() &&
             d <= std::numeric_limits<int32_t>::max())
             return int(d);
-        lost(key, QStringLiteral("is not a whole number in range"));
+        lost(key, QCoreApplication::translate("pral_matrix::RecordJson", "is not a whole number in range"));
         return fallback;
     }
 
@@ -53,14 +54,14 @@ public:
         if (v.isUndefined())
             return fallback;
         if (!v.isString()) {
-            lost(key, QStringLiteral("is not a text"));
+            lost(key, QCoreApplication::translate("pral_matrix::RecordJson", "is not a text"));
             return fallback;
         }
         // Half a surrogate pair survives the parser but not the next write: what is kept is what is written.
         const QString text = v.toString();
         const QString written = QString::fromUtf8(text.toUtf8());
         if (written != text)
-            lost(key, QStringLiteral("is not valid text"));
+            lost(key, QCoreApplication::translate("pral_matrix::RecordJson", "is not valid text"));
         return written;
     }
 
@@ -68,7 +69,7 @@ public:
     {
         const QJsonValue v = o.value(key);
         if (!v.isUndefined() && !v.isBool())
-            lost(key, QStringLiteral("is not true or false"));
+            lost(key, QCoreApplication::translate("pral_matrix::RecordJson", "is not true or false"));
         return v.toBool();
     }
 
@@ -76,7 +77,7 @@ public:
     {
         const QJsonValue v = o.value(key);
         if (!v.isUndefined() && !v.isArray())
-            lost(key, QStringLiteral("is not a list"));
+            lost(key, QCoreApplication::translate("pral_matrix::RecordJson", "is not a list"));
         return v.toArray();
     }
 
@@ -84,14 +85,15 @@ public:
     {
         const QJsonValue v = o.value(key);
         if (!v.isUndefined() && !v.isObject())
-            lost(key, QStringLiteral("is not an object"));
+            lost(key, QCoreApplication::translate("pral_matrix::RecordJson", "is not an object"));
         return v.toObject();
     }
 
     void lost(const QString& key, const QString& why) const
     {
         if (issues)
-            issues->append(QStringLiteral("%1: \"%2\" %3").arg(where, key, why));
+            issues->append(
+                QCoreApplication::translate("pral_matrix::RecordJson", "%1: \"%2\" %3").arg(where, key, why));
     }
 
 private:
@@ -169,7 +171,8 @@ MatrixInfo RecordJson::matrixInfoFromJson(const QJsonObject& o, const Opener& op
         const bool whole = a.size() == 3 && a.at(0).isDouble() && a.at(1).isDouble() && a.at(2).isDouble();
         if (!whole) {
             read.lost(QStringLiteral("outputList"),
-                      QStringLiteral("entry %1 is not three numbers").arg(i + 1));
+                      QCoreApplication::translate("pral_matrix::RecordJson", "entry %1 is not three numbers")
+                          .arg(i + 1));
             continue;
         }
         info.outputList.append(OutputInfo{a.at(0).toInt(), a.at(1).toInt(), a.at(2).toInt()});
@@ -179,7 +182,8 @@ MatrixInfo RecordJson::matrixInfoFromJson(const QJsonObject& o, const Opener& op
         const QString subPath = path + QStringLiteral("/sub %1").arg(i + 1);
         if (!subs.at(i).isObject()) {
             read.lost(QStringLiteral("subMatrixList"),
-                      QStringLiteral("entry %1 is not an object").arg(i + 1));
+                      QCoreApplication::translate("pral_matrix::RecordJson", "entry %1 is not an object")
+                          .arg(i + 1));
             continue;
         }
         info.subMatrixList.append(matrixInfoFromJson(subs.at(i).toObject(), open, subPath, issues));
@@ -195,7 +199,8 @@ MatrixInfo RecordJson::matrixInfoFromJson(const QJsonObject& o, const Opener& op
     bool numeric = false;
     info.spare4 = spare4.toLongLong(&numeric);
     if (!numeric)
-        read.lost(QStringLiteral("spare4"), QStringLiteral("is not a 64-bit number"));
+        read.lost(QStringLiteral("spare4"),
+                  QCoreApplication::translate("pral_matrix::RecordJson", "is not a 64-bit number"));
     info.version = read.text(QStringLiteral("version"));
     // Last: the opener binds the password to the entry as read.
     const QString sealed = read.text(SealedPasswordKey);
@@ -225,7 +230,9 @@ QJsonObject RecordJson::toJson(const TvWallManagement& wall, const Sealer& seal)
 TvWallManagement RecordJson::tvWallFromJson(const QJsonObject& o, const Opener& open, QStringList* issues)
 {
     TvWallManagement wall;
-    wall.tvWallName = FieldReader(o, QStringLiteral("a TV wall"), issues).text(QStringLiteral("tvWallName"));
+    wall.tvWallName =
+        FieldReader(o, QCoreApplication::translate("pral_matrix::RecordJson", "a TV wall"), issues)
+            .text(QStringLiteral("tvWallName"));
     const FieldReader read(o, wall.tvWallName, issues);
     wall.mainIp = read.text(QStringLiteral("mainIp"));
     wall.row = read.integer(QStringLiteral("row"), 0);
@@ -234,7 +241,8 @@ TvWallManagement RecordJson::tvWallFromJson(const QJsonObject& o, const Opener& 
     for (int i = 0; i < screens.size(); ++i) {
         if (!screens.at(i).isObject()) {
             read.lost(QStringLiteral("matrixInfoList"),
-                      QStringLiteral("screen %1 is not an object").arg(i + 1));
+                      QCoreApplication::translate("pral_matrix::RecordJson", "screen %1 is not an object")
+                          .arg(i + 1));
             continue;
         }
         wall.matrixInfoList.append(

@@ -1,5 +1,6 @@
 #include "safefile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -43,15 +44,19 @@ bool SafeFile::write(const QString& path, const QByteArray& bytes, QString* erro
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        return fail(error, QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
+        return fail(error, QCoreApplication::translate("pral_matrix::SafeFile", "cannot write %1: %2")
+                               .arg(path, file.errorString()));
     const bool written = file.write(bytes) == bytes.size() && file.flush() && file.error() == QFile::NoError;
     if (!written || !synced(file.handle())) {
         const QString why = written ? QString::fromLocal8Bit(std::strerror(errno)) : file.errorString();
         file.cancelWriting();
-        return fail(error, QStringLiteral("cannot write %1: %2").arg(path, why));
+        return fail(
+            error,
+            QCoreApplication::translate("pral_matrix::SafeFile", "cannot write %1: %2").arg(path, why));
     }
     if (!file.commit())
-        return fail(error, QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
+        return fail(error, QCoreApplication::translate("pral_matrix::SafeFile", "cannot write %1: %2")
+                               .arg(path, file.errorString()));
     syncFolder(path);
     return true;
 }

@@ -1,5 +1,6 @@
 #include "secretbox.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -41,7 +42,7 @@ bool writeNewKeyFile(const QString& path, const QByteArray& key, QString* error)
     // winner's key instead of replacing it (which would orphan sealed data).
     const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) {
-        *error = QStringLiteral("cannot create the key file %1: %2")
+        *error = QCoreApplication::translate("pral_matrix::SecretBox", "cannot create the key file %1: %2")
                      .arg(path, QString::fromLocal8Bit(strerror(errno)));
         return false;
     }
@@ -50,7 +51,8 @@ bool writeNewKeyFile(const QString& path, const QByteArray& key, QString* error)
     ::close(fd);
     if (!ok) {
         ::unlink(native.constData());
-        *error = QStringLiteral("cannot write the key file %1").arg(path);
+        *error =
+            QCoreApplication::translate("pral_matrix::SecretBox", "cannot write the key file %1").arg(path);
     }
     return ok;
 }
@@ -79,23 +81,28 @@ SecretBox::KeyState SecretBox::keyState()
         return state;
     loaded = true;
     if (sodium_init() < 0 || keyPath.isEmpty()) {
-        error = keyPath.isEmpty() ? QStringLiteral("no key file is configured")
-                                  : QStringLiteral("libsodium could not be initialised");
+        error =
+            keyPath.isEmpty()
+                ? QCoreApplication::translate("pral_matrix::SecretBox", "no key file is configured")
+                : QCoreApplication::translate("pral_matrix::SecretBox", "libsodium could not be initialised");
         return state = KeyUnusable;
     }
     QFile file(keyPath);
     if (!QFileInfo::exists(keyPath)) {
-        error = QStringLiteral("the key file %1 is missing").arg(keyPath);
+        error =
+            QCoreApplication::translate("pral_matrix::SecretBox", "the key file %1 is missing").arg(keyPath);
         return state = KeyMissing;
     }
     if (!file.open(QIODevice::ReadOnly)) {
-        error = QStringLiteral("the key file %1 cannot be read: %2").arg(keyPath, file.errorString());
+        error = QCoreApplication::translate("pral_matrix::SecretBox", "the key file %1 cannot be read: %2")
+                    .arg(keyPath, file.errorString());
         return state = KeyUnreadable;
     }
     QByteArray loadedKey = file.read(KeyBytes + 1);
     if (loadedKey.size() != KeyBytes) {
         sodium_memzero(loadedKey.data(), size_t(loadedKey.size()));
-        error = QStringLiteral("the key file %1 is damaged (%2 bytes instead of %3)")
+        error = QCoreApplication::translate("pral_matrix::SecretBox",
+                                            "the key file %1 is damaged (%2 bytes instead of %3)")
                     .arg(keyPath)
                     .arg(file.size())
                     .arg(KeyBytes);
@@ -119,7 +126,9 @@ bool SecretBox::makeKey()
         for (int n = 2; QFileInfo::exists(aside); ++n)
             aside = QStringLiteral("%1.damaged-%2-%3").arg(keyPath, stamp).arg(n);
         if (!QFile::rename(keyPath, aside)) {
-            error = QStringLiteral("the damaged key file %1 cannot be moved aside").arg(keyPath);
+            error = QCoreApplication::translate("pral_matrix::SecretBox",
+                                                "the damaged key file %1 cannot be moved aside")
+                        .arg(keyPath);
             return false;
         }
     }
@@ -153,7 +162,7 @@ bool SecretBox::open(const QString& sealed, const QByteArray& identity, QString*
     const QByteArray text = sealed.toLatin1();
     const bool old = text.startsWith(OldPrefix);
     if (!old && !text.startsWith(Prefix)) {
-        error = QStringLiteral("not a sealed value");
+        error = QCoreApplication::translate("pral_matrix::SecretBox", "not a sealed value");
         return false;
     }
     if (keyState() != KeyReady)
@@ -162,7 +171,7 @@ bool SecretBox::open(const QString& sealed, const QByteArray& identity, QString*
     const int nonceBytes = old ? int(crypto_secretbox_NONCEBYTES) : NonceBytes;
     const int tagBytes = old ? int(crypto_secretbox_MACBYTES) : TagBytes;
     if (box.size() < nonceBytes + tagBytes) {
-        error = QStringLiteral("the sealed value is cut short");
+        error = QCoreApplication::translate("pral_matrix::SecretBox", "the sealed value is cut short");
         return false;
     }
     QByteArray message(box.size() - nonceBytes - tagBytes, Qt::Uninitialized);
@@ -174,7 +183,8 @@ bool SecretBox::open(const QString& sealed, const QByteArray& identity, QString*
                   bytes(message), nullptr, nullptr, bytes(box) + nonceBytes, cipherLength, bytes(identity),
                   static_cast<unsigned long long>(identity.size()), bytes(box), bytes(key));
     if (failed != 0) {
-        error = QStringLiteral("a sealed value does not open with this key for this entry");
+        error = QCoreApplication::translate("pral_matrix::SecretBox",
+                                            "a sealed value does not open with this key for this entry");
         return false;
     }
     *plain = QString::fromUtf8(message);
