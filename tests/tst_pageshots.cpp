@@ -25,6 +25,9 @@
 #include "matrixconfigform.h"
 #include "matrixinfosyncdlg.h"
 #include "matrixsdkworker.h"
+#include "matrixstore.h"
+#include "modalanswerer.h"
+#include "pmessagebox.h"
 #include "resolutionsettingdlg.h"
 #include "screenlayoutwt.h"
 #include "screenwt.h"
@@ -112,6 +115,7 @@ private slots:
     void decoderDialogs();
     void wizardPages();
     void maintenanceDialogs();
+    void storeKeyNotice();
 
 private:
     void shoot(const QString& name);
@@ -409,6 +413,31 @@ void TestPageShots::maintenanceDialogs()
         resolution.show();
         shoot(&resolution, QStringLiteral("resolution.png"));
     }
+}
+
+void TestPageShots::storeKeyNotice()
+{
+    // A stored password whose key file is gone: the longest notice the store has, in the box the host
+    // shows it in.
+    const QDir data(MatrixSdkWorker::dataDirectory());
+    QVERIFY(data.mkpath(QStringLiteral(".")));
+    QFile list(data.filePath(QString::fromLatin1(pral_matrix::MatrixStore::DecoderFileName)));
+    QVERIFY(list.open(QIODevice::WriteOnly));
+    list.write(
+        R"({"format":"tvwall-decoders","version":1,"decoders":[{"ip":"192.0.2.10","passwordSealed":"xc2:)" +
+        QByteArray(40, 'A').toBase64() + R"("}]})");
+    list.close();
+    MatrixSdkWorker::setDataDirectory(data.path());
+    QSignalSpy notices(&worker(), &MatrixSdkWorker::signalStoreKeyProblem);
+    QVERIFY(MatrixSdkWorker::getDecoderFromJson().contains(QStringLiteral("192.0.2.10")));
+    QVERIFY(notices.wait());
+    const QString text = notices.first().first().toString();
+    ModalAnswerer answer(QStringLiteral("PCOMMON::PMessageBox"), [&](QWidget* box) {
+        shoot(box, QStringLiteral("store-key-notice.png"), {dir->filePath(QStringLiteral("store.key"))});
+        QVERIFY(ModalAnswerer::clickButton(box, QStringLiteral("okBtn")));
+    });
+    PCOMMON::PMessageBox::information(nullptr, text, 1, false);
+    QVERIFY(answer.answered());
 }
 
 QTEST_MAIN(TestPageShots)
