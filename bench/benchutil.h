@@ -115,5 +115,6 @@ void runWorkspaceBench();
 void runManagementBench();
 void runWizardBench();
 void runMaintenanceBench();
+void runNetworkBench();
 
 } // namespace bench

@@ -62,7 +62,7 @@ int main(int argc, char* argv[])
     parser.addHelpOption();
     QCommandLineOption only(
         QStringLiteral("only"),
-        QStringLiteral("Run one group: service, workspace, management, wizard or maintenance."),
+        QStringLiteral("Run one group: service, workspace, management, wizard, maintenance or network."),
         QStringLiteral("group"));
     parser.addOption(only);
     bench::addSizeOptions(parser);
@@ -81,5 +81,7 @@ int main(int argc, char* argv[])
         bench::runWizardBench();
     if (group.isEmpty() || group == QLatin1String("maintenance"))
         bench::runMaintenanceBench();
+    if (group.isEmpty() || group == QLatin1String("network"))
+        bench::runNetworkBench();
     return 0;
 }

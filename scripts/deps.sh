@@ -6,7 +6,9 @@ set -euo pipefail
 packages=(
     build-essential cmake pkg-config
     qtbase5-dev qttools5-dev qttools5-dev-tools libqt5svg5-dev libqt5x11extras5-dev libxcb1-dev
-    libsodium-dev libkf5archive-dev
+    libsodium-dev libkf5archive-dev libcpp-httplib-dev
+    # the network back end's interoperability test talks to the daemon through Debian's ONVIF client library
+    libonvif-dev libxml2-dev
     xvfb xauth fonts-dejavu-core
     # Qt's own Chinese texts (standard buttons and dialogs) and a face for Chinese texts.
     qttranslations5-l10n fonts-noto-cjk

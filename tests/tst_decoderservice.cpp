@@ -3,6 +3,7 @@
 #include "matrixsdkworker.h"
 #include "modalanswerer.h"
 #include "pmessagebox.h"
+#include "servicebackend.h"
 #include "servicethread.h"
 
 #include <QApplication>
@@ -37,10 +38,10 @@ const QByteArray FleetJson = R"({
   ]
 })";
 
-const QString A = QStringLiteral("192.0.2.10");
-const QString B = QStringLiteral("192.0.2.11");
-const QString C = QStringLiteral("192.0.2.12");
-const QString Nowhere = QStringLiteral("192.0.2.99");
+const QString A = ServiceBackend::address(QStringLiteral("192.0.2.10"));
+const QString B = ServiceBackend::address(QStringLiteral("192.0.2.11"));
+const QString C = ServiceBackend::address(QStringLiteral("192.0.2.12"));
+const QString Nowhere = ServiceBackend::address(QStringLiteral("192.0.2.99"));
 const QString Pw = QStringLiteral("Passw0rd!");
 
 MatrixSdkWorker& worker()
@@ -145,7 +146,7 @@ QString writeFirmware(const QTemporaryDir& dir)
 DeviceInfo_t deviceC()
 {
     DeviceInfo_t device{};
-    std::strcpy(device.ip, "192.0.2.12");
+    std::strcpy(device.ip, C.toLatin1().constData());
     std::strcpy(device.userName, "admin");
     std::strcpy(device.password, "Passw0rd!");
     return device;
@@ -223,7 +224,7 @@ private slots:
         // Whatever the last test left queued is answered before this one starts.
         QVERIFY(runOnServiceThread([] {}));
         QString error;
-        QVERIFY2(worker().loadFleet(FleetJson, &error), qPrintable(error));
+        QVERIFY2(ServiceBackend::load(FleetJson, &error), qPrintable(error));
         worker().setResultDelay(0);
         worker().faults().clear();
     }
@@ -617,28 +618,44 @@ private slots:
     void resolutionAcrossAReconnect_data()
     {
         QTest::addColumn<bool>("persist");
+        QTest::addColumn<bool>("atOnce");
         QTest::addColumn<int>("width");
-        QTest::newRow("kept") << true << 3840;
-        QTest::newRow("for the session") << false << 1920;
+        QTest::newRow("kept") << true << false << 3840;
+        QTest::newRow("for the session") << false << false << 1920;
+        // The new login must neither overtake the logout queued before it nor be ended by it.
+        QTest::newRow("for the session, reconnected at once") << false << true << 1920;
     }
     void resolutionAcrossAReconnect()
     {
         QFETCH(bool, persist);
+        QFETCH(bool, atOnce);
         QFETCH(int, width);
         const CMHandle a = connectAndWait(A);
         QVERIFY(a);
         QSignalSpy set(&worker(), &MatrixSdkWorker::signalMatrixSetResolutionResult);
         QSignalSpy disconnected(&worker(), &MatrixSdkWorker::signalDisconnectMatrixResult);
         QSignalSpy got(&worker(), &MatrixSdkWorker::signalMatrixGetResolutionResult);
+        QSignalSpy logs(&worker(), &MatrixSdkWorker::signalGetLogsResult);
         worker().setMatrixResolution(a, ScreenResolutionInfo{0, 0, {3840, 2160, 30}, false}, persist);
         worker().disconnectMatrix(a);
-        QTRY_COMPARE(disconnected.size(), 1);
-        QCOMPARE(set.first().first().toInt(), 0);
+        if (!atOnce)
+            QTRY_COMPARE(disconnected.size(), 1);
         const CMHandle again = connectAndWait(A);
         QVERIFY(again);
+        QCOMPARE(disconnected.size(), 1);
+        QCOMPARE(set.first().first().toInt(), 0);
         worker().getMatrixResolution(again, 0, 0);
         QTRY_COMPARE(got.size(), 1);
         QCOMPARE(got.first().first().value<ScreenResolution_t>().width, width);
+        const QDateTime now = QDateTime::currentDateTime();
+        worker().getLog(again, now.addSecs(-60), now.addSecs(60), 2, QString());
+        QTRY_COMPARE(logs.size(), 1);
+        QStringList sessions =
+            logs.first().first().toStringList().filter(QStringLiteral("User admin logged"));
+        QVERIFY2(sessions.size() >= 3, qPrintable(sessions.join('\n')));
+        QVERIFY2(sessions.last().endsWith(QLatin1String("logged in")) &&
+                     sessions.at(sessions.size() - 2).endsWith(QLatin1String("logged out")),
+                 qPrintable(sessions.join('\n')));
     }
 
     void shutdownWithAPendingBlockingResult_data()

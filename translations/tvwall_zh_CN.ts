@@ -47,5 +47,10 @@
         <source>tvwall cannot start: %1</source>
         <translation>tvwall 无法启动：%1</translation>
     </message>
+    <message>
+        <location filename="../apps/tvwall/main.cpp" line="+161"/>
+        <source>%1 network problems; the first: %2</source>
+        <translation>%1 个网络问题；第一个：%2</translation>
+    </message>
 </context>
 </TS>

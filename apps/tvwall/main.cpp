@@ -3,10 +3,14 @@
 #include "hostwindow.h"
 #include "unixsignalquit.h"
 
+#include "decoderdaemon.h"
+#include "dictdef.h"
 #include "globalstyle.h"
 #include "highdpi.h"
 #include "matrixsdkworker.h"
+#include "onvifbackend.h"
 #include "pmessagebox.h"
+#include "systemassistant.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -37,7 +41,8 @@ int main(int argc, char* argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "TV-wall configuration: find, log in to and maintain video-wall decoders, build TV walls "
-        "and connect them. Runs on a built-in simulated decoder fleet."));
+        "and connect them. Runs on a built-in simulated decoder fleet, or with --backend onvif on decoders "
+        "on a network."));
     parser.addHelpOption();
     const QCommandLineOption dataDirOption(
         QStringLiteral("data-dir"),
@@ -56,7 +61,35 @@ int main(int argc, char* argv[])
         QStringLiteral(
             "Start an empty data directory with the fleet's activated decoders added and the TV walls "
             "they hold taken over."));
-    parser.addOptions({dataDirOption, fleetOption, screenshotOption, demoOption});
+    const QCommandLineOption backendOption(
+        QStringLiteral("backend"),
+        QStringLiteral(
+            "inprocess (default): the simulated fleet in this process; onvif: decoders on a network, "
+            "found by WS-Discovery at the --discover addresses."),
+        QStringLiteral("NAME"), QStringLiteral("inprocess"));
+    const QCommandLineOption discoverOption(
+        QStringLiteral("discover"),
+        QStringLiteral("With --backend onvif: the addresses a search probes, a comma-separated list of IPv4 "
+                       "addresses and ranges (192.168.1.20-192.168.1.60 or 192.168.1.20-60)."),
+        QStringLiteral("ADDRESSES"));
+    const QCommandLineOption onvifPortOption(
+        QStringLiteral("onvif-port"),
+        QStringLiteral("With --backend onvif: the HTTP port of a decoder that discovery has not told about "
+                       "(default 80)."),
+        QStringLiteral("PORT"), QStringLiteral("80"));
+    const QCommandLineOption discoveryPortOption(
+        QStringLiteral("discovery-port"),
+        QStringLiteral("With --backend onvif: the UDP port probes are sent to (default 3702)."),
+        QStringLiteral("PORT"), QStringLiteral("3702"));
+    const QCommandLineOption timeoutOption(
+        QStringLiteral("timeout-ms"),
+        QStringLiteral("With --backend onvif: the longest one request to a decoder may take (default 5000)."),
+        QStringLiteral("MS"), QStringLiteral("5000"));
+    const QCommandLineOption multicastOption(
+        QStringLiteral("multicast"),
+        QStringLiteral("With --backend onvif: a search also probes the WS-Discovery multicast group."));
+    parser.addOptions({dataDirOption, fleetOption, screenshotOption, demoOption, backendOption,
+                       discoverOption, onvifPortOption, discoveryPortOption, timeoutOption, multicastOption});
     const QCommandLineOption langOption(
         QStringLiteral("lang"),
         QStringLiteral("Show the user interface in LANGUAGE: en or zh_CN (default: the system's language)."),
@@ -98,8 +131,33 @@ int main(int argc, char* argv[])
         fleetJson = file.readAll();
     }
     QString error;
-    if (!service.loadFleet(fleetJson, &error))
+    const QString backendName = parser.value(backendOption);
+    pral_matrix::OnvifBackend* network = nullptr;
+    if (backendName == QLatin1String("onvif")) {
+        pral_matrix::OnvifBackend::Options options;
+        if (!pral_matrix::OnvifBackend::parseTargets(parser.value(discoverOption), &options.targets, &error))
+            return fail(QStringLiteral("--discover: %1").arg(error));
+        options.httpPort = quint16(parser.value(onvifPortOption).toUInt());
+        options.discoveryPort = quint16(parser.value(discoveryPortOption).toUInt());
+        options.requestTimeoutMs = qMax(100, parser.value(timeoutOption).toInt());
+        options.connectTimeoutMs = qMin(options.connectTimeoutMs, options.requestTimeoutMs);
+        options.multicast = parser.isSet(multicastOption);
+        auto backend = std::make_unique<pral_matrix::OnvifBackend>(options);
+        network = backend.get();
+        // A decoder that stops answering is a broken connection, as the page knows it.
+        QObject::connect(network, &pral_matrix::OnvifBackend::signalDecoderLost, &service,
+                         &pral_matrix::MatrixSdkWorker::dropConnection, Qt::QueuedConnection);
+        service.setBackend(std::move(backend));
+        // The demonstration store names the decoders where the daemon serves them.
+        QMap<QString, QString> moved;
+        fleetJson = pral_matrix::DecoderDaemon::placeOnLoopback(fleetJson, &moved, &error);
+        if (fleetJson.isEmpty())
+            return fail(QStringLiteral("bad fleet file %1: %2").arg(parser.value(fleetOption), error));
+    } else if (backendName != QLatin1String("inprocess")) {
+        return fail(QStringLiteral("unknown back end %1").arg(backendName));
+    } else if (!service.loadFleet(fleetJson, &error)) {
         return fail(QStringLiteral("bad fleet file %1: %2").arg(parser.value(fleetOption), error));
+    }
     if (parser.isSet(demoOption) && !seedDemoStore(fleetJson, &error))
         return fail(error);
 
@@ -107,6 +165,31 @@ int main(int argc, char* argv[])
 
     HostWindow window;
     window.show();
+    if (network) {
+        // A burst of failures (a whole wall out of reach) makes one notice, not a stack of them.
+        auto* pending = new QStringList;
+        auto* gather = new QTimer(&window);
+        gather->setSingleShot(true);
+        gather->setInterval(300);
+        QObject::connect(&window, &QObject::destroyed, [pending] { delete pending; });
+        QObject::connect(gather, &QTimer::timeout, &window, [pending] {
+            const QString text = pending->size() == 1 ? pending->first()
+                                                      : QObject::tr("%1 network problems; the first: %2")
+                                                            .arg(pending->size())
+                                                            .arg(pending->first());
+            pending->clear();
+            pral_worker::SystemAssistant::messageAlert(pral_contact::DictDef::alertNotice, text);
+        });
+        QObject::connect(
+            network, &pral_matrix::OnvifBackend::signalNetworkProblem, &window,
+            [pending, gather](const QString&, const QString& text) {
+                pending->append(text);
+                if (!gather->isActive())
+                    gather->start();
+            },
+            Qt::QueuedConnection);
+    }
+
     // SIGTERM and SIGINT end the event loop as a quit would: decoders disconnected, lists written.
     UnixSignalQuit signalQuit;
 

@@ -68,6 +68,19 @@ public:
     /** Delay before each result is delivered, simulating the network; 0 delivers at once. */
     virtual int resultDelayMs() const { return 0; }
 
+    /**
+     * Called from any thread when a login is requested, before it is queued:
+     * login(ip, userName, password) follows in request order. A back end that
+     * can start it early on threads of its own does, so that logins to
+     * different decoders overlap; the default does nothing.
+     */
+    virtual void prepareLogin(const QString& ip, const QString& userName, const QString& password)
+    {
+        Q_UNUSED(ip)
+        Q_UNUSED(userName)
+        Q_UNUSED(password)
+    }
+
     virtual MatrixInfoMap search() = 0;
     virtual Login login(const QString& ip, const QString& userName, const QString& password) = 0;
     virtual void logout(const QString& ip) = 0;

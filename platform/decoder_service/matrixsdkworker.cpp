@@ -78,6 +78,10 @@ void MatrixSdkWorker::shutdown()
         store->flush();
     if (!stopping.testAndSetOrdered(0, 1) || !thread.isRunning())
         return;
+    {
+        QMutexLocker lock(&hintMutex);
+        hintTarget = nullptr;
+    }
     if (QThread::currentThread() == &thread) {
         backend.reset();
         thread.quit();
@@ -167,10 +171,16 @@ void MatrixSdkWorker::installBackend(DecoderBackend* raw)
     raw->setFaultInjector(faultInjector.get());
     raw->setSessionEndedHandler([this](const QString& ip) { forgetHandle(ip); });
     raw->moveToThread(&thread);
+    {
+        // Logins requested from now on are answered by this back end.
+        QMutexLocker lock(&hintMutex);
+        hintTarget = raw;
+    }
     QMetaObject::invokeMethod(
         this,
         [this, raw] {
             backend.reset(raw);
+            QMutexLocker refusalLock(&refusalMutex);
             refusals.clear();
             QMutexLocker lock(&handleMutex);
             handles.clear();
@@ -229,6 +239,12 @@ void MatrixSdkWorker::connectMatrix(const MatrixInfo& info, void* pUser)
     // A stored password that could not be opened is not guessed at: asking with an empty one would cost
     // one of the decoder's tries before its lock-out. The operator logs in with the password instead.
     const bool passwordUnknown = info.password.isEmpty() && store->isPasswordUnavailable(info.ip);
+    // The hint starts the login at once; one that is bound to be answered here must not reach the decoder.
+    if (!passwordUnknown && !stopping.loadAcquire() && !remembersRefusal(info, nullptr)) {
+        QMutexLocker lock(&hintMutex);
+        if (hintTarget)
+            hintTarget->prepareLogin(info.ip, info.userName, info.password);
+    }
     post([this, info, pUser, passwordUnknown] {
         DecoderBackend::Login login;
         if (passwordUnknown) {
@@ -259,11 +275,11 @@ DecoderBackend::Login MatrixSdkWorker::loginOnce(const MatrixInfo& info)
     // One mistake of the operator must cost one try: a login that was just refused is answered from that
     // refusal when the same credentials come again (the management list logs in to what an Add added),
     // with the decoder's own counts, instead of asking the decoder a second time.
-    const auto refused = refusals.constFind(info.ip);
-    if (refused != refusals.constEnd() && refused->userName == info.userName &&
-        refused->password == info.password && refused->age.elapsed() < RefusalMemoryMs)
-        return refused->login;
-    const DecoderBackend::Login login = backend->login(info.ip, info.userName, info.password);
+    DecoderBackend::Login login;
+    if (remembersRefusal(info, &login))
+        return login;
+    login = backend->login(info.ip, info.userName, info.password);
+    QMutexLocker lock(&refusalMutex);
     if (login.result == RESULT_WRONG_PASSWORD) {
         Refusal refusal{info.userName, info.password, login, QElapsedTimer()};
         refusal.age.start();
@@ -272,6 +288,18 @@ DecoderBackend::Login MatrixSdkWorker::loginOnce(const MatrixInfo& info)
         refusals.remove(info.ip);
     }
     return login;
+}
+
+bool MatrixSdkWorker::remembersRefusal(const MatrixInfo& info, DecoderBackend::Login* login) const
+{
+    QMutexLocker lock(&refusalMutex);
+    const auto refused = refusals.constFind(info.ip);
+    if (refused == refusals.constEnd() || refused->userName != info.userName ||
+        refused->password != info.password || refused->age.elapsed() >= RefusalMemoryMs)
+        return false;
+    if (login)
+        *login = refused->login;
+    return true;
 }
 
 void MatrixSdkWorker::disconnectMatrix(const CMHandle& handle)

@@ -248,6 +248,9 @@ private:
     QAtomicInt stopping;
     QAtomicInt delayMs;
     std::unique_ptr<DecoderBackend> backend;
+    /** The installed back end, for login hints from any thread. */
+    QMutex hintMutex;
+    DecoderBackend* hintTarget = nullptr;
     std::unique_ptr<FaultInjector> faultInjector;
     std::unique_ptr<MatrixStore> store;
 
@@ -255,7 +258,7 @@ private:
     QMap<QString, CMHandle> handles;
     QMap<QString, int> lastSceneNo;
 
-    /** A login the decoder refused; service thread only. */
+    /** A login the decoder refused. Written on the service thread, read also by the login hint. */
     struct Refusal
     {
         QString userName;
@@ -264,7 +267,10 @@ private:
         QElapsedTimer age;
     };
     static constexpr int RefusalMemoryMs = 5000;
+    mutable QMutex refusalMutex;
     QHash<QString, Refusal> refusals;
+    /** True, with the decoder's answer in *login, while the same credentials were just refused. */
+    bool remembersRefusal(const MatrixInfo& info, DecoderBackend::Login* login) const;
 };
 
 } // namespace pral_matrix

@@ -1,0 +1,268 @@
+// Decoders on a network: the page connecting 500 decoders served by tvwall-decoderd on loopback, with and
+// without 50 that never answer, and one service call's round trip over a socket, each against the in-process
+// fleet doing the same in the same run.
+
+#include "benchutil.h"
+#include "decodermanagementdlg.h"
+#include "matrixconfigform.h"
+#include "matrixsdkworker.h"
+#include "onvifbackend.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTableWidget>
+#include <QTemporaryDir>
+
+using namespace pral_matrix;
+using pral_matrixConfig::DecoderManagementDlg;
+using pral_matrixConfig::MatrixConfigForm;
+
+namespace bench {
+namespace {
+
+constexpr int Decoders = 500;
+constexpr int Silent = 50;
+constexpr int StatusColumn = 5;
+constexpr int RoundTrips = 300;
+const char* const Password = "Bench@2024";
+
+MatrixSdkWorker& worker()
+{
+    return PSingleton<MatrixSdkWorker>::_instance();
+}
+
+/** The i-th decoder's address: where the daemon places it (127.0.0.2 and on, skipping .0 and .255). */
+QString loopbackOf(int i)
+{
+    quint32 a = (127u << 24) + 2;
+    for (int k = 0; k < i; ++k) {
+        ++a;
+        while ((a & 0xFF) == 0 || (a & 0xFF) == 255)
+            ++a;
+    }
+    return QStringLiteral("%1.%2.%3.%4").arg(a >> 24).arg((a >> 16) & 255).arg((a >> 8) & 255).arg(a & 255);
+}
+
+/** silent: every tenth decoder reads requests and never answers. */
+QByteArray fleetJson(bool silent)
+{
+    QJsonArray decoders;
+    for (int i = 0; i < Decoders; ++i) {
+        QJsonObject o{{"ip", QStringLiteral("10.40.%1.%2").arg(i / 200).arg(i % 200 + 1)},
+                      {"deviceId", QStringLiteral("NET-%1").arg(i)},
+                      {"type", 1},
+                      {"password", Password},
+                      {"daemon", QJsonObject{{"address", loopbackOf(i)}}}};
+        if (silent && i % (Decoders / Silent) == Decoders / Silent - 1)
+            o.insert("daemon", QJsonObject{{"address", loopbackOf(i)}, {"stallMs", 60000}});
+        decoders.append(o);
+    }
+    return QJsonDocument(QJsonObject{{"latencyMs", 0}, {"decoders", decoders}}).toJson();
+}
+
+/** The fleet json with the daemon's addresses in place of the fleet's own. */
+QByteArray inProcessFleet()
+{
+    QJsonObject root = QJsonDocument::fromJson(fleetJson(false)).object();
+    QJsonArray decoders = root.value("decoders").toArray();
+    for (int i = 0; i < decoders.size(); ++i) {
+        QJsonObject o = decoders.at(i).toObject();
+        o.insert("ip", loopbackOf(i));
+        decoders[i] = o;
+    }
+    root.insert("decoders", decoders);
+    return QJsonDocument(root).toJson();
+}
+
+struct Daemon
+{
+    QProcess process;
+    QTemporaryDir dir;
+    quint16 port = 0;
+
+    bool start(const QByteArray& json)
+    {
+        QFile file(dir.filePath("fleet.json"));
+        if (!file.open(QIODevice::WriteOnly) || file.write(json) != json.size())
+            return false;
+        file.close();
+        process.start(QCoreApplication::applicationDirPath() + "/tvwall-decoderd",
+                      {"--fleet", file.fileName(), "--port", "0"});
+        if (!process.waitForStarted(5000) || !process.waitForReadyRead(20000))
+            return false;
+        // "listening FIRST-LAST port P discovery D"
+        const QList<QByteArray> words = process.readLine().split(' ');
+        port = quint16(words.value(3).toUInt());
+        return port != 0;
+    }
+    ~Daemon()
+    {
+        process.terminate();
+        if (!process.waitForFinished(5000))
+            process.kill();
+    }
+};
+
+void useNetwork(quint16 port, int timeoutMs)
+{
+    OnvifBackend::Options options;
+    options.httpPort = port;
+    options.discoveryPort = port;
+    options.requestTimeoutMs = timeoutMs;
+    options.connectTimeoutMs = timeoutMs;
+    for (int i = 0; i < Decoders; ++i)
+        options.targets << loopbackOf(i);
+    worker().setBackend(std::make_unique<OnvifBackend>(options));
+}
+
+DecoderManagementDlg* managementDialog()
+{
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* dlg = qobject_cast<DecoderManagementDlg*>(w))
+            return dlg;
+    }
+    return nullptr;
+}
+
+/** Rows that show a final state; *succeeded of them connected. */
+int settledRows(DecoderManagementDlg* dialog, int* succeeded)
+{
+    const auto* table = dialog->findChild<QTableWidget*>(QStringLiteral("decoderTableWidget"));
+    const QString success = DecoderManagementDlg::tr("connect success");
+    const QString failed = DecoderManagementDlg::tr("connect failed");
+    int settled = 0;
+    *succeeded = 0;
+    for (int row = 0; table && row < table->rowCount(); ++row) {
+        const QString text = table->item(row, StatusColumn)->text();
+        *succeeded += text == success ? 1 : 0;
+        settled += text == success || text == failed ? 1 : 0;
+    }
+    return settled;
+}
+
+/** The page opened on a store of every decoder: the time until each row is settled and the store written. */
+double connectAll(int expectSucceeded)
+{
+    QTemporaryDir dir;
+    MatrixSdkWorker::setDataDirectory(dir.filePath("data"));
+    MatrixSdkWorker::setSecretKeyFile(dir.filePath("store.key"));
+    QList<MatrixInfo> stored;
+    for (int i = 0; i < Decoders; ++i) {
+        MatrixInfo info;
+        info.ip = loopbackOf(i);
+        info.deviceId = QStringLiteral("NET-%1").arg(i);
+        info.matrixType = MATRIX_TYPE_SINGLE_OUTPUT;
+        info.userName = "admin";
+        info.password = Password;
+        info.activated = true;
+        stored << info;
+    }
+    MatrixSdkWorker::addDecoderToJson(stored);
+    MatrixSdkWorker::flushStore();
+
+    QElapsedTimer timer;
+    timer.start();
+    auto* form = new MatrixConfigForm;
+    form->resize(1400, 900);
+    form->show();
+    DecoderManagementDlg* dialog = nullptr;
+    int succeeded = 0;
+    while (timer.elapsed() < 120000) {
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+        if (!dialog)
+            dialog = managementDialog();
+        if (dialog && !form->isUpdatePending() && settledRows(dialog, &succeeded) == Decoders)
+            break;
+    }
+    MatrixSdkWorker::flushStore();
+    const double elapsed = double(timer.nsecsElapsed()) / 1e6;
+    int storedConnected = 0;
+    for (const MatrixInfo& info : MatrixSdkWorker::getDecoderFromJson())
+        storedConnected += info.connectStatus == 1 ? 1 : 0;
+    if (succeeded != expectSucceeded || storedConnected != expectSucceeded)
+        qFatal("connect-all: %d rows and %d stored decoders connected, %d expected", succeeded,
+               storedConnected, expectSucceeded);
+    delete form;
+    worker().disconnectAllMatrix();
+    MatrixSdkWorker::flushStore();
+    return elapsed;
+}
+
+/** Median of one getMatrixScreenColor answered to a blocking receiver, over a live connection. */
+double roundTrip()
+{
+    MatrixInfo info;
+    info.ip = loopbackOf(0);
+    info.userName = "admin";
+    info.password = Password;
+    QEventLoop loop;
+    QObject receiver;
+    QObject::connect(&worker(), &MatrixSdkWorker::signalConnectMatrixResult, &receiver,
+                     [&loop](const CMHandle&, int, int, void*) { loop.quit(); });
+    worker().connectMatrix(info, nullptr);
+    loop.exec();
+    const CMHandle handle = worker().getHandleByIp(info.ip);
+    if (!handle)
+        qFatal("round trip: no connection to %s", qPrintable(info.ip));
+    QObject::connect(
+        &worker(), &MatrixSdkWorker::signalMatrixGetScreenColorResult, &receiver,
+        [&loop](ScreenColor) { loop.quit(); }, Qt::BlockingQueuedConnection);
+    const double ms = medianMs(RoundTrips, [&] {
+        worker().getMatrixScreenColor(handle, 1, 1);
+        loop.exec();
+    });
+    worker().disconnectAllMatrix();
+    return ms;
+}
+
+} // namespace
+
+void runNetworkBench()
+{
+    static QtMessageHandler previous = nullptr;
+    previous =
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+            if (previous && !text.startsWith(QLatin1String("This plugin does not support")))
+                previous(type, context, text);
+        });
+    QString error;
+    if (!worker().loadFleet(inProcessFleet(), &error))
+        qFatal("bench fleet: %s", qPrintable(error));
+    worker().setResultDelay(0);
+    std::vector<double> local;
+    for (int i = 0; i < 3; ++i)
+        local.push_back(connectAll(Decoders));
+    const double localConnect = median(local);
+    const double localTrip = roundTrip();
+
+    {
+        Daemon daemon;
+        if (!daemon.start(fleetJson(false)))
+            qFatal("tvwall-decoderd did not start");
+        useNetwork(daemon.port, 2000);
+        std::vector<double> runs;
+        for (int i = 0; i < 3; ++i)
+            runs.push_back(connectAll(Decoders));
+        report("network: connect-all of 500 decoders on the daemon, shown and stored", median(runs), "ms",
+               localConnect, "<= 2000 ms (baseline: in-process fleet)");
+        report("network: one service call's round trip over loopback, median", roundTrip(), "ms", localTrip,
+               "<= 2 ms (baseline: in-process fleet)");
+    }
+    {
+        Daemon daemon;
+        if (!daemon.start(fleetJson(true)))
+            qFatal("tvwall-decoderd did not start");
+        useNetwork(daemon.port, 2000);
+        report("network: the same with 50 decoders not answering (timeout 2 s)",
+               connectAll(Decoders - Silent), "ms", localConnect,
+               "<= 4000 ms (baseline: in-process fleet, all answering)");
+    }
+    worker().loadFleet(MatrixSdkWorker::defaultFleetJson());
+    qInstallMessageHandler(previous);
+}
+
+} // namespace bench

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QtGlobal>
+
+#if defined(DECODER_NETWORK_LIBRARY)
+#define DECODER_NETWORK_EXPORT Q_DECL_EXPORT
+#elif defined(DECODER_NETWORK_STATIC_LIBRARY)
+#define DECODER_NETWORK_EXPORT
+#else
+#define DECODER_NETWORK_EXPORT Q_DECL_IMPORT
+#endif

@@ -1,0 +1,207 @@
+#pragma once
+
+#include "decoder_network_global.h"
+#include "decoderbackend.h"
+#include "soapenvelope.h"
+
+#include <QAtomicInt>
+#include <QMap>
+#include <QMutex>
+#include <QSet>
+#include <QThreadPool>
+
+#include <future>
+#include <memory>
+
+namespace pral_matrix {
+
+/**
+ * @brief The back end for decoders on a network: ONVIF over SOAP 1.2 and
+ * HTTP with WS-Security UsernameToken digests, WS-Discovery for search, and
+ * our extension service for what ONVIF has no operation for.
+ *
+ * Like every back end it is called on the service thread, one call at a
+ * time, and answers synchronously. Each call blocks on sockets with a connect
+ * and a request timeout, never in an event loop. The HTTP work runs on a small
+ * pool in one lane per address: calls to one decoder keep their order, calls
+ * to different decoders may overlap. Logins announced with prepareLogin start
+ * on the pool at once, so a burst of connections (connect-all) overlaps; the
+ * service thread still collects each result in request order.
+ *
+ * Failures a network brings have result codes of their own (ResultTimeout and
+ * the rest) and are told through signalNetworkProblem; a decoder with a live
+ * session that stops answering is reported through signalDecoderLost, which
+ * the application turns into a broken connection. Both signals come from pool
+ * threads: connect them queued. Every other code is the decoder's own and
+ * reaches the service unchanged.
+ *
+ * Sessions: ONVIF keeps none, our decoders do (a resolution that is not kept
+ * lasts until the session ends; an upgrade fails when its decoder's session
+ * does). logout tells a decoder that offers our extension service
+ * (EndSession) in its lane without waiting for the answer, so the decoder
+ * hears of it before anything asked of it later. Where the decoder ends the
+ * session itself (a factory reset, a new address, an imported configuration,
+ * a transfer that broke off) the back end ends it here too, through
+ * endSession, before the call returns. A login's session counts from the
+ * moment the service thread collects its result, so a logout queued before
+ * it never ends it.
+ */
+class DECODER_NETWORK_EXPORT OnvifBackend : public DecoderBackend
+{
+    Q_OBJECT
+
+public:
+    /** Apart from every code a decoder gives (its configuration files' refusals are -40 to -45). */
+    enum NetworkResult
+    {
+        ResultTimeout = -50,
+        ResultConnectionRefused = -51,
+        ResultBadReply = -52,
+        ResultConnectionLost = -53,
+    };
+
+    struct Options
+    {
+        /** Addresses probed by search, one unicast probe each. */
+        QStringList targets;
+        /** HTTP port of a decoder that discovery has not told about. */
+        quint16 httpPort = 80;
+        quint16 discoveryPort = 3702;
+        /** Also probe the WS-Discovery multicast group; for real networks only. */
+        bool multicast = false;
+        int connectTimeoutMs = 2000;
+        /** The longest one request may take, connecting included. */
+        int requestTimeoutMs = 5000;
+        /** How long search waits for probe answers. */
+        int discoveryWaitMs = 1500;
+        int poolSize = 64;
+        qint64 maxReplyBytes = 8 * 1024 * 1024;
+        qint64 maxFileBytes = 256 * 1024 * 1024;
+        int upgradePollMs = 100;
+    };
+
+    /**
+     * Addresses from a text of comma-separated IPv4 addresses and ranges
+     * ("127.0.0.2-127.0.0.9" or "127.0.0.2-9"); false and *error for
+     * anything else or more than 65536 addresses.
+     */
+    static bool parseTargets(const QString& text, QStringList* addresses, QString* error);
+
+    explicit OnvifBackend(const Options& options);
+    ~OnvifBackend() override;
+
+    void prepareLogin(const QString& ip, const QString& userName, const QString& password) override;
+    MatrixInfoMap search() override;
+    Login login(const QString& ip, const QString& userName, const QString& password) override;
+    void logout(const QString& ip) override;
+    Layout getLayout(const QString& ip) override;
+    int setLayout(const QString& mainIp, int type, int rows, int cols, const MatrixInfoList& screens,
+                  const QString& name) override;
+    int saveScene(const QString& ip, int sceneNo, const QString& name) override;
+    int restoreScene(const QString& ip, int sceneNo) override;
+    int removeScene(const QString& ip, int sceneNo) override;
+    int checkScreen(const QString& ip, int location, bool open) override;
+    int removeBanner(const QString& ip) override;
+    int factoryReset(const QString& ip) override;
+    int activate(const QString& deviceId, const QString& password) override;
+    int changePassword(const QString& ip, const QString& userName, const QString& oldPassword,
+                       const QString& newPassword) override;
+    int getNetwork(const QString& ip, DeviceNetworkCfg_t* cfg) override;
+    int setNetwork(const QString& ip, const QString& userName, const QString& password,
+                   const DeviceNetworkCfg_t& cfg, QString* newIp) override;
+    int getResolution(const QString& ip, int screenRow, int screenColumn, ScreenResolution_t* out) override;
+    int setResolution(const QString& ip, const ScreenResolutionInfo& info, bool persist) override;
+    int getScreenColor(const QString& ip, int screenRow, int screenColumn, ScreenColor* out) override;
+    int setScreenColor(const QString& ip, int screenRow, int screenColumn, const ScreenColor& color) override;
+    int addWindow(const QString& ip, const MatrixWindowInfo& window) override;
+    int setWindowSource(const QString& ip, const MatrixWindowInfo& window, int windowId, bool show) override;
+    int getLog(const QString& ip, const QDateTime& begin, const QDateTime& end, int logType,
+               const QString& path, QStringList* lines) override;
+    int exportConfig(const QString& ip, const QString& path) override;
+    int importConfig(const QString& ip, const QString& path) override;
+    int startUpgrade(const QList<DeviceInfo_t>& devices, const QString& path,
+                     const UpgradeSink& sink) override;
+
+signals:
+    void signalNetworkProblem(QString ip, QString text);
+    void signalDecoderLost(QString ip);
+
+private:
+    struct Session
+    {
+        QString userName;
+        QString password;
+        qint64 clockOffsetMs = 0;
+        int matrixType = MATRIX_TYPE_UNKNOWN;
+        QString version;
+        QMap<QString, QString> xaddrs;
+    };
+
+    /** The outcome of one SOAP call: a transport result, and the message when one was read. */
+    struct Call
+    {
+        int result = RESULT_OK;
+        int httpStatus = 0;
+        SoapEnvelope::Message message;
+        bool ok() const { return result == RESULT_OK && !message.isFault; }
+        /** 0, a network result, or what a fault says. */
+        int code() const;
+    };
+
+    struct Lane;
+    /** A login's result, and the session it opened when it succeeded. */
+    struct LoginOutcome
+    {
+        Login login;
+        Session session;
+    };
+    struct PendingLogin
+    {
+        QString userName;
+        QString password;
+        std::shared_future<LoginOutcome> result;
+    };
+
+    std::shared_future<LoginOutcome> submitLogin(const QString& ip, const QString& userName,
+                                                 const QString& password);
+    /** Runs fn in ip's lane and waits for it. */
+    int inLane(const QString& ip, const std::function<int()>& fn);
+    void enqueue(const QString& ip, std::function<void()> job);
+
+    LoginOutcome doLogin(const QString& ip, const QString& userName, const QString& password);
+    Call soap(const QString& ip, const QString& service, const SoapEnvelope::Writer& body,
+              const SoapEnvelope::Token* token);
+    Call soapAt(const QString& url, const SoapEnvelope::Writer& body, const SoapEnvelope::Token* token);
+    /** Forgets the session to ip here only: what the decoder knows is left alone. */
+    void dropSession(const QString& ip);
+    /** A call over ip's live session; false leaves *call holding RESULT_BAD_HANDLE. */
+    Call sessionCall(const QString& ip, const QString& service, const SoapEnvelope::Writer& body);
+    int sessionResult(const QString& ip, const QString& service, const SoapEnvelope::Writer& body);
+    int http(const QString& url, const QByteArray& method, const QByteArray& body,
+             const QByteArray& contentType, qint64 maxBytes, QByteArray* reply, int* status);
+    QString serviceUrl(const QString& ip, const QString& service) const;
+    void report(const QString& ip, int result, bool sessionLost);
+    int uploadPictures(const QString& ip, MatrixWindowInfo* window);
+    void runUpgrade(const QList<DeviceInfo_t>& devices, const QByteArray& image, const UpgradeSink& sink,
+                    int firstCard);
+    int startCardUpgrade(const QString& ip, const QString& user, const QString& password,
+                         const QByteArray& image);
+
+    Options opts;
+    QThreadPool pool;
+    QAtomicInt cancelled;
+    QAtomicInt upgrading;
+
+    mutable QMutex mutex;
+    QMap<QString, Session> sessions;
+    QMap<QString, quint16> ports;
+    QMap<QString, QString> deviceIds;
+    QMap<QString, QPair<QString, QString>> lastCredentials;
+    QMap<QString, std::shared_ptr<Lane>> lanes;
+    QMap<QString, QList<PendingLogin>> pending;
+    /** The decoder whose login the service thread is waiting for. */
+    QSet<QString> collecting;
+    QSet<QString> uploadedPictures;
+};
+
+} // namespace pral_matrix

@@ -1,0 +1,309 @@
+#include "onvifcodec.h"
+
+#include "onvifnamespaces.h"
+#include "soapenvelope.h"
+
+#include <QHostAddress>
+#include <QUrl>
+
+namespace pral_matrix {
+
+namespace {
+
+const QString ScopeRoot = QStringLiteral("tvwall://decoder/");
+
+using S = SoapEnvelope;
+
+struct IntField
+{
+    const char* name;
+    int32_t MatrixWindowInfo::*member;
+};
+struct SourceInt
+{
+    const char* name;
+    int32_t WindowSourceInfo::*member;
+};
+struct SourceText
+{
+    const char* name;
+    QString WindowSourceInfo::*member;
+};
+
+const IntField WindowInts[] = {
+    {"Param1", &MatrixWindowInfo::windowParam1},
+    {"Param2", &MatrixWindowInfo::windowParam2},
+    {"Param3", &MatrixWindowInfo::windowParam3},
+    {"Param4", &MatrixWindowInfo::windowParam4},
+    {"Param5", &MatrixWindowInfo::windowParam5},
+    {"Columns", &MatrixWindowInfo::columnCount},
+    {"Rows", &MatrixWindowInfo::rowCount},
+    {"X", &MatrixWindowInfo::x},
+    {"Y", &MatrixWindowInfo::y},
+    {"Width", &MatrixWindowInfo::width},
+    {"Height", &MatrixWindowInfo::height},
+    {"Param12", &MatrixWindowInfo::windowParam12},
+};
+const SourceInt SourceInts[] = {
+    {"Slot", &WindowSourceInfo::sourceSlot},         {"Param2", &WindowSourceInfo::sourceParam2},
+    {"Param3", &WindowSourceInfo::sourceParam3},     {"Kind", &WindowSourceInfo::sourceKind},
+    {"Param7", &WindowSourceInfo::sourceParam7},     {"Param8", &WindowSourceInfo::sourceParam8},
+    {"Param9", &WindowSourceInfo::sourceParam9},     {"Param12", &WindowSourceInfo::sourceParam12},
+    {"PictureMode", &WindowSourceInfo::pictureMode}, {"Param17", &WindowSourceInfo::sourceParam17},
+};
+const SourceText SourceTexts[] = {
+    {"Name", &WindowSourceInfo::sourceName},         {"Text6", &WindowSourceInfo::sourceText6},
+    {"PictureName", &WindowSourceInfo::pictureName}, {"Text11", &WindowSourceInfo::sourceText11},
+    {"PicturePath", &WindowSourceInfo::picturePath}, {"Text14", &WindowSourceInfo::sourceText14},
+    {"Text15", &WindowSourceInfo::sourceText15},     {"Text18", &WindowSourceInfo::sourceText18},
+    {"Text19", &WindowSourceInfo::sourceText19},
+};
+
+QString scopeValue(const QStringList& scopes, const QString& key)
+{
+    const QString prefix = ScopeRoot + key + QLatin1Char('/');
+    for (const QString& s : scopes) {
+        if (s.startsWith(prefix))
+            return QUrl::fromPercentEncoding(s.mid(prefix.size()).toUtf8());
+    }
+    return QString();
+}
+
+QString scope(const QString& key, const QString& value)
+{
+    return ScopeRoot + key + QLatin1Char('/') + QString::fromLatin1(QUrl::toPercentEncoding(value));
+}
+
+} // namespace
+
+void OnvifCodec::writeWall(QXmlStreamWriter& w, const DecoderBackend::Layout& layout)
+{
+    w.writeStartElement(Ns::Wall, QStringLiteral("Wall"));
+    w.writeAttribute(QStringLiteral("Name"), layout.name);
+    w.writeAttribute(QStringLiteral("MainIp"), layout.mainIp);
+    w.writeAttribute(QStringLiteral("Type"), QString::number(layout.mainType));
+    w.writeAttribute(QStringLiteral("Rows"), QString::number(layout.rows));
+    w.writeAttribute(QStringLiteral("Columns"), QString::number(layout.cols));
+    for (const MatrixInfo& s : layout.screens) {
+        w.writeStartElement(Ns::Wall, QStringLiteral("Screen"));
+        w.writeAttribute(QStringLiteral("Ip"), s.ip);
+        w.writeAttribute(QStringLiteral("Channel"), QString::number(s.channel));
+        w.writeAttribute(QStringLiteral("Row"), QString::number(s.row));
+        w.writeAttribute(QStringLiteral("Column"), QString::number(s.column));
+        w.writeAttribute(QStringLiteral("Type"), QString::number(int(s.matrixType)));
+        w.writeEndElement();
+    }
+    w.writeEndElement();
+}
+
+DecoderBackend::Layout OnvifCodec::readWall(const XmlNode& wall)
+{
+    DecoderBackend::Layout layout;
+    if (wall.isNull())
+        return layout;
+    layout.result = RESULT_OK;
+    layout.name = wall.attributes.value(QStringLiteral("Name"));
+    layout.mainIp = wall.attributes.value(QStringLiteral("MainIp"));
+    layout.mainType = wall.attributeInt(QStringLiteral("Type"), MATRIX_TYPE_UNKNOWN);
+    layout.rows = wall.attributeInt(QStringLiteral("Rows"), 0);
+    layout.cols = wall.attributeInt(QStringLiteral("Columns"), 0);
+    for (const XmlNode* s : wall.all(Ns::Wall, QStringLiteral("Screen"))) {
+        MatrixInfo screen;
+        screen.ip = s->attributes.value(QStringLiteral("Ip"));
+        screen.channel = s->attributeInt(QStringLiteral("Channel"), 0);
+        screen.row = s->attributeInt(QStringLiteral("Row"), -1);
+        screen.column = s->attributeInt(QStringLiteral("Column"), -1);
+        screen.matrixType = MatrixType(s->attributeInt(QStringLiteral("Type"), MATRIX_TYPE_UNKNOWN));
+        layout.screens.append(screen);
+    }
+    return layout;
+}
+
+void OnvifCodec::writeColor(QXmlStreamWriter& w, const ScreenColor& color)
+{
+    w.writeStartElement(Ns::Wall, QStringLiteral("ImagingSettings"));
+    S::writeInt(w, Ns::Schema, QStringLiteral("Brightness"), color.brightness);
+    S::writeInt(w, Ns::Schema, QStringLiteral("ColorSaturation"), color.chroma);
+    S::writeInt(w, Ns::Schema, QStringLiteral("Contrast"), color.contrast);
+    S::writeInt(w, Ns::Schema, QStringLiteral("Sharpness"), color.sharpness);
+    w.writeEndElement();
+}
+
+bool OnvifCodec::readColor(const XmlNode& settings, ScreenColor* color)
+{
+    constexpr int Missing = INT_MIN;
+    color->brightness = settings.childInt(Ns::Schema, QStringLiteral("Brightness"), Missing);
+    color->chroma = settings.childInt(Ns::Schema, QStringLiteral("ColorSaturation"), Missing);
+    color->contrast = settings.childInt(Ns::Schema, QStringLiteral("Contrast"), Missing);
+    color->sharpness = settings.childInt(Ns::Schema, QStringLiteral("Sharpness"), Missing);
+    return color->brightness != Missing && color->chroma != Missing && color->contrast != Missing &&
+           color->sharpness != Missing;
+}
+
+void OnvifCodec::writeResolution(QXmlStreamWriter& w, const ScreenResolution_t& resolution)
+{
+    w.writeStartElement(Ns::Wall, QStringLiteral("Resolution"));
+    S::writeInt(w, Ns::Schema, QStringLiteral("Width"), resolution.width);
+    S::writeInt(w, Ns::Schema, QStringLiteral("Height"), resolution.height);
+    S::writeInt(w, Ns::Wall, QStringLiteral("RefreshRate"), resolution.frameRate);
+    w.writeEndElement();
+}
+
+bool OnvifCodec::readResolution(const XmlNode& parent, ScreenResolution_t* resolution)
+{
+    const XmlNode& r = parent.child(Ns::Wall, QStringLiteral("Resolution"));
+    resolution->width = r.childInt(Ns::Schema, QStringLiteral("Width"), -1);
+    resolution->height = r.childInt(Ns::Schema, QStringLiteral("Height"), -1);
+    resolution->frameRate = r.childInt(Ns::Wall, QStringLiteral("RefreshRate"), -1);
+    return !r.isNull() && resolution->width >= 0 && resolution->height >= 0 && resolution->frameRate >= 0;
+}
+
+void OnvifCodec::writeWindow(QXmlStreamWriter& w, const MatrixWindowInfo& window)
+{
+    w.writeStartElement(Ns::Wall, QStringLiteral("Window"));
+    for (const IntField& f : WindowInts)
+        w.writeAttribute(QLatin1String(f.name), QString::number(window.*f.member));
+    for (const WindowSourceInfo& source : window.sourceList) {
+        w.writeStartElement(Ns::Wall, QStringLiteral("Source"));
+        for (const SourceInt& f : SourceInts)
+            w.writeAttribute(QLatin1String(f.name), QString::number(source.*f.member));
+        for (const SourceText& f : SourceTexts)
+            w.writeAttribute(QLatin1String(f.name), source.*f.member);
+        w.writeEndElement();
+    }
+    for (const WindowScreenInfo& screen : window.screenList) {
+        w.writeStartElement(Ns::Wall, QStringLiteral("Screen"));
+        w.writeAttribute(QStringLiteral("No"), QString::number(screen.screenNo));
+        w.writeAttribute(QStringLiteral("Column"), QString::number(screen.column));
+        w.writeAttribute(QStringLiteral("Row"), QString::number(screen.row));
+        w.writeEndElement();
+    }
+    w.writeEndElement();
+}
+
+MatrixWindowInfo OnvifCodec::readWindow(const XmlNode& node)
+{
+    MatrixWindowInfo window;
+    for (const IntField& f : WindowInts)
+        window.*f.member = node.attributeInt(QLatin1String(f.name), window.*f.member);
+    for (const XmlNode* s : node.all(Ns::Wall, QStringLiteral("Source"))) {
+        WindowSourceInfo source;
+        for (const SourceInt& f : SourceInts)
+            source.*f.member = s->attributeInt(QLatin1String(f.name), source.*f.member);
+        for (const SourceText& f : SourceTexts)
+            source.*f.member = s->attributes.value(QLatin1String(f.name));
+        window.sourceList.append(source);
+    }
+    for (const XmlNode* s : node.all(Ns::Wall, QStringLiteral("Screen"))) {
+        window.screenList.append(WindowScreenInfo{s->attributeInt(QStringLiteral("No"), -1),
+                                                  s->attributeInt(QStringLiteral("Column"), 0),
+                                                  s->attributeInt(QStringLiteral("Row"), 0)});
+    }
+    return window;
+}
+
+void OnvifCodec::writeLoginRefusal(QXmlStreamWriter& w, const ConnectErrorMsgInfo& error)
+{
+    w.writeStartElement(Ns::Wall, QStringLiteral("LoginRefusal"));
+    S::writeText(w, Ns::Wall, QStringLiteral("Kind"), error.errorType);
+    S::writeInt(w, Ns::Wall, QStringLiteral("ErrorCount"), error.errorCount);
+    S::writeInt(w, Ns::Wall, QStringLiteral("LockThreshold"), error.lockThreshold);
+    S::writeInt(w, Ns::Wall, QStringLiteral("LockMinutes"), error.lockMinutes);
+    S::writeInt(w, Ns::Wall, QStringLiteral("UnlockSeconds"), error.unlockSeconds);
+    w.writeEndElement();
+}
+
+bool OnvifCodec::readLoginRefusal(const XmlNode& detail, ConnectErrorMsgInfo* error)
+{
+    const XmlNode& r = detail.child(Ns::Wall, QStringLiteral("LoginRefusal"));
+    if (r.isNull())
+        return false;
+    error->errorType = r.childText(Ns::Wall, QStringLiteral("Kind"));
+    error->errorCount = r.childInt(Ns::Wall, QStringLiteral("ErrorCount"), -1);
+    error->lockThreshold = r.childInt(Ns::Wall, QStringLiteral("LockThreshold"), -1);
+    error->lockMinutes = r.childInt(Ns::Wall, QStringLiteral("LockMinutes"), -1);
+    error->unlockSeconds = r.childInt(Ns::Wall, QStringLiteral("UnlockSeconds"), -1);
+    return true;
+}
+
+QStringList OnvifCodec::decoderScopes(const MatrixInfo& info)
+{
+    QStringList outputs;
+    for (const OutputInfo& o : info.outputList)
+        outputs << QStringLiteral("%1:%2").arg(o.outputId).arg(o.outputNo);
+    return {QStringLiteral("onvif://www.onvif.org/type/video_decoder"),
+            QStringLiteral("onvif://www.onvif.org/name/") +
+                QString::fromLatin1(QUrl::toPercentEncoding(info.deviceId)),
+            scope(QStringLiteral("id"), info.deviceId),
+            scope(QStringLiteral("kind"), QString::number(int(info.matrixType))),
+            scope(QStringLiteral("channels"), QString::number(info.channelCount)),
+            scope(QStringLiteral("outputs"), outputs.join(QLatin1Char(','))),
+            scope(QStringLiteral("version"), info.version),
+            scope(QStringLiteral("activated"),
+                  info.activated ? QStringLiteral("true") : QStringLiteral("false"))};
+}
+
+bool OnvifCodec::readDecoderScopes(const QStringList& scopes, MatrixInfo* info)
+{
+    const QString id = scopeValue(scopes, QStringLiteral("id"));
+    bool kindOk = false;
+    const int kind = scopeValue(scopes, QStringLiteral("kind")).toInt(&kindOk);
+    if (id.isEmpty() || !kindOk)
+        return false;
+    info->deviceId = id;
+    info->matrixType = MatrixType(kind);
+    info->channelCount = scopeValue(scopes, QStringLiteral("channels")).toInt();
+    info->version = scopeValue(scopes, QStringLiteral("version"));
+    info->activated = scopeValue(scopes, QStringLiteral("activated")) == QLatin1String("true");
+    info->outputList.clear();
+    const QStringList outputs =
+        scopeValue(scopes, QStringLiteral("outputs")).split(QLatin1Char(','), Qt::SkipEmptyParts);
+    for (const QString& o : outputs) {
+        const QStringList parts = o.split(QLatin1Char(':'));
+        if (parts.size() == 2)
+            info->outputList.append(OutputInfo{parts.at(0).toInt(), parts.at(1).toInt(), 0});
+    }
+    return true;
+}
+
+QString OnvifCodec::outputToken(int screenRow, int screenColumn)
+{
+    return QStringLiteral("VO-%1-%2").arg(screenRow).arg(screenColumn);
+}
+
+bool OnvifCodec::readOutputToken(const QString& token, int* screenRow, int* screenColumn)
+{
+    const QStringList parts = token.split(QLatin1Char('-'));
+    bool rowOk = false;
+    bool columnOk = false;
+    if (parts.size() != 3 || parts.at(0) != QLatin1String("VO"))
+        return false;
+    *screenRow = parts.at(1).toInt(&rowOk);
+    *screenColumn = parts.at(2).toInt(&columnOk);
+    return rowOk && columnOk;
+}
+
+int OnvifCodec::prefixLength(const QString& mask)
+{
+    QHostAddress address;
+    if (!address.setAddress(mask) || address.protocol() != QAbstractSocket::IPv4Protocol)
+        return -1;
+    const quint32 bits = address.toIPv4Address();
+    const quint32 inverted = ~bits;
+    if ((inverted & (inverted + 1)) != 0)
+        return -1;
+    int n = 0;
+    for (quint32 b = bits; b & 0x80000000u; b <<= 1)
+        ++n;
+    return n;
+}
+
+QString OnvifCodec::maskFromPrefix(int prefix)
+{
+    if (prefix < 0 || prefix > 32)
+        return QString();
+    const quint32 bits = prefix == 0 ? 0 : ~quint32(0) << (32 - prefix);
+    return QHostAddress(bits).toString();
+}
+
+} // namespace pral_matrix

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "decoder_network_global.h"
+#include "xmlnode.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QXmlStreamWriter>
+
+#include <functional>
+
+namespace pral_matrix {
+
+/**
+ * @brief SOAP 1.2 messages: writing an envelope, reading one back, faults and
+ * the WS-Security UsernameToken with a password digest.
+ *
+ * Every envelope declares all the protocol's prefixes on its root (s, tds,
+ * tt, tmd, ter, dn, d, wsa, wsse, wsu, tvw), so a body writer names elements
+ * by namespace and the writer picks the prefix.
+ */
+class DECODER_NETWORK_EXPORT SoapEnvelope
+{
+public:
+    using Writer = std::function<void(QXmlStreamWriter&)>;
+
+    struct Token
+    {
+        QString userName;
+        QString password;
+        /** Added to our clock so that Created reads as the peer's time. */
+        qint64 clockOffsetMs = 0;
+    };
+
+    /** What a peer's UsernameToken carries. */
+    struct ReceivedToken
+    {
+        bool present = false;
+        QString userName;
+        QByteArray digest;
+        QByteArray nonce;
+        QString created;
+        bool isDigest = false;
+    };
+
+    struct Fault
+    {
+        /** "Sender" or "Receiver". */
+        QString code;
+        /** The first ter: subcode's local name, e.g. "NotAuthorized". */
+        QString subcode;
+        QString reason;
+        /** Our result code in the detail, or 0 when there is none. */
+        int result = 0;
+        XmlNode detail;
+    };
+
+    struct Message
+    {
+        XmlNode header;
+        /** The first element of the body. */
+        XmlNode payload;
+        bool isFault = false;
+        Fault fault;
+    };
+
+    /** The whole envelope; token adds a wsse:Security header. */
+    static QByteArray build(const Writer& body, const Token* token = nullptr, const Writer& header = {});
+    /** A fault; detail writes inside env:Detail. */
+    static QByteArray buildFault(const QString& code, const QString& subcode, const QString& reason,
+                                 int result, const Writer& detail = {});
+    /** false and *error when xml is not a SOAP 1.2 envelope with a body element. */
+    static bool parse(const QByteArray& xml, Message* message, QString* error);
+
+    /** Base64(SHA-1(nonce + created + password)). */
+    static QByteArray passwordDigest(const QByteArray& nonce, const QString& created,
+                                     const QString& password);
+    static ReceivedToken readToken(const XmlNode& header);
+    /** True when token proves password and was created within maxSkewSecs of now. */
+    static bool verify(const ReceivedToken& token, const QString& password, const QDateTime& now,
+                       int maxSkewSecs = 300);
+
+    static void writeText(QXmlStreamWriter& w, const QString& ns, const QString& name, const QString& text);
+    static void writeInt(QXmlStreamWriter& w, const QString& ns, const QString& name, qint64 value);
+};
+
+} // namespace pral_matrix
