@@ -3,7 +3,7 @@
 // through the dialog's table, the page's redraw and the store.
 
 #include "benchutil.h"
-#include "connectmatrixitem.h"
+#include "decoderdevicetree.h"
 #include "decodermanagementdlg.h"
 #include "matrixconfigform.h"
 #include "matrixsdkworker.h"
@@ -258,10 +258,11 @@ double loginWithPage(const Fleet& fleet)
     if (!dialog || !allRowsConnected(dialog, fleet.decoders))
         qFatal("the page did not show every decoder connected");
 
-    // What the operator sees: every wall drawn as connected.
+    // What the operator sees: every wall listed as connected (only the rows in view carry widgets).
     int connectedWalls = 0;
-    for (const auto* row : form->findChildren<pral_matrixConfig::ConnectMatrixItem*>())
-        connectedWalls += row->isConnected() ? 1 : 0;
+    const auto* tree = form->findChild<pral_matrixConfig::DecoderDeviceTree*>();
+    for (const QString& name : tree->listedTvWallNames())
+        connectedWalls += tree->isTvWallConnected(name) ? 1 : 0;
     if (connectedWalls != fleet.walls)
         qFatal("the page shows %d of %d walls connected", connectedWalls, fleet.walls);
 
