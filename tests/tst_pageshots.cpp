@@ -299,7 +299,10 @@ void TestPageShots::manyWallsScrolledToTheMiddle()
     };
     QTRY_VERIFY(rowsInView() > 10);
     QVERIFY(!wallRow(form.get(), "Hall 01"));
-    shoot(QStringLiteral("page-many-walls-middle.png"));
+    QStringList names;
+    for (const pral_matrix::TvWallManagement& wall : qAsConst(walls))
+        names << wall.tvWallName;
+    shoot(form.get(), QStringLiteral("page-many-walls-middle.png"), names);
 }
 
 void TestPageShots::decoderDialogs()
