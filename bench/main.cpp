@@ -36,7 +36,8 @@ QtMessageHandler defaultHandler = nullptr;
 // Every window the benchmarks make under the offscreen platform would print this between the figures.
 void dropOffscreenNoise(QtMsgType type, const QMessageLogContext& context, const QString& text)
 {
-    if (text.startsWith(QLatin1String("This plugin does not support propagateSizeHints()")))
+    if (text.startsWith(QLatin1String("This plugin does not support propagateSizeHints()")) ||
+        text.startsWith(QLatin1String("This plugin does not support raise()")))
         return;
     if (defaultHandler) {
         defaultHandler(type, context, text);
@@ -64,7 +65,9 @@ int main(int argc, char* argv[])
         QStringLiteral("Run one group: service, workspace, management, wizard, maintenance or network."),
         QStringLiteral("group"));
     parser.addOption(only);
+    bench::addSizeOptions(parser);
     parser.process(app);
+    bench::readSizeOptions(parser);
 
     PCOMMON::applyGlobalStyleSheet(app);
     const QString group = parser.value(only);

@@ -3,9 +3,11 @@
 // edit mode's binding and adjustment pages with their scene.
 
 #include "addmatrixdlg.h"
+#include "connectmatrixitem.h"
 #include "disabledwaitingwtmanager.h"
 #include "screenwt.h"
 #include "systemassistant.h"
+#include "treeitem.h"
 #include "wizardtesthelpers.h"
 
 #include <QComboBox>
@@ -16,6 +18,7 @@
 #include <QSignalSpy>
 #include <QSlider>
 #include <QStackedWidget>
+#include <QTreeWidget>
 #include <QtTest>
 
 #include <memory>
@@ -218,6 +221,27 @@ private slots:
         QTRY_COMPARE(dlg->result(), int(QDialog::Accepted));
         QCOMPARE(layoutOf(dlg->tvWallResult().matrixInfoList),
                  "192.0.2.10/3@0,0 192.0.2.10/2@0,1 192.0.2.10/1@1,0 192.0.2.10/4@1,1");
+    }
+
+    void editListsOutputsAtOnceUnderTheName()
+    {
+        openEdit(stored(), {"Lobby"});
+        auto* list = dlg->findChild<QWidget*>("bindingMatrixWt")->findChild<QTreeWidget*>("rsTreeWidget");
+        const auto listed = [list] {
+            QStringList ids;
+            for (int i = 0; list->topLevelItemCount() == 1 && i < list->topLevelItem(0)->childCount(); ++i)
+                ids << static_cast<pral_base::TreeItem*>(list->topLevelItem(0)->child(i))->getId();
+            return ids;
+        };
+        QCOMPARE(listed(), outputs);
+        auto* name = dlg->findChild<QLineEdit*>("tvWallNamePreviewEdit");
+        name->clear();
+        QTest::keyClicks(name, "Atrium");
+        QCOMPARE(listed(), outputs);
+        clickIn(dlg.get(), "previewWt", "editBtn");
+        QTRY_VERIFY(qobject_cast<ConnectMatrixItem*>(list->itemWidget(list->topLevelItem(0), 0)));
+        QCOMPARE(qobject_cast<ConnectMatrixItem*>(list->itemWidget(list->topLevelItem(0), 0))->text(),
+                 QStringLiteral("Atrium"));
     }
 
     void adjustPageSceneAndColours_data()

@@ -1,3 +1,4 @@
+#include "checkscreentreeitem.h"
 #include "connectmatrixitem.h"
 #include "decoderdevicetree.h"
 #include "decodermanagementdlg.h"
@@ -23,12 +24,15 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -51,6 +55,8 @@ const QString Main = QStringLiteral("192.0.2.10");   // four outputs
 const QString Single = QStringLiteral("192.0.2.11"); // one output
 const QString Eight = QStringLiteral("192.0.2.12");  // eight outputs
 const QString Unbound = QStringLiteral("unbanded");
+// Walls of a page that lists more entries than the tree shows at once.
+constexpr int ManyWalls = 12;
 
 MatrixInfo decoder(const QString& ip, int type, int channels, int status)
 {
@@ -804,6 +810,74 @@ private slots:
         QTRY_VERIFY(worker().getHandleByIp(Main).isNull());
     }
 
+    // Connection results on a page of many walls update only what they change; what the operator sees
+    // afterwards must equal a full redraw: tree entries, their row widgets in view, and the grid.
+    void connectionResultsDrawAsAFullRedraw_data()
+    {
+        QTest::addColumn<QList<int>>("dropped");
+        QTest::addColumn<int>("reconnected");
+        QTest::newRow("refused wall in view reconnects") << QList<int>{} << 6;
+        QTest::newRow("shown wall drops") << QList<int>{0} << -1;
+        QTest::newRow("wall out of view drops") << QList<int>{ManyWalls - 1} << -1;
+        QTest::newRow("burst: shown and others drop") << QList<int>{0, 1, 5, 7, 8} << -1;
+    }
+
+    void connectionResultsDrawAsAFullRedraw()
+    {
+        QFETCH(QList<int>, dropped);
+        QFETCH(int, reconnected);
+        QJsonArray fleet;
+        QList<MatrixInfo> decoders;
+        QList<TvWallManagement> walls;
+        for (int i = 0; i < ManyWalls; ++i) {
+            const QString ip = QStringLiteral("192.0.2.%1").arg(100 + i);
+            fleet.append(
+                QJsonObject{{"ip", ip},
+                            {"deviceId", QStringLiteral("TVD-04-2023%1AA").arg(i, 4, 10, QChar('0'))},
+                            {"type", 3},
+                            {"channels", 4},
+                            {"password", "Tvwall@2024"}});
+            decoders << decoder(ip, 3, 4, 0);
+            walls << wall(QStringLiteral("Wall %1").arg(i + 1, 2, 10, QChar('0')), ip, 2, 2,
+                          {ip + "-1", ip + "-2", ip + "-3", ip + "-4"});
+        }
+        QString error;
+        QVERIFY2(worker().loadFleet(
+                     QJsonDocument(QJsonObject{{"latencyMs", 0}, {"decoders", fleet}}).toJson(), &error),
+                 qPrintable(error));
+        const QString refusedIp = reconnected >= 0 ? walls.at(reconnected).mainIp : QString();
+        if (reconnected >= 0)
+            worker().faults().setLoginFault(refusedIp, FaultInjector::LoginFault::Refuse);
+        QVERIFY(showForm(decoders, walls));
+        QTRY_VERIFY(!form->isUpdatePending() && tree()->isTvWallConnected(walls.last().tvWallName) &&
+                    tree()->isTvWallConnected(walls.first().tvWallName));
+        // The middle of the list: the first walls' rows are out of view.
+        treeWidget()->verticalScrollBar()->setValue(treeWidget()->verticalScrollBar()->maximum() / 2);
+        QTRY_VERIFY(wallRow(walls.at(6).tvWallName) && !wallRow(walls.first().tvWallName));
+
+        if (reconnected >= 0) {
+            worker().faults().clear();
+            ConnectMatrixItem* row = wallRow(walls.at(reconnected).tvWallName);
+            QVERIFY2(row, "the refused wall is not in view");
+            QVERIFY(!row->isConnected());
+            QTest::mouseClick(row->findChild<QPushButton*>("connectBt"), Qt::LeftButton);
+        }
+        for (int i : dropped)
+            worker().disconnectMatrix(worker().getHandleByIp(walls.at(i).mainIp));
+        QTRY_VERIFY(!form->isUpdatePending() &&
+                    (reconnected < 0 || tree()->isTvWallConnected(walls.at(reconnected).tvWallName)) &&
+                    std::none_of(dropped.begin(), dropped.end(),
+                                 [&](int i) { return tree()->isTvWallConnected(walls.at(i).tvWallName); }));
+        QTRY_VERIFY(PCOMMON::DisabledWaitingWtManager::count() == 0);
+        const QStringList drawn = pageState();
+
+        // A list-changing report that changes nothing redraws everything.
+        emit managementDialog()->sig_ipChanged(QStringLiteral("192.0.2.250"), QStringLiteral("192.0.2.251"));
+        QTRY_VERIFY(!form->isUpdatePending());
+        QApplication::processEvents();
+        QCOMPARE(drawn, pageState());
+    }
+
 private:
     WizardForm* showForm(const QList<MatrixInfo>& decoders, const QList<TvWallManagement>& walls)
     {
@@ -826,6 +900,38 @@ private:
         emit managementDialog()->sig_matrixInfoChanged(map);
         // Reports are drawn on a later turn of the event loop.
         QTRY_VERIFY(!form->isUpdatePending());
+    }
+
+    // What the operator sees of the tree and the grid, line by line.
+    QStringList pageState() const
+    {
+        QStringList lines{"shown " + tree()->shownTvWallName(), "title " + title()->text()};
+        for (const QString& name : tree()->listedTvWallNames())
+            lines << name + (tree()->isTvWallConnected(name) ? " connected" : " not connected");
+        QTreeWidget* list = treeWidget();
+        for (QTreeWidgetItemIterator it(list); *it; ++it) {
+            auto* row = qobject_cast<MatrixTreeItem*>(list->itemWidget(*it, 0));
+            if (!row || !row->isVisible())
+                continue;
+            auto* wallRow = qobject_cast<ConnectMatrixItem*>(row);
+            auto* outputRow = qobject_cast<CheckScreenTreeItem*>(row);
+            lines << QStringLiteral("row %1 at %2: %3 connected %4 check %5/%6 mapped %7")
+                         .arg(row->text())
+                         .arg(list->visualItemRect(*it).top())
+                         .arg(row->geometry().top())
+                         .arg(wallRow && wallRow->isConnected())
+                         .arg(row->isOperEnabled())
+                         .arg(outputRow && outputRow->isChecking())
+                         .arg(row->isMapped());
+        }
+        const Grid g = grid();
+        lines << QStringLiteral("grid %1 x %2 selected %3")
+                     .arg(g.first)
+                     .arg(g.second)
+                     .arg(view()->selectedScreenId());
+        for (int i = 0; i < g.first * g.second; ++i)
+            lines << label(i);
+        return lines;
     }
 
     ConnectMatrixItem* wallRow(const QString& name) const

@@ -40,6 +40,9 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -112,6 +115,7 @@ private slots:
 
     void emptyPage();
     void connectedWallShowsItsBindings();
+    void manyWallsScrolledToTheMiddle();
     void decoderDialogs();
     void wizardPages();
     void maintenanceDialogs();
@@ -240,6 +244,69 @@ void TestPageShots::connectedWallShowsItsBindings()
     QVERIFY(tree->isLocked());
     QVERIFY(!form->findChild<QTreeWidget*>(QStringLiteral("rsTreeWidget"))->isEnabled());
     shoot(QStringLiteral("page-locked-tree.png"));
+}
+
+void TestPageShots::manyWallsScrolledToTheMiddle()
+{
+    // Thirty walls of six screens, each on a decoder of its own: far more entries than the tree shows.
+    QJsonArray fleet;
+    QList<pral_matrix::MatrixInfo> decoders;
+    QList<pral_matrix::TvWallManagement> walls;
+    for (int w = 0; w < 30; ++w) {
+        const QString ip = QStringLiteral("192.0.2.%1").arg(100 + w);
+        fleet.append(QJsonObject{{"ip", ip},
+                                 {"deviceId", QStringLiteral("TVD-04-2023%1AA").arg(w, 4, 10, QChar('0'))},
+                                 {"type", 3},
+                                 {"channels", 6},
+                                 {"password", Password}});
+        pral_matrix::MatrixInfo decoder = stored(ip);
+        decoder.matrixType = pral_matrix::MATRIX_TYPE_MULTI_OUTPUT;
+        decoder.channelCount = 6;
+        decoders << decoder;
+        pral_matrix::TvWallManagement wall;
+        wall.tvWallName = QStringLiteral("Hall %1").arg(w + 1, 2, 10, QChar('0'));
+        wall.mainIp = ip;
+        wall.row = 2;
+        wall.col = 3;
+        for (int i = 0; i < 6; ++i) {
+            pral_matrix::MatrixInfo screen = decoder;
+            screen.channel = i + 1;
+            screen.row = i / 3;
+            screen.column = i % 3;
+            wall.matrixInfoList << screen;
+        }
+        walls << wall;
+    }
+    QVERIFY(worker().loadFleet(QJsonDocument(QJsonObject{{"latencyMs", 0}, {"decoders", fleet}}).toJson()));
+    MatrixSdkWorker::addDecoderToJson(decoders);
+    MatrixSdkWorker::addMatrixToJson(walls);
+    MatrixSdkWorker::flushStore();
+    form = std::make_unique<MatrixConfigForm>();
+    form->resize(1280, 760);
+    form->show();
+    auto* tree = form->findChild<DecoderDeviceTree*>();
+    QTRY_VERIFY(!form->isUpdatePending() && tree->isTvWallConnected("Hall 30"));
+    auto* list = form->findChild<QTreeWidget*>(QStringLiteral("rsTreeWidget"));
+    list->verticalScrollBar()->setValue(list->verticalScrollBar()->maximum() / 2);
+    // Every row in view carries its widget, in its row's place.
+    const auto rowsInView = [list] {
+        int rows = 0;
+        for (QTreeWidgetItem* item = list->itemAt(0, 0); item; item = list->itemBelow(item), ++rows) {
+            const QRect place = list->visualItemRect(item);
+            if (place.top() >= list->viewport()->height())
+                break;
+            QWidget* row = list->itemWidget(item, 0);
+            if (!row || !row->isVisible() || row->y() != place.y())
+                return -1;
+        }
+        return rows;
+    };
+    QTRY_VERIFY(rowsInView() > 10);
+    QVERIFY(!wallRow(form.get(), "Hall 01"));
+    QStringList names;
+    for (const pral_matrix::TvWallManagement& wall : qAsConst(walls))
+        names << wall.tvWallName;
+    shoot(form.get(), QStringLiteral("page-many-walls-middle.png"), names);
 }
 
 void TestPageShots::decoderDialogs()

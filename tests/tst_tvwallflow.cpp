@@ -26,13 +26,18 @@ const char* const WizardClass = "pral_matrixConfig::AddMatrixDlg";
 /** Drops the output listed in the wizard's tree onto a screen, with the drag data its entry makes. */
 bool dropOutput(QWidget* wizard, const QString& outputId, int screen)
 {
-    for (MatrixTreeItem* item : part(wizard, "bindingMatrixWt")->findChildren<MatrixTreeItem*>()) {
-        if (item->itemId() == outputId && item->isDraggable())
-            return drop(
-                view(wizard, "bindingMatrixWt")->screen(screen),
-                (QString::number(item->itemType()) + QLatin1Char('~') + item->itemId()).toLocal8Bit());
-    }
-    return false;
+    // Rows in view get their widgets once the shown list has been laid out.
+    MatrixTreeItem* found = nullptr;
+    const bool shown = QTest::qWaitFor([&] {
+        for (MatrixTreeItem* item : part(wizard, "bindingMatrixWt")->findChildren<MatrixTreeItem*>()) {
+            if (item->isVisible() && item->itemId() == outputId && item->isDraggable())
+                found = item;
+        }
+        return found != nullptr;
+    });
+    return shown &&
+           drop(view(wizard, "bindingMatrixWt")->screen(screen),
+                (QString::number(found->itemType()) + QLatin1Char('~') + found->itemId()).toLocal8Bit());
 }
 
 /** Saves, confirms and waits until the wizard closed. */

@@ -295,13 +295,26 @@ void DecoderManagementDlg::addDecoderRows(const MatrixInfoMap& matrixInfoMapToAd
 
 int DecoderManagementDlg::rowOfIp(const QString& ip) const
 {
+    // Every connection result looks its row up: a remembered row is checked, and only a miss walks the
+    // table, noting every row on the way.
     const QTableWidget* table = ui->decoderTableWidget;
+    const auto matches = [table, &ip](int row) {
+        const QTableWidgetItem* item = table->item(row, IpColumn);
+        return item && item->text() == ip;
+    };
+    const int known = rowsByIp.value(ip, -1);
+    if (known >= 0 && known < table->rowCount() && matches(known))
+        return known;
+    rowsByIp.clear();
+    int found = -1;
     for (int row = 0; row < table->rowCount(); ++row) {
         const QTableWidgetItem* item = table->item(row, IpColumn);
-        if (item && item->text() == ip)
-            return row;
+        if (item && !rowsByIp.contains(item->text()))
+            rowsByIp.insert(item->text(), row);
+        if (found < 0 && matches(row))
+            found = row;
     }
-    return -1;
+    return found;
 }
 
 int DecoderManagementDlg::rowOfDeviceId(const QString& deviceId) const

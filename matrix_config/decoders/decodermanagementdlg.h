@@ -4,6 +4,7 @@
 #include "matrix_config_global.h"
 #include "matrixsdkworker.h"
 
+#include <QHash>
 #include <QStringList>
 #include <QUuid>
 
@@ -92,6 +93,8 @@ private:
     void activateOne(const QString& ip);
 
     int rowOfIp(const QString& ip) const;
+    // Rows by address as last seen; rowOfIp() checks an entry before it trusts it.
+    mutable QHash<QString, int> rowsByIp;
     int rowOfDeviceId(const QString& deviceId) const;
     QCheckBox* rowCheckBox(int row) const;
     DecoderOprWt* rowOprWt(int row) const;

@@ -91,7 +91,7 @@ AddMatrixDlg::AddMatrixDlg(const QStringList& decoderIps, const QStringList& out
         ui->mainDecoder->setText(mainIp);
         curStep = PreviewPage;
         slot_previewBtnClieked();
-        // The outputs are listed when the binding page first opens (listOutputs).
+        listOutputs();
         ui->bindingMatrixWt->setLayout(wall.row, wall.col);
         ui->adjustScreenWt->setLayout(wall.row, wall.col);
         for (const MatrixInfo& screen : wall.matrixInfoList) {
@@ -121,9 +121,7 @@ AddMatrixDlg::AddMatrixDlg(const QStringList& decoderIps, const QStringList& out
     connect(&service(), &MatrixSdkWorker::signalSetLayoutResult, this, &AddMatrixDlg::slot_setLayoutResult);
     connect(ui->tvWallNamePreviewEdit, &QLineEdit::textChanged, this, [this](const QString& text) {
         tvWallName = text;
-        outputsListed = false;
-        if (curStep == BindingPage)
-            listOutputs();
+        listOutputs();
     });
 }
 
@@ -350,13 +348,10 @@ void AddMatrixDlg::slot_saveBtnClieked()
 void AddMatrixDlg::listOutputs()
 {
     ui->bindingMatrixWt->showOutputs(tvWallName, outputIds);
-    outputsListed = true;
 }
 
 void AddMatrixDlg::slot_editBtnClieked()
 {
-    if (!outputsListed)
-        listOutputs();
     setTitles(tr("binding set"));
     curStep = BindingPage;
     showCurrentPage();

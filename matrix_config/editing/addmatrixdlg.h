@@ -92,8 +92,6 @@ private:
     QSharedPointer<CSharedHandle> sceneHandle;
     /** A layout was sent and its result has not come back. */
     bool layoutPending = false;
-    /** The binding page lists the outputs under the current name. */
-    bool outputsListed = false;
 };
 
 } // namespace pral_matrixConfig

@@ -7,12 +7,12 @@
 #include "matrixconfigform.h"
 #include "treeitem.h"
 
-#include <QHash>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QTimer>
-#include <QTreeWidgetItemIterator>
 
 namespace pral_matrixConfig {
 
@@ -23,8 +23,33 @@ namespace {
 const int WallItemType = 5;
 const int OutputItemType = 8;
 const int CheckDurationMs = 60000;
+const int RowHeight = 30;
 const QString WallIcon = QStringLiteral(":/matrixConfig_images/images/jmq_n.png");
 const QString OutputIcon = QStringLiteral(":/matrixConfig_images/images/ip_n.png");
+
+// What an entry's row shows, kept in the tree item; Qt::UserRole + 1 holds a wall's main decoder.
+enum EntryRole
+{
+    RowIdRole = Qt::UserRole + 10,
+    TextRole,
+    KindRole,
+    ConnectedRole,
+    WizardRole,
+    CheckableRole,
+    DraggableRole,
+    MappedRole,
+    CheckingRole,
+};
+
+bool isSet(const QTreeWidgetItem* item, int role)
+{
+    return item->data(0, role).toBool();
+}
+
+QString textOf(const QTreeWidgetItem* item)
+{
+    return item->data(0, TextRole).toString();
+}
 
 MatrixSdkWorker& service()
 {
@@ -37,11 +62,33 @@ QString outputIdOf(const pral_matrix::MatrixInfo& screen)
         return screen.ip;
     return screen.ip + QLatin1Char('-') + QString::number(screen.channel);
 }
+
+/** Names an entry across a refill: a wall by its name, an output by its wall, id and occurrence. */
+QString entryKey(const QTreeWidgetItem* item)
+{
+    const QTreeWidgetItem* wall = item->parent();
+    if (!wall)
+        return textOf(item);
+    const QString id = textOf(item);
+    int nth = 0;
+    for (int i = wall->indexOfChild(const_cast<QTreeWidgetItem*>(item)) - 1; i >= 0; --i)
+        nth += textOf(wall->child(i)) == id ? 1 : 0;
+    return textOf(wall) + QLatin1Char('\n') + id + QLatin1Char('\n') + QString::number(nth);
+}
 } // namespace
 
+struct DecoderDeviceTree::Kept
+{
+    QList<QPair<QString, QTimer*>> checks; // oldest first
+    QStringList selected;
+    QString current;
+    int scroll = 0;
+};
+
 /**
- * @brief Keeps the row widgets that the view lets go while the tree is being
- * cleared, instead of having them deleted.
+ * @brief Row widgets the view lets go (scrolled out, tree cleared) go back to
+ * the tree's pool instead of being deleted; every row is 30 pixels high, with
+ * or without its widget.
  */
 class RowRecycler : public QStyledItemDelegate
 {
@@ -54,11 +101,16 @@ public:
 
     void destroyEditor(QWidget* editor, const QModelIndex& index) const override
     {
-        if (tree->recycling && qobject_cast<MatrixTreeItem*>(editor)) {
-            editor->hide();
+        if (auto* row = qobject_cast<MatrixTreeItem*>(editor)) {
+            tree->recycle(row);
             return;
         }
         QStyledItemDelegate::destroyEditor(editor, index);
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        return QSize(QStyledItemDelegate::sizeHint(option, index).width(), RowHeight);
     }
 
 private:
@@ -68,69 +120,275 @@ private:
 DecoderDeviceTree::DecoderDeviceTree(QWidget* parent)
     : PCOMMON::PWidget(parent)
     , ui(new Ui::DecoderDeviceTree)
+    , timerHolder(new QObject(this))
 {
     ui->setupUi(this);
     setBackgroundColor(QColor(QStringLiteral("#141f30")));
+    QTreeWidget* tree = ui->rsTreeWidget;
     // One sheet for the view and every row widget in it, parsed once.
-    ui->rsTreeWidget->setStyleSheet(ui->rsTreeWidget->styleSheet() + MatrixTreeItem::treeStyleSheet());
-    ui->rsTreeWidget->clear();
-    ui->rsTreeWidget->hide();
-    ui->rsTreeWidget->viewport()->installEventFilter(this);
-    ui->rsTreeWidget->setItemDelegate(new RowRecycler(this));
+    tree->setStyleSheet(tree->styleSheet() + MatrixTreeItem::treeStyleSheet());
+    tree->clear();
+    tree->hide();
+    // Every row is as high as a row widget: the rows' places do not depend on which ones have widgets,
+    // and the view need not ask each row for its height.
+    tree->setUniformRowHeights(true);
+    tree->viewport()->installEventFilter(this);
+    tree->setItemDelegate(new RowRecycler(this));
 
-    connect(ui->rsTreeWidget, SIGNAL(itemPressed(QTreeWidgetItem*, int)), this,
+    connect(tree, SIGNAL(itemPressed(QTreeWidgetItem*, int)), this,
             SLOT(slotRsItemPressed(QTreeWidgetItem*, int)));
-    connect(ui->rsTreeWidget, SIGNAL(itemDoubleClicked(QTreeWidgetItem*, int)), this,
+    connect(tree, SIGNAL(itemDoubleClicked(QTreeWidgetItem*, int)), this,
             SIGNAL(signalRsItemDoubleClicked(QTreeWidgetItem*, int)));
+    // These come while the view lays its rows out: asking it where rows are then would lay them out again
+    // under its own feet. The rows follow on the next turn of the event loop.
+    connect(tree->verticalScrollBar(), &QScrollBar::valueChanged, this, &DecoderDeviceTree::syncRowsLater);
+    connect(tree, &QTreeWidget::itemExpanded, this, &DecoderDeviceTree::syncRowsLater);
+    connect(tree, &QTreeWidget::itemCollapsed, this, &DecoderDeviceTree::syncRowsLater);
     connect(&service(), &MatrixSdkWorker::signalScreenMapping, this, &DecoderDeviceTree::slotMapping);
 }
 
 DecoderDeviceTree::~DecoderDeviceTree()
 {
-    // The rows and their check timers outlive this body; their destroyed notices must not
-    // reach a tree whose members are already gone.
-    const auto timers = ui->rsTreeWidget->viewport()->findChildren<QTimer*>();
-    for (QTimer* timer : timers)
-        timer->disconnect(this);
+    // The timers outlive this body; their destroyed notices must not reach a tree whose members are gone.
+    for (const auto& check : qAsConst(checkTimers))
+        check.second->disconnect(this);
+    // The view may hand its row widgets back through the delegate while it goes: while the pools exist.
+    // The pooled rows are the viewport's children and go with it.
+    delete ui->rsTreeWidget;
+    spareWallRows.clear();
+    spareOutputRows.clear();
     delete ui;
 }
 
 bool DecoderDeviceTree::eventFilter(QObject* watched, QEvent* event)
 {
-    // The view reports a press without its button: remember which buttons it came with.
-    if (watched == ui->rsTreeWidget->viewport() && event->type() == QEvent::MouseButtonPress)
-        pressButtons = static_cast<QMouseEvent*>(event)->buttons();
+    if (watched == ui->rsTreeWidget->viewport()) {
+        // The view reports a press without its button: remember which buttons it came with.
+        if (event->type() == QEvent::MouseButtonPress)
+            pressButtons = static_cast<QMouseEvent*>(event)->buttons();
+        else if (event->type() == QEvent::Resize || event->type() == QEvent::Show)
+            syncRowsLater();
+    }
     return PCOMMON::PWidget::eventFilter(watched, event);
 }
 
-void DecoderDeviceTree::forgetRows(const QList<MatrixTreeItem*>& gone)
+// ---- entries and their row widgets ----
+
+QTreeWidgetItem* DecoderDeviceTree::addWallEntry(const QString& id, const QString& text,
+                                                 const QString& mainIp)
 {
-    for (MatrixTreeItem* row : gone) {
-        rows.removeOne(row);
-        mappedRows.remove(row);
+    auto* item = new pral_base::TreeItem(WallItemType);
+    if (!mainIp.isNull())
+        item->setData(0, Qt::UserRole + 1, mainIp);
+    item->setData(0, RowIdRole, id);
+    item->setData(0, TextRole, text);
+    item->setData(0, KindRole, 1);
+    entriesByText[text].append(item);
+    return item;
+}
+
+void DecoderDeviceTree::addOutputEntry(QTreeWidgetItem* wall, const QString& outputId, int kind,
+                                       bool canCheck, bool draggable)
+{
+    auto* item = new pral_base::TreeItem(wall, OutputItemType);
+    item->setId(outputId, QString());
+    item->setData(0, RowIdRole, outputId);
+    item->setData(0, TextRole, outputId);
+    item->setData(0, KindRole, kind);
+    item->setData(0, CheckableRole, canCheck);
+    if (draggable)
+        item->setData(0, DraggableRole, true);
+    entriesByText[outputId].append(item);
+    QString address;
+    int location = 1;
+    splitOutputId(outputId, &address, &location);
+    outputsByAddress[address].append(item);
+}
+
+void DecoderDeviceTree::finishListing()
+{
+    QTreeWidget* tree = ui->rsTreeWidget;
+    tree->show();
+    tree->expandAll();
+    syncRows();
+}
+
+QTreeWidgetItem* DecoderDeviceTree::wallEntry(int index) const
+{
+    QTreeWidgetItem* item = ui->rsTreeWidget->topLevelItem(index);
+    return item && item->type() == WallItemType ? item : nullptr;
+}
+
+MatrixTreeItem* DecoderDeviceTree::takeRow(bool wall)
+{
+    QWidget* viewport = ui->rsTreeWidget->viewport();
+    if (wall) {
+        if (!spareWallRows.isEmpty())
+            return spareWallRows.takeLast();
+        auto* row = new ConnectMatrixItem(QString(), 1, 0, QString(), WallIcon, viewport);
+        connect(row, SIGNAL(signalOperClicked(QWidget*, QString)), this,
+                SLOT(slotConnectOneMatrixClicked(QWidget*, QString)));
+        connect(row, SIGNAL(signalShowLayout(QWidget*, QString)), this,
+                SLOT(slotShowMatrixLayout(QWidget*, QString)));
+        return row;
+    }
+    if (!spareOutputRows.isEmpty())
+        return spareOutputRows.takeLast();
+    auto* row = new CheckScreenTreeItem(QString(), 1, 0, QString(), OutputIcon, viewport);
+    connect(row, SIGNAL(signalOperClicked(QWidget*)), this, SLOT(slotCheckScreenOperClicked(QWidget*)));
+    return row;
+}
+
+void DecoderDeviceTree::applyStates(QTreeWidgetItem* item, MatrixTreeItem* row) const
+{
+    const bool wall = item->type() == WallItemType;
+    row->reuse(item->data(0, RowIdRole).toString(), item->data(0, KindRole).toInt(), textOf(item),
+               wall ? WallIcon : OutputIcon);
+    if (auto* wallRow = qobject_cast<ConnectMatrixItem*>(row)) {
+        const bool wizard = isSet(item, WizardRole);
+        wallRow->setFixedWidth(wizard ? 220 : 258);
+        wallRow->setConnected(isSet(item, ConnectedRole));
+        if (wizard) {
+            wallRow->hideConnectButton();
+            wallRow->setCount(1);
+        }
+    } else if (auto* outputRow = qobject_cast<CheckScreenTreeItem*>(row)) {
+        outputRow->setFixedWidth(198);
+        if (isSet(item, CheckingRole))
+            outputRow->setChecking(true);
+        // A check that outlived its decoder's connection runs out with its button hidden.
+        outputRow->setOperEnabled(isSet(item, CheckableRole));
+        outputRow->setDraggable(isSet(item, DraggableRole));
+    }
+    row->setMapped(isSet(item, MappedRole));
+}
+
+void DecoderDeviceTree::attachRow(QTreeWidgetItem* item)
+{
+    MatrixTreeItem* row = takeRow(item->type() == WallItemType);
+    applyStates(item, row);
+    rowOfItem.insert(item, row);
+    itemOfRow.insert(row, item);
+    if (isSet(item, CheckingRole)) {
+        for (const auto& check : qAsConst(checkTimers)) {
+            if (check.first == item)
+                check.second->setParent(row);
+        }
+    }
+    ui->rsTreeWidget->setItemWidget(item, 0, row);
+}
+
+void DecoderDeviceTree::detachRow(QTreeWidgetItem* item)
+{
+    // The view hands the widget to the delegate, which gives it back to recycle().
+    ui->rsTreeWidget->closePersistentEditor(item, 0);
+}
+
+void DecoderDeviceTree::recycle(MatrixTreeItem* row)
+{
+    QTreeWidgetItem* item = itemOfRow.take(row);
+    rowOfItem.remove(item);
+    // A running check's timer stays with its entry, not with the widget.
+    for (QTimer* timer : row->findChildren<QTimer*>(QString(), Qt::FindDirectChildrenOnly))
+        timer->setParent(timerHolder);
+    if (dropping) {
+        delete row;
+        return;
+    }
+    row->hide();
+    if (auto* wallRow = qobject_cast<ConnectMatrixItem*>(row))
+        spareWallRows.append(wallRow);
+    else if (auto* outputRow = qobject_cast<CheckScreenTreeItem*>(row))
+        spareOutputRows.append(outputRow);
+}
+
+void DecoderDeviceTree::syncRows()
+{
+    syncPending = false;
+    if (syncing)
+        return;
+    syncing = true;
+    QTreeWidget* tree = ui->rsTreeWidget;
+    const int height = tree->viewport()->height();
+    QVector<QTreeWidgetItem*> inView;
+    QSet<QTreeWidgetItem*> wanted;
+    for (QTreeWidgetItem* item = tree->itemAt(0, 0); item; item = tree->itemBelow(item)) {
+        if (tree->visualItemRect(item).top() >= height)
+            break;
+        inView.append(item);
+        wanted.insert(item);
+    }
+    const QList<QTreeWidgetItem*> attached = rowOfItem.keys();
+    for (QTreeWidgetItem* item : attached) {
+        if (!wanted.contains(item))
+            detachRow(item);
+    }
+    for (QTreeWidgetItem* item : qAsConst(inView)) {
+        if (!rowOfItem.contains(item))
+            attachRow(item);
+    }
+    syncing = false;
+}
+
+void DecoderDeviceTree::syncRowsLater()
+{
+    if (syncPending)
+        return;
+    syncPending = true;
+    QMetaObject::invokeMethod(this, &DecoderDeviceTree::syncRows, Qt::QueuedConnection);
+}
+
+void DecoderDeviceTree::setState(QTreeWidgetItem* item, int role, bool value)
+{
+    if (isSet(item, role) == value)
+        return;
+    item->setData(0, role, value);
+    MatrixTreeItem* row = rowOf(item);
+    if (!row)
+        return;
+    switch (role) {
+    case ConnectedRole:
+        if (auto* wallRow = qobject_cast<ConnectMatrixItem*>(row))
+            wallRow->setConnected(value);
+        break;
+    case MappedRole:
+        row->setMapped(value);
+        break;
+    case CheckableRole:
+        row->setOperEnabled(value);
+        break;
+    case CheckingRole:
+        if (auto* outputRow = qobject_cast<CheckScreenTreeItem*>(row)) {
+            outputRow->setChecking(value);
+            if (!row->isOperEnabled())
+                row->setOperEnabled(false);
+        }
+        break;
+    default:
+        break;
     }
 }
 
-void DecoderDeviceTree::clearTree()
+void DecoderDeviceTree::forgetEntries()
 {
     tvWallNames.clear();
-    // A running check goes with its row: its timer must never fire for the row's next entry.
+    listedNames.clear();
+    entriesByText.clear();
+    outputsByAddress.clear();
+    mappedEntries.clear();
+}
+
+// ---- listing ----
+
+void DecoderDeviceTree::clearTree()
+{
+    // A running check goes with its entry: its timer must never fire for the entry's successor.
     QList<QTimer*> timers;
     for (const auto& check : qAsConst(checkTimers))
         timers.append(check.second);
     qDeleteAll(timers);
-
-    for (MatrixTreeItem* row : qAsConst(rows)) {
-        if (auto* wallRow = qobject_cast<ConnectMatrixItem*>(row))
-            spareWallRows.append(wallRow);
-        else if (auto* outputRow = qobject_cast<CheckScreenTreeItem*>(row))
-            spareOutputRows.append(outputRow);
-    }
-    rows.clear();
-    mappedRows.clear();
-    recycling = true;
+    forgetEntries();
     ui->rsTreeWidget->clear();
-    recycling = false;
     updateEmptyHint();
 }
 
@@ -154,102 +412,116 @@ void DecoderDeviceTree::updateEmptyHint()
         emptyHint->setVisible(!emptyHint->text().isEmpty() && tvWallNames.isEmpty());
 }
 
-ConnectMatrixItem* DecoderDeviceTree::takeWallRow(const QString& id, const QString& text)
-{
-    if (!spareWallRows.isEmpty()) {
-        ConnectMatrixItem* row = spareWallRows.takeFirst();
-        row->reuse(id, 1, text, WallIcon);
-        return row;
-    }
-    auto* row = new ConnectMatrixItem(id, 1, 0, text, WallIcon, ui->rsTreeWidget->viewport());
-    connect(row, SIGNAL(signalOperClicked(QWidget*, QString)), this,
-            SLOT(slotConnectOneMatrixClicked(QWidget*, QString)));
-    connect(row, SIGNAL(signalShowLayout(QWidget*, QString)), this,
-            SLOT(slotShowMatrixLayout(QWidget*, QString)));
-    return row;
-}
-
-CheckScreenTreeItem* DecoderDeviceTree::addOutputRow(QTreeWidgetItem* parent, const QString& outputId,
-                                                     int kind, bool canCheck, bool draggable)
-{
-    auto* item = new pral_base::TreeItem(parent, OutputItemType);
-    item->setId(outputId, QString());
-    CheckScreenTreeItem* row = nullptr;
-    if (!spareOutputRows.isEmpty()) {
-        row = spareOutputRows.takeFirst();
-        row->reuse(outputId, kind, outputId, OutputIcon);
-    } else {
-        row = new CheckScreenTreeItem(outputId, kind, 0, outputId, OutputIcon, ui->rsTreeWidget->viewport());
-        connect(row, SIGNAL(signalOperClicked(QWidget*)), this, SLOT(slotCheckScreenOperClicked(QWidget*)));
-    }
-    row->setFixedWidth(198);
-    row->setOperEnabled(canCheck);
-    row->setDraggable(draggable);
-    ui->rsTreeWidget->setItemWidget(item, 0, row);
-    rows.append(row);
-    return row;
-}
-
 void DecoderDeviceTree::showTvWalls(const QMap<QString, TvWallManagement>& walls)
 {
-    QTreeWidget* tree = ui->rsTreeWidget;
-    // Rows are built while the view is hidden: each one shown into a visible view
-    // would be polished and laid out on its own.
-    tree->hide();
     QHash<QString, bool> connectedIps;
+    QList<QTreeWidgetItem*> added;
     for (const TvWallManagement& wall : walls) {
-        if (tvWallNames.contains(wall.tvWallName))
+        if (listedNames.contains(wall.tvWallName))
             continue;
         tvWallNames.append(wall.tvWallName);
-
-        auto* wallItem = new pral_base::TreeItem(WallItemType);
-        wallItem->setData(0, Qt::UserRole + 1, wall.mainIp);
-        ConnectMatrixItem* wallRow = takeWallRow(wall.tvWallName, wall.tvWallName);
-        wallRow->setFixedWidth(258);
-        wallRow->setConnected(wall.connected);
-        tree->addTopLevelItem(wallItem);
-        tree->setItemWidget(wallItem, 0, wallRow);
-        rows.append(wallRow);
-
+        listedNames.insert(wall.tvWallName);
+        QTreeWidgetItem* wallItem = addWallEntry(wall.tvWallName, wall.tvWallName, wall.mainIp);
+        if (wall.connected)
+            wallItem->setData(0, ConnectedRole, true);
         for (const pral_matrix::MatrixInfo& screen : wall.matrixInfoList) {
             auto known = connectedIps.constFind(screen.ip);
             if (known == connectedIps.constEnd())
                 known = connectedIps.insert(screen.ip, !service().getHandleByIp(screen.ip).isNull());
-            addOutputRow(wallItem, outputIdOf(screen), screen.matrixType == 1 ? 1 : 3, known.value(), false);
+            addOutputEntry(wallItem, outputIdOf(screen), screen.matrixType == 1 ? 1 : 3, known.value(),
+                           false);
         }
+        added.append(wallItem);
     }
-    // Expanding and placing the rows while the view is still hidden moves every row once, off
-    // screen: moved in a visible view, each row would be clipped against all of its siblings.
-    tree->expandAll();
-    tree->doItemsLayout();
-    tree->show();
+    // Whole walls go in at once: the view takes one insertion instead of one per entry.
+    ui->rsTreeWidget->addTopLevelItems(added);
+    finishListing();
     updateEmptyHint();
     slotShowMatrixLayout(shownWall);
 }
 
-void DecoderDeviceTree::showOutputs(const QString& tvWallName, const QStringList& outputIds)
+DecoderDeviceTree::Kept DecoderDeviceTree::keep() const
+{
+    Kept kept;
+    for (const auto& check : checkTimers)
+        kept.checks.append(qMakePair(entryKey(check.first), check.second));
+    QTreeWidget* tree = ui->rsTreeWidget;
+    for (const QTreeWidgetItem* item : tree->selectedItems())
+        kept.selected.append(entryKey(item));
+    if (tree->currentItem())
+        kept.current = entryKey(tree->currentItem());
+    kept.scroll = tree->verticalScrollBar()->value();
+    return kept;
+}
+
+void DecoderDeviceTree::restore(Kept& kept)
 {
     QTreeWidget* tree = ui->rsTreeWidget;
-    tree->hide();
-    auto* wallItem = new pral_base::TreeItem(WallItemType);
-    ConnectMatrixItem* wallRow = takeWallRow(QStringLiteral("id"), tvWallName);
-    wallRow->hideConnectButton();
-    wallRow->setCount(1);
-    wallRow->setFixedWidth(220);
-    tree->addTopLevelItem(wallItem);
-    tree->setItemWidget(wallItem, 0, wallRow);
-    rows.append(wallRow);
+    const auto find = [this](const QString& key) -> QTreeWidgetItem* {
+        const QStringList parts = key.split(QLatin1Char('\n'));
+        for (QTreeWidgetItem* wall : entriesByText.value(parts.at(0))) {
+            if (wall->parent() || wall->type() != WallItemType)
+                continue;
+            if (parts.size() < 3)
+                return wall;
+            int nth = parts.at(2).toInt();
+            for (int i = 0; i < wall->childCount(); ++i) {
+                if (textOf(wall->child(i)) == parts.at(1) && nth-- == 0)
+                    return wall->child(i);
+            }
+            return nullptr;
+        }
+        return nullptr;
+    };
+    for (const auto& check : qAsConst(kept.checks)) {
+        QTreeWidgetItem* item = find(check.first);
+        if (!item) {
+            delete check.second;
+            continue;
+        }
+        startCheck(item, check.second);
+    }
+    if (QTreeWidgetItem* current = find(kept.current))
+        tree->setCurrentItem(current, 0, QItemSelectionModel::NoUpdate);
+    for (const QString& key : qAsConst(kept.selected)) {
+        if (QTreeWidgetItem* item = find(key))
+            item->setSelected(true);
+    }
+    tree->verticalScrollBar()->setValue(kept.scroll);
+    syncRows();
+}
+
+void DecoderDeviceTree::refillTvWalls(const QMap<QString, TvWallManagement>& walls)
+{
+    Kept kept = keep();
+    // The kept checks' timers survive the clear; their entries do not.
+    for (const auto& check : qAsConst(kept.checks))
+        check.second->setParent(timerHolder);
+    checkTimers.clear();
+    clearTree();
+    showTvWalls(walls);
+    restore(kept);
+}
+
+void DecoderDeviceTree::showOutputs(const QString& tvWallName, const QStringList& outputIds)
+{
+    QTreeWidgetItem* wallItem = addWallEntry(QStringLiteral("id"), tvWallName, QString());
+    wallItem->setData(0, WizardRole, true);
+    QHash<QString, bool> connectedIps;
     for (const QString& outputId : outputIds) {
         QString address;
         int location = 1;
         splitOutputId(outputId, &address, &location);
-        const bool canCheck = !service().getHandleByIp(address).isNull();
-        addOutputRow(wallItem, outputId, outputId.contains(QLatin1Char('-')) ? 3 : 1, canCheck, true);
+        auto known = connectedIps.constFind(address);
+        if (known == connectedIps.constEnd())
+            known = connectedIps.insert(address, !service().getHandleByIp(address).isNull());
+        addOutputEntry(wallItem, outputId, outputId.contains(QLatin1Char('-')) ? 3 : 1, known.value(), true);
     }
-    tree->expandAll();
-    tree->doItemsLayout();
-    tree->show();
+    ui->rsTreeWidget->addTopLevelItem(wallItem);
+    finishListing();
 }
+
+// ---- operations for the page ----
 
 void DecoderDeviceTree::lock()
 {
@@ -277,24 +549,39 @@ void DecoderDeviceTree::selectOutput(const QString& id)
 {
     if (id.isEmpty())
         return;
-    for (QTreeWidgetItemIterator it(ui->rsTreeWidget); *it; ++it) {
-        auto* item = dynamic_cast<pral_base::TreeItem*>(*it);
-        if (item)
-            item->setSelected(item->getId() == id);
-        else
-            (*it)->setSelected(false);
+    ui->rsTreeWidget->clearSelection();
+    for (QTreeWidgetItem* item : entriesByText.value(id)) {
+        auto* entry = dynamic_cast<pral_base::TreeItem*>(item);
+        if (entry && entry->getId() == id)
+            item->setSelected(true);
     }
 }
 
 void DecoderDeviceTree::setTvWallConnected(const QString& name, bool connected)
 {
-    for (int i = 0; i < ui->rsTreeWidget->topLevelItemCount(); ++i) {
-        auto* wallRow = qobject_cast<ConnectMatrixItem*>(
-            ui->rsTreeWidget->itemWidget(ui->rsTreeWidget->topLevelItem(i), 0));
-        if (wallRow && wallRow->text() == name) {
-            wallRow->setConnected(connected);
+    for (QTreeWidgetItem* item : entriesByText.value(name)) {
+        if (!item->parent() && item->type() == WallItemType) {
+            setState(item, ConnectedRole, connected);
             return;
         }
+    }
+}
+
+bool DecoderDeviceTree::isTvWallConnected(const QString& name) const
+{
+    for (const QTreeWidgetItem* item : entriesByText.value(name)) {
+        if (!item->parent() && item->type() == WallItemType)
+            return isSet(item, ConnectedRole);
+    }
+    return false;
+}
+
+void DecoderDeviceTree::refreshCheckButtons()
+{
+    for (auto it = outputsByAddress.constBegin(); it != outputsByAddress.constEnd(); ++it) {
+        const bool canCheck = !service().getHandleByIp(it.key()).isNull();
+        for (QTreeWidgetItem* item : it.value())
+            setState(item, CheckableRole, canCheck);
     }
 }
 
@@ -302,37 +589,45 @@ QString DecoderDeviceTree::takeCurrentTvWall()
 {
     QTreeWidget* tree = ui->rsTreeWidget;
     QTreeWidgetItem* current = tree->currentItem();
-    if (!current || current->parent())
+    if (!current || current->parent() || current->type() != WallItemType)
         return QString();
-    auto* wallRow = qobject_cast<ConnectMatrixItem*>(tree->itemWidget(current, 0));
-    if (!wallRow)
-        return QString();
-    const QString name = wallRow->text();
-    if (wallRow->isConnected())
+    const QString name = textOf(current);
+    if (isSet(current, ConnectedRole))
         shownWall.clear();
 
-    // The view forgets the widgets of child rows only lazily; they go before the rows do.
-    QList<MatrixTreeItem*> gone{wallRow};
-    for (int i = 0; i < current->childCount(); ++i) {
-        if (auto* row = qobject_cast<MatrixTreeItem*>(tree->itemWidget(current->child(i), 0))) {
-            gone.append(row);
-            tree->removeItemWidget(current->child(i), 0);
+    QList<QTreeWidgetItem*> gone{current};
+    for (int i = 0; i < current->childCount(); ++i)
+        gone.append(current->child(i));
+    for (QTreeWidgetItem* item : qAsConst(gone)) {
+        for (int i = checkTimers.size() - 1; i >= 0; --i) {
+            if (checkTimers.at(i).first == item)
+                delete checkTimers.at(i).second;
+        }
+        mappedEntries.remove(item);
+        entriesByText[textOf(item)].removeOne(item);
+        if (item != current) {
+            QString address;
+            int location = 1;
+            splitOutputId(textOf(item), &address, &location);
+            outputsByAddress[address].removeOne(item);
         }
     }
-    tree->removeItemWidget(current, 0);
-    forgetRows(gone);
+    // The widgets of a wall that is gone are not needed again.
+    dropping = true;
+    for (QTreeWidgetItem* item : qAsConst(gone)) {
+        if (rowOf(item))
+            detachRow(item);
+    }
+    dropping = false;
     delete tree->takeTopLevelItem(tree->indexOfTopLevelItem(current));
-    qDeleteAll(gone);
+    syncRows();
     return name;
 }
 
 QString DecoderDeviceTree::currentTvWallName() const
 {
     QTreeWidgetItem* current = ui->rsTreeWidget->currentItem();
-    if (!current)
-        return QString();
-    auto* wallRow = qobject_cast<ConnectMatrixItem*>(ui->rsTreeWidget->itemWidget(current, 0));
-    return wallRow ? wallRow->text() : QString();
+    return current && current->type() == WallItemType ? textOf(current) : QString();
 }
 
 void DecoderDeviceTree::setShownTvWallName(const QString& name)
@@ -367,26 +662,32 @@ void DecoderDeviceTree::slotShowMatrixLayout(QWidget* item, QString id)
     emit signalShowMatrixLayout(wallRow->itemType(), wallRow->itemId());
 }
 
-void DecoderDeviceTree::slotShowMatrixLayout(QString tvwallName)
+QString DecoderDeviceTree::chooseTvWall(const QString& name) const
 {
-    ConnectMatrixItem* first = nullptr;
-    ConnectMatrixItem* chosen = nullptr;
+    const QTreeWidgetItem* first = nullptr;
+    const QTreeWidgetItem* chosen = nullptr;
     for (int i = 0; i < ui->rsTreeWidget->topLevelItemCount() && !chosen; ++i) {
-        auto* wallRow = qobject_cast<ConnectMatrixItem*>(
-            ui->rsTreeWidget->itemWidget(ui->rsTreeWidget->topLevelItem(i), 0));
-        if (!wallRow)
+        const QTreeWidgetItem* wall = wallEntry(i);
+        if (!wall)
             continue;
         if (!first)
-            first = wallRow;
-        if (wallRow->isConnected() && (tvwallName.isEmpty() || wallRow->itemId() == tvwallName))
-            chosen = wallRow;
+            first = wall;
+        if (isSet(wall, ConnectedRole) && (name.isEmpty() || wall->data(0, RowIdRole).toString() == name))
+            chosen = wall;
     }
     if (!chosen)
         chosen = first;
-    if (!chosen)
+    return chosen ? chosen->data(0, RowIdRole).toString() : QString();
+}
+
+void DecoderDeviceTree::slotShowMatrixLayout(QString tvwallName)
+{
+    const QString chosen = chooseTvWall(tvwallName);
+    if (chosen.isNull())
         return;
-    shownWall = chosen->itemId();
-    emit signalShowMatrixLayout(chosen->itemType(), chosen->itemId());
+    shownWall = chosen;
+    // Every listed wall entry is of type 1.
+    emit signalShowMatrixLayout(1, chosen);
 }
 
 void DecoderDeviceTree::splitOutputId(const QString& text, QString* address, int* location)
@@ -396,20 +697,31 @@ void DecoderDeviceTree::splitOutputId(const QString& text, QString* address, int
     *location = dash < 0 ? 1 : text.mid(dash + 1).toInt();
 }
 
-void DecoderDeviceTree::slotCheckScreenOperClicked(QWidget* item)
+// ---- on-screen check ----
+
+void DecoderDeviceTree::startCheck(QTreeWidgetItem* item, QTimer* timer)
 {
-    auto* row = qobject_cast<CheckScreenTreeItem*>(item);
-    if (!row)
+    MatrixTreeItem* row = rowOf(item);
+    timer->setParent(row ? static_cast<QObject*>(row) : timerHolder);
+    checkTimers.append(qMakePair(item, timer));
+    setState(item, CheckingRole, true);
+}
+
+void DecoderDeviceTree::slotCheckScreenOperClicked(QWidget* widget)
+{
+    auto* row = qobject_cast<CheckScreenTreeItem*>(widget);
+    QTreeWidgetItem* item = row ? itemOfRow.value(row) : nullptr;
+    if (!item)
         return;
     QString address;
     int location = 1;
-    splitOutputId(row->text(), &address, &location);
+    splitOutputId(textOf(item), &address, &location);
 
-    if (row->isChecking()) {
+    if (isSet(item, CheckingRole)) {
         emit signalCloseScreenCheck(address, location);
-        row->setChecking(false);
+        setState(item, CheckingRole, false);
         for (int i = 0; i < checkTimers.size(); ++i) {
-            if (checkTimers.at(i).first == row) {
+            if (checkTimers.at(i).first == item) {
                 QTimer* timer = checkTimers.takeAt(i).second;
                 timer->stop();
                 timer->disconnect(this);
@@ -421,7 +733,6 @@ void DecoderDeviceTree::slotCheckScreenOperClicked(QWidget* item)
     }
 
     emit signalOpenScreenCheck(address, location);
-    row->setChecking(true);
     auto* timer = new QTimer(row);
     timer->setSingleShot(true);
     connect(timer, SIGNAL(timeout()), this, SLOT(slotTimeout()));
@@ -434,7 +745,7 @@ void DecoderDeviceTree::slotCheckScreenOperClicked(QWidget* item)
         }
     });
     timer->start(CheckDurationMs);
-    checkTimers.append(qMakePair(row, timer));
+    startCheck(item, timer);
 }
 
 void DecoderDeviceTree::slotTimeout()
@@ -452,37 +763,38 @@ void DecoderDeviceTree::slotTimeout()
     }
     if (checkTimers.isEmpty())
         return;
-    CheckScreenTreeItem* row = checkTimers.takeFirst().first;
-    if (!row->isChecking())
+    QTreeWidgetItem* item = checkTimers.takeFirst().first;
+    if (!isSet(item, CheckingRole))
         return;
     QString address;
     int location = 1;
-    splitOutputId(row->text(), &address, &location);
+    splitOutputId(textOf(item), &address, &location);
     emit signalCloseScreenCheck(address, location);
-    row->setChecking(false);
+    setState(item, CheckingRole, false);
 }
+
+// ---- mapped marks ----
 
 void DecoderDeviceTree::slotMapping(QString outputId, bool mapped)
 {
     if (outputId.isEmpty() && !mapped) {
-        for (MatrixTreeItem* row : qAsConst(mappedRows))
-            row->setMapped(false);
-        mappedRows.clear();
+        for (QTreeWidgetItem* item : qAsConst(mappedEntries))
+            setState(item, MappedRole, false);
+        mappedEntries.clear();
         return;
     }
     QTreeWidget* tree = ui->rsTreeWidget;
     if (tree->topLevelItemCount() == 0 || tree->topLevelItem(0)->childCount() == 0)
         return;
-    for (MatrixTreeItem* row : qAsConst(rows)) {
-        if (row->text() != outputId)
-            continue;
-        row->setMapped(mapped);
-        if (mapped)
-            mappedRows.insert(row);
-        else
-            mappedRows.remove(row);
+    const auto found = entriesByText.constFind(outputId);
+    if (found == entriesByText.constEnd() || found->isEmpty())
         return;
-    }
+    QTreeWidgetItem* item = found->first();
+    setState(item, MappedRole, mapped);
+    if (mapped)
+        mappedEntries.insert(item);
+    else
+        mappedEntries.remove(item);
 }
 
 } // namespace pral_matrixConfig

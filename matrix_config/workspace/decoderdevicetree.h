@@ -4,11 +4,13 @@
 #include "matrixsdkworker.h"
 #include "pwidget.h"
 
+#include <QHash>
 #include <QList>
 #include <QMap>
 #include <QPair>
 #include <QSet>
 #include <QStringList>
+#include <QVector>
 
 class QLabel;
 class QTimer;
@@ -28,6 +30,12 @@ class MatrixTreeItem;
 /**
  * @brief Left pane of the page: the TV walls with the outputs bound on their
  * screens, or, in the wizard, the outputs that may be dragged onto screens.
+ *
+ * A control room lists thousands of outputs. Every entry keeps its states in
+ * its tree item (connected, mapped, checking, check button usable, draggable),
+ * and only the entries in view carry a row widget, made from those states when
+ * they scroll in and taken back into a pool when they scroll out. A running
+ * check's timer belongs to the row widget while the entry is in view.
  */
 class MATRIX_CONFIG_EXPORT DecoderDeviceTree : public PCOMMON::PWidget
 {
@@ -39,16 +47,27 @@ public:
 
     void clearTree();
     void showTvWalls(const QMap<QString, pral_matrix::TvWallManagement>& walls);
+    /**
+     * clearTree() and showTvWalls(), keeping what the operator set on the entries
+     * that are listed again: running checks with their timers, the selected and
+     * the current entry, the scroll position.
+     */
+    void refillTvWalls(const QMap<QString, pral_matrix::TvWallManagement>& walls);
     void showOutputs(const QString& tvWallName, const QStringList& outputIds);
     void lock();
     void unlock();
     bool isLocked() const;
     void selectOutput(const QString& id);
     void setTvWallConnected(const QString& name, bool connected);
+    bool isTvWallConnected(const QString& name) const;
+    /** Check buttons follow the decoders' connection handles, read again here. */
+    void refreshCheckButtons();
     QString takeCurrentTvWall();
     QString currentTvWallName() const;
     QString shownTvWallName() const { return shownWall; }
     void setShownTvWallName(const QString& name);
+    /** The wall slotShowMatrixLayout(name) would show, without showing it; empty without walls. */
+    QString chooseTvWall(const QString& name) const;
     /** Names listed since the last clear. */
     QStringList listedTvWallNames() const { return tvWallNames; }
     /** Shown in place of the list while it holds no TV wall; empty shows nothing. */
@@ -71,33 +90,61 @@ private slots:
     void slotCheckScreenOperClicked(QWidget* item);
     void slotTimeout();
     void slotMapping(QString outputId, bool mapped);
+    void syncRows();
+    void syncRowsLater();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    static void splitOutputId(const QString& text, QString* address, int* location);
-    void forgetRows(const QList<MatrixTreeItem*>& rows);
     friend class RowRecycler;
-    ConnectMatrixItem* takeWallRow(const QString& id, const QString& text);
-    CheckScreenTreeItem* addOutputRow(QTreeWidgetItem* parent, const QString& outputId, int kind,
-                                      bool canCheck, bool draggable);
+    /** What the operator set on the entries; carried over a refill. */
+    struct Kept;
+
+    static void splitOutputId(const QString& text, QString* address, int* location);
+    QTreeWidgetItem* addWallEntry(const QString& id, const QString& text, const QString& mainIp);
+    void addOutputEntry(QTreeWidgetItem* wall, const QString& outputId, int kind, bool canCheck,
+                        bool draggable);
+    void finishListing();
+    QTreeWidgetItem* wallEntry(int index) const;
+
+    MatrixTreeItem* rowOf(QTreeWidgetItem* item) const { return rowOfItem.value(item); }
+    MatrixTreeItem* takeRow(bool wall);
+    void attachRow(QTreeWidgetItem* item);
+    void detachRow(QTreeWidgetItem* item);
+    /** Takes back a row widget the view has let go: into the pool, or deleted while dropping. */
+    void recycle(MatrixTreeItem* row);
+    void applyStates(QTreeWidgetItem* item, MatrixTreeItem* row) const;
+    void setState(QTreeWidgetItem* item, int role, bool value);
+    void forgetEntries();
+    void startCheck(QTreeWidgetItem* item, QTimer* timer);
+    Kept keep() const;
+    void restore(Kept& kept);
 
     Ui::DecoderDeviceTree* ui;
     DisabledWt* disabledWt = nullptr;
-    QList<QPair<CheckScreenTreeItem*, QTimer*>> checkTimers;
+    // Running checks, oldest first: the entry and its single-shot timer.
+    QList<QPair<QTreeWidgetItem*, QTimer*>> checkTimers;
     QStringList tvWallNames;
+    QSet<QString> listedNames;
     QString shownWall;
-    // Row widgets in tree order and the ones showing the mapped mark: the
-    // mapping notices arrive once per screen and must not walk the view.
-    QList<MatrixTreeItem*> rows;
-    QSet<MatrixTreeItem*> mappedRows;
-    // Rows of earlier fills, hidden and waiting to be used again: polishing a
-    // new row widget costs far more than refilling an old one. They are taken
-    // in tree order, so that refilling the same walls changes no row at all.
+
+    // Entries by the text their row shows, in tree order (mapped marks), and outputs by decoder address
+    // (check buttons): the mapping notices arrive once per screen and must not walk the list.
+    QHash<QString, QVector<QTreeWidgetItem*>> entriesByText;
+    QHash<QString, QVector<QTreeWidgetItem*>> outputsByAddress;
+    QSet<QTreeWidgetItem*> mappedEntries;
+
+    // Row widgets of the entries in view, and the pools of the others.
+    QHash<QTreeWidgetItem*, MatrixTreeItem*> rowOfItem;
+    QHash<MatrixTreeItem*, QTreeWidgetItem*> itemOfRow;
     QList<ConnectMatrixItem*> spareWallRows;
     QList<CheckScreenTreeItem*> spareOutputRows;
-    bool recycling = false;
+    QObject* timerHolder = nullptr;
+    bool dropping = false;
+    bool syncing = false;
+    bool syncPending = false;
+
     Qt::MouseButtons pressButtons = Qt::NoButton;
     QLabel* emptyHint = nullptr;
 

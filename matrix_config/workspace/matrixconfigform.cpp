@@ -65,7 +65,7 @@ constexpr int UpdateQuietMs = 10;
 constexpr qint64 UpdateMaxDelayMs = 1000;
 
 // A report that adds, removes, re-addresses or re-credentials a decoder carries an operator's change, not
-// a connection state: it must not wait in a burst.
+// a connection state: it must not wait in a burst, and it redraws the lists.
 bool isOperatorChange(const MatrixInfoMap& before, const MatrixInfoMap& after)
 {
     if (before.size() != after.size())
@@ -75,6 +75,22 @@ bool isOperatorChange(const MatrixInfoMap& before, const MatrixInfoMap& after)
             return true;
     }
     return false;
+}
+
+// The fields of a wall that the tree and the grid show.
+bool showsTheSame(const TvWallManagement& a, const TvWallManagement& b)
+{
+    if (a.tvWallName != b.tvWallName || a.mainIp != b.mainIp || a.row != b.row || a.col != b.col ||
+        a.matrixInfoList.size() != b.matrixInfoList.size())
+        return false;
+    for (int i = 0; i < a.matrixInfoList.size(); ++i) {
+        const MatrixInfo& x = a.matrixInfoList.at(i);
+        const MatrixInfo& y = b.matrixInfoList.at(i);
+        if (x.matrixType != y.matrixType || x.ip != y.ip || x.channel != y.channel || x.row != y.row ||
+            x.column != y.column)
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -230,24 +246,111 @@ QStringList MatrixConfigForm::wallDecoderIps(const TvWallManagement& wall)
     return ips;
 }
 
+namespace {
+bool allConnected(const QStringList& ips, const MatrixInfoMap& decoders)
+{
+    for (const QString& ip : ips) {
+        const auto decoder = decoders.constFind(ip);
+        if (decoder == decoders.constEnd() || decoder->connectStatus != 1)
+            return false;
+    }
+    return true;
+}
+} // namespace
+
 void MatrixConfigForm::refreshTvWallStates()
 {
-    for (TvWallManagement& wall : tvWallMap) {
-        wall.connected = true;
-        for (const QString& ip : wallDecoderIps(wall)) {
-            const auto decoder = decoderMap.constFind(ip);
-            if (decoder == decoderMap.constEnd() || decoder->connectStatus != 1) {
-                wall.connected = false;
-                break;
-            }
-        }
+    for (TvWallManagement& wall : tvWallMap)
+        wall.connected = allConnected(wallDecoderIps(wall), decoderMap);
+}
+
+void MatrixConfigForm::indexWallDecoders()
+{
+    wallsOfDecoder.clear();
+    for (const TvWallManagement& wall : qAsConst(tvWallMap)) {
+        for (const QString& ip : wallDecoderIps(wall))
+            wallsOfDecoder[ip].append(wall.tvWallName);
     }
 }
 
-void MatrixConfigForm::refillTree()
+void MatrixConfigForm::noteChangedDecoders(const MatrixInfoMap& before, const MatrixInfoMap& after)
 {
-    ui->treewt->clearTree();
-    ui->treewt->showTvWalls(tvWallMap);
+    // Same keys in the same order: only records changed.
+    for (auto a = before.constBegin(), b = after.constBegin(); a != before.constEnd(); ++a, ++b) {
+        if (a->connectStatus != b->connectStatus)
+            changedDecoders.insert(a.key());
+    }
+}
+
+QStringList MatrixConfigForm::refreshChangedWallStates()
+{
+    QSet<QString> names;
+    for (const QString& ip : qAsConst(changedDecoders)) {
+        for (const QString& name : wallsOfDecoder.value(ip))
+            names.insert(name);
+    }
+    QStringList walls;
+    for (const QString& name : qAsConst(names)) {
+        const auto wall = tvWallMap.find(name);
+        if (wall == tvWallMap.end())
+            continue;
+        wall->connected = allConnected(wallDecoderIps(*wall), decoderMap);
+        walls.append(name);
+    }
+    return walls;
+}
+
+void MatrixConfigForm::redraw()
+{
+    wallsListed = true;
+    indexWallDecoders();
+    changedDecoders.clear();
+    redrawGrid([this] { ui->treewt->refillTvWalls(tvWallMap); });
+}
+
+void MatrixConfigForm::redrawGrid(const std::function<void()>& show)
+{
+    ScreenLayoutWt* grid = ui->wallwt;
+    const QString wasDrawn = drawnWall;
+    const int selected = grid->selectedScreenId();
+    int rows = 0;
+    int cols = 0;
+    grid->getLayout(rows, cols);
+    grid->unbindAll();
+    drawnWall.clear();
+    show();
+    // The same wall drawn again keeps the screen the operator selected on it.
+    int newRows = 0;
+    int newCols = 0;
+    grid->getLayout(newRows, newCols);
+    if (!wasDrawn.isEmpty() && drawnWall == wasDrawn && rows == newRows && cols == newCols && selected >= 0) {
+        grid->selectScreen(selected);
+        ui->winTitleLabel->setText(grid->selectedScreenText());
+    }
+}
+
+void MatrixConfigForm::drawConnectionStates()
+{
+    const QStringList walls = refreshChangedWallStates();
+    changedDecoders.clear();
+    DecoderDeviceTree* tree = ui->treewt;
+    for (const QString& name : walls) {
+        const bool connected = tvWallMap.value(name).connected;
+        if (tree->isTvWallConnected(name) != connected)
+            tree->setTvWallConnected(name, connected);
+    }
+    tree->refreshCheckButtons();
+
+    // The grid as a redraw would leave it: the chosen wall's bindings when it is connected, else unbound.
+    const QString shown = tree->shownTvWallName();
+    const QString chosen = tree->chooseTvWall(shown);
+    const auto wall = tvWallMap.constFind(chosen);
+    const bool drawn = wall != tvWallMap.constEnd() && wall->connected ? drawnWall == chosen
+                                                                       : ui->wallwt->allScreensUnbound();
+    if (drawn)
+        tree->setShownTvWallName(chosen.isNull() ? shown : chosen);
+    else
+        redrawGrid([tree, shown] { tree->slotShowMatrixLayout(shown); });
 }
 
 void MatrixConfigForm::storeTvWalls()
@@ -308,15 +411,19 @@ void MatrixConfigForm::applyUpdateNow(int what)
 void MatrixConfigForm::slotFlushPendingUpdate()
 {
     updateTimer.stop();
-    const int what = pendingUpdate;
+    int what = pendingUpdate;
     pendingUpdate = 0;
+    // Connection states alone are drawn onto a listing; the first report after loading makes it.
+    if ((what & UpdateConnectionStates) && !wallsListed)
+        what |= UpdateWallStates | UpdateRedraw;
     if (what & UpdateWallStates)
         refreshTvWallStates();
     if (what & UpdateRedraw) {
-        ui->wallwt->unbindAll();
-        refillTree();
+        redraw();
         if ((what & UpdateUnbindWithoutShownWall) && ui->treewt->shownTvWallName().isEmpty())
             ui->wallwt->unbindAll();
+    } else if (what & UpdateConnectionStates) {
+        drawConnectionStates();
     }
     if (what & UpdateStoreTvWalls)
         storeTvWalls();
@@ -326,6 +433,7 @@ void MatrixConfigForm::slotFlushPendingUpdate()
 
 void MatrixConfigForm::rebuildGrid(int rows, int columns)
 {
+    drawnWall.clear();
     ui->wallwt->setLayout(rows, columns);
     ui->wallwt->setBindingFamily(-1);
     ui->treewt->unlock();
@@ -372,8 +480,7 @@ void MatrixConfigForm::slotAddBtnClicked()
     tvWallMap.insert(wall.tvWallName, wall);
     refreshTvWallStates();
     ui->treewt->setShownTvWallName(wall.tvWallName);
-    ui->wallwt->unbindAll();
-    refillTree();
+    redraw();
     storeTvWallsNow();
 }
 
@@ -403,8 +510,7 @@ void MatrixConfigForm::slotEditBtnClicked()
         return;
     removeFirstWallWithMainIp(wall.mainIp);
     tvWallMap.insert(wall.tvWallName, wall);
-    ui->wallwt->unbindAll();
-    refillTree();
+    redraw();
     storeTvWallsNow();
 }
 
@@ -417,8 +523,7 @@ void MatrixConfigForm::slotDeleteBtnClicked()
         return;
     }
     tvWallMap.remove(name);
-    ui->wallwt->unbindAll();
-    refillTree();
+    redraw();
     storeTvWallsNow();
 }
 
@@ -465,24 +570,42 @@ void MatrixConfigForm::slotSplit12BtnClicked()
 
 // ---- reports of the decoder management dialog ----
 
-// The dialog reports every connection result; the lists change at once, the redraw and the store
-// follow on the next quiet turn of the event loop (scheduleUpdate), in the order of a direct redraw.
+// The dialog reports every connection result; the lists change at once, the drawing and the store
+// follow on the next quiet turn of the event loop (scheduleUpdate). A report of connection states alone
+// changes the states of the walls that use those decoders, not the lists: the tree is not refilled.
 
 void MatrixConfigForm::onMatrixInfoChanged(const MatrixInfoMap& matrixInfoMap)
 {
     const bool operatorChange = isOperatorChange(decoderMap, matrixInfoMap);
+    if (!operatorChange)
+        noteChangedDecoders(decoderMap, matrixInfoMap);
     decoderMap = matrixInfoMap;
     if (operatorChange)
         applyUpdateNow(UpdateWallStates | UpdateRedraw | UpdateStoreDecoders);
     else
-        scheduleUpdate(UpdateWallStates | UpdateRedraw | UpdateStoreDecoders);
+        scheduleUpdate(UpdateConnectionStates | UpdateStoreDecoders);
 }
 
 void MatrixConfigForm::onTvWallManagementChanged(const TvWallManagement& wall)
 {
-    if (decoderManagementDlg)
-        decoderMap = decoderManagementDlg->getMatrixInfoMap();
+    if (decoderManagementDlg) {
+        const MatrixInfoMap reported = decoderManagementDlg->getMatrixInfoMap();
+        if (!isOperatorChange(decoderMap, reported))
+            noteChangedDecoders(decoderMap, reported);
+        decoderMap = reported;
+    }
     const bool newWall = !tvWallMap.contains(wall.tvWallName);
+    // A known wall reported again as it is listed (a main decoder that reconnected) changes no entry.
+    auto first = std::find_if(tvWallMap.begin(), tvWallMap.end(),
+                              [&wall](const TvWallManagement& w) { return w.mainIp == wall.mainIp; });
+    if (first != tvWallMap.end() && showsTheSame(*first, wall)) {
+        const bool connected = first->connected;
+        *first = wall;
+        first->connected = connected;
+        changedDecoders.insert(wall.mainIp);
+        scheduleUpdate(UpdateConnectionStates | UpdateStoreTvWalls);
+        return;
+    }
     removeFirstWallWithMainIp(wall.mainIp);
     tvWallMap.insert(wall.tvWallName, wall);
     // A wall taken over is the operator's choice; a known wall reported again on a reconnect is not.
@@ -560,6 +683,7 @@ void MatrixConfigForm::screenBinding(int screenWtId, QString& outputKey, int& ou
 
 void MatrixConfigForm::bindScreen(int screenWtId, const QString& outputId)
 {
+    drawnWall.clear();
     ui->wallwt->bindScreen(screenWtId, outputId, outputId, 1, 1);
 }
 
@@ -570,6 +694,7 @@ void MatrixConfigForm::getLayout(int& rows, int& columns) const
 
 void MatrixConfigForm::setLayout(int rows, int columns)
 {
+    drawnWall.clear();
     ui->wallwt->setLayout(rows, columns);
 }
 
@@ -585,6 +710,8 @@ void MatrixConfigForm::connectTvWall(const QString& tvWallName)
     // Called from the tree's own button: the states may be brought up to date, the tree not redrawn.
     if (pendingUpdate & UpdateWallStates)
         refreshTvWallStates();
+    else if (pendingUpdate & UpdateConnectionStates)
+        refreshChangedWallStates();
     const auto found = tvWallMap.constFind(tvWallName);
     if (found == tvWallMap.constEnd())
         return;
@@ -645,10 +772,13 @@ void MatrixConfigForm::slotShowMatrixLayout(int type, QString tvWallName)
     Q_UNUSED(type)
     if (pendingUpdate & UpdateWallStates)
         refreshTvWallStates();
+    else if (pendingUpdate & UpdateConnectionStates)
+        refreshChangedWallStates();
     const auto found = tvWallMap.constFind(tvWallName);
     if (found == tvWallMap.constEnd() || !found->connected)
         return;
     const TvWallManagement& wall = *found;
+    drawnWall = wall.tvWallName;
     ui->wallwt->setLayout(wall.row, wall.col);
     int rows = 0;
     int cols = 0;
@@ -677,6 +807,7 @@ void MatrixConfigForm::slotShowMatrixLayout(int type, QString tvWallName)
 void MatrixConfigForm::slotDropEvent(int screenWtId, QString itemId, int itemType)
 {
     Q_UNUSED(itemType)
+    drawnWall.clear();
     ui->wallwt->bindScreen(screenWtId, itemId, itemId, 1, 1);
 }
 
@@ -702,6 +833,7 @@ void MatrixConfigForm::slotTreeItemDoubleClicked(QTreeWidgetItem* item, int colu
         for (const MatrixInfo& decoder : qAsConst(decoderMap)) {
             if (decoder.deviceId != id)
                 continue;
+            drawnWall.clear();
             view->bindScreen(selected, decoder.deviceId, decoder.ip, -1, -1);
             view->setBindingFamily(1);
             ui->treewt->lock();
@@ -721,6 +853,7 @@ void MatrixConfigForm::slotTreeItemDoubleClicked(QTreeWidgetItem* item, int colu
         for (const pral_matrix::OutputInfo& output : decoder.outputList) {
             if (output.outputId != number)
                 continue;
+            drawnWall.clear();
             view->bindScreen(selected, decoder.deviceId, decoder.ip, output.outputId, output.outputNo);
             view->setBindingFamily(0);
             ui->treewt->lock();

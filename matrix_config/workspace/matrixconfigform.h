@@ -5,11 +5,15 @@
 #include "matrixsdkworker.h"
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QMap>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
 #include <QUuid>
+
+#include <functional>
 
 class QTreeWidgetItem;
 
@@ -101,6 +105,8 @@ private:
         UpdateUnbindWithoutShownWall = 0x4,
         UpdateStoreTvWalls = 0x8,
         UpdateStoreDecoders = 0x10,
+        // Only decoders' connection states changed: walls' states and check buttons, no refill.
+        UpdateConnectionStates = 0x20,
     };
 
     void applyLook();
@@ -113,7 +119,17 @@ private:
 
     static QStringList wallDecoderIps(const pral_matrix::TvWallManagement& wall);
     void refreshTvWallStates();
-    void refillTree();
+    /** Recomputes the states of the walls that use a decoder whose state changed since the last draw. */
+    QStringList refreshChangedWallStates();
+    void noteChangedDecoders(const MatrixInfoMap& before, const MatrixInfoMap& after);
+    void indexWallDecoders();
+    /** Steps (b) and (c): the grid unbound, the tree refilled, the shown wall drawn again. */
+    void redraw();
+    /** What a redraw does to the grid, around show(), keeping the selected screen of a wall drawn again. */
+    void redrawGrid(const std::function<void()>& show);
+    /** A redraw's outcome for connection states alone: the walls' states, check buttons, the grid if needed.
+     */
+    void drawConnectionStates();
     void storeTvWalls();
     void storeTvWallsNow();
     void removeFirstWallWithMainIp(const QString& mainIp);
@@ -134,6 +150,14 @@ private:
     int pendingConnectCount = 0;
     QString connectingTvWallName;
     bool allConnectedOk = true;
+
+    // Decoders whose connection state changed since the last draw, and the walls each decoder is in.
+    QSet<QString> changedDecoders;
+    QHash<QString, QStringList> wallsOfDecoder;
+    // The wall whose bindings the grid shows; empty when the grid shows anything else.
+    QString drawnWall;
+    // Whether the tree lists the walls of tvWallMap at all: before the first redraw it lists nothing.
+    bool wallsListed = false;
 
     int pendingUpdate = 0;
     QTimer updateTimer;

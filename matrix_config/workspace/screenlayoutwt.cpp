@@ -187,6 +187,12 @@ void ScreenLayoutWt::unbindAll()
     }
 }
 
+void ScreenLayoutWt::selectScreen(int screenWtId)
+{
+    selectedScreen = screens.value(screenWtId);
+    update();
+}
+
 void ScreenLayoutWt::highlightOutput(const QString& matrixKey)
 {
     for (ScreenWt* screen : qAsConst(screens)) {

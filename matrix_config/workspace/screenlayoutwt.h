@@ -46,6 +46,8 @@ public:
     bool allScreensUnbound() const;
     void unbindAll();
     void highlightOutput(const QString& matrixKey);
+    /** Selects a screen again after a redraw, without the signals of a click; -1 selects none. */
+    void selectScreen(int screenWtId);
     void setBindingFamily(int family);
     int bindingFamily() const { return family; }
     void setEmbedded();
