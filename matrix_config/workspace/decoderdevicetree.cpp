@@ -152,6 +152,8 @@ DecoderDeviceTree::~DecoderDeviceTree()
     // The timers outlive this body; their destroyed notices must not reach a tree whose members are gone.
     for (const auto& check : qAsConst(checkTimers))
         check.second->disconnect(this);
+    // The viewport's own end sends events while the view around it is half gone.
+    ui->rsTreeWidget->viewport()->removeEventFilter(this);
     // The view may hand its row widgets back through the delegate while it goes: while the pools exist.
     // The pooled rows are the viewport's children and go with it.
     delete ui->rsTreeWidget;
