@@ -162,15 +162,19 @@ OpenFigures benchOpenEdit(int decoders)
         settle();
     });
 
-    // Opening the binding page, and closing the wizard again, on top of the opening.
-    const double binding = adaptiveMedianMs([&] {
+    // Opening the binding page of an open wizard: timed on its own, since it is small beside the opening.
+    std::vector<double> switches;
+    for (int run = 0; run < 5; ++run) {
         AddMatrixDlg dialog(outputs.mid(0, Side * Side), outputs, {wall.tvWallName}, false, wall);
         dialog.show();
         settle();
+        QElapsedTimer timer;
+        timer.start();
         QMetaObject::invokeMethod(&dialog, "slot_editBtnClieked");
         settle();
-    });
-    f.binding = std::max(0.0, binding - f.open);
+        switches.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+    f.binding = median(switches);
 
     // One keystroke of the rename on the preview page: the binding list takes the new name.
     {
@@ -345,8 +349,7 @@ void runWizardBench()
         if (factor == 1) {
             report(QStringLiteral("wizard open in edit mode, 10x10, %1 decoders' outputs").arg(decoders),
                    f.open, QStringLiteral("ms"), f.baseline, QStringLiteral("<= 300 ms at 500 decoders"));
-            report(QStringLiteral("  then its binding page, and close"), f.binding, QStringLiteral("ms"),
-                   f.baseline, QString());
+            report(QStringLiteral("  then its binding page"), f.binding, QStringLiteral("ms"), 0, QString());
             report(QStringLiteral("  a keystroke of the rename, outputs listed again"), f.keystroke,
                    QStringLiteral("ms"), f.keystrokeBaseline,
                    QStringLiteral("<= 16 ms (baseline: a text-only QTreeWidget listing them again)"));
