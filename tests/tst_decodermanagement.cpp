@@ -13,6 +13,8 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
 
 #include <cstring>
 
@@ -131,6 +133,52 @@ private slots:
         // Set from code, the box leaves the rows alone: it listens to clicks only.
         all->setChecked(true);
         QCOMPARE(checked(), QStringLiteral("000+all"));
+    }
+
+    void longListShowsEachRowAsItComesIntoView()
+    {
+        QList<MatrixInfo> decoders;
+        for (int i = 1; i <= 40; ++i)
+            decoders << stored(QStringLiteral("198.51.100.%1").arg(i));
+        dialog = management(decoders);
+        auto* area = dialog->findChild<QScrollArea*>("tableScrollArea");
+        auto* all = dialog->findChild<QCheckBox*>("selectAllCheckBox");
+        QTableWidget* list = table(dialog.get());
+        // Every row that the list area shows has its box and buttons, and they are that row's.
+        const auto rowsInView = [&](bool checked) {
+            const QRect shown(list->viewport()->mapFrom(area->viewport(), QPoint()),
+                              area->viewport()->size());
+            int seen = 0;
+            for (int row = 0; row < list->rowCount(); ++row) {
+                if (!list->visualRect(list->model()->index(row, 0)).intersects(shown))
+                    continue;
+                ++seen;
+                const auto* box = qobject_cast<QCheckBox*>(list->cellWidget(row, 0));
+                const auto* opr = qobject_cast<pral_matrixConfig::DecoderOprWt*>(list->cellWidget(row, 6));
+                if (!box || !opr || !box->isVisible() || box->isChecked() != checked ||
+                    opr->getIp() != list->item(row, IpColumn)->text())
+                    return QStringLiteral("row %1 wrong").arg(row + 1);
+            }
+            return QStringLiteral("%1 rows shown")
+                .arg(seen > 5 ? QStringLiteral("many") : QString::number(seen));
+        };
+        const QString fine = QStringLiteral("many rows shown");
+        QTRY_COMPARE(rowsInView(false), fine);
+        // Checked while most rows were out of view, then scrolled to the end.
+        clickCheckBox(all);
+        area->verticalScrollBar()->setValue(area->verticalScrollBar()->maximum());
+        QCOMPARE(rowsInView(true), fine);
+        // The select-all rule counts the rows out of view too.
+        clickRowBox(dialog.get(), QStringLiteral("198.51.100.40"));
+        QVERIFY(!all->isChecked());
+        clickRowBox(dialog.get(), QStringLiteral("198.51.100.40"));
+        QVERIFY(all->isChecked());
+        // A deletion in the middle moves a row that had no widgets yet up into view.
+        area->verticalScrollBar()->setValue(area->verticalScrollBar()->maximum() / 2);
+        ModalAnswerer answer(BoxClass, confirm());
+        clickRowButton(dialog.get(), QStringLiteral("198.51.100.20"), "deleteBtn");
+        QVERIFY(answer.answered());
+        QCOMPARE(rowsInView(true), fine);
     }
 
     void deleteRow_data()

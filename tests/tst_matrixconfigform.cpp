@@ -618,6 +618,40 @@ private slots:
         QVERIFY(!wallRow("Lobby")->isConnected());
     }
 
+    void stateReportsReachTheStore_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::newRow("connection state") << "connectStatus";
+        QTest::newRow("version alone") << "version";
+        QTest::newRow("layout alone") << "subMatrixList";
+    }
+
+    void stateReportsReachTheStore()
+    {
+        QFETCH(QString, field);
+        QVERIFY(showForm({decoder(Main, 3, 4, 0), decoder(Single, 1, 1, 0)}, {}));
+        DecoderManagementDlg* dialog = managementDialog();
+        QTRY_VERIFY(dialog->getMatrixInfoMap().value(Main).connectStatus == 1 &&
+                    dialog->getMatrixInfoMap().value(Single).connectStatus == 1);
+        QTRY_VERIFY(!form->isUpdatePending());
+        // A report that changes one field of one record and no connection state.
+        MatrixInfoMap map = dialog->getMatrixInfoMap();
+        MatrixInfo& single = map[Single];
+        if (field == "connectStatus")
+            single.connectStatus = 2;
+        else if (field == "version")
+            single.version = QStringLiteral("V9.0.0 build 250101");
+        else
+            single.subMatrixList = {decoder(Main, 3, 4, 1)};
+        emit dialog->sig_matrixInfoChanged(map);
+        QTRY_VERIFY(!form->isUpdatePending());
+        MatrixSdkWorker::flushStore();
+        const MatrixInfo kept = MatrixSdkWorker::getDecoderFromJson().value(Single);
+        QCOMPARE(kept.connectStatus, single.connectStatus);
+        QCOMPARE(kept.version, single.version);
+        QCOMPARE(kept.subMatrixList.size(), single.subMatrixList.size());
+    }
+
     void deletedDecoderTakesItsWall()
     {
         QVERIFY(showForm({}, {wall("Lobby", Main, 1, 2, {Main + "-1", Single}),

@@ -338,6 +338,19 @@ void TestPageShots::decoderDialogs()
         shoot(&managed, QStringLiteral("management.png"), versions(decoders));
     }
     {
+        // A long list scrolled to its middle: the rows that came into view carry their widgets in place.
+        QList<MatrixInfo> many;
+        for (int i = 10; i < 50; ++i)
+            many << stored(QStringLiteral("198.51.100.%1").arg(i));
+        DecoderManagementDlg managed(mapOf(many), MatrixInfoMap(), false);
+        managed.show();
+        QScrollBar* bar = managed.findChild<QScrollArea*>("tableScrollArea")->verticalScrollBar();
+        QTRY_VERIFY(bar->isVisible() && bar->maximum() > 0);
+        bar->setValue(bar->maximum() / 2);
+        QTRY_COMPARE(status(&managed, "198.51.100.49"), shown(SearchClass, "connect failed"));
+        shoot(&managed, QStringLiteral("management-scrolled.png"), versions(mapOf(many)));
+    }
+    {
         const MatrixInfoMap results = found({Other, Fresh, Fresh2, Control});
         DecoderManagementDlg search(results, MatrixInfoMap(), true);
         search.show();

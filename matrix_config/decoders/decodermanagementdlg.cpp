@@ -20,6 +20,7 @@
 #include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
+#include <QScrollBar>
 
 namespace pral_matrixConfig {
 
@@ -43,6 +44,9 @@ constexpr int StatusColumn = 5;
 constexpr int OperColumn = 6;
 constexpr int DeviceIdRole = Qt::UserRole + 1;
 constexpr int IpRole = Qt::UserRole + 2;
+// Rows without widgets keep what their widgets would show: the check of column 0, the activation of column 6.
+constexpr int CheckedRole = Qt::UserRole + 3;
+constexpr int ActivatedRole = Qt::UserRole + 1;
 
 MatrixSdkWorker& service()
 {
@@ -130,6 +134,10 @@ DecoderManagementDlg::DecoderManagementDlg(MatrixInfoMap matrixInfoMap, MatrixIn
     ui->pathActiveBtn->setStyleSheet(toolStyle);
 
     prepareTable();
+    // Row widgets are made for the rows the list area shows, when it shows them.
+    ui->tableScrollArea->viewport()->installEventFilter(this);
+    connect(ui->tableScrollArea->verticalScrollBar(), &QScrollBar::valueChanged, this,
+            &DecoderManagementDlg::ensureRowWidgets);
 
     // The results must find this dialog connected before the rows below start their connections: the
     // service may answer before the constructor returns.
@@ -195,6 +203,9 @@ DecoderManagementDlg::DecoderManagementDlg(MatrixInfoMap matrixInfoMap, MatrixIn
 
 DecoderManagementDlg::~DecoderManagementDlg()
 {
+    // The list area goes with the children, after this dialog's own part: it must not call back here.
+    ui->tableScrollArea->viewport()->removeEventFilter(this);
+    disconnect(ui->tableScrollArea->verticalScrollBar(), nullptr, this, nullptr);
     delete connectStateTipWt;
     delete ui;
 }
@@ -203,6 +214,14 @@ void DecoderManagementDlg::showEvent(QShowEvent* event)
 {
     // The page centres the dialog once when it makes it; later showings keep where the operator left it.
     Q_UNUSED(event)
+}
+
+bool DecoderManagementDlg::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == ui->tableScrollArea->viewport() &&
+        (event->type() == QEvent::Resize || event->type() == QEvent::Show))
+        ensureRowWidgets();
+    return PCOMMON::CommonDialog::eventFilter(watched, event);
 }
 
 // ---- table ----
@@ -253,16 +272,11 @@ void DecoderManagementDlg::addDecoderRows(const MatrixInfoMap& matrixInfoMapToAd
         const int row = table->rowCount();
         table->insertRow(row);
         table->setRowHeight(row, RowHeight);
-        table->setFixedHeight(table->rowCount() * RowHeight);
 
         auto* checkItem = new QTableWidgetItem;
         checkItem->setData(DeviceIdRole, record.deviceId);
         checkItem->setData(IpRole, record.ip);
         table->setItem(row, CheckColumn, checkItem);
-        auto* checkBox = new QCheckBox(table);
-        checkBox->setFocusPolicy(Qt::NoFocus);
-        connect(checkBox, &QCheckBox::stateChanged, this, &DecoderManagementDlg::slotRowCheckStateChanged);
-        table->setCellWidget(row, CheckColumn, checkBox);
 
         table->setItem(row, NumberColumn, centredItem(QString::number(row + 1)));
         table->setItem(row, IpColumn, centredItem(record.ip));
@@ -275,22 +289,55 @@ void DecoderManagementDlg::addDecoderRows(const MatrixInfoMap& matrixInfoMapToAd
                                                   : tr("unactivated");
         table->setItem(row, StatusColumn, centredItem(status));
 
-        table->setItem(row, OperColumn, new QTableWidgetItem);
-        auto* opr = new DecoderOprWt(ip, searchMode, table);
-        opr->setActiveMode(record.activated);
-        connect(opr, &DecoderOprWt::sig_changePwdBtnClicked, this,
-                &DecoderManagementDlg::slot_changeLocalDecoderPwd);
-        connect(opr, &DecoderOprWt::sig_deviceConfigBtnClicked, this,
-                &DecoderManagementDlg::slotDeviceConfig);
-        connect(opr, &DecoderOprWt::sig_deleteBtnClicked, this, &DecoderManagementDlg::slotDeleteDecoder);
-        connect(opr, &DecoderOprWt::sig_changeIpOrActiveBtnClicked, this,
-                &DecoderManagementDlg::slotChangeIpOrActive);
-        table->setCellWidget(row, OperColumn, opr);
+        auto* oprItem = new QTableWidgetItem;
+        oprItem->setData(ActivatedRole, record.activated);
+        table->setItem(row, OperColumn, oprItem);
 
         if (!searchMode)
             service().connectMatrix(record, this);
     }
+    table->setFixedHeight(table->rowCount() * RowHeight);
     table->setUpdatesEnabled(true);
+    ensureRowWidgets();
+}
+
+void DecoderManagementDlg::ensureRowWidgets()
+{
+    // A list of thousands would take seconds to make a check box and a button bar for every row; the rows
+    // in view get theirs, and keep them. Before the dialog is laid out, the rows a full list area shows.
+    QTableWidget* table = ui->decoderTableWidget;
+    const QWidget* area = ui->tableScrollArea->viewport();
+    int top = 0;
+    int bottom = height();
+    if (area->isVisible()) {
+        top = qMax(0, table->viewport()->mapFrom(area, QPoint(0, 0)).y());
+        bottom = top + area->height();
+    }
+    const int last = qMin(table->rowCount() - 1, (bottom - 1) / RowHeight);
+    for (int row = top / RowHeight; row <= last; ++row) {
+        if (!table->cellWidget(row, CheckColumn))
+            makeRowWidgets(row);
+    }
+}
+
+void DecoderManagementDlg::makeRowWidgets(int row)
+{
+    QTableWidget* table = ui->decoderTableWidget;
+    auto* checkBox = new QCheckBox(table);
+    checkBox->setFocusPolicy(Qt::NoFocus);
+    checkBox->setChecked(table->item(row, CheckColumn)->data(CheckedRole).toBool());
+    connect(checkBox, &QCheckBox::stateChanged, this, &DecoderManagementDlg::slotRowCheckStateChanged);
+    table->setCellWidget(row, CheckColumn, checkBox);
+
+    auto* opr = new DecoderOprWt(table->item(row, IpColumn)->text(), searchMode, table);
+    opr->setActiveMode(table->item(row, OperColumn)->data(ActivatedRole).toBool());
+    connect(opr, &DecoderOprWt::sig_changePwdBtnClicked, this,
+            &DecoderManagementDlg::slot_changeLocalDecoderPwd);
+    connect(opr, &DecoderOprWt::sig_deviceConfigBtnClicked, this, &DecoderManagementDlg::slotDeviceConfig);
+    connect(opr, &DecoderOprWt::sig_deleteBtnClicked, this, &DecoderManagementDlg::slotDeleteDecoder);
+    connect(opr, &DecoderOprWt::sig_changeIpOrActiveBtnClicked, this,
+            &DecoderManagementDlg::slotChangeIpOrActive);
+    table->setCellWidget(row, OperColumn, opr);
 }
 
 int DecoderManagementDlg::rowOfIp(const QString& ip) const
@@ -357,12 +404,19 @@ void DecoderManagementDlg::setStatusOfIp(const QString& ip, const QString& text)
         setStatusText(row, text);
 }
 
+bool DecoderManagementDlg::isRowChecked(int row) const
+{
+    if (const QCheckBox* box = rowCheckBox(row))
+        return box->isChecked();
+    const QTableWidgetItem* item = ui->decoderTableWidget->item(row, CheckColumn);
+    return item && item->data(CheckedRole).toBool();
+}
+
 QList<int> DecoderManagementDlg::checkedRows() const
 {
     QList<int> rows;
     for (int row = 0; row < ui->decoderTableWidget->rowCount(); ++row) {
-        const QCheckBox* box = rowCheckBox(row);
-        if (box && box->isChecked())
+        if (isRowChecked(row))
             rows.append(row);
     }
     return rows;
@@ -373,6 +427,8 @@ QList<int> DecoderManagementDlg::checkedRows() const
 void DecoderManagementDlg::slot_checkAllStateChanged(bool clicked)
 {
     for (int row = 0; row < ui->decoderTableWidget->rowCount(); ++row) {
+        if (QTableWidgetItem* item = ui->decoderTableWidget->item(row, CheckColumn))
+            item->setData(CheckedRole, clicked);
         if (QCheckBox* box = rowCheckBox(row))
             box->setChecked(clicked);
     }
@@ -384,8 +440,7 @@ void DecoderManagementDlg::slotRowCheckStateChanged(int state)
         ui->selectAllCheckBox->setChecked(false);
     } else if (state == Qt::Checked) {
         for (int row = 0; row < ui->decoderTableWidget->rowCount(); ++row) {
-            const QCheckBox* box = rowCheckBox(row);
-            if (box && !box->isChecked())
+            if (!isRowChecked(row))
                 return;
         }
         ui->selectAllCheckBox->setChecked(true);
@@ -573,6 +628,7 @@ void DecoderManagementDlg::slotDeleteDecoder(QString ip)
             if (QTableWidgetItem* number = table->item(row, NumberColumn))
                 number->setText(QString::number(number->text().toInt() - 1));
         }
+        ensureRowWidgets();
     }
     service().disconnectMatrix(service().getHandleByIp(ip));
     emit sig_matrixInfoChanged(matrixInfoMap);
@@ -988,6 +1044,8 @@ void DecoderManagementDlg::slotOnActiveDecoderResult(int ret, QString id)
     }
     if (row < 0)
         return;
+    if (QTableWidgetItem* item = ui->decoderTableWidget->item(row, OperColumn))
+        item->setData(ActivatedRole, true);
     if (DecoderOprWt* opr = rowOprWt(row))
         opr->setActiveMode(true);
     setStatusText(row, tr("activated"));

@@ -85,10 +85,15 @@ private slots:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void prepareTable();
     void addDecoderRows(const MatrixInfoMap& matrixInfoMapToAdd, bool initial);
+    /** Gives the rows in view their check box and button bar, which other rows get when they come into view.
+     */
+    void ensureRowWidgets();
+    void makeRowWidgets(int row);
     void changeIp(const QString& ip);
     void activateOne(const QString& ip);
 
@@ -101,6 +106,7 @@ private:
     QString statusText(int row) const;
     void setStatusText(int row, const QString& text);
     void setStatusOfIp(const QString& ip, const QString& text);
+    bool isRowChecked(int row) const;
     QList<int> checkedRows() const;
 
     QUuid showWaiting(QWidget* parent, const QString& text);

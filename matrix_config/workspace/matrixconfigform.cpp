@@ -77,6 +77,25 @@ bool isOperatorChange(const MatrixInfoMap& before, const MatrixInfoMap& after)
     return false;
 }
 
+// Records copied from one another share their texts and lists, so an unchanged record is recognised
+// without reading any text.
+template <typename T>
+bool sameValue(const T& a, const T& b)
+{
+    return a.isSharedWith(b) || a == b;
+}
+
+bool sameRecord(const MatrixInfo& a, const MatrixInfo& b)
+{
+    return a.matrixType == b.matrixType && a.connectStatus == b.connectStatus && a.activated == b.activated &&
+           a.channelCount == b.channelCount && a.channel == b.channel && a.row == b.row &&
+           a.column == b.column && a.extraValue == b.extraValue && a.spare1 == b.spare1 &&
+           a.spare2 == b.spare2 && a.spare3 == b.spare3 && a.spare4 == b.spare4 &&
+           sameValue(a.deviceId, b.deviceId) && sameValue(a.ip, b.ip) && sameValue(a.userName, b.userName) &&
+           sameValue(a.password, b.password) && sameValue(a.version, b.version) &&
+           a.outputList.isSharedWith(b.outputList) && a.subMatrixList.isSharedWith(b.subMatrixList);
+}
+
 // The fields of a wall that the tree and the grid show.
 bool showsTheSame(const TvWallManagement& a, const TvWallManagement& b)
 {
@@ -273,13 +292,23 @@ void MatrixConfigForm::indexWallDecoders()
     }
 }
 
-void MatrixConfigForm::noteChangedDecoders(const MatrixInfoMap& before, const MatrixInfoMap& after)
+bool MatrixConfigForm::takeOverDecoders(const MatrixInfoMap& reported)
 {
-    // Same keys in the same order: only records changed.
-    for (auto a = before.constBegin(), b = after.constBegin(); a != before.constEnd(); ++a, ++b) {
-        if (a->connectStatus != b->connectStatus)
-            changedDecoders.insert(a.key());
+    if (isOperatorChange(decoderMap, reported)) {
+        decoderMap = reported;
+        return true;
     }
+    // Same keys in the same order: only records changed. They are copied one by one into the page's own
+    // map; holding the dialog's map instead would make the dialog copy all of it on its next result.
+    auto mine = decoderMap.begin();
+    for (auto theirs = reported.constBegin(); theirs != reported.constEnd(); ++theirs, ++mine) {
+        if (sameRecord(*mine, *theirs))
+            continue;
+        if (mine->connectStatus != theirs->connectStatus)
+            changedDecoders.insert(theirs.key());
+        *mine = *theirs;
+    }
+    return false;
 }
 
 QStringList MatrixConfigForm::refreshChangedWallStates()
@@ -576,10 +605,7 @@ void MatrixConfigForm::slotSplit12BtnClicked()
 
 void MatrixConfigForm::onMatrixInfoChanged(const MatrixInfoMap& matrixInfoMap)
 {
-    const bool operatorChange = isOperatorChange(decoderMap, matrixInfoMap);
-    if (!operatorChange)
-        noteChangedDecoders(decoderMap, matrixInfoMap);
-    decoderMap = matrixInfoMap;
+    const bool operatorChange = takeOverDecoders(matrixInfoMap);
     if (operatorChange)
         applyUpdateNow(UpdateWallStates | UpdateRedraw | UpdateStoreDecoders);
     else
@@ -588,12 +614,8 @@ void MatrixConfigForm::onMatrixInfoChanged(const MatrixInfoMap& matrixInfoMap)
 
 void MatrixConfigForm::onTvWallManagementChanged(const TvWallManagement& wall)
 {
-    if (decoderManagementDlg) {
-        const MatrixInfoMap reported = decoderManagementDlg->getMatrixInfoMap();
-        if (!isOperatorChange(decoderMap, reported))
-            noteChangedDecoders(decoderMap, reported);
-        decoderMap = reported;
-    }
+    if (decoderManagementDlg)
+        takeOverDecoders(decoderManagementDlg->getMatrixInfoMap());
     const bool newWall = !tvWallMap.contains(wall.tvWallName);
     // A known wall reported again as it is listed (a main decoder that reconnected) changes no entry.
     auto first = std::find_if(tvWallMap.begin(), tvWallMap.end(),

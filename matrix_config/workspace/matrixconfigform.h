@@ -121,7 +121,11 @@ private:
     void refreshTvWallStates();
     /** Recomputes the states of the walls that use a decoder whose state changed since the last draw. */
     QStringList refreshChangedWallStates();
-    void noteChangedDecoders(const MatrixInfoMap& before, const MatrixInfoMap& after);
+    /**
+     * Makes the page's decoder list the reported one and notes the decoders whose connection state changed;
+     * true when the report is an operator's change (decoders added, removed, re-addressed, re-credentialed).
+     */
+    bool takeOverDecoders(const MatrixInfoMap& reported);
     void indexWallDecoders();
     /** Steps (b) and (c): the grid unbound, the tree refilled, the shown wall drawn again. */
     void redraw();
