@@ -25,10 +25,9 @@ inline double median(std::vector<double> samples)
     return samples.size() % 2 ? samples[mid] : (samples[mid - 1] + samples[mid]) / 2.0;
 }
 
-/** Runs fn `runs` times after one warm-up run and returns the median in milliseconds. */
-inline double medianMs(int runs, const std::function<void()>& fn)
+/** Runs fn `runs` times and returns the median in milliseconds. */
+inline double timedMedianMs(int runs, const std::function<void()>& fn)
 {
-    fn();
     std::vector<double> samples;
     samples.reserve(size_t(runs));
     for (int i = 0; i < runs; ++i) {
@@ -38,6 +37,13 @@ inline double medianMs(int runs, const std::function<void()>& fn)
         samples.push_back(double(timer.nsecsElapsed()) / 1e6);
     }
     return median(samples);
+}
+
+/** Runs fn `runs` times after one warm-up run and returns the median in milliseconds. */
+inline double medianMs(int runs, const std::function<void()>& fn)
+{
+    fn();
+    return timedMedianMs(runs, fn);
 }
 
 /**
@@ -51,16 +57,7 @@ inline double adaptiveMedianMs(const std::function<void()>& fn, double budgetMs 
     warm.start();
     fn();
     const double first = std::max(0.001, double(warm.nsecsElapsed()) / 1e6);
-    const int runs = std::max(minRuns, std::min(maxRuns, int(budgetMs / first)));
-    std::vector<double> samples;
-    samples.reserve(size_t(runs));
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        fn();
-        samples.push_back(double(timer.nsecsElapsed()) / 1e6);
-    }
-    return median(samples);
+    return timedMedianMs(std::max(minRuns, std::min(maxRuns, int(budgetMs / first))), fn);
 }
 
 /** The size the figures are taken at, from the command line; the scale table multiplies it. */

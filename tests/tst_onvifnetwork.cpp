@@ -103,6 +103,22 @@ protected:
     }
 };
 
+/** The port of the daemon that ServiceBackend::loadOverNetwork started. */
+quint16 daemonPort()
+{
+    quint16 port = 0;
+    ServiceBackend::inDaemon([&port](DecoderDaemon& d) { port = d.port(); });
+    return port;
+}
+
+/** A back end of its own on the running daemon, for calls that have no result signal of their own. */
+OnvifBackend::Options directOptions()
+{
+    OnvifBackend::Options options;
+    options.httpPort = daemonPort();
+    return options;
+}
+
 QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
 {
     QFile file(dir.filePath(name));
@@ -341,12 +357,7 @@ private slots:
         QString error;
         QVERIFY2(ServiceBackend::loadOverNetwork(fleet(1), OnvifBackend::Options(), &error),
                  qPrintable(error));
-        quint16 port = 0;
-        ServiceBackend::inDaemon([&port](DecoderDaemon& d) { port = d.port(); });
-        // A back end of its own, called directly: these calls have no result signal of their own.
-        OnvifBackend::Options options;
-        options.httpPort = port;
-        OnvifBackend backend(options);
+        OnvifBackend backend(directOptions());
         QStringList ended;
         backend.setSessionEndedHandler([&ended](const QString& ip) { ended << ip; });
         QCOMPARE(backend.login(at(0), QStringLiteral("admin"), Pw).result, int(RESULT_OK));
@@ -422,11 +433,7 @@ private slots:
         const std::unique_ptr<SimulatedFleet> local =
             SimulatedFleet::fromJson(DecoderDaemon::placeOnLoopback(json, &moved, &error), &error);
         QVERIFY2(local, qPrintable(error));
-        quint16 port = 0;
-        ServiceBackend::inDaemon([&port](DecoderDaemon& d) { port = d.port(); });
-        OnvifBackend::Options options;
-        options.httpPort = port;
-        OnvifBackend backend(options);
+        OnvifBackend backend(directOptions());
         QStringList ended;
         backend.setSessionEndedHandler([&ended](const QString& ip) { ended << ip; });
         QCOMPARE(backend.login(at(0), QStringLiteral("admin"), Pw).result, int(RESULT_OK));
@@ -524,9 +531,7 @@ private slots:
         QString error;
         QVERIFY2(ServiceBackend::loadOverNetwork(fleet(1), OnvifBackend::Options(), &error),
                  qPrintable(error));
-        quint16 port = 0;
-        ServiceBackend::inDaemon([&port](DecoderDaemon& d) { port = d.port(); });
-        const QByteArray reply = rawExchange(at(0), port, request);
+        const QByteArray reply = rawExchange(at(0), daemonPort(), request);
         QVERIFY2(reply.startsWith("HTTP/1.1 " + status), reply.left(200).constData());
         QVERIFY2(reply.contains(says), reply.constData());
     }
