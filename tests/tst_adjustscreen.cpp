@@ -3,6 +3,7 @@
 // wall shows, and what the operator is told when the decoder goes away.
 
 #include "adjustscreen.h"
+#include "appfiles.h"
 #include "dictdef.h"
 #include "disabledwaitingwt.h"
 #include "disabledwaitingwtmanager.h"
@@ -42,8 +43,9 @@ class TestAdjustScreen : public QObject
 private slots:
     void initTestCase()
     {
-        // The panel looks for its pictures under the current directory, where the build puts them.
-        QVERIFY(QDir::setCurrent(QCoreApplication::applicationDirPath()));
+        // The panel looks for its pictures under the current directory: the folder that has them as
+        // "resources", where the build puts the application's shared files.
+        QVERIFY(QDir::setCurrent(PCOMMON::AppFiles::sharedDirectory()));
         const QColor blue = QImage(QStringLiteral("resources/blue.jpg")).pixelColor(5, 5);
         QVERIFY2(blue.blue() > 240 && blue.red() < 16 && blue.green() < 16, "the build ships the pictures");
     }

@@ -3,6 +3,7 @@
 // its screens, find it connected after a restart, edit it (name, one binding,
 // one screen's brightness tried and cancelled) and delete it.
 
+#include "appfiles.h"
 #include "connectmatrixitem.h"
 #include "managementtesthelpers.h"
 #include "matrixconfigform.h"
@@ -60,7 +61,7 @@ private slots:
     {
         QVERIFY(fx.setUp());
         QVERIFY(fleet.install());
-        QVERIFY(QDir::setCurrent(QCoreApplication::applicationDirPath()));
+        QVERIFY(QDir::setCurrent(PCOMMON::AppFiles::sharedDirectory()));
     }
 
     void cleanup()

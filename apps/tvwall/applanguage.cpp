@@ -1,8 +1,8 @@
 #include "applanguage.h"
 
+#include "appfiles.h"
 #include "uilanguage.h"
 
-#include <QCoreApplication>
 #include <QLocale>
 
 using PCOMMON::UiLanguage;
@@ -22,7 +22,7 @@ QStringList catalogues()
 
 bool installLanguage(const QString& language, QString* error)
 {
-    const QString directory = QCoreApplication::applicationDirPath();
+    const QString directory = PCOMMON::AppFiles::translationsDirectory();
     if (language.isEmpty()) {
         UiLanguage::install(QLocale::system(), catalogues(), directory);
         return true;

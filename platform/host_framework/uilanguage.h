@@ -12,10 +12,10 @@ namespace PCOMMON {
  * @brief Chooses the language of the user interface and installs its translations.
  *
  * The texts are written in English; a translation of one library's texts is a catalogue
- * file "<catalogue>_<language>.qm" (e.g. "matrix_config_zh_CN.qm") in one directory, beside
- * the application. Qt's own texts (standard buttons, dialogs, context menus) follow in the
- * same language, but only when the application has that language itself, so that a screen
- * never mixes two languages other than English. GUI thread only.
+ * file "<catalogue>_<language>.qm" (e.g. "matrix_config_zh_CN.qm") in one directory, the
+ * application's AppFiles::translationsDirectory(). Qt's own texts (standard buttons, dialogs,
+ * context menus) follow in the same language, but only when the application has that language
+ * itself, so that a screen never mixes two languages other than English. GUI thread only.
  */
 class HOST_FRAMEWORK_EXPORT UiLanguage
 {

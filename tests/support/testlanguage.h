@@ -1,13 +1,12 @@
 #pragma once
 
+#include "appfiles.h"
 #include "uilanguage.h"
 
-#include <QCoreApplication>
-
-/// Installs every library's translations as the application does, from the folder of the tests.
+/// Installs every library's translations as the application does, from the build's shared files.
 inline QString installTestLanguage(const QString& language)
 {
     return PCOMMON::UiLanguage::install(QLocale(language),
                                         {"matrix_config", "decoder_service", "host_framework", "tvwall"},
-                                        QCoreApplication::applicationDirPath());
+                                        PCOMMON::AppFiles::translationsDirectory());
 }
