@@ -18,25 +18,10 @@ fi
 bash "$root/scripts/build.sh"
 build=$(cd "$build" && pwd)
 
-# The application runs in its own folder, where the build puts the screen-adjustment test pictures
-# (resources/*.jpg, looked up under the current directory); paths given relative to where this script
-# was started are made absolute first.
-args=()
-expect_path=0
-for arg in "$@"; do
-    if [ "$expect_path" = 1 ] && [[ "$arg" != /* ]]; then
-        arg=$PWD/$arg
-    fi
-    expect_path=0
-    case "$arg" in
-    --data-dir | --fleet | --screenshot) expect_path=1 ;;
-    --data-dir=[!/]* | --fleet=[!/]* | --screenshot=[!/]*) arg=${arg%%=*}=$PWD/${arg#*=} ;;
-    esac
-    args+=("$arg")
-done
-set -- "${args[@]+"${args[@]}"}"
+# The application runs where this script was started, as an installed one would: the service takes
+# the screen-adjustment test pictures from the build's share/tvwall/resources when the current
+# directory has no resources/ of its own.
 shot=$PWD/tvwall.png
-cd "$build/bin"
 
 app=("$build/bin/tvwall" --demo)
 if [ "$network" = 1 ]; then

@@ -14,8 +14,10 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -186,6 +188,26 @@ private slots:
         QVERIFY(!timer->isActive());
         QCOMPARE(contents()->currentIndex(), 0);
         QCOMPARE(restore.count(), 1);
+    }
+
+    // Started from a menu, the application's current directory has no pictures: the panel still names
+    // them there, and the wall shows the application's own.
+    void picturesFromAFolderWithoutThem()
+    {
+        QTemporaryDir elsewhere;
+        const QString before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(elsewhere.path()));
+        const auto back = qScopeGuard([&before] { QDir::setCurrent(before); });
+        panel = std::make_unique<AdjustScreen>();
+        panel->setLayout(3, 4);
+        for (int i = 0; i < 12; ++i)
+            panel->bindScreen(i, Eight, QStringLiteral("%1-%2").arg(Eight).arg(i % 8 + 1));
+        panel->show();
+        contents()->setCurrentIndex(2); // "Red background"
+        QCOMPARE(shownPicture(), QStringLiteral("red"));
+        const QString shownFile = fleet.windows(Eight).last().sourceList.value(0).picturePath;
+        QCOMPARE(shownFile, PCOMMON::AppFiles::testPicturesDirectory() + QStringLiteral("/red.jpg"));
+        QVERIFY(!QFileInfo::exists(elsewhere.filePath(QStringLiteral("resources"))));
     }
 
     void decoderGoneAwayIsReportedNotHung()

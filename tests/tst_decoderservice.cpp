@@ -615,6 +615,66 @@ private slots:
         QCOMPARE(colors.first().first().value<ScreenColor>().brightness, transferBreaks ? 5 : 87);
     }
 
+    // An installed client started from a menu has no test pictures under its current directory: the
+    // service shows the application's own picture of the name instead. A file that is there stays the
+    // operator's choice, also when it is no picture, and a name the application has no picture of is
+    // refused, as before.
+    void testPicturesFallBackOnTheApplicationsOwn_data()
+    {
+        QTest::addColumn<QString>("file");     // under resources/ of an empty current directory
+        QTest::addColumn<QByteArray>("there"); // what the folder holds under that name; empty: nothing
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("red, not in the folder") << "red.jpg" << QByteArray() << true;
+        QTest::newRow("white, not in the folder") << "white.jpg" << QByteArray() << true;
+        QTest::newRow("a picture the application has none of") << "purple.jpg" << QByteArray() << false;
+        QTest::newRow("the operator's file, no picture") << "red.jpg" << QByteArray("not a picture") << false;
+    }
+    void testPicturesFallBackOnTheApplicationsOwn()
+    {
+        QFETCH(QString, file);
+        QFETCH(QByteArray, there);
+        QFETCH(bool, shown);
+        QTemporaryDir current;
+        QVERIFY(QDir(current.path()).mkdir(QStringLiteral("resources")));
+        const QString path = current.filePath(QStringLiteral("resources/") + file);
+        if (!there.isEmpty()) {
+            QFile own(path);
+            QVERIFY(own.open(QIODevice::WriteOnly) && own.write(there) == there.size());
+        }
+        const CMHandle a = connectAndWait(A);
+        QVERIFY(a);
+        // The adjustment page's test window: the whole wall, the picture its one source.
+        MatrixWindowInfo window;
+        window.windowParam1 = 1;
+        window.width = window.height = 32768;
+        window.windowParam12 = 1;
+        window.rowCount = window.columnCount = 1;
+        WindowSourceInfo source;
+        source.sourceSlot = 0;
+        source.sourceKind = 7;
+        source.pictureName = QFileInfo(file).baseName();
+        source.picturePath = path;
+        source.pictureMode = 3;
+        window.sourceList.append(source);
+        worker().addWindowInfo(a, window);
+        worker().setWindowSignalSource(a, window, -1, true);
+
+        // The decoder tells in its logs what it showed (operation log) or refused (warnings).
+        QSignalSpy logs(&worker(), &MatrixSdkWorker::signalGetLogsResult);
+        const QDateTime now = QDateTime::currentDateTime();
+        worker().getLog(a, now.addSecs(-60), now.addSecs(60), shown ? 2 : 1, QString());
+        QTRY_COMPARE(logs.size(), 1);
+        const QStringList lines = logs.first().first().toStringList();
+        // Over the network the decoder names the refused picture by the file it was uploaded to.
+        const QRegularExpression expected(
+            shown
+                ? QStringLiteral("shows the test picture %1$").arg(source.pictureName)
+                : QStringLiteral("Test picture \"[^\"]*%1\" refused").arg(QRegularExpression::escape(file)));
+        QVERIFY2(!lines.filter(expected).isEmpty(), qPrintable(lines.join('\n')));
+        // The folder of the operator is left as it was.
+        QCOMPARE(QFile::exists(path), !there.isEmpty());
+    }
+
     void resolutionAcrossAReconnect_data()
     {
         QTest::addColumn<bool>("persist");

@@ -1,5 +1,6 @@
 #include "matrixsdkworker.h"
 
+#include "appfiles.h"
 #include "decoderbackend.h"
 #include "faultinjector.h"
 #include "matrixstore.h"
@@ -34,6 +35,28 @@ QString clientFilePath(const QString& path)
     if (!path.contains(doubled) || QFileInfo::exists(path))
         return path;
     return QDir::cleanPath(QString(path).replace(doubled, QStringLiteral("/")));
+}
+
+/**
+ * The client names its test pictures in a folder under its current directory, which an installed
+ * client started from a menu does not have: a picture that is not there is taken from the
+ * application's own pictures when they have one of that name. A file that is there stays the
+ * operator's choice, also when it is no picture. Only the name is taken from the client's path.
+ */
+MatrixWindowInfo withInstalledPictures(MatrixWindowInfo window)
+{
+    constexpr int PictureSource = 7;
+    for (WindowSourceInfo& source : window.sourceList) {
+        if (source.sourceKind != PictureSource || source.picturePath.isEmpty())
+            continue;
+        const QFileInfo given(source.picturePath);
+        if (given.exists())
+            continue;
+        const QFileInfo installed(QDir(PCOMMON::AppFiles::testPicturesDirectory()), given.fileName());
+        if (installed.isFile())
+            source.picturePath = installed.absoluteFilePath();
+    }
+    return window;
 }
 
 } // namespace
@@ -572,7 +595,7 @@ void MatrixSdkWorker::addWindowInfo(const CMHandle& handle, const MatrixWindowIn
 {
     post([this, handle, window] {
         if (isLive(handle))
-            backend->addWindow(handle->ip(), window);
+            backend->addWindow(handle->ip(), withInstalledPictures(window));
     });
 }
 
@@ -581,7 +604,7 @@ void MatrixSdkWorker::setWindowSignalSource(const CMHandle& handle, const Matrix
 {
     post([this, handle, window, windowId, show] {
         if (isLive(handle))
-            backend->setWindowSource(handle->ip(), window, windowId, show);
+            backend->setWindowSource(handle->ip(), withInstalledPictures(window), windowId, show);
     });
 }
 

@@ -113,6 +113,10 @@ public:
     void getMatrixScreenColor(const CMHandle& handle, int screenRow, int screenColumn);
     void setMatrixScreenColor(const CMHandle& handle, int screenRow, int screenColumn,
                               const ScreenColor& color);
+    /**
+     * A test picture (source kind 7) whose path names no file is taken from the application's own
+     * pictures (AppFiles::testPicturesDirectory()) when they have a file of that name.
+     */
     void addWindowInfo(const CMHandle& handle, const MatrixWindowInfo& window);
     void setWindowSignalSource(const CMHandle& handle, const MatrixWindowInfo& window, int windowId,
                                bool show);
