@@ -7,21 +7,26 @@
 #include "pfiledialog.h"
 #include "ppushbutton.h"
 #include "pwidget.h"
+#include "readonlyfolder.h"
 #include "suspendlayerwt.h"
 #include "toolscollection.h"
 
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QStandardItemModel>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWheelEvent>
+
+#include <memory>
 
 using namespace PCOMMON;
 
@@ -277,6 +282,65 @@ private slots:
                       : PFileDialog::getOpenFileName(nullptr, caption, start, filter),
                  chosen.isEmpty() ? QString() : dir.filePath(chosen));
         QVERIFY(answer.answered());
+    }
+
+    // An installed program's folder (/usr/bin) is no place for the operator's files: a save dialog
+    // that would start there starts in the documents folder, or the home folder without one.
+    void saveStartFolder_data()
+    {
+        QTest::addColumn<QString>("offered"); // what the folder offered is
+        QTest::addColumn<bool>("documents");  // the home folder has a documents folder
+        QTest::addColumn<QString>("start");   // "offered", "documents" or "home"
+        QTest::newRow("a folder the operator can write") << "writable" << true << "offered";
+        QTest::newRow("a read-only folder") << "read-only" << true << "documents";
+        QTest::newRow("a read-only folder, no documents folder") << "read-only" << false << "home";
+        QTest::newRow("no such folder") << "missing" << true << "documents";
+        QTest::newRow("a file, not a folder") << "file" << true << "documents";
+        QTest::newRow("nothing offered") << "" << false << "home";
+    }
+    void saveStartFolder()
+    {
+        QFETCH(QString, offered);
+        QFETCH(bool, documents);
+        QFETCH(QString, start);
+        QTemporaryDir home;
+        const QByteArray oldHome = qgetenv("HOME");
+        const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+        const auto restore = qScopeGuard([&] {
+            qputenv("HOME", oldHome);
+            oldConfig.isNull() ? qunsetenv("XDG_CONFIG_HOME") : qputenv("XDG_CONFIG_HOME", oldConfig);
+        });
+        // A home of its own, without the user-dirs settings that could name another documents folder.
+        qputenv("HOME", QFile::encodeName(home.path()));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral(".config"))));
+        if (documents)
+            QVERIFY(QDir(home.path()).mkdir(QStringLiteral("Documents")));
+
+        QTemporaryDir work;
+        QString folder;
+        std::unique_ptr<ReadOnlyFolder> readOnly;
+        if (offered == QLatin1String("writable")) {
+            folder = work.path();
+        } else if (offered == QLatin1String("read-only")) {
+            folder = work.filePath(QStringLiteral("bin"));
+            readOnly = std::make_unique<ReadOnlyFolder>(folder);
+            QVERIFY(readOnly->isReadOnly());
+        } else if (offered == QLatin1String("missing")) {
+            folder = work.filePath(QStringLiteral("gone"));
+        } else if (offered == QLatin1String("file")) {
+            folder = work.filePath(QStringLiteral("tvwall"));
+            QFile file(folder);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        const QString expected = start == QLatin1String("offered") ? folder
+                                 : start == QLatin1String("documents")
+                                     ? home.filePath(QStringLiteral("Documents"))
+                                     : home.path();
+        QCOMPARE(PFileDialog::saveStartFolder(folder), expected);
+        // Trying the folder leaves nothing in it.
+        if (offered == QLatin1String("writable"))
+            QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                     QStringList());
     }
 
     void defaultSuffix_data()

@@ -45,7 +45,9 @@ ExportConfigDlg::~ExportConfigDlg()
 void ExportConfigDlg::slot_onFilePathClicked()
 {
     const QString caption = tr("Select the file");
-    const QString dir = QCoreApplication::applicationDirPath();
+    // An export is saved where the operator can write: an installed program's folder is not such a place.
+    const QString appDir = QCoreApplication::applicationDirPath();
+    const QString dir = isImport ? appDir : PCOMMON::PFileDialog::saveStartFolder(appDir);
     const QString filter = QStringLiteral("File(*.matrix)");
     const QString path = isImport ? PCOMMON::PFileDialog::getOpenFileName(this, caption, dir, filter)
                                   : PCOMMON::PFileDialog::getSaveFileName(this, caption, dir, filter);

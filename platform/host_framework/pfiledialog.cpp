@@ -1,6 +1,9 @@
 #include "pfiledialog.h"
 
+#include <QDir>
 #include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryFile>
 
 namespace PCOMMON {
 
@@ -37,6 +40,18 @@ QString PFileDialog::getSaveFileName(QWidget* parent, const QString& caption, co
                                      QFileDialog::Options options)
 {
     return runDialog(parent, caption, dir, filter, selectedFilter, options, true);
+}
+
+QString PFileDialog::saveStartFolder(const QString& folder)
+{
+    // Tried rather than asked: permission bits do not tell of a read-only mount, and root passes them.
+    if (!folder.isEmpty() && QFileInfo(folder).isDir()) {
+        QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".write-probe-XXXXXX")));
+        if (probe.open())
+            return folder;
+    }
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return QFileInfo(documents).isDir() ? documents : QDir::homePath();
 }
 
 QString PFileDialog::defaultSuffixOf(const QString& filter)

@@ -27,6 +27,13 @@ public:
                                    QString* selectedFilter = nullptr,
                                    QFileDialog::Options options = QFileDialog::Options());
 
+    /**
+     * Where a save dialog offered folder should start: folder itself when a file can be made in it,
+     * else the user's documents folder, or the home folder when there is none. An installed
+     * program's own folder (/usr/bin) is no place for the operator's files.
+     */
+    static QString saveStartFolder(const QString& folder);
+
     /** The first "*.ext" suffix of a filter, without the dot, or "". */
     static QString defaultSuffixOf(const QString& filter);
 
