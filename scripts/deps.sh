@@ -7,6 +7,8 @@ packages=(
     build-essential cmake pkg-config
     qtbase5-dev qttools5-dev qttools5-dev-tools libqt5svg5-dev libqt5x11extras5-dev libxcb1-dev
     libsodium-dev libkf5archive-dev libcpp-httplib-dev
+    # the manual pages are made from the programs' --help
+    help2man
     # the network back end's interoperability test talks to the daemon through Debian's ONVIF client library
     libonvif-dev libxml2-dev
     xvfb xauth fonts-dejavu-core

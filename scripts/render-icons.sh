@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Regenerates the SVG sources of the images and renders them to the committed PNGs.
+# Regenerates the SVG sources of the images and renders them to the committed PNGs, and the
+# application's icon (packaging/icons/org.example.tvwall.svg, drawn by hand) to its theme sizes.
 # The build itself never runs this: it only needs the PNGs. Requires python3 and
 # rsvg-convert (Debian package librsvg2-bin).
 #
@@ -57,8 +58,21 @@ render_dir() {
     echo "rendered $count images (and their @2x) into ${dst#"$root"/}"
 }
 
+# The application's icon in the desktop's icon theme: the SVG itself and a PNG per size the
+# hicolor theme has, for desktops that do not draw SVG icons.
+render_app_icon() {
+    local svg=$root/packaging/icons/org.example.tvwall.svg size
+    for size in 16 22 24 32 48 64 128 256; do
+        mkdir -p "$root/packaging/icons/hicolor/${size}x${size}/apps"
+        rsvg-convert --format=png --width="$size" --height="$size" \
+            --output="$root/packaging/icons/hicolor/${size}x${size}/apps/org.example.tvwall.png" "$svg"
+    done
+    echo "rendered the application icon into packaging/icons/hicolor"
+}
+
 export LC_ALL=C # a stable file order in the resource descriptions
 render_dir "$root/matrix_config/resources/svg" "$root/matrix_config/resources/images"
 render_dir "$root/platform/host_framework/resources/svg" "$root/platform/host_framework/resources/images"
 write_qrc "$root/matrix_config/resources/matrixconfig.qrc" /matrixConfig_images "$root/matrix_config/resources/images"
 write_qrc "$root/platform/host_framework/resources/host.qrc" /images "$root/platform/host_framework/resources/images"
+render_app_icon

@@ -31,12 +31,14 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tvwall-decoderd"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TVWALL_VERSION));
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Serves simulated video-wall decoders over ONVIF (SOAP 1.2 over HTTP, WS-Discovery by unicast UDP), "
         "each at its own loopback address. Prints one line \"listening FIRST-LAST port P discovery D\" when "
         "ready."));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption fleetOption(QStringLiteral("fleet"),
                                          QStringLiteral("The fleet JSON FILE (default: the built-in fleet)."),
                                          QStringLiteral("FILE"));

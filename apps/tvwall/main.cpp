@@ -37,6 +37,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tvwall"));
     QApplication::setOrganizationName(QStringLiteral("tvwall"));
+    QApplication::setApplicationVersion(QStringLiteral(TVWALL_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
@@ -44,6 +45,7 @@ int main(int argc, char* argv[])
         "and connect them. Runs on a built-in simulated decoder fleet, or with --backend onvif on decoders "
         "on a network."));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption dataDirOption(
         QStringLiteral("data-dir"),
         QStringLiteral("Keep the decoder and TV-wall lists in DIR (default: the application data location; "

@@ -14,15 +14,18 @@ using namespace pral_matrix;
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("tvwall-mkfirmware"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TVWALL_VERSION));
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Writes a decoder firmware image for MODEL (e.g. TVD-04) that installs VERSION."));
+    parser.setApplicationDescription(QStringLiteral(
+        "Writes to OUTPUT a decoder firmware image for MODEL (e.g. TVD-04) that installs VERSION."));
     parser.addHelpOption();
-    parser.addPositionalArgument(QStringLiteral("model"),
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("MODEL"),
                                  QStringLiteral("Decoder model, as in the fleet file."));
-    parser.addPositionalArgument(QStringLiteral("version"),
+    parser.addPositionalArgument(QStringLiteral("VERSION"),
                                  QStringLiteral("Firmware version the image installs."));
-    parser.addPositionalArgument(QStringLiteral("output"), QStringLiteral("File to write."));
+    parser.addPositionalArgument(QStringLiteral("OUTPUT"), QStringLiteral("File to write."));
     const QCommandLineOption payloadOption(
         QStringLiteral("payload"), QStringLiteral("Take the payload from FILE (default: 64 KiB of filler)."),
         QStringLiteral("FILE"));
