@@ -167,37 +167,42 @@ private slots:
         QVERIFY2(pages.value("en") != pages.value("zh_CN"), "the Chinese page is drawn in Chinese");
     }
 
+    // Each program in a terminal. Help and version need no display, not even the application's.
     void commandLines_data()
     {
         QTest::addColumn<QString>("program");
         QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("display"); // a (virtual) display to draw on
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("told"); // a line of what it writes, as a pattern
-        QTest::newRow("version") << "tvwall" << QStringList{"--version"} << 0
+        QTest::newRow("help") << "tvwall" << QStringList{"--help"} << false << 0 << "^  --backend <NAME> ";
+        QTest::newRow("version") << "tvwall" << QStringList{"--version"} << false << 0
                                  << "^tvwall " TVWALL_VERSION "$";
         // The list of languages is read from the installed translations.
-        QTest::newRow("languages") << "tvwall" << QStringList{"--lang", "xx"} << 2
+        QTest::newRow("languages") << "tvwall" << QStringList{"--lang", "xx"} << true << 2
                                    << R"(available: en, zh_CN\))";
-        QTest::newRow("daemon help") << "tvwall-decoderd" << QStringList{"--help"} << 0
-                                     << "--discovery-port <PORT>";
-        QTest::newRow("daemon version")
-            << "tvwall-decoderd" << QStringList{"--version"} << 0 << "^tvwall-decoderd " TVWALL_VERSION "$";
+        QTest::newRow("daemon help") << "tvwall-decoderd" << QStringList{"--help"} << false << 0
+                                     << "^  --discovery-port <PORT> ";
+        QTest::newRow("daemon version") << "tvwall-decoderd" << QStringList{"--version"} << false << 0
+                                        << "^tvwall-decoderd " TVWALL_VERSION "$";
         // Written into the folder it was started in.
         QTest::newRow("firmware image")
-            << "tvwall-mkfirmware" << QStringList{"TVD-04", "V2.0", "fw.bin"} << 0 << QString();
+            << "tvwall-mkfirmware" << QStringList{"TVD-04", "V2.0", "fw.bin"} << false << 0 << QString();
         QTest::newRow("firmware, no output named")
-            << "tvwall-mkfirmware" << QStringList{"TVD-04"} << 2
-            << R"(Usage: \S*/tvwall-mkfirmware \[options\] MODEL VERSION OUTPUT)";
+            << "tvwall-mkfirmware" << QStringList{"TVD-04"} << false << 2
+            << R"(^Usage: \S*/tvwall-mkfirmware \[options\] MODEL VERSION OUTPUT$)";
     }
     void commandLines()
     {
         QFETCH(QString, program);
         QFETCH(QStringList, arguments);
+        QFETCH(bool, display);
         QFETCH(int, exitCode);
         QFETCH(QString, told);
         QTemporaryDir elsewhere;
         QTemporaryDir home;
-        const Run ran = run(tree("opt/tvwall") + "/bin/" + program, arguments, elsewhere.path(), home.path());
+        const Run ran =
+            run(tree("opt/tvwall") + "/bin/" + program, arguments, elsewhere.path(), home.path(), display);
         const QString said = QString::fromLocal8Bit(ran.out + ran.err);
         QVERIFY2(ran.exitCode == exitCode, qPrintable(said));
         if (!told.isEmpty()) {
@@ -227,9 +232,9 @@ private:
     QMap<QString, QImage> builtPages;
 
     /** Runs program to its end; with a home, as an operator would: in folder, with that home and no
-     * path to our libraries or data. */
+     * path to our libraries or data, and with the offscreen platform as its display or none. */
     static Run run(const QString& program, const QStringList& arguments, const QString& folder = QString(),
-                   const QString& home = QString())
+                   const QString& home = QString(), bool display = true)
     {
         QProcess process;
         if (!home.isEmpty()) {
@@ -239,7 +244,12 @@ private:
                     env.remove(name);
             }
             env.insert("HOME", home);
-            env.insert("QT_QPA_PLATFORM", "offscreen");
+            env.remove("DISPLAY");
+            env.remove("WAYLAND_DISPLAY");
+            if (display)
+                env.insert("QT_QPA_PLATFORM", "offscreen");
+            else
+                env.remove("QT_QPA_PLATFORM");
             env.insert("LANG", "C.UTF-8");
             process.setProcessEnvironment(env);
             process.setWorkingDirectory(folder);

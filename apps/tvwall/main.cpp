@@ -29,11 +29,26 @@ int fail(const QString& message)
     return 2;
 }
 
+/// Help and version are text: they need no display, so that they answer in a terminal without one
+/// (over ssh, or help2man making the manual page).
+void helpWithoutDisplay(int argc, char* argv[])
+{
+    if (!qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+        !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        return;
+    const QByteArrayList textOnly = {"-h", "-?", "--help", "--help-all", "-v", "--version"};
+    for (int i = 1; i < argc; ++i) {
+        if (textOnly.contains(QByteArray(argv[i])))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
     PCOMMON::enableHighDpi();
+    helpWithoutDisplay(argc, argv);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tvwall"));
     QApplication::setOrganizationName(QStringLiteral("tvwall"));
