@@ -9,19 +9,24 @@
 #include "firmwarefile.h"
 #include "ipeditwt.h"
 #include "maintenancetesthelpers.h"
+#include "updatedecodercarddlg.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QScopeGuard>
 #include <QTableWidget>
+#include <QTextCodec>
 
 #include <climits>
+#include <cstring>
+#include <utility>
 
 using namespace mgmt;
 using namespace maint;
 using pral_matrix::MatrixInfo;
 using pral_matrix::MatrixSdkWorker;
 using pral_matrixConfig::DecoderConfigDlg;
+using pral_matrixConfig::UpdateDecoderCardDlg;
 
 namespace {
 
@@ -56,19 +61,38 @@ int setWidth(int width)
                          [&] { worker().setMatrixResolution(worker().getHandleByIp(Main), info, true); });
 }
 
-/** The decoder's width, asked over a new login (an import may restart it); only while no menu listens. */
-int currentWidth()
+/**
+ * The decoder's resolution as "WxH@F", asked in a new session (an import may restart it, and a setting made
+ * for the session alone ends with it); only while no menu listens.
+ */
+QString currentResolution()
 {
-    int width = -1;
+    QString text;
     QObject context;
     QObject::connect(&worker(), &MatrixSdkWorker::signalMatrixGetResolutionResult, &context,
-                     [&width](ScreenResolution_t r) { width = r.width; });
+                     [&text](ScreenResolution_t r) {
+                         text = QStringLiteral("%1x%2@%3").arg(r.width).arg(r.height).arg(r.frameRate);
+                     });
+    if (const CMHandle session = worker().getHandleByIp(Main)) {
+        QSignalSpy ended(&worker(), &MatrixSdkWorker::signalDisconnectMatrixResult);
+        worker().disconnectMatrix(session);
+        if (!QTest::qWaitFor([&ended] { return !ended.isEmpty(); }, 5000))
+            return QStringLiteral("no logout");
+    }
     if (login(Main))
         worker().getMatrixResolution(worker().getHandleByIp(Main), 0, 0);
-    return QTest::qWaitFor([&width] { return width != -1; }, 5000) ? width : -1;
+    return QTest::qWaitFor([&text] { return !text.isEmpty(); }, 5000) ? text : QStringLiteral("no answer");
 }
 
-/** Runs an import or export from the menu, picking path (none: confirms without), and returns the box's text.
+int currentWidth()
+{
+    return currentResolution().section('x', 0, 0).toInt();
+}
+
+/**
+ * Runs an import or export from the menu, picking path (none: confirms without), and returns the box's text.
+ * The "Importing..." or "Exporting..." overlay must be gone when the box shows, or the box would stand under
+ * a busy spinner: a text shown while one was still up comes back as "under an overlay: " and the text.
  */
 QString transfer(QWidget* menu, const char* button, const QString& path,
                  std::function<void()> beforeConfirm = {})
@@ -82,7 +106,13 @@ QString transfer(QWidget* menu, const char* button, const QString& path,
             beforeConfirm();
         click(chooser, "enterBtn");
     };
-    ModalScript script({{ChooserClass, pick}, {BoxClass, confirm(&text)}});
+    const auto answer = [&text](QWidget* box) {
+        const bool overlaid = PCOMMON::DisabledWaitingWtManager::count() > 0;
+        confirm (&text)(box);
+        if (overlaid)
+            text.prepend(QStringLiteral("under an overlay: "));
+    };
+    ModalScript script({{ChooserClass, pick}, {BoxClass, answer}});
     click(menu, button);
     return QTest::qWaitFor([&script] { return script.finished(); }, 10000) ? text : QStringLiteral("no box");
 }
@@ -234,6 +264,112 @@ private slots:
         QCOMPARE(sent.size(), moved.isEmpty() ? 0 : 1);
         if (!moved.isEmpty())
             QCOMPARE(sent[0], (QVariantList{0, moved, Main}));
+    }
+
+    // The choice of the resolution dialog is what reaches the decoder, and is kept past a new login.
+    void chosenResolutionReachesTheDecoder_data()
+    {
+        QTest::addColumn<int>("before");
+        QTest::addColumn<int>("pick"); // -1: what the dialog offers
+        QTest::addColumn<QString>("after");
+        QTest::newRow("4K chosen at 1080 lines") << 1920 << 1 << "3840x2160@30";
+        // The frame rate is the choice's: 60, where the decoder ran at 30.
+        QTest::newRow("1080 lines chosen at 4K") << 3840 << 0 << "1920x1080@60";
+        QTest::newRow("4K offered and confirmed") << 3840 << -1 << "3840x2160@30";
+    }
+    void chosenResolutionReachesTheDecoder()
+    {
+        QFETCH(int, before);
+        QFETCH(int, pick);
+        QFETCH(QString, after);
+        QCOMPARE(setWidth(before), 0);
+        openMenu();
+        QString offered;
+        ModalAnswerer answer(ResolutionClass, [&](QWidget* dialog) {
+            auto* choices = dialog->findChild<QComboBox*>("dataRes");
+            offered = choices->currentText();
+            if (pick >= 0)
+                choices->setCurrentIndex(pick);
+            click(dialog, "okBt");
+        });
+        click(menu.get(), "resolutionconfBtn");
+        QTRY_VERIFY(answer.answered() && !alerts->isEmpty());
+        QCOMPARE(offered, before == 3840 ? QStringLiteral("3840*2160(4K)") : QStringLiteral("1920*1080"));
+        QCOMPARE(allAlerts(), QStringList{"success: Resolution set successfully!"});
+        menu.reset();
+        QCOMPARE(currentResolution(), after);
+    }
+
+    // The upgrade gets the decoder's record in the service's fixed-size form: each text in the local
+    // 8-bit encoding, cut to leave room for its terminating zero, extraValue as it is, all else zero.
+    void upgradeRecordOfTheDecoder_data()
+    {
+        QTest::addColumn<QString>("ip");
+        QTest::addColumn<QString>("deviceId");
+        QTest::addColumn<QString>("userName");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<int>("extraValue");
+        QTest::addColumn<QByteArray>("userNameBytes"); // how the user name reads in its field
+        QTest::newRow("as stored") << Main << "TVD-04-20230410AA"
+                                   << "admin" << Password << 7 << QByteArray("admin");
+        QTest::newRow("every text to the last byte")
+            << "255.255.255.255" << QString(31, 'd') << QString(31, 'u') << QString(31, 'p') << -1
+            << QByteArray(31, 'u');
+        QTest::newRow("every text one byte too long")
+            << "255.255.255.2550" << QString(32, 'd') << QString(32, 'u') << QString(32, 'p') << 0x7fffffff
+            << QByteArray(31, 'u');
+        QTest::newRow("much too long") << Main << QString(100, 'd') << QString(100, 'u') << QString(100, 'p')
+                                       << int(0x80000000) << QByteArray(31, 'u');
+        // Three characters of three bytes each in UTF-8, the local encoding of this run.
+        QTest::newRow("a Chinese user name")
+            << Main << "TVD-04-20230410AA" << QString::fromUtf8("管理员") << Password << 0
+            << QByteArray("\xe7\xae\xa1\xe7\x90\x86\xe5\x91\x98");
+    }
+    void upgradeRecordOfTheDecoder()
+    {
+        QFETCH(QString, ip);
+        QFETCH(QString, deviceId);
+        QFETCH(QString, userName);
+        QFETCH(QString, password);
+        QFETCH(int, extraValue);
+        QFETCH(QByteArray, userNameBytes);
+        QTextCodec* const localBefore = QTextCodec::codecForLocale();
+        QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
+        const auto restoreCodec = qScopeGuard([localBefore] { QTextCodec::setCodecForLocale(localBefore); });
+        MatrixInfo record = stored(ip);
+        record.deviceId = deviceId;
+        record.userName = userName;
+        record.password = password;
+        record.extraValue = extraValue;
+        menu = std::make_unique<DecoderConfigDlg>(record, QStringList{ip}, false);
+        menu->show();
+        QByteArray handed;
+        ModalAnswerer answer(UpgradeClass, [&handed](QWidget* dialog) {
+            const QList<DeviceInfo_t>& devices = static_cast<UpdateDecoderCardDlg*>(dialog)->deviceList();
+            if (devices.size() == 1)
+                handed = QByteArray(reinterpret_cast<const char*>(&devices.first()), sizeof(DeviceInfo_t));
+            click(dialog, "cancelBt");
+        });
+        click(menu.get(), "upgradeDecoderBtn");
+        QVERIFY(answer.answered());
+        QCOMPARE(handed.size(), 2328);
+        // A field: the text's first size - 1 bytes, then zeros to its end.
+        const auto field = [](const QByteArray& text, int size) {
+            QByteArray bytes = text.left(size - 1);
+            bytes.append(QByteArray(size - bytes.size(), '\0'));
+            return bytes;
+        };
+        QCOMPARE(handed.mid(4, 32), field(deviceId.toLatin1(), 32));
+        QCOMPARE(handed.mid(148, 16), field(ip.toLatin1(), 16));
+        QCOMPARE(handed.mid(2216, 32), field(userNameBytes, 32));
+        QCOMPARE(handed.mid(2248, 32), field(password.toLatin1(), 32));
+        qint32 extra = 0;
+        std::memcpy(&extra, handed.constData() + 2316, sizeof extra);
+        QCOMPARE(extra, qint32(extraValue));
+        QByteArray rest = handed;
+        for (const auto& [offset, size] : {std::pair{4, 32}, {148, 16}, {2216, 32}, {2248, 32}, {2316, 4}})
+            rest.replace(offset, size, QByteArray(size, '\0'));
+        QCOMPARE(rest, QByteArray(2328, '\0'));
     }
 
     void configFileRoundTrip()
