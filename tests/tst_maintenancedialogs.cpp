@@ -288,6 +288,60 @@ private slots:
         QVERIFY(!dialog.isVisible());
     }
 
+    // The dialog closes when, and only when, no upgrade runs: a card's failure report alone ends none,
+    // the latest-version answer and a failed result do.
+    void closingFollowsTheUpgrade_data()
+    {
+        QTest::addColumn<QStringList>("reports"); // "result R" or "progress card marker percent code latest"
+        QTest::addColumn<bool>("closes");
+        const QString started = QStringLiteral("result 0");
+        const QString cardFails = QStringLiteral("progress 1 -1 -1 9 0");
+        const QString latest = QStringLiteral("progress 1 0 100 0 1");
+        QTest::newRow("running") << QStringList{started, "progress 1 0 40 0 0"} << false;
+        QTest::newRow("a card fails") << QStringList{started, cardFails} << false;
+        QTest::newRow("a card fails, then the upgrade")
+            << QStringList{started, cardFails, "result -10"} << true;
+        QTest::newRow("already the latest") << QStringList{started, latest} << true;
+        QTest::newRow("a card fails, the next is the latest")
+            << QStringList{started, cardFails, latest} << true;
+        QTest::newRow("the latest, then a new start") << QStringList{started, latest, started} << false;
+    }
+    void closingFollowsTheUpgrade()
+    {
+        QFETCH(QStringList, reports);
+        QFETCH(bool, closes);
+        UpdateDecoderCardDlg dialog({device(Single), device(Other)});
+        dialog.show();
+        QStringList boxes;
+        for (const QString& report : reports) {
+            const QStringList n = report.split(' ');
+            ModalAnswerer box(BoxClass, [&boxes](QWidget* w) {
+                boxes << static_cast<PCOMMON::PMessageBox*>(w)->text();
+                ModalAnswerer::clickButton(w, QStringLiteral("okBtn"));
+            });
+            QVERIFY(runOnServiceThread([&n] {
+                if (n[0] == "result")
+                    emit worker().signalUpdateMatrixResult(n[1].toInt());
+                else
+                    emit worker().signalUpdateMatrixProgress(n[1].toInt(), n[2].toInt(), n[3].toInt(),
+                                                             n[4].toInt(), n[5] == "1");
+            }));
+        }
+        QCOMPARE(boxes.size(), reports.filter(QRegularExpression(" 1$")).size());
+        QVERIFY(boxes.isEmpty() || boxes.last() == QStringLiteral("It is the latest version!"));
+        const QStringList before = fx.alerts();
+        click(&dialog, "cancelBt");
+        QCOMPARE(dialog.isVisible(), !closes);
+        QCOMPARE(fx.alerts().mid(before.size()),
+                 closes ? QStringList() : QStringList{"Upgrade device in progress, do not close!"});
+        if (!closes) {
+            // Nor does the title bar's close button or Escape get round the rule.
+            click(&dialog, "closeBt");
+            QTest::keyClick(&dialog, Qt::Key_Escape);
+            QVERIFY(dialog.isVisible());
+        }
+    }
+
     void upgradeThroughTheService_data()
     {
         QTest::addColumn<QStringList>("decoders");
