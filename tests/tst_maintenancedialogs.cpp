@@ -3,7 +3,7 @@
 // (progress arithmetic, failure table, close rules, a real upgrade through the
 // service) and the resolution choice. Service results reach them the way a
 // decoder sends them: emitted on the service thread to their blocking-queued
-// slots.
+// slots. Which files the service takes is tst_decoderservice's.
 
 #include "datetimespanselwt.h"
 #include "disabledwaitingwtmanager.h"
@@ -345,7 +345,7 @@ private slots:
     void upgradeThroughTheService_data()
     {
         QTest::addColumn<QStringList>("decoders");
-        QTest::addColumn<QString>("firmware"); // a version, "text" or "missing"
+        QTest::addColumn<QString>("firmware"); // the image's version
         QTest::addColumn<QList<int>>("fault"); // card, code
         QTest::addColumn<QString>("box");
         QTest::addColumn<QStringList>("notices");
@@ -354,10 +354,6 @@ private slots:
                                    << "Update decoder completed!" << QStringList{};
         QTest::newRow("same version") << QStringList{Single} << "V2.3.1 build 240611" << QList<int>{}
                                       << "It is the latest version!" << QStringList{};
-        const QStringList badFile{"Error in selected upgrade file,Upgrade failed!"};
-        QTest::newRow("not a firmware file")
-            << QStringList{Single} << "text" << QList<int>{} << "" << badFile;
-        QTest::newRow("file gone") << QStringList{Single} << "missing" << QList<int>{} << "" << badFile;
         QTest::newRow("decoder drops")
             << QStringList{Single} << newer << QList<int>{1, 3} << ""
             << QStringList{"Block 1 decoding card update failed,Connection break!", "Upgrade failed!"};
@@ -373,13 +369,7 @@ private slots:
         QFETCH(QString, box);
         QFETCH(QStringList, notices);
         const QString path = files.filePath("upgrade.bin");
-        QFile::remove(path);
-        if (firmware == "text") {
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("release notes\n") > 0);
-        } else {
-            QVERIFY(writeFirmwareFile(path, "TVD-01", firmware == "missing" ? "V9" : firmware));
-        }
+        QVERIFY(writeFirmwareFile(path, "TVD-01", firmware));
         if (!fault.isEmpty())
             worker().faults().failUpgrade(fault[0], fault[1]);
         QList<DeviceInfo_t> devices;
@@ -393,8 +383,6 @@ private slots:
         ModalAnswerer chooser(FileDialogClass, chooseFile(path));
         QTest::mouseClick(dialog.findChild<QLineEdit*>("filePath"), Qt::LeftButton);
         QVERIFY(chooser.answered());
-        if (firmware == "missing")
-            QVERIFY(QFile::remove(path));
 
         QString shownBox;
         ModalAnswerer boxAnswer(BoxClass, confirm(&shownBox));

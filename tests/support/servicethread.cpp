@@ -4,8 +4,10 @@
 
 #include <QAtomicInt>
 #include <QEventLoop>
+#include <QTest>
 #include <QTimer>
 
+#include <climits>
 #include <memory>
 
 bool runOnServiceThread(std::function<void()> fn, int timeoutMs)
@@ -32,4 +34,15 @@ bool runOnServiceThread(std::function<void()> fn, int timeoutMs)
     timeout.start(timeoutMs);
     loop.exec();
     return finished->loadAcquire() != 0;
+}
+
+int serviceResult(void (pral_matrix::MatrixSdkWorker::*signal)(int), const std::function<void()>& request,
+                  int timeoutMs)
+{
+    int result = INT_MIN;
+    QObject context;
+    QObject::connect(&PSingleton<pral_matrix::MatrixSdkWorker>::_instance(), signal, &context,
+                     [&result](int r) { result = result == INT_MIN ? r : result; });
+    request();
+    return QTest::qWaitFor([&result] { return result != INT_MIN; }, timeoutMs) ? result : INT_MIN;
 }
