@@ -4,7 +4,6 @@
 
 #include <QAtomicInt>
 #include <QEventLoop>
-#include <QTest>
 #include <QTimer>
 
 #include <climits>
@@ -40,9 +39,17 @@ int serviceResult(void (pral_matrix::MatrixSdkWorker::*signal)(int), const std::
                   int timeoutMs)
 {
     int result = INT_MIN;
-    QObject context;
-    QObject::connect(&PSingleton<pral_matrix::MatrixSdkWorker>::_instance(), signal, &context,
-                     [&result](int r) { result = result == INT_MIN ? r : result; });
+    QEventLoop loop;
+    // Received on this thread, where the loop waits.
+    QObject::connect(&PSingleton<pral_matrix::MatrixSdkWorker>::_instance(), signal, &loop, [&](int r) {
+        if (result == INT_MIN)
+            result = r;
+        loop.quit();
+    });
     request();
-    return QTest::qWaitFor([&result] { return result != INT_MIN; }, timeoutMs) ? result : INT_MIN;
+    if (result == INT_MIN) {
+        QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return result;
 }
