@@ -33,7 +33,8 @@ using pral_worker::SystemAssistant;
 namespace {
 const QString Main = QStringLiteral("192.0.2.10");
 const QString Single = QStringLiteral("192.0.2.11");
-const QString Lobby = QStringLiteral("Lobby wall"); // what the main decoder holds at first
+const QString Control = QStringLiteral("192.0.2.30"); // sixteen outputs, holds "Control room"
+const QString Lobby = QStringLiteral("Lobby wall");   // what the main decoder holds at first
 const QString Unbound = QStringLiteral("notice: There is an unbinging screen.");
 
 QString out(int n)
@@ -67,6 +68,63 @@ TvWallManagement stored(const QList<QPair<QString, int>>& screens = {
         wall.matrixInfoList << screen;
     }
     return wall;
+}
+
+/** Control's outputs 1..count. */
+QStringList controlOutputs(int count)
+{
+    QStringList ids;
+    for (int n = 1; n <= count; ++n)
+        ids << QStringLiteral("%1-%2").arg(Control).arg(n);
+    return ids;
+}
+
+/**
+ * The output that screen (row, column) of a rows x cols wall shows: no screen shows the output of its own
+ * index, and none that of the transposed screen, so that rows and columns taken for each other show.
+ */
+QString outputAt(int row, int column, int cols)
+{
+    return controlOutputs(16).at((5 * (row * cols + column) + 3) % 16);
+}
+
+/** A rows x cols wall on Control, its screens listed column by column: the order says nothing of the grid. */
+TvWallManagement nonSquare(int rows, int cols)
+{
+    TvWallManagement wall;
+    wall.tvWallName = QStringLiteral("Lobby");
+    wall.mainIp = Control;
+    wall.row = rows;
+    wall.col = cols;
+    for (int c = 0; c < cols; ++c) {
+        for (int r = 0; r < rows; ++r) {
+            MatrixInfo screen;
+            const QString id = outputAt(r, c, cols);
+            screen.ip = id.section('-', 0, 0);
+            screen.channel = id.section('-', 1).toInt();
+            screen.row = r;
+            screen.column = c;
+            wall.matrixInfoList << screen;
+        }
+    }
+    return wall;
+}
+
+/** What a rows x cols wall of outputAt() holds, as layoutOf() writes it: row by row. */
+QString nonSquareLayout(int rows, int cols)
+{
+    QList<MatrixInfo> screens;
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < cols; ++c) {
+            MatrixInfo screen;
+            screen.ip = Control;
+            screen.channel = outputAt(r, c, cols).section('-', 1).toInt();
+            screen.row = r;
+            screen.column = c;
+            screens << screen;
+        }
+    }
+    return layoutOf(screens);
 }
 } // namespace
 
@@ -174,6 +232,127 @@ private slots:
         const QString sent = "192.0.2.10/3@0,0 192.0.2.11/1@0,1 192.0.2.10/1@1,0 192.0.2.10/4@1,1";
         QCOMPARE(layoutOf(wall.matrixInfoList), sent);
         QCOMPARE(held(), "Atrium " + sent);
+    }
+
+    // The question before a save is a real choice: "no" sends nothing and leaves the dialog where it was.
+    void declinedSaveSendsNothing_data()
+    {
+        QTest::addColumn<bool>("add");
+        QTest::newRow("add: binding page") << true;
+        QTest::newRow("edit: preview") << false;
+    }
+    void declinedSaveSendsNothing()
+    {
+        QFETCH(bool, add);
+        QSignalSpy results(&FleetProbe::worker(), &MatrixSdkWorker::signalSetLayoutResult);
+        if (add)
+            toBindingPage(outputs.mid(0, 4));
+        else
+            openEdit(stored(), {"Lobby"});
+        const int shownPage = page();
+        QVERIFY(answered(dlg.get(), add ? "saveBtn" : "saveForEditBtn", false));
+        // A layout sent would have reached the decoder, and its result left the service, by now.
+        settle();
+        settle();
+        QVERIFY(held().startsWith(Lobby));
+        QCOMPARE(results.count(), 0);
+        QCOMPARE(PCOMMON::DisabledWaitingWtManager::count(), 0);
+        QCOMPARE(page(), shownPage);
+        QVERIFY(dlg->isVisible());
+        QVERIFY(alerts->isEmpty());
+    }
+
+    // Walls that are not square: a row taken for a column anywhere puts a screen in another's place.
+    void editShowsEachScreenInItsPlace_data() { nonSquareGrids(); }
+    void editShowsEachScreenInItsPlace()
+    {
+        QFETCH(int, rows);
+        QFETCH(int, cols);
+        openEdit(nonSquare(rows, cols), {"Lobby"});
+        for (const char* owner : {"bindingMatrixWt", "adjustScreenWt"}) {
+            ScreenLayoutWt* screens = view(dlg.get(), owner);
+            QCOMPARE(screens->screenCount(), rows * cols);
+            for (int r = 0; r < rows; ++r) {
+                for (int c = 0; c < cols; ++c)
+                    QCOMPARE(screens->screen(r * cols + c)->labelText(),
+                             QStringLiteral("%1-%2: %3").arg(r + 1).arg(c + 1).arg(outputAt(r, c, cols)));
+            }
+        }
+    }
+
+    void addSendsEachScreenInItsPlace_data() { nonSquareGrids(); }
+    void addSendsEachScreenInItsPlace()
+    {
+        QFETCH(int, rows);
+        QFETCH(int, cols);
+        QFETCH(QString, split);
+        QVERIFY(FleetProbe::connect(Control));
+        open({Control}, {}, controlOutputs(16));
+        QTest::keyClicks(dlg->findChild<QLineEdit*>("tvWallNameEdit"), "Atrium");
+        click("nextStepBtn");
+        click("nextStepBtn");
+        clickIn(dlg.get(), "bindingMatrixWt", qPrintable(split));
+        QCOMPARE(view(dlg.get(), "bindingMatrixWt")->screenCount(), rows * cols);
+        for (int r = 0; r < rows; ++r) {
+            for (int c = 0; c < cols; ++c)
+                bind(r * cols + c, outputAt(r, c, cols));
+        }
+        QVERIFY(answered(dlg.get(), "saveBtn", true));
+        QTRY_COMPARE(dlg->result(), int(QDialog::Accepted));
+        const pral_matrix::DecoderBackend::Layout sent = fleet.wall(Control);
+        QCOMPARE(QStringLiteral("%1 %2x%3").arg(sent.name).arg(sent.rows).arg(sent.cols),
+                 QStringLiteral("Atrium %1x%2").arg(rows).arg(cols));
+        QCOMPARE(layoutOf(sent.screens), nonSquareLayout(rows, cols));
+        // Every layout the wizard sends is of the multi-output kind.
+        QCOMPARE(sent.mainType, int(pral_matrix::MATRIX_TYPE_MULTI_OUTPUT));
+        const TvWallManagement wall = dlg->tvWallResult();
+        QCOMPARE(QStringLiteral("%1x%2").arg(wall.row).arg(wall.col),
+                 QStringLiteral("%1x%2").arg(rows).arg(cols));
+        QCOMPARE(layoutOf(wall.matrixInfoList), nonSquareLayout(rows, cols));
+    }
+
+    void bindingPageSaveKeepsEachScreenInItsPlace_data() { nonSquareGrids(); }
+    void bindingPageSaveKeepsEachScreenInItsPlace()
+    {
+        QFETCH(int, rows);
+        QFETCH(int, cols);
+        QVERIFY(FleetProbe::connect(Control));
+        openEdit(nonSquare(rows, cols), {"Lobby"});
+        clickIn(dlg.get(), "previewWt", "editBtn");
+        // The first and the last screen change places.
+        const int last = rows * cols - 1;
+        bind(0, outputAt(rows - 1, cols - 1, cols));
+        bind(last, outputAt(0, 0, cols));
+        click("saveForEditBtn");
+        QCOMPARE(page(), 3);
+        const TvWallManagement kept = dlg->tvWallResult();
+        QCOMPARE(QStringLiteral("%1x%2").arg(kept.row).arg(kept.col),
+                 QStringLiteral("%1x%2").arg(rows).arg(cols));
+        QCOMPARE(kept.matrixInfoList.size(), rows * cols);
+        QStringList places;
+        for (int i = 0; i < kept.matrixInfoList.size(); ++i) {
+            const MatrixInfo& s = kept.matrixInfoList.at(i);
+            places << QStringLiteral("%1@%2,%3").arg(s.ip).arg(s.row).arg(s.column);
+        }
+        QStringList expected;
+        for (int r = 0; r < rows; ++r) {
+            for (int c = 0; c < cols; ++c) {
+                const int i = r * cols + c;
+                const QString id = i == 0      ? outputAt(rows - 1, cols - 1, cols)
+                                   : i == last ? outputAt(0, 0, cols)
+                                               : outputAt(r, c, cols);
+                expected << QStringLiteral("%1@%2,%3").arg(id).arg(r).arg(c);
+            }
+        }
+        QCOMPARE(places, expected);
+
+        // Saved from the preview, the same places reach the decoder.
+        QVERIFY(answered(dlg.get(), "saveForEditBtn", true));
+        QTRY_COMPARE(dlg->result(), int(QDialog::Accepted));
+        QStringList sent;
+        for (const MatrixInfo& s : fleet.wall(Control).screens)
+            sent << QStringLiteral("%1-%2@%3,%4").arg(s.ip).arg(s.channel).arg(s.row).arg(s.column);
+        QCOMPARE(sent, expected);
     }
 
     void refusedLayoutKeepsTheDialog()
@@ -296,6 +475,25 @@ private slots:
         QCOMPARE(fleet.windows(Main).size(), before + 1);
     }
 
+    // Back to video is back to the scene saved on entering the page, not merely the end of the picture.
+    void videoPreviewBringsBackTheSavedScene()
+    {
+        openEdit(stored(), {"Lobby"});
+        const int before = fleet.windows(Main).size();
+        clickIn(dlg.get(), "previewWt", "adjustBtn");
+        auto* contents = dlg->findChild<QComboBox*>("showcontentscomBox");
+        contents->setCurrentIndex(6);
+        QCOMPARE(fleet.windows(Main).size(), before + 1);
+        contents->setCurrentIndex(0);
+        QCOMPARE(fleet.windows(Main).size(), before);
+        QCOMPARE(page(), 4);
+        // The scene stays until the page is left: a second picture and video again come back to it too.
+        contents->setCurrentIndex(1);
+        QCOMPARE(fleet.windows(Main).size(), before + 1);
+        contents->setCurrentIndex(0);
+        QCOMPARE(fleet.windows(Main).size(), before);
+    }
+
     void mainDecoderDropsDuringAdjustment()
     {
         openEdit(stored(), {"Lobby"});
@@ -340,9 +538,18 @@ private slots:
     }
 
 private:
-    void open(const QStringList& decoders, const QStringList& names = {})
+    static void nonSquareGrids()
     {
-        dlg = std::make_unique<AddMatrixDlg>(decoders, outputs, names, true, TvWallManagement());
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("cols");
+        QTest::addColumn<QString>("split"); // the binding page's button for that grid
+        QTest::newRow("2 x 3") << 2 << 3 << "split6Btn";
+        QTest::newRow("3 x 4") << 3 << 4 << "split12Btn";
+    }
+    void open(const QStringList& decoders, const QStringList& names = {}, const QStringList& offered = {})
+    {
+        dlg = std::make_unique<AddMatrixDlg>(decoders, offered.isEmpty() ? outputs : offered, names, true,
+                                             TvWallManagement());
         dlg->show();
     }
     void openEdit(const TvWallManagement& wall, const QStringList& names)

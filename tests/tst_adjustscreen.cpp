@@ -148,6 +148,84 @@ private slots:
         QCOMPARE(setResults->count(), 2);
     }
 
+    // Each changed screen gets its own first reading back: on a wall that is not square, numbers taken
+    // in the wrong order would address another screen, or none.
+    void cancelPutsEachColourBackOnItsOwnScreen_data()
+    {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("cols");
+        QTest::newRow("2 x 3") << 2 << 3;
+        QTest::newRow("3 x 4") << 3 << 4;
+    }
+    void cancelPutsEachColourBackOnItsOwnScreen()
+    {
+        QFETCH(int, rows);
+        QFETCH(int, cols);
+        panel = std::make_unique<AdjustScreen>();
+        panel->setLayout(rows, cols);
+        for (int i = 0; i < rows * cols; ++i)
+            panel->bindScreen(i, Eight, QStringLiteral("%1-%2").arg(Eight).arg(i % 8 + 1));
+        panel->show();
+        // The top-right, the bottom-left and a middle screen, each with colours of its own to begin with.
+        const QList<QPair<int, int>> changed = {{1, cols}, {rows, 1}, {2, 2}};
+        const CMHandle handle = FleetProbe::worker().getHandleByIp(Eight);
+        for (int k = 0; k < changed.size(); ++k) {
+            const auto [row, column] = changed.at(k);
+            FleetProbe::worker().setMatrixScreenColor(handle, row, column,
+                                                      ScreenColor{10 + k, 20 + k, 30 + k, 40 + k});
+        }
+        settle();
+        for (int k = 0; k < changed.size(); ++k) {
+            const auto [row, column] = changed.at(k);
+            press((row - 1) * cols + column - 1);
+            QCOMPARE(label("lab_screensignpara"), QStringLiteral("%1-%2").arg(row).arg(column));
+            slider("brightSlider")->setValue(60 + k);
+            slider("sharpnessSlider")->setValue(70 + k);
+            settle();
+            QCOMPARE(fleet.color(Eight, row, column).brightness, 60 + k);
+        }
+
+        setResults->clear();
+        emit panel->signalCancelAllAjust(QUuid());
+        settle();
+        QCOMPARE(setResults->count(), changed.size());
+        for (int k = 0; k < changed.size(); ++k) {
+            const auto [row, column] = changed.at(k);
+            const ScreenColor now = fleet.color(Eight, row, column);
+            QCOMPARE(QStringLiteral("%1-%2: %3 %4 %5 %6")
+                         .arg(row)
+                         .arg(column)
+                         .arg(now.brightness)
+                         .arg(now.contrast)
+                         .arg(now.chroma)
+                         .arg(now.sharpness),
+                     QStringLiteral("%1-%2: %3 %4 %5 %6")
+                         .arg(row)
+                         .arg(column)
+                         .arg(10 + k)
+                         .arg(20 + k)
+                         .arg(30 + k)
+                         .arg(40 + k));
+        }
+    }
+
+    // A cancel in the middle of the picture loop ends it and goes back to video, as a save does.
+    void cancelEndsTheLoopAndShowsVideo()
+    {
+        auto* timer = panel->findChild<QTimer*>(QStringLiteral("loopTimer"));
+        contents()->setCurrentIndex(1);
+        QCOMPARE(shownPicture(), QStringLiteral("red"));
+        QVERIFY(timer->isActive());
+        QSignalSpy restore(panel.get(), &AdjustScreen::signalrestoreMatrixScene);
+        emit panel->signalCancelAllAjust(QUuid());
+        QVERIFY(!timer->isActive());
+        QCOMPARE(contents()->currentIndex(), 0);
+        QCOMPARE(contents()->currentText(), QStringLiteral("Video Preview"));
+        QCOMPARE(restore.count(), 1);
+        QCOMPARE(fleet.windows(Eight).size(), 1);
+        QCOMPARE(shownPicture(), QStringLiteral("red"));
+    }
+
     void picturesOneAtATimeOrLooping()
     {
         auto* timer = panel->findChild<QTimer*>(QStringLiteral("loopTimer"));

@@ -7,6 +7,7 @@
 #include "servicethread.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMetaMethod>
@@ -15,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <climits>
 #include <cstring>
 
 using namespace pral_matrix;
@@ -675,6 +677,150 @@ private slots:
         QCOMPARE(QFile::exists(path), !there.isEmpty());
     }
 
+    // ---- the files of a decoder: its configuration, its firmware, its log package ----
+    // A path may come with each "/" written as two backslashes: the upgrade dialog hands its file over so.
+
+    void configurationFile_data()
+    {
+        QTest::addColumn<QString>("content"); // what the file to import holds
+        QTest::addColumn<bool>("doubled");
+        QTest::addColumn<bool>("applied");
+        QTest::newRow("the decoder's own export") << "export" << false << true;
+        QTest::newRow("its own export, separators doubled") << "export" << true << true;
+        QTest::newRow("not a configuration") << "text" << false << false;
+        QTest::newRow("empty file") << "empty" << false << false;
+        QTest::newRow("cut in half") << "truncated" << false << false;
+        QTest::newRow("no file, separators doubled") << "missing" << true << false;
+    }
+    void configurationFile()
+    {
+        QFETCH(QString, content);
+        QFETCH(bool, doubled);
+        QFETCH(bool, applied);
+        const CMHandle a = connectAndWait(A);
+        QVERIFY(a);
+        QTemporaryDir files;
+        const QString path = files.filePath(QStringLiteral("a.matrix"));
+        const QString given =
+            doubled ? QString(path).replace(QLatin1Char('/'), QStringLiteral("\\\\")) : path;
+        // The file holds 4K while the decoder runs at 1920: whatever of it is taken shows.
+        QCOMPARE(setWidth(a, 3840), 0);
+        QCOMPARE(serviceResult(&W::signalExportConfigResult, [&] { worker().exportMatrixConfig(a, given); }),
+                 0);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        const QByteArray exported = file.readAll();
+        QVERIFY(!exported.isEmpty());
+        file.resize(0);
+        file.write(content == QLatin1String("text")        ? QByteArray("[wall]\nrows=2\n")
+                   : content == QLatin1String("truncated") ? exported.left(exported.size() / 2)
+                   : content == QLatin1String("export")    ? exported
+                                                           : QByteArray());
+        file.close();
+        if (content == QLatin1String("missing"))
+            QVERIFY(file.remove());
+        QCOMPARE(setWidth(a, 1920), 0);
+
+        const int imported =
+            serviceResult(&W::signalImportConfigResult, [&] { worker().importMatrixConfig(a, given); });
+        QVERIFY2((imported == RESULT_OK) == applied, qPrintable(QString::number(imported)));
+        QVERIFY(imported != INT_MIN);
+        // An applied configuration restarts the decoder, which ends the session; a refused one changes
+        // nothing.
+        QCOMPARE(worker().getHandleByIp(A).isNull(), applied);
+        const CMHandle now = applied ? connectAndWait(A) : a;
+        QVERIFY(now);
+        QCOMPARE(width(now), applied ? 3840 : 1920);
+    }
+
+    void firmwareFile_data()
+    {
+        QTest::addColumn<QString>("content");
+        QTest::addColumn<bool>("doubled");
+        QTest::addColumn<int>("result");
+        QTest::newRow("an image, separators doubled") << "image" << true << int(RESULT_OK);
+        QTest::newRow("not a firmware image") << "text" << false << int(RESULT_BAD_ARGUMENT);
+        QTest::newRow("file gone") << "missing" << false << int(RESULT_BAD_ARGUMENT);
+    }
+    void firmwareFile()
+    {
+        QFETCH(QString, content);
+        QFETCH(bool, doubled);
+        QFETCH(int, result);
+        QTemporaryDir files;
+        QString path = writeFirmware(files);
+        QVERIFY(!path.isEmpty());
+        if (content == QLatin1String("text")) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+                    file.write("release notes\n") > 0);
+        } else if (content == QLatin1String("missing")) {
+            QVERIFY(QFile::remove(path));
+        }
+        if (doubled)
+            path.replace(QLatin1Char('/'), QStringLiteral("\\\\"));
+        QStringList reports;
+        QList<int> results;
+        QObject receiver;
+        connect(&worker(), &MatrixSdkWorker::signalUpdateMatrixResult, &receiver,
+                [&results](int r) { results << r; });
+        connect(&worker(), &MatrixSdkWorker::signalUpdateMatrixProgress, &receiver,
+                [&reports](int card, int marker, int percent, int code, bool latest) {
+                    reports << QStringLiteral("%1 %2 %3 %4 %5")
+                                   .arg(card)
+                                   .arg(marker)
+                                   .arg(percent)
+                                   .arg(code)
+                                   .arg(latest);
+                });
+        worker().setUpdateMatrixInfo({deviceC()}, path);
+        QTRY_VERIFY(!results.isEmpty());
+        QCOMPARE(results.first(), result);
+        if (result == RESULT_OK) {
+            // Every card done: the completion report.
+            QTRY_VERIFY_WITH_TIMEOUT(reports.contains(QStringLiteral("0 0 0 0 0")), 10000);
+        } else {
+            // Refused before anything went to the decoder.
+            QVERIFY(runOnServiceThread([] {}));
+            QVERIFY2(reports.isEmpty(), qPrintable(reports.join(", ")));
+            QCOMPARE(results.size(), 1);
+        }
+    }
+
+    void logPackage_data()
+    {
+        QTest::addColumn<QString>("given"); // "plain", "doubled" or "none"
+        QTest::newRow("a path") << "plain";
+        QTest::newRow("separators doubled") << "doubled";
+        // A package without a path is a cancelled save dialog: nothing to write, nothing to answer.
+        QTest::newRow("no path") << "none";
+    }
+    void logPackage()
+    {
+        QFETCH(QString, given);
+        const CMHandle a = connectAndWait(A);
+        QVERIFY(a);
+        QTemporaryDir files;
+        const QString path = files.filePath(QStringLiteral("logs.tgz"));
+        QSignalSpy answered(&worker(), &MatrixSdkWorker::signalGetLogsResult);
+        worker().getLog(a, QDateTime(), QDateTime(), -1,
+                        given == QLatin1String("none") ? QString()
+                        : given == QLatin1String("doubled")
+                            ? QString(path).replace(QLatin1Char('/'), QStringLiteral("\\\\"))
+                            : path);
+        if (given != QLatin1String("none")) {
+            QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(path).size() > 0, 10000);
+            QFile package(path);
+            QVERIFY(package.open(QIODevice::ReadOnly));
+            QCOMPARE(package.read(2), QByteArray("\x1f\x8b")); // gzip
+        }
+        QVERIFY(runOnServiceThread([] {}));
+        QVERIFY(runOnServiceThread([] {}));
+        QCOMPARE(answered.size(), 0);
+        QCOMPARE(QDir(files.path()).entryList(QDir::Files),
+                 given == QLatin1String("none") ? QStringList() : QStringList{"logs.tgz"});
+    }
+
     void resolutionAcrossAReconnect_data()
     {
         QTest::addColumn<bool>("persist");
@@ -747,6 +893,23 @@ private slots:
     }
 
 private:
+    static int setWidth(const CMHandle& handle, int width)
+    {
+        const ScreenResolutionInfo info{0, 0, {width, width == 3840 ? 2160 : 1080, 30}, false};
+        return serviceResult(&W::signalMatrixSetResolutionResult,
+                             [&] { worker().setMatrixResolution(handle, info, true); });
+    }
+
+    static int width(const CMHandle& handle)
+    {
+        int got = -1;
+        QObject context;
+        connect(&worker(), &MatrixSdkWorker::signalMatrixGetResolutionResult, &context,
+                [&got](ScreenResolution_t r) { got = r.width; });
+        worker().getMatrixResolution(handle, 0, 0);
+        return QTest::qWaitFor([&got] { return got != -1; }, 5000) ? got : -1;
+    }
+
     CMHandle connectAndWait(const QString& ip)
     {
         int token = 0;

@@ -3,7 +3,7 @@
 // (progress arithmetic, failure table, close rules, a real upgrade through the
 // service) and the resolution choice. Service results reach them the way a
 // decoder sends them: emitted on the service thread to their blocking-queued
-// slots.
+// slots. Which files the service takes is tst_decoderservice's.
 
 #include "datetimespanselwt.h"
 #include "disabledwaitingwtmanager.h"
@@ -288,10 +288,64 @@ private slots:
         QVERIFY(!dialog.isVisible());
     }
 
+    // The dialog closes when, and only when, no upgrade runs: a card's failure report alone ends none,
+    // the latest-version answer and a failed result do.
+    void closingFollowsTheUpgrade_data()
+    {
+        QTest::addColumn<QStringList>("reports"); // "result R" or "progress card marker percent code latest"
+        QTest::addColumn<bool>("closes");
+        const QString started = QStringLiteral("result 0");
+        const QString cardFails = QStringLiteral("progress 1 -1 -1 9 0");
+        const QString latest = QStringLiteral("progress 1 0 100 0 1");
+        QTest::newRow("running") << QStringList{started, "progress 1 0 40 0 0"} << false;
+        QTest::newRow("a card fails") << QStringList{started, cardFails} << false;
+        QTest::newRow("a card fails, then the upgrade")
+            << QStringList{started, cardFails, "result -10"} << true;
+        QTest::newRow("already the latest") << QStringList{started, latest} << true;
+        QTest::newRow("a card fails, the next is the latest")
+            << QStringList{started, cardFails, latest} << true;
+        QTest::newRow("the latest, then a new start") << QStringList{started, latest, started} << false;
+    }
+    void closingFollowsTheUpgrade()
+    {
+        QFETCH(QStringList, reports);
+        QFETCH(bool, closes);
+        UpdateDecoderCardDlg dialog({device(Single), device(Other)});
+        dialog.show();
+        QStringList boxes;
+        for (const QString& report : reports) {
+            const QStringList n = report.split(' ');
+            ModalAnswerer box(BoxClass, [&boxes](QWidget* w) {
+                boxes << static_cast<PCOMMON::PMessageBox*>(w)->text();
+                ModalAnswerer::clickButton(w, QStringLiteral("okBtn"));
+            });
+            QVERIFY(runOnServiceThread([&n] {
+                if (n[0] == "result")
+                    emit worker().signalUpdateMatrixResult(n[1].toInt());
+                else
+                    emit worker().signalUpdateMatrixProgress(n[1].toInt(), n[2].toInt(), n[3].toInt(),
+                                                             n[4].toInt(), n[5] == "1");
+            }));
+        }
+        QCOMPARE(boxes.size(), reports.filter(QRegularExpression(" 1$")).size());
+        QVERIFY(boxes.isEmpty() || boxes.last() == QStringLiteral("It is the latest version!"));
+        const QStringList before = fx.alerts();
+        click(&dialog, "cancelBt");
+        QCOMPARE(dialog.isVisible(), !closes);
+        QCOMPARE(fx.alerts().mid(before.size()),
+                 closes ? QStringList() : QStringList{"Upgrade device in progress, do not close!"});
+        if (!closes) {
+            // Nor does the title bar's close button or Escape get round the rule.
+            click(&dialog, "closeBt");
+            QTest::keyClick(&dialog, Qt::Key_Escape);
+            QVERIFY(dialog.isVisible());
+        }
+    }
+
     void upgradeThroughTheService_data()
     {
         QTest::addColumn<QStringList>("decoders");
-        QTest::addColumn<QString>("firmware"); // a version, "text" or "missing"
+        QTest::addColumn<QString>("firmware"); // the image's version
         QTest::addColumn<QList<int>>("fault"); // card, code
         QTest::addColumn<QString>("box");
         QTest::addColumn<QStringList>("notices");
@@ -300,10 +354,6 @@ private slots:
                                    << "Update decoder completed!" << QStringList{};
         QTest::newRow("same version") << QStringList{Single} << "V2.3.1 build 240611" << QList<int>{}
                                       << "It is the latest version!" << QStringList{};
-        const QStringList badFile{"Error in selected upgrade file,Upgrade failed!"};
-        QTest::newRow("not a firmware file")
-            << QStringList{Single} << "text" << QList<int>{} << "" << badFile;
-        QTest::newRow("file gone") << QStringList{Single} << "missing" << QList<int>{} << "" << badFile;
         QTest::newRow("decoder drops")
             << QStringList{Single} << newer << QList<int>{1, 3} << ""
             << QStringList{"Block 1 decoding card update failed,Connection break!", "Upgrade failed!"};
@@ -319,13 +369,7 @@ private slots:
         QFETCH(QString, box);
         QFETCH(QStringList, notices);
         const QString path = files.filePath("upgrade.bin");
-        QFile::remove(path);
-        if (firmware == "text") {
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("release notes\n") > 0);
-        } else {
-            QVERIFY(writeFirmwareFile(path, "TVD-01", firmware == "missing" ? "V9" : firmware));
-        }
+        QVERIFY(writeFirmwareFile(path, "TVD-01", firmware));
         if (!fault.isEmpty())
             worker().faults().failUpgrade(fault[0], fault[1]);
         QList<DeviceInfo_t> devices;
@@ -339,8 +383,6 @@ private slots:
         ModalAnswerer chooser(FileDialogClass, chooseFile(path));
         QTest::mouseClick(dialog.findChild<QLineEdit*>("filePath"), Qt::LeftButton);
         QVERIFY(chooser.answered());
-        if (firmware == "missing")
-            QVERIFY(QFile::remove(path));
 
         QString shownBox;
         ModalAnswerer boxAnswer(BoxClass, confirm(&shownBox));

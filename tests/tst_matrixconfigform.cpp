@@ -496,6 +496,46 @@ private slots:
         QCOMPARE(storedWallNames(), QStringList{"Hall"});
     }
 
+    // The hint of an empty page stands at the top of the left panel, where the walls would be listed, and
+    // stays there when the list is drawn again with no wall in it.
+    void emptyHintKeepsItsPlace_data()
+    {
+        QTest::addColumn<bool>("withWall");
+        QTest::newRow("decoders reported") << false;
+        QTest::newRow("the last wall deleted") << true;
+    }
+    void emptyHintKeepsItsPlace()
+    {
+        QFETCH(bool, withWall);
+        QVERIFY(showForm({}, withWall ? QList<TvWallManagement>{wall("Lobby", Main, 1, 1, {Main + "-1"})}
+                                      : QList<TvWallManagement>{}));
+        auto* hint = form->findChild<QLabel*>(QStringLiteral("emptyHintLabel"));
+        QTRY_VERIFY(hint);
+        const auto placeOf = [this](QWidget* w) {
+            return QRect(w->mapTo(form.get(), QPoint(0, 0)), w->size());
+        };
+        const QRect panel = placeOf(tree());
+        if (withWall) {
+            report({decoder(Main, 3, 4, 1)});
+            QVERIFY(wallRow("Lobby"));
+            QVERIFY(!hint->isVisible());
+            treeWidget()->setCurrentItem(treeWidget()->topLevelItem(0));
+            clickButton("deleteBtn");
+            QTRY_VERIFY(!form->isUpdatePending());
+            QVERIFY(!wallRow("Lobby"));
+        } else {
+            QVERIFY(hint->isVisible());
+            QTRY_COMPARE(placeOf(hint).topLeft(), panel.topLeft());
+            report({decoder(Main, 3, 4, 1), decoder(Single, 1, 1, 1)});
+        }
+        QVERIFY(hint->isVisible());
+        // The panel is laid out again on a later turn of the event loop.
+        QTRY_COMPARE(placeOf(hint).topLeft(), panel.topLeft());
+        QCOMPARE(placeOf(hint).width(), panel.width());
+        // Nothing of an empty list is drawn beside it.
+        QVERIFY(!treeWidget()->isVisible());
+    }
+
     void operatorChangesAreOnDiskAtOnce_data()
     {
         QTest::addColumn<QString>("change");

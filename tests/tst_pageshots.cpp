@@ -40,22 +40,28 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileDialog>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QMimeData>
+#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QStyle>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
+#include <QUrl>
 
 #include <memory>
 
@@ -142,9 +148,14 @@ private slots:
     void wizardPages();
     void maintenanceDialogs();
     void storeKeyNotice();
+    void fileDialog();
+    void noticesOverThePage();
+    void hintAfterTheLastWallGoes();
 
 private:
     void shoot(const QString& name);
+    /// The window with the notices shown over or beside it, as a person sees them together.
+    static void shootWithNotices(QWidget* window, const QString& name, const QStringList& data = {});
     /// data: texts of the window that are the decoders' or the test's own, in no language.
     static void shoot(QWidget* widget, const QString& name, const QStringList& data = {});
 
@@ -195,6 +206,31 @@ void TestPageShots::shoot(QWidget* widget, const QString& name, const QStringLis
     QVERIFY2(faults.isEmpty(), qPrintable(name + QLatin1String(":\n") + faults.join(QLatin1Char('\n'))));
     const QString path = QDir(shotDir()).filePath(name);
     QVERIFY2(widget->grab().save(path, "PNG"), qPrintable(path));
+}
+
+void TestPageShots::shootWithNotices(QWidget* window, const QString& name, const QStringList& data)
+{
+    for (int pass = 0; pass < 3; ++pass)
+        QCoreApplication::sendPostedEvents();
+    QStringList faults = clippedTexts(window);
+    if (runLanguage() != QLatin1String("en"))
+        faults += englishTexts(window, data);
+    QVERIFY2(faults.isEmpty(), qPrintable(name + QLatin1String(":\n") + faults.join(QLatin1Char('\n'))));
+    const QList<QWidget*> notices = PSingleton<SystemAssistant>::_instance().alertWindows();
+    QRect area = window->frameGeometry();
+    for (QWidget* notice : notices)
+        area |= notice->frameGeometry();
+    const qreal ratio = window->devicePixelRatioF();
+    QPixmap picture(area.size() * ratio);
+    picture.setDevicePixelRatio(ratio);
+    picture.fill(QColor(QStringLiteral("#3a4558"))); // the desktop around the window
+    QPainter painter(&picture);
+    painter.drawPixmap(window->frameGeometry().topLeft() - area.topLeft(), window->grab());
+    for (QWidget* notice : notices)
+        painter.drawPixmap(notice->frameGeometry().topLeft() - area.topLeft(), notice->grab());
+    painter.end();
+    const QString path = QDir(shotDir()).filePath(name);
+    QVERIFY2(picture.save(path, "PNG"), qPrintable(path));
 }
 
 void TestPageShots::emptyPage()
@@ -405,6 +441,13 @@ void TestPageShots::wizardPages()
     {
         AddMatrixDlg add({Main, Single}, outputs, {}, true, TvWallManagement());
         add.show();
+        // Before a name is typed the field says what it takes, whole.
+        shoot(&add, QStringLiteral("wizard-add-1-empty.png"));
+        add.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&add));
+        click(&add, "nextStepBtn");
+        shootWithNotices(&add, QStringLiteral("wizard-add-1-notice.png"));
+        PSingleton<SystemAssistant>::_instance().closeAll();
         QTest::keyClicks(add.findChild<QLineEdit*>(QStringLiteral("tvWallNameEdit")),
                          QStringLiteral("Lobby"));
         shoot(&add, QStringLiteral("wizard-add-1-name.png"), name);
@@ -528,6 +571,92 @@ void TestPageShots::storeKeyNotice()
     });
     PCOMMON::PMessageBox::information(nullptr, text, 1, false);
     QVERIFY(answer.answered());
+}
+
+void TestPageShots::fileDialog()
+{
+    // A folder of its own with two files, its name short enough for the side bar.
+    QTemporaryDir folder;
+    const QDir files(folder.filePath(QStringLiteral("configs")));
+    QVERIFY(files.mkpath(QStringLiteral(".")));
+    for (const char* name : {"lobby.matrix", "control-room.matrix"}) {
+        QFile file(files.filePath(QString::fromLatin1(name)));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    ExportConfigDlg chooser(false);
+    chooser.show();
+    QStringList faint{QStringLiteral("no file dialog")};
+    ModalAnswerer answer(QStringLiteral("QFileDialog"), [&](QWidget* w) {
+        auto* dialog = static_cast<QFileDialog*>(w);
+        const auto close = qScopeGuard([dialog] { dialog->reject(); });
+        dialog->setDirectory(files.path());
+        dialog->setSidebarUrls({QUrl::fromLocalFile(files.path())});
+        dialog->setViewMode(QFileDialog::List);
+        dialog->resize(760, 440);
+        auto* list = dialog->findChild<QListView*>(QStringLiteral("listView"));
+        QTRY_COMPARE(list->model()->rowCount(list->rootIndex()), 2);
+        // The labels of the host's file dialog are read on its own face, whatever dialog opened it.
+        faint = faintTexts(dialog);
+        shoot(dialog, QStringLiteral("file-dialog.png"),
+              {files.path(), QStringLiteral("lobby.matrix"), QStringLiteral("control-room.matrix"),
+               QStringLiteral("matrix")});
+    });
+    QTest::mouseClick(chooser.findChild<QLineEdit*>(QStringLiteral("filePath")), Qt::LeftButton);
+    QVERIFY(answer.answered());
+    QVERIFY2(faint.isEmpty(), qPrintable(faint.join(QLatin1Char('\n'))));
+}
+
+void TestPageShots::noticesOverThePage()
+{
+    storeControlRoom();
+    form = std::make_unique<MatrixConfigForm>();
+    form->resize(1280, 760);
+    form->show();
+    QTRY_VERIFY(wallRow(form.get(), "Control room") && wallRow(form.get(), "Control room")->isConnected());
+    QTest::mouseClick(wallRow(form.get(), "Control room"), Qt::LeftButton);
+    QTRY_COMPARE(form->findChild<ScreenLayoutWt*>()->screenCount(), 12);
+    form->activateWindow();
+    QTRY_COMPARE(QApplication::activeWindow(), form.get());
+    PSingleton<SystemAssistant>::_instance().closeAll();
+    // The notice of a click on the wall's connect button covers neither a heading nor a screen's label.
+    SystemAssistant::messageAlert(
+        pral_contact::DictDef::alertSuccess,
+        shown(FormClass, "Tvwall(%1):Connect success!").arg(QStringLiteral("Control room")));
+    const QList<QWidget*> notices = PSingleton<SystemAssistant>::_instance().alertWindows();
+    QCOMPARE(notices.size(), 1);
+    const QRect notice = notices.first()->frameGeometry();
+    const auto onScreen = [](const QWidget* w, const QRect& r) {
+        return QRect(w->mapToGlobal(r.topLeft()), r.size());
+    };
+    for (const char* heading : {"widgetTop", "widgetCenter", "widgethead"}) {
+        const auto* bar = form->findChild<QWidget*>(QString::fromLatin1(heading));
+        QVERIFY2(!notice.intersects(onScreen(bar, bar->rect())), heading);
+    }
+    auto* grid = form->findChild<ScreenLayoutWt*>();
+    for (int i = 0; i < grid->screenCount(); ++i) {
+        const auto* label = grid->screen(i)->findChild<QLabel*>(QStringLiteral("titlelabel"));
+        const QRect text =
+            QStyle::alignedRect(Qt::LeftToRight, label->alignment(),
+                                label->fontMetrics().size(0, label->text()), label->contentsRect());
+        QVERIFY2(!notice.intersects(onScreen(label, text)), qPrintable(label->text()));
+    }
+    shootWithNotices(form.get(), QStringLiteral("page-notices.png"), {QStringLiteral("Control room")});
+}
+
+void TestPageShots::hintAfterTheLastWallGoes()
+{
+    storeControlRoom();
+    form = std::make_unique<MatrixConfigForm>();
+    form->resize(1280, 760);
+    form->show();
+    QTRY_VERIFY(wallRow(form.get(), "Control room"));
+    auto* tree = form->findChild<QTreeWidget*>(QStringLiteral("rsTreeWidget"));
+    tree->setCurrentItem(tree->topLevelItem(0));
+    QTest::mouseClick(form->findChild<QPushButton*>(QStringLiteral("deleteBtn")), Qt::LeftButton);
+    QTRY_VERIFY(!form->isUpdatePending() && !wallRow(form.get(), "Control room"));
+    auto* hint = form->findChild<QLabel*>(QStringLiteral("emptyHintLabel"));
+    QVERIFY(hint && hint->isVisible());
+    shoot(QStringLiteral("page-empty-after-delete.png"));
 }
 
 QTEST_MAIN(TestPageShots)

@@ -17,10 +17,14 @@
 #include "userlogindlg.h"
 
 #include <QCheckBox>
+#include <QFontInfo>
 #include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionViewItem>
+#include <QTextLayout>
 
 namespace pral_matrixConfig {
 
@@ -83,6 +87,49 @@ void fitHeaderLabel(QLabel* label, int width)
     }
     if (size < HeaderPixelSize)
         label->setStyleSheet(QStringLiteral("font-size:%1px;").arg(size));
+}
+
+// A cell text too long for its column (a version with its build) wraps at its spaces, in a font just
+// small enough for its lines to fit the room the style gives the text in the row: the whole text stays in
+// view, not one hover away.
+void fitCellText(QTableWidgetItem* item, QTableWidget* table, int column)
+{
+    constexpr int SmallestPixelSize = 9;
+    table->ensurePolished(); // the view's font may come from a style sheet
+    QStyleOptionViewItem view;
+    view.initFrom(table);
+    view.rect = QRect(0, 0, table->columnWidth(column), RowHeight);
+    view.text = item->text();
+    view.features = QStyleOptionViewItem::HasDisplay | QStyleOptionViewItem::WrapText;
+    view.displayAlignment = Qt::Alignment(item->textAlignment());
+    // What the item delegate keeps free on either side of a cell's text.
+    const int margin = table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, table) + 1;
+    const int width = view.rect.width() - 2 * margin;
+    QFont font = table->font();
+    const int viewSize = QFontInfo(font).pixelSize();
+    for (int size = viewSize; size >= SmallestPixelSize; --size) {
+        font.setPixelSize(size);
+        view.font = font;
+        const int height = table->style()->subElementRect(QStyle::SE_ItemViewItemText, &view, table).height();
+        // Laid out in lines as the delegate lays it out.
+        QTextLayout layout(item->text(), font);
+        QTextOption wrap;
+        wrap.setWrapMode(QTextOption::WordWrap);
+        layout.setTextOption(wrap);
+        layout.beginLayout();
+        qreal bottom = 0;
+        qreal widest = 0;
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(width);
+            bottom += line.height();
+            widest = qMax(widest, line.naturalTextWidth());
+        }
+        layout.endLayout();
+        if (widest <= width && bottom <= height)
+            break;
+    }
+    if (font.pixelSize() != viewSize)
+        item->setFont(font);
 }
 
 // The decoder fills its fixed-size fields itself; one without a terminator must not be read past its end.
@@ -282,7 +329,7 @@ void DecoderManagementDlg::addDecoderRows(const MatrixInfoMap& matrixInfoMapToAd
         table->setItem(row, IpColumn, centredItem(record.ip));
         table->setItem(row, ChannelColumn, centredItem(QString::number(record.channelCount)));
         table->setItem(row, VersionColumn, centredItem(record.version));
-        // Long version texts do not fit the column: the whole text is one hover away.
+        fitCellText(table->item(row, VersionColumn), table, VersionColumn);
         table->item(row, VersionColumn)->setToolTip(record.version);
         const QString status = !searchMode        ? tr("connecting")
                                : record.activated ? tr("activated")

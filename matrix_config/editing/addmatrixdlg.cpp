@@ -12,6 +12,9 @@
 #include <QApplication>
 #include <QDesktopWidget>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QStyle>
+#include <QStyleOptionFrame>
 
 #include <utility>
 
@@ -41,6 +44,27 @@ constexpr int WideExtraWidth = 400;
 constexpr int WideExtraHeight = 300;
 constexpr int MaxNameBytes = 20;
 
+/**
+ * Widens a line edit of a fixed width until its hint shows whole: the hint states the rule that the field
+ * checks, and a language may need more room for it than the form gives.
+ */
+void fitToPlaceholder(QLineEdit* edit)
+{
+    edit->ensurePolished(); // its padding and font come from the style sheets
+    QStyleOptionFrame option;
+    option.initFrom(edit);
+    option.rect = edit->rect();
+    option.lineWidth =
+        edit->hasFrame() ? edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit) : 0;
+    // Around the text: the frame, the padding, and the two pixels a line edit keeps on either side.
+    const int textRoom =
+        edit->style()->subElementRect(QStyle::SE_LineEditContents, &option, edit).width() - 4;
+    // The advance is rounded; a pixel more keeps the exact width of the text within the room.
+    const int needed = edit->fontMetrics().horizontalAdvance(edit->placeholderText()) + 1;
+    if (needed > textRoom)
+        edit->setFixedWidth(edit->width() + needed - textRoom);
+}
+
 } // namespace
 
 AddMatrixDlg::AddMatrixDlg(const QStringList& decoderIps, const QStringList& outputIds,
@@ -69,6 +93,7 @@ AddMatrixDlg::AddMatrixDlg(const QStringList& decoderIps, const QStringList& out
         updateStepButtons();
         ui->tvWallNameEdit->setPlaceholderText(
             tr("Please enter the name of the TV wall (no more than 20 characters)"));
+        fitToPlaceholder(ui->tvWallNameEdit);
         ui->mainDecoderComboBox->addItems(this->decoderIps);
         ui->editBtn->hide();
         ui->cancelForEditBtn->hide();

@@ -32,6 +32,8 @@ public:
     /** The upgrade file as handed to the service, every "/" written as two backslashes. */
     const QString& getFilePath() const { return filePath; }
     bool isUpgrading() const { return upgrading; }
+    /** The devices as they go to the service. */
+    const QList<DeviceInfo_t>& deviceList() const { return devices; }
 
     /** The text of a failure report's error code; empty for a code without one. */
     static QString errorText(int code);

@@ -410,8 +410,13 @@ void DecoderDeviceTree::setEmptyHint(const QString& text)
 
 void DecoderDeviceTree::updateEmptyHint()
 {
-    if (emptyHint)
-        emptyHint->setVisible(!emptyHint->text().isEmpty() && tvWallNames.isEmpty());
+    if (!emptyHint)
+        return;
+    const bool shown = !emptyHint->text().isEmpty() && tvWallNames.isEmpty();
+    emptyHint->setVisible(shown);
+    // The hint takes the empty view's place at the top: beside it, it would sink below the view.
+    if (shown)
+        ui->rsTreeWidget->hide();
 }
 
 void DecoderDeviceTree::showTvWalls(const QMap<QString, TvWallManagement>& walls)

@@ -33,6 +33,18 @@ QString commonPropertyStyleSheet()
         "font-weight:bold;}");
 }
 
+QString fileDialogStyleSheet()
+{
+    // The fields, lists and combo boxes inside take their dark look from the global sheet.
+    return QStringLiteral(
+        "QFileDialog{background-color:#172335;}"
+        "QFileDialog QLabel{color:#ebf3fa;background:transparent;}"
+        "QFileDialog QToolButton{background:transparent;border:1px solid transparent;border-radius:2px;}"
+        "QFileDialog QToolButton:hover{border-color:#266baf;}"
+        "QFileDialog QToolButton:checked{background:#266baf;}"
+        "QFileDialog QSplitter::handle{background:#0b121e;}");
+}
+
 QString globalStyleSheet()
 {
     const QString defaults = QStringLiteral(

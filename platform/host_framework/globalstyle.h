@@ -20,6 +20,13 @@ HOST_FRAMEWORK_EXPORT QString globalStyleSheet();
 HOST_FRAMEWORK_EXPORT QString commonPropertyStyleSheet();
 
 /**
+ * The face of the host's file dialog, set on the dialog itself: a dialog opened from another window
+ * inherits that window's style sheet, whose text colours are made for another background, and a
+ * widget's own sheet is preferred to every inherited one.
+ */
+HOST_FRAMEWORK_EXPORT QString fileDialogStyleSheet();
+
+/**
  * Installs globalStyleSheet() on the application, and gives texts that have no size of their own
  * the 12 px that the forms are laid out for, whatever the desktop's font size.
  */

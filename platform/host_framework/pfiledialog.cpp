@@ -1,8 +1,14 @@
 #include "pfiledialog.h"
 
+#include "globalstyle.h"
+
+#include <QAbstractButton>
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QIcon>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QStyle>
 #include <QTemporaryFile>
 
 namespace PCOMMON {
@@ -15,6 +21,17 @@ QString runDialog(QWidget* parent, const QString& caption, const QString& dir, c
     dialog.setOptions(options | QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setStyleSheet(fileDialogStyleSheet());
+    if (auto* buttons = dialog.findChild<QDialogButtonBox*>()) {
+        for (QAbstractButton* button : buttons->buttons()) {
+            const bool affirmative = buttons->buttonRole(button) == QDialogButtonBox::AcceptRole;
+            button->setProperty(affirmative ? "common_bt_style1" : "common_bt_style2", true);
+            // Built and polished by the dialog already: the new property's look needs a new polish.
+            button->setIcon(QIcon());
+            button->style()->unpolish(button);
+            button->style()->polish(button);
+        }
+    }
     if (save)
         dialog.setDefaultSuffix(PFileDialog::defaultSuffixOf(filter));
     if (selectedFilter && !selectedFilter->isEmpty())

@@ -3,6 +3,7 @@
 #include "dictdef.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QGuiApplication>
 #include <QLoggingCategory>
 #include <QMouseEvent>
@@ -21,7 +22,6 @@ namespace {
 constexpr int ToastWidth = 320;
 constexpr int ToastSpacing = 8;
 constexpr int EdgeMargin = 16;
-constexpr int TopOffset = 48;
 constexpr int MaxToasts = 6;
 constexpr int TextPadding = 14;
 constexpr int StripeWidth = 4;
@@ -129,17 +129,42 @@ private:
     QPointer<QPropertyAnimation> fade;
 };
 
-/** Top-right corner of where the stack goes: the active window, or else the screen. */
-QPoint stackAnchor()
+/**
+ * Top-right corner of the stack, height pixels high. Headings, titles and the wall's labels sit at the
+ * top and in the middle of a window, fields and buttons in the body of a dialog. A dialog gets its
+ * notices beside it, else below or above it, where the screen has room, and only on a screen too small
+ * for that in its bottom-left corner, away from the buttons that dialogs keep on the right. Any other
+ * window gets them in its bottom-right corner; without an active window they go to that of the screen.
+ */
+QPoint stackTopRight(int height)
 {
-    const QWidget* window = QApplication::activeWindow();
-    if (window && window->isVisible() && window->objectName() != QLatin1String("alertToast")) {
-        const QRect frame = window->frameGeometry();
-        return QPoint(frame.right() - EdgeMargin, frame.top() + TopOffset);
-    }
-    const QScreen* screen = QGuiApplication::primaryScreen();
+    QWidget* window = QApplication::activeWindow();
+    if (window && (!window->isVisible() || window->objectName() == QLatin1String("alertToast")))
+        window = nullptr;
+    const QScreen* screen = window ? window->screen() : QGuiApplication::primaryScreen();
     const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1280, 800);
-    return QPoint(area.right() - EdgeMargin, area.top() + EdgeMargin);
+    if (!window)
+        return QPoint(area.right() - EdgeMargin, area.bottom() - EdgeMargin - height + 1);
+
+    const QRect frame = window->frameGeometry();
+    // Of a window larger than the screen, the part on it.
+    const QRect shown = (frame & area).isEmpty() ? area : frame & area;
+    const int bottomTop = qMax(shown.top(), shown.bottom() - EdgeMargin - height + 1);
+    if (!qobject_cast<QDialog*>(window))
+        return QPoint(shown.right() - EdgeMargin, bottomTop);
+
+    const int besideTop =
+        qMax(area.top() + EdgeMargin, qMin(frame.top(), area.bottom() - EdgeMargin - height + 1));
+    if (area.right() - frame.right() >= ToastWidth + 2 * EdgeMargin)
+        return QPoint(frame.right() + EdgeMargin + ToastWidth, besideTop);
+    if (frame.left() - area.left() >= ToastWidth + 2 * EdgeMargin)
+        return QPoint(frame.left() - EdgeMargin - 1, besideTop);
+    const int right = qMax(area.left() + ToastWidth - 1, qMin(frame.right(), area.right() - EdgeMargin));
+    if (area.bottom() - frame.bottom() >= height + 2 * EdgeMargin)
+        return QPoint(right, frame.bottom() + EdgeMargin + 1);
+    if (frame.top() - area.top() >= height + 2 * EdgeMargin)
+        return QPoint(right, frame.top() - EdgeMargin - height);
+    return QPoint(shown.left() + EdgeMargin + ToastWidth - 1, bottomTop);
 }
 } // namespace
 
@@ -198,10 +223,13 @@ void SystemAssistant::removeAlert(QWidget* toast)
 void SystemAssistant::layoutAlerts()
 {
     toasts.removeAll(QPointer<QWidget>());
-    const QPoint anchor = stackAnchor();
-    int y = anchor.y();
+    int height = -ToastSpacing;
+    for (const QPointer<QWidget>& toast : qAsConst(toasts))
+        height += toast->height() + ToastSpacing;
+    const QPoint topRight = stackTopRight(height);
+    int y = topRight.y();
     for (const QPointer<QWidget>& toast : qAsConst(toasts)) {
-        toast->move(anchor.x() - toast->width() + 1, y);
+        toast->move(topRight.x() - toast->width() + 1, y);
         y += toast->height() + ToastSpacing;
     }
 }

@@ -12,8 +12,10 @@ class QWidget;
 namespace pral_worker {
 
 /**
- * @brief Shows transient notices ("toasts") stacked near the top right of the
- * active window; each fades out by itself after a few seconds.
+ * @brief Shows transient notices ("toasts") stacked, oldest on top, where they
+ * cover least of the active window: around a dialog where the screen has room,
+ * else in a corner of the window away from its headings and buttons; each fades
+ * out by itself after a few seconds.
  */
 class HOST_FRAMEWORK_EXPORT SystemAssistant : public QObject, public PSingleton<SystemAssistant>
 {

@@ -6,6 +6,7 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <climits>
 #include <memory>
 
 bool runOnServiceThread(std::function<void()> fn, int timeoutMs)
@@ -32,4 +33,23 @@ bool runOnServiceThread(std::function<void()> fn, int timeoutMs)
     timeout.start(timeoutMs);
     loop.exec();
     return finished->loadAcquire() != 0;
+}
+
+int serviceResult(void (pral_matrix::MatrixSdkWorker::*signal)(int), const std::function<void()>& request,
+                  int timeoutMs)
+{
+    int result = INT_MIN;
+    QEventLoop loop;
+    // Received on this thread, where the loop waits.
+    QObject::connect(&PSingleton<pral_matrix::MatrixSdkWorker>::_instance(), signal, &loop, [&](int r) {
+        if (result == INT_MIN)
+            result = r;
+        loop.quit();
+    });
+    request();
+    if (result == INT_MIN) {
+        QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return result;
 }

@@ -15,3 +15,7 @@ QStringList clippedTexts(QWidget* root);
 
 /// Label pictures and button icons of root with fewer pixels than the screen: 1x images scaled up.
 QStringList blurredImages(QWidget* root);
+
+/// Labels of root whose text stands out from the background it is drawn on by less than minimumRatio
+/// (the contrast ratio of the web's accessibility guidelines: 4.5 for body text), as rendered.
+QStringList faintTexts(QWidget* root, double minimumRatio = 4.5);
