@@ -359,7 +359,9 @@ private slots:
                  qPrintable(error));
         OnvifBackend backend(directOptions());
         QStringList ended;
-        backend.setSessionEndedHandler([&ended](const QString& ip) { ended << ip; });
+        backend.setSessionEndedHandler([&ended](const QString& ip, DecoderBackend::SessionEnd why) {
+            ended << ip + (why == DecoderBackend::SessionEnd::Restarted ? " restarted" : " other");
+        });
         QCOMPARE(backend.login(at(0), QStringLiteral("admin"), Pw).result, int(RESULT_OK));
         QTemporaryDir dir;
         const QString config = dir.filePath(QStringLiteral("a.matrix"));
@@ -367,7 +369,7 @@ private slots:
         QVERIFY(QFileInfo(config).size() > 0);
         QCOMPARE(backend.importConfig(at(0), config), int(RESULT_OK));
         // The decoder restarted to apply the file: its session is over on this side too.
-        QCOMPARE(ended, QStringList{at(0)});
+        QCOMPARE(ended, QStringList{at(0) + " restarted"});
         QCOMPARE(backend.exportConfig(at(0), config), int(RESULT_BAD_HANDLE));
         QCOMPARE(backend.login(at(0), QStringLiteral("admin"), Pw).result, int(RESULT_OK));
 
@@ -435,7 +437,8 @@ private slots:
         QVERIFY2(local, qPrintable(error));
         OnvifBackend backend(directOptions());
         QStringList ended;
-        backend.setSessionEndedHandler([&ended](const QString& ip) { ended << ip; });
+        backend.setSessionEndedHandler(
+            [&ended](const QString& ip, DecoderBackend::SessionEnd) { ended << ip; });
         QCOMPARE(backend.login(at(0), QStringLiteral("admin"), Pw).result, int(RESULT_OK));
 
         QTemporaryDir dir;

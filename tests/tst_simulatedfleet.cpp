@@ -113,7 +113,13 @@ private slots:
         fleet->setFaultInjector(&faults);
         fleet->setClock([this] { return clockMs; });
         endedSessions.clear();
-        fleet->setSessionEndedHandler([this](const QString& ip) { endedSessions.append(ip); });
+        // Each end as "address why": a reset or a new address is closed without a notice, a restart is not.
+        fleet->setSessionEndedHandler([this](const QString& ip, DecoderBackend::SessionEnd why) {
+            endedSessions.append(ip + (why == DecoderBackend::SessionEnd::Closed ? QStringLiteral(" closed")
+                                       : why == DecoderBackend::SessionEnd::Restarted
+                                           ? QStringLiteral(" restarted")
+                                           : QStringLiteral(" lost")));
+        });
         dir = std::make_unique<QTemporaryDir>();
         QVERIFY(dir->isValid());
     }
@@ -419,7 +425,7 @@ private slots:
         QCOMPARE(newIp, QStringLiteral("192.0.2.111"));
         QVERIFY(!fleet->decoder(B));
         QVERIFY(fleet->decoder(QStringLiteral("192.0.2.111")));
-        QCOMPARE(endedSessions, QStringList{B});
+        QCOMPARE(endedSessions, QStringList{B + " closed"});
         QCOMPARE(fleet->login(QStringLiteral("192.0.2.111"), Admin, Pw).result, int(RESULT_OK));
         // The wall that shows its output follows it.
         QCOMPARE(fleet->getLayout(A).screens.at(2).ip, QStringLiteral("192.0.2.111"));
@@ -552,7 +558,7 @@ private slots:
         customise(A);
         fleet->saveScene(A, 3, QStringLiteral("s"));
         QCOMPARE(fleet->factoryReset(A), int(RESULT_OK));
-        QCOMPARE(endedSessions, QStringList{A});
+        QCOMPARE(endedSessions, QStringList{A + " closed"});
         QCOMPARE(settingsText(A), Defaults);
         QCOMPARE(fleet->restoreScene(A, 3), int(RESULT_BAD_ARGUMENT));
         QCOMPARE(fleet->getLayout(A).result, int(RESULT_NO_LAYOUT));
@@ -674,7 +680,7 @@ private slots:
         fleet->factoryReset(A);
         endedSessions.clear();
         QCOMPARE(fleet->importConfig(A, path), int(RESULT_OK));
-        QCOMPARE(endedSessions, QStringList{A});
+        QCOMPARE(endedSessions, QStringList{A + " restarted"});
         QCOMPARE(settingsText(A), Customised);
         QCOMPARE(fleet->getLayout(A).name, QStringLiteral("Lobby"));
         QCOMPARE(fleet->restoreScene(A, 5), int(RESULT_OK));

@@ -144,9 +144,6 @@ int main(int argc, char* argv[])
         options.multicast = parser.isSet(multicastOption);
         auto backend = std::make_unique<pral_matrix::OnvifBackend>(options);
         network = backend.get();
-        // A decoder that stops answering is a broken connection, as the page knows it.
-        QObject::connect(network, &pral_matrix::OnvifBackend::signalDecoderLost, &service,
-                         &pral_matrix::MatrixSdkWorker::dropConnection, Qt::QueuedConnection);
         service.setBackend(std::move(backend));
         // The demonstration store names the decoders where the daemon serves them.
         QMap<QString, QString> moved;

@@ -125,8 +125,6 @@ bool ServiceBackend::loadOverNetwork(const QByteArray& fleetJson, OnvifBackend::
     options.httpPort = h.daemon->port();
     options.discoveryPort = h.daemon->discoveryPort();
     auto backend = std::make_unique<OnvifBackend>(options);
-    QObject::connect(backend.get(), &OnvifBackend::signalDecoderLost, &worker,
-                     &MatrixSdkWorker::dropConnection, Qt::QueuedConnection);
     if (wire)
         wire(backend.get());
     worker.setBackend(std::move(backend));
