@@ -132,7 +132,8 @@ void DecoderWatch::look(quint64 id)
     probe.userName = r.userName;
     probe.password = r.password;
     probe.readNetwork = r.kind == ChangeKind::Address && !former;
-    probe.confirmAddress = probe.readNetwork;
+    // Only a new address waits for its confirmation.
+    probe.confirmAddress = probe.readNetwork && !r.formerIp.isEmpty() && r.formerIp != r.ip;
     const QString target = probe.ip;
     const QPointer<DecoderWatch> self(this);
     backend->probe(probe, [self, id, target](const DecoderBackend::ProbeResult& result) {
@@ -230,7 +231,8 @@ void DecoderWatch::onLook(quint64 id, const QString& target, const DecoderBacken
             finish(id, WatchOutcome::Verified, tr("back on line, version %1").arg(look.version), r.ip);
         return;
     case ChangeKind::Import:
-        if (r.expectedMarker.isEmpty() || look.configMarker.isEmpty())
+        // A decoder of ours tells its boot, and with it the marker (empty before any import).
+        if (r.expectedMarker.isEmpty() || look.bootId < 0)
             finish(id, WatchOutcome::Verified,
                    tr("back on line; it does not tell which configuration it runs"), r.ip);
         else if (look.configMarker == r.expectedMarker)

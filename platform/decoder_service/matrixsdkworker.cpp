@@ -620,7 +620,9 @@ void MatrixSdkWorker::setMatrixNetworkConfig(const CMHandle& handle, const Matri
             watch.formerIp = formerIp;
             watch.userName = user;
             watch.password = password;
-            watch.deviceId = oldInfo.deviceId;
+            // A record that never heard its decoder's id carries a mark no device reports.
+            if (oldInfo.deviceId != MatrixInfo().deviceId)
+                watch.deviceId = oldInfo.deviceId;
             watch.expectedMask = fieldString(cfg.ipv4Mask, sizeof cfg.ipv4Mask);
             watchChange(watch);
         }
