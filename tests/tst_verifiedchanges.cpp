@@ -60,7 +60,7 @@ ConnectStateTipWt* tip()
 QString mark(DecoderManagementDlg* dialog, const QString& ip)
 {
     const int row = rowOf(dialog, ip);
-    const QTableWidgetItem* item = row < 0 ? nullptr : table(dialog)->item(row, StatusColumn);
+    const QTableWidgetItem* item = row < 0 ? nullptr : table(dialog)->item(row, NumberColumn);
     return item && !item->icon().isNull() ? item->toolTip() : QString();
 }
 

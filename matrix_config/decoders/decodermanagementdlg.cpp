@@ -190,9 +190,10 @@ DecoderManagementDlg::DecoderManagementDlg(MatrixInfoMap matrixInfoMap, MatrixIn
                 &DecoderManagementDlg::slotTipHidden);
     }
 
-    // Decoders watched after a change carry a mark; the page's list also tells the operator how each ended.
+    // Decoders watched after a change carry a mark beside their number, where it cuts no status word; the
+    // page's list also tells the operator how each watch ended.
     watches = new DecoderWatchView(
-        ui->decoderTableWidget, StatusColumn, [this](const QString& ip) { return rowOfIp(ip); },
+        ui->decoderTableWidget, NumberColumn, [this](const QString& ip) { return rowOfIp(ip); },
         !this->searchMode, this);
 
     connect(ui->saveBtn, SIGNAL(clicked()), this, SLOT(slot_saveBtnClieked()));

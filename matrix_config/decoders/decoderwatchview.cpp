@@ -15,12 +15,12 @@ namespace pral_matrixConfig {
 using pral_matrix::DecoderWatch;
 using pral_matrix::WatchOutcome;
 
-DecoderWatchView::DecoderWatchView(QTableWidget* table, int statusColumn,
+DecoderWatchView::DecoderWatchView(QTableWidget* table, int markColumn,
                                    std::function<int(const QString&)> rowOfIp, bool tellOperator,
                                    QWidget* window)
     : QObject(window)
     , table(table)
-    , statusColumn(statusColumn)
+    , markColumn(markColumn)
     , rowOfIp(std::move(rowOfIp))
     , tellOperator(tellOperator)
     , window(window)
@@ -38,7 +38,7 @@ DecoderWatchView::~DecoderWatchView() = default;
 void DecoderWatchView::mark(const QString& ip, const QString& tip)
 {
     const int row = rowOfIp(ip);
-    QTableWidgetItem* item = row < 0 ? nullptr : table->item(row, statusColumn);
+    QTableWidgetItem* item = row < 0 ? nullptr : table->item(row, markColumn);
     if (!item)
         return;
     item->setIcon(QIcon(QStringLiteral(":/matrixConfig_images/images/watching.png")));
@@ -51,7 +51,7 @@ void DecoderWatchView::unmark(const QString& ip)
     if (!watching.remove(ip))
         return;
     const int row = rowOfIp(ip);
-    if (QTableWidgetItem* item = row < 0 ? nullptr : table->item(row, statusColumn)) {
+    if (QTableWidgetItem* item = row < 0 ? nullptr : table->item(row, markColumn)) {
         item->setIcon(QIcon());
         item->setToolTip(QString());
     }

@@ -16,8 +16,8 @@ namespace pral_matrixConfig {
 
 /**
  * @brief What the decoder list shows of the service's watches after changes:
- * a mark (icon and tooltip) on the status cell of each decoder being watched,
- * which leaves the status word alone, and, where it tells the operator, a
+ * a mark (icon and tooltip) on a cell of each decoder being watched, one
+ * that leaves the status word alone, and, where it tells the operator, a
  * notice per outcome and the report window once more than one decoder is in it.
  *
  * The watches' signals arrive queued, so a watch never holds up the service;
@@ -33,7 +33,7 @@ public:
      * @param tellOperator notices and the report (one list per page does this)
      * @param window the report's parent window
      */
-    DecoderWatchView(QTableWidget* table, int statusColumn, std::function<int(const QString&)> rowOfIp,
+    DecoderWatchView(QTableWidget* table, int markColumn, std::function<int(const QString&)> rowOfIp,
                      bool tellOperator, QWidget* window);
     ~DecoderWatchView() override;
 
@@ -50,7 +50,7 @@ private:
     WatchReportDlg* ensureReport();
 
     QTableWidget* table;
-    int statusColumn;
+    int markColumn;
     std::function<int(const QString&)> rowOfIp;
     bool tellOperator;
     QWidget* window;
