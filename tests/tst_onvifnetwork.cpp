@@ -525,6 +525,16 @@ private slots:
             << QByteArray();
         QTest::newRow("fine") << soap(open + "<tds:GetSystemDateAndTime/>" + close) << QByteArray("200")
                               << QByteArray("UTCDateTime");
+        // Only a client that logged in keeps a decoder at its new address.
+        QTest::newRow("confirmation without token")
+            << soap(open + "<w:ConfirmNetworkChange xmlns:w=\"http://tvwall.example.org/ver10/wall/wsdl\"/>" +
+                    close)
+            << QByteArray("400") << QByteArray("NotAuthorized");
+        QTest::newRow("boot and marker for anyone")
+            << soap(open +
+                    "<tds:GetServices><tds:IncludeCapability>true</tds:IncludeCapability></tds:GetServices>" +
+                    close)
+            << QByteArray("200") << QByteArray("BootId=\"1\"");
     }
     void daemonRefusesBadRequests()
     {
