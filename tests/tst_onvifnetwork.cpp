@@ -489,6 +489,70 @@ private slots:
         QCOMPARE(backend.exportConfig(at(0), exported), int(RESULT_OK));
     }
 
+    // Every live session is checked once per interval, each at a moment of its own: when every decoder goes
+    // at once, they are found gone across the interval, not in one burst; an interval of 0 checks none.
+    void sessionChecksAreSpreadOverTheInterval_data()
+    {
+        QTest::addColumn<int>("intervalMs");
+        QTest::newRow("every second") << 1000;
+        QTest::newRow("never") << 0;
+    }
+    void sessionChecksAreSpreadOverTheInterval()
+    {
+        QFETCH(int, intervalMs);
+        constexpr int Count = 40;
+        QString error;
+        QVERIFY2(ServiceBackend::loadOverNetwork(fleet(Count), OnvifBackend::Options(), &error),
+                 qPrintable(error));
+        OnvifBackend::Options options = directOptions();
+        options.linkCheckMs = intervalMs;
+        OnvifBackend backend(options);
+        QMutex mutex;
+        QList<qint64> lostAt;
+        QElapsedTimer clock;
+        clock.start();
+        QObject::connect(
+            &backend, &OnvifBackend::signalDecoderLost, &backend,
+            [&](const QString&) {
+                QMutexLocker lock(&mutex);
+                lostAt << clock.elapsed();
+            },
+            Qt::DirectConnection);
+        for (int i = 0; i < Count; ++i)
+            QCOMPARE(backend.login(at(i), QStringLiteral("admin"), Pw).result, int(RESULT_OK));
+        ServiceBackend::inDaemon([](DecoderDaemon& d) {
+            DecoderDaemon::NetworkFault gone;
+            gone.refuse = true;
+            for (int i = 0; i < Count; ++i)
+                d.setNetworkFault(at(i), gone);
+        });
+        const qint64 wentAt = clock.elapsed();
+        if (intervalMs == 0) {
+            QTest::qWait(1500);
+            QMutexLocker lock(&mutex);
+            QVERIFY(lostAt.isEmpty());
+            return;
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(([&] {
+                                     QMutexLocker lock(&mutex);
+                                     return lostAt.size() == Count;
+                                 }()),
+                                 3 * intervalMs);
+        QMutexLocker lock(&mutex);
+        std::sort(lostAt.begin(), lostAt.end());
+        QVERIFY2(lostAt.last() - wentAt <= intervalMs + 500,
+                 qPrintable(QString::number(lostAt.last() - wentAt)));
+        int busiest = 0;
+        for (int i = 0; i < lostAt.size(); ++i) {
+            const auto inWindow =
+                std::upper_bound(lostAt.begin(), lostAt.end(), lostAt.at(i) + intervalMs / 10);
+            busiest = qMax(busiest, int(inWindow - (lostAt.begin() + i)));
+        }
+        // Forty spread over ten tenths of the interval: about four a tenth; a burst would put them all in
+        // one.
+        QVERIFY2(busiest <= Count / 3, qPrintable(QString::number(busiest)));
+    }
+
     void daemonRefusesBadRequests_data()
     {
         QTest::addColumn<QByteArray>("request");
