@@ -536,14 +536,19 @@ void TestPageShots::watchedChanges()
     QTRY_COMPARE(status(&managed, Single), shown(SearchClass, "connect success"));
     const QString config = dir->filePath(QStringLiteral("main.matrix"));
     const QString singleConfig = dir->filePath(QStringLiteral("single.matrix"));
-    QSignalSpy exported(&worker(), &MatrixSdkWorker::signalExportConfigResult);
+    // Results taken in this thread: a spy called from the service thread could be gone by the time it
+    // returns.
+    int exported = 0;
+    int started = 0;
+    QObject receiver;
+    connect(&worker(), &MatrixSdkWorker::signalExportConfigResult, &receiver, [&exported] { ++exported; });
+    connect(&watch, &pral_matrix::DecoderWatch::signalWatchStarted, &receiver, [&started] { ++started; });
     worker().exportMatrixConfig(worker().getHandleByIp(Main), config);
     worker().exportMatrixConfig(worker().getHandleByIp(Single), singleConfig);
-    QTRY_COMPARE(exported.size(), 2);
-    QSignalSpy started(&watch, &pral_matrix::DecoderWatch::signalWatchStarted);
+    QTRY_COMPARE(exported, 2);
     worker().importMatrixConfig(worker().getHandleByIp(Main), config);
     worker().importMatrixConfig(worker().getHandleByIp(Single), singleConfig);
-    QTRY_COMPARE(started.size(), 2);
+    QTRY_COMPARE(started, 2);
     // The rows of the decoders watched carry the mark, their words unchanged; the tooltip tells what is
     // awaited.
     auto* table = managed.findChild<QTableWidget*>(QStringLiteral("decoderTableWidget"));

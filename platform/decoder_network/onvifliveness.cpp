@@ -67,6 +67,10 @@ void OnvifBackend::scheduleCheck(const QString& ip)
 void OnvifBackend::checkDueSessions()
 {
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    // At most twice the checks a tick has on average: after a stall of this thread (a modal dialog waiting
+    // on a result) the checks that fell due meanwhile drain at a bounded rate instead of all going at once.
+    const qint64 perInterval = qint64(checkDue.size()) * checkTimer->interval();
+    const int budget = qMax(2, int((2 * perInterval + opts.linkCheckMs - 1) / qMax(1, opts.linkCheckMs)));
     QStringList due;
     {
         QMutexLocker lock(&mutex);
@@ -76,10 +80,16 @@ void OnvifBackend::checkDueSessions()
                 continue;
             }
             if (it.value() <= now && !checking.contains(it.key())) {
-                due.append(it.key());
-                checking.insert(it.key());
-                // The next one an interval after this one was due, so the spread stays as it was.
-                it.value() = qMax(it.value() + opts.linkCheckMs, now + 1);
+                const bool taken = due.size() < budget;
+                if (taken) {
+                    due.append(it.key());
+                    checking.insert(it.key());
+                    // The next one an interval after this one was due, so the spread stays as it was.
+                    it.value() += opts.linkCheckMs;
+                }
+                // Fallen a whole interval behind: a moment of its own again within the next one.
+                if (it.value() <= now - opts.linkCheckMs || (taken && it.value() <= now))
+                    it.value() = now + QRandomGenerator::global()->bounded(qMax(1, opts.linkCheckMs)) + 1;
             }
             ++it;
         }
