@@ -1,6 +1,7 @@
 // Decoders on a network: the page connecting 500 decoders served by tvwall-decoderd on loopback, with and
-// without 50 that never answer, and one service call's round trip over a socket, each against the in-process
-// fleet doing the same in the same run.
+// without 50 that never answer, one service call's round trip over a socket, and the time from a restart
+// (an imported configuration) to the decoder checked back, for 1 and 100 decoders, each against the
+// in-process fleet doing the same in the same run.
 
 #include "benchutil.h"
 #include "decodermanagementdlg.h"
@@ -28,6 +29,8 @@ constexpr int Decoders = 500;
 constexpr int Silent = 50;
 constexpr int StatusColumn = 5;
 constexpr int RoundTrips = 300;
+/** How long a restart keeps a decoder silent in the restart figures, as a quick decoder takes. */
+constexpr int RestartMs = 1000;
 const char* const Password = "Bench@2024";
 
 MatrixSdkWorker& worker()
@@ -48,7 +51,7 @@ QString loopbackOf(int i)
 }
 
 /** silent: every tenth decoder reads requests and never answers. */
-QByteArray fleetJson(bool silent)
+QByteArray fleetJson(bool silent, int restartMs = 0)
 {
     QJsonArray decoders;
     for (int i = 0; i < Decoders; ++i) {
@@ -61,13 +64,14 @@ QByteArray fleetJson(bool silent)
             o.insert("daemon", QJsonObject{{"address", loopbackOf(i)}, {"stallMs", 60000}});
         decoders.append(o);
     }
-    return QJsonDocument(QJsonObject{{"latencyMs", 0}, {"decoders", decoders}}).toJson();
+    return QJsonDocument(QJsonObject{{"latencyMs", 0}, {"restartMs", restartMs}, {"decoders", decoders}})
+        .toJson();
 }
 
 /** The fleet json with the daemon's addresses in place of the fleet's own. */
-QByteArray inProcessFleet()
+QByteArray inProcessFleet(int restartMs = 0)
 {
-    QJsonObject root = QJsonDocument::fromJson(fleetJson(false)).object();
+    QJsonObject root = QJsonDocument::fromJson(fleetJson(false, restartMs)).object();
     QJsonArray decoders = root.value("decoders").toArray();
     for (int i = 0; i < decoders.size(); ++i) {
         QJsonObject o = decoders.at(i).toObject();
@@ -220,6 +224,65 @@ double roundTrip()
     return ms;
 }
 
+/**
+ * The first n decoders connected, then a configuration imported on each, which restarts it: the time from
+ * the first import asked until every decoder is checked back with the configuration (the watch's verified
+ * outcome). The imports go one after another, as the service carries requests out.
+ */
+double restartToVerified(int n)
+{
+    QList<CMHandle> handles;
+    for (int i = 0; i < n; ++i) {
+        MatrixInfo info;
+        info.ip = loopbackOf(i);
+        info.userName = "admin";
+        info.password = Password;
+        worker().connectMatrix(info, nullptr);
+    }
+    QElapsedTimer wait;
+    wait.start();
+    while (handles.size() < n && wait.elapsed() < 60000) {
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+        handles.clear();
+        for (int i = 0; i < n; ++i) {
+            if (const CMHandle h = worker().getHandleByIp(loopbackOf(i)))
+                handles << h;
+        }
+    }
+    if (handles.size() < n)
+        qFatal("restart to verified: %d of %d decoders connected", int(handles.size()), n);
+    QTemporaryDir dir;
+    const QString config = dir.filePath("decoder.matrix");
+    bool exported = false;
+    QObject receiver;
+    QObject::connect(&worker(), &MatrixSdkWorker::signalExportConfigResult, &receiver,
+                     [&exported](int r) { exported = r == 0; });
+    worker().exportMatrixConfig(handles.first(), config);
+    while (!exported && wait.elapsed() < 60000)
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    if (!exported)
+        qFatal("restart to verified: no configuration exported");
+
+    int verified = 0;
+    int ended = 0;
+    QObject::connect(&worker().changeWatch(), &DecoderWatch::signalWatchFinished, &receiver,
+                     [&](const WatchOutcome& outcome) {
+                         ++ended;
+                         verified += outcome.verified() ? 1 : 0;
+                     });
+    QElapsedTimer timer;
+    timer.start();
+    for (const CMHandle& handle : qAsConst(handles))
+        worker().importMatrixConfig(handle, config);
+    while (ended < n && timer.elapsed() < 120000)
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    const double elapsed = double(timer.nsecsElapsed()) / 1e6;
+    if (verified != n)
+        qFatal("restart to verified: %d of %d decoders checked back", verified, n);
+    worker().disconnectAllMatrix();
+    return elapsed;
+}
+
 } // namespace
 
 void runNetworkBench()
@@ -261,6 +324,22 @@ void runNetworkBench()
         report("network: the same with 50 decoders not answering (timeout 2 s)",
                connectAll(Decoders - Silent), "ms", localConnect,
                "<= 4000 ms (baseline: in-process fleet, all answering)");
+    }
+    {
+        // The default watch: a look at once, and again every second until the decoder answers.
+        if (!worker().loadFleet(inProcessFleet(RestartMs), &error))
+            qFatal("bench fleet: %s", qPrintable(error));
+        const double localOne = restartToVerified(1);
+        const double localHundred = restartToVerified(100);
+        Daemon daemon;
+        if (!daemon.start(fleetJson(false, RestartMs)))
+            qFatal("tvwall-decoderd did not start");
+        useNetwork(daemon.port, 2000);
+        report("network: restart (import) to checked back, 1 decoder silent 1 s", restartToVerified(1), "ms",
+               localOne,
+               "<= 2500 ms: the restart, a retry interval and the look (baseline: in-process fleet)");
+        report("network: restart (import) to checked back, 100 decoders silent 1 s", restartToVerified(100),
+               "ms", localHundred, "<= 4000 ms (baseline: in-process fleet)");
     }
     worker().loadFleet(MatrixSdkWorker::defaultFleetJson());
     qInstallMessageHandler(previous);

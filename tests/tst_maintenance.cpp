@@ -5,6 +5,7 @@
 // reach the service, and one run from a management row through every action.
 // What the service makes of the files themselves is tst_decoderservice's.
 
+#include "connectstatetipwt.h"
 #include "decoderconfigdlg.h"
 #include "disabledwaitingwtmanager.h"
 #include "firmwarefile.h"
@@ -481,6 +482,20 @@ private slots:
                                  {BoxClass, confirm(&done)}});
             click(dlg, "upgradeDecoderBtn");
             QVERIFY(QTest::qWaitFor([&] { return upgrade.finished(); }, 2000));
+            // The decoder restarted to run its new firmware: the tip says so, and its reconnect brings it
+            // back for the steps that follow.
+            pral_matrix::ConnectStateTipWt* tip = nullptr;
+            QVERIFY(QTest::qWaitFor([&] {
+                for (QWidget* w : QApplication::topLevelWidgets()) {
+                    if (auto* t = qobject_cast<pral_matrix::ConnectStateTipWt*>(w); t && t->isVisible())
+                        tip = t;
+                }
+                return tip != nullptr;
+            }));
+            seen << tip->tipContent();
+            click(tip, "reconnectBtn");
+            QVERIFY(
+                QTest::qWaitFor([&] { return !tip->isVisible() && status(management.get(), Main) == Up; }));
 
             ModalAnswerer network(NetworkClass, [&](QWidget* n) {
                 address = n->findChild<PCOMMON::IpEditWt*>("ipAddress")->text();
@@ -514,15 +529,23 @@ private slots:
         mgmt::clickRowButton(management.get(), Main, "devConfigBtn");
         QVERIFY(menuAnswer.answered() && ran);
         QCOMPARE(seen, (QStringList{"Decoder configuration exported successfully!",
-                                    "Update decoder completed!", Main,
+                                    Main + " connection is broken", "Update decoder completed!", Main,
                                     QString("Decoder %1 Password modification successful, please reconnect "
                                             "login!")
                                         .arg(Main),
                                     "Factory Settings of the decoder card have been restored successfully. "
                                     "Please search again!",
                                     "Decoder configuration import failed! ret"}));
-        QCOMPARE(allAlerts(), (QStringList{"success: Resolution set successfully!",
-                                           "notice: Resolution setting failed!"}));
+        QCOMPARE(allAlerts().filter("Resolution"), (QStringList{"success: Resolution set successfully!",
+                                                                "notice: Resolution setting failed!"}));
+        // Each change that restarts or rewrites the decoder was checked, and the operator told how it went.
+        QTRY_COMPARE(
+            allAlerts().filter("Decoder " + Main),
+            (QStringList{"success: Decoder 192.0.2.10, firmware upgrade: back on line, version V2.5.0 build "
+                         "250301 (was V2.3.1 build 240611)",
+                         "success: Decoder 192.0.2.10, password change: the new password works",
+                         "success: Decoder 192.0.2.10, factory reset: back in its factory state, waiting "
+                         "for activation"}));
         QCOMPARE(status(management.get(), Main), Down);
     }
 };

@@ -17,6 +17,7 @@
 #include <QJsonObject>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QThread>
 #include <QtTest>
 
 using namespace pral_matrix;
@@ -359,7 +360,9 @@ private slots:
                  qPrintable(error));
         OnvifBackend backend(directOptions());
         QStringList ended;
-        backend.setSessionEndedHandler([&ended](const QString& ip) { ended << ip; });
+        backend.setSessionEndedHandler([&ended](const QString& ip, DecoderBackend::SessionEnd why) {
+            ended << ip + (why == DecoderBackend::SessionEnd::Restarted ? " restarted" : " other");
+        });
         QCOMPARE(backend.login(at(0), QStringLiteral("admin"), Pw).result, int(RESULT_OK));
         QTemporaryDir dir;
         const QString config = dir.filePath(QStringLiteral("a.matrix"));
@@ -367,7 +370,7 @@ private slots:
         QVERIFY(QFileInfo(config).size() > 0);
         QCOMPARE(backend.importConfig(at(0), config), int(RESULT_OK));
         // The decoder restarted to apply the file: its session is over on this side too.
-        QCOMPARE(ended, QStringList{at(0)});
+        QCOMPARE(ended, QStringList{at(0) + " restarted"});
         QCOMPARE(backend.exportConfig(at(0), config), int(RESULT_BAD_HANDLE));
         QCOMPARE(backend.login(at(0), QStringLiteral("admin"), Pw).result, int(RESULT_OK));
 
@@ -435,7 +438,8 @@ private slots:
         QVERIFY2(local, qPrintable(error));
         OnvifBackend backend(directOptions());
         QStringList ended;
-        backend.setSessionEndedHandler([&ended](const QString& ip) { ended << ip; });
+        backend.setSessionEndedHandler(
+            [&ended](const QString& ip, DecoderBackend::SessionEnd) { ended << ip; });
         QCOMPARE(backend.login(at(0), QStringLiteral("admin"), Pw).result, int(RESULT_OK));
 
         QTemporaryDir dir;
@@ -486,6 +490,76 @@ private slots:
         QCOMPARE(backend.exportConfig(at(0), exported), int(RESULT_OK));
     }
 
+    // Every live session is checked once per interval, each at a moment of its own: when every decoder goes
+    // at once, they are found gone across the interval, not in one burst, also when the back end's thread
+    // was held up while the checks fell due (a modal dialog waiting on a result); an interval of 0 checks
+    // none.
+    void sessionChecksAreSpreadOverTheInterval_data()
+    {
+        QTest::addColumn<int>("intervalMs");
+        QTest::addColumn<int>("stallMs");
+        QTest::newRow("every second") << 1000 << 0;
+        QTest::newRow("every second, after a stall") << 1000 << 1500;
+        QTest::newRow("never") << 0 << 0;
+    }
+    void sessionChecksAreSpreadOverTheInterval()
+    {
+        QFETCH(int, intervalMs);
+        QFETCH(int, stallMs);
+        constexpr int Count = 40;
+        QString error;
+        QVERIFY2(ServiceBackend::loadOverNetwork(fleet(Count), OnvifBackend::Options(), &error),
+                 qPrintable(error));
+        OnvifBackend::Options options = directOptions();
+        options.linkCheckMs = intervalMs;
+        OnvifBackend backend(options);
+        QMutex mutex;
+        QList<qint64> lostAt;
+        QElapsedTimer clock;
+        clock.start();
+        QObject::connect(
+            &backend, &OnvifBackend::signalDecoderLost, &backend,
+            [&](const QString&) {
+                QMutexLocker lock(&mutex);
+                lostAt << clock.elapsed();
+            },
+            Qt::DirectConnection);
+        for (int i = 0; i < Count; ++i)
+            QCOMPARE(backend.login(at(i), QStringLiteral("admin"), Pw).result, int(RESULT_OK));
+        ServiceBackend::inDaemon([](DecoderDaemon& d) {
+            DecoderDaemon::NetworkFault gone;
+            gone.refuse = true;
+            for (int i = 0; i < Count; ++i)
+                d.setNetworkFault(at(i), gone);
+        });
+        const qint64 wentAt = clock.elapsed();
+        QThread::msleep(quint32(stallMs));
+        if (intervalMs == 0) {
+            QTest::qWait(1500);
+            QMutexLocker lock(&mutex);
+            QVERIFY(lostAt.isEmpty());
+            return;
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(([&] {
+                                     QMutexLocker lock(&mutex);
+                                     return lostAt.size() == Count;
+                                 }()),
+                                 3 * intervalMs + stallMs);
+        QMutexLocker lock(&mutex);
+        std::sort(lostAt.begin(), lostAt.end());
+        QVERIFY2(lostAt.last() - wentAt <= stallMs + intervalMs + 500,
+                 qPrintable(QString::number(lostAt.last() - wentAt)));
+        int busiest = 0;
+        for (int i = 0; i < lostAt.size(); ++i) {
+            const auto inWindow =
+                std::upper_bound(lostAt.begin(), lostAt.end(), lostAt.at(i) + intervalMs / 10);
+            busiest = qMax(busiest, int(inWindow - (lostAt.begin() + i)));
+        }
+        // Forty spread over ten tenths of the interval: about four a tenth; a burst would put them all in
+        // one.
+        QVERIFY2(busiest <= Count / 3, qPrintable(QString::number(busiest)));
+    }
+
     void daemonRefusesBadRequests_data()
     {
         QTest::addColumn<QByteArray>("request");
@@ -522,6 +596,16 @@ private slots:
             << QByteArray();
         QTest::newRow("fine") << soap(open + "<tds:GetSystemDateAndTime/>" + close) << QByteArray("200")
                               << QByteArray("UTCDateTime");
+        // Only a client that logged in keeps a decoder at its new address.
+        QTest::newRow("confirmation without token")
+            << soap(open + "<w:ConfirmNetworkChange xmlns:w=\"http://tvwall.example.org/ver10/wall/wsdl\"/>" +
+                    close)
+            << QByteArray("400") << QByteArray("NotAuthorized");
+        QTest::newRow("boot and marker for anyone")
+            << soap(open +
+                    "<tds:GetServices><tds:IncludeCapability>true</tds:IncludeCapability></tds:GetServices>" +
+                    close)
+            << QByteArray("200") << QByteArray("BootId=\"1\"");
     }
     void daemonRefusesBadRequests()
     {

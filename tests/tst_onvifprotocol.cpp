@@ -231,6 +231,49 @@ private slots:
         QCOMPARE(back.screenList.at(0).row, 3);
     }
 
+    // What a decoder says of its boot and configuration goes to the operator and into comparisons: only a
+    // boot number and a SHA-256 in hex are taken, anything else reads as "not told".
+    void restartCapabilitiesReadOnlyWhatTheyCanBe_data()
+    {
+        QTest::addColumn<QString>("bootId");
+        QTest::addColumn<QString>("marker");
+        QTest::addColumn<int>("readBoot");
+        QTest::addColumn<QString>("readMarker");
+        const QString sum = QString(64, QLatin1Char('a'));
+        QTest::newRow("written and read back") << "7" << sum << 7 << sum;
+        QTest::newRow("nothing imported yet") << "1"
+                                              << "" << 1 << "";
+        QTest::newRow("negative boot") << "-5" << sum << -1 << sum;
+        QTest::newRow("boot not a number") << "seven" << sum << -1 << sum;
+        QTest::newRow("marker in capitals") << "2" << sum.toUpper() << 2 << "";
+        QTest::newRow("marker one digit long") << "2" << sum + "a" << 2 << "";
+        QTest::newRow("marker with markup") << "2"
+                                            << "<b>" + sum.left(61) << 2 << "";
+    }
+    void restartCapabilitiesReadOnlyWhatTheyCanBe()
+    {
+        QFETCH(QString, bootId);
+        QFETCH(QString, marker);
+        QFETCH(int, readBoot);
+        QFETCH(QString, readMarker);
+        SoapEnvelope::Message m;
+        QString error;
+        QVERIFY(SoapEnvelope::parse(SoapEnvelope::build([&](QXmlStreamWriter& w) {
+                                        w.writeStartElement(QStringLiteral("urn:x"),
+                                                            QStringLiteral("Capabilities"));
+                                        w.writeAttribute(QStringLiteral("BootId"), bootId);
+                                        if (!marker.isEmpty())
+                                            w.writeAttribute(QStringLiteral("ConfigMarker"), marker);
+                                        w.writeEndElement();
+                                    }),
+                                    &m, &error));
+        int boot = 0;
+        QString read = QStringLiteral("untouched");
+        OnvifCodec::readRestartCapabilities(m.payload, &boot, &read);
+        QCOMPARE(boot, readBoot);
+        QCOMPARE(read, readMarker);
+    }
+
     void requestReaderKeepsItsLimits_data()
     {
         QTest::addColumn<QByteArray>("bytes");

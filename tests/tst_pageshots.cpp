@@ -13,6 +13,7 @@
 #include "decoderdevicetree.h"
 #include "decodermanagementdlg.h"
 #include "decodernetworkconfigdlg.h"
+#include "decoderwatch.h"
 #include "devactivedlg.h"
 #include "exportconfigdlg.h"
 #include "faultinjector.h"
@@ -37,6 +38,7 @@
 #include "testlanguage.h"
 #include "updatedecodercarddlg.h"
 #include "userlogindlg.h"
+#include "watchreportdlg.h"
 
 #include <QApplication>
 #include <QDir>
@@ -60,6 +62,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolTip>
 #include <QTreeWidget>
 #include <QUrl>
 
@@ -147,6 +150,8 @@ private slots:
     void decoderDialogs();
     void wizardPages();
     void maintenanceDialogs();
+    void watchedChanges();
+    void everyKindOfOutcome();
     void storeKeyNotice();
     void fileDialog();
     void noticesOverThePage();
@@ -546,6 +551,143 @@ void TestPageShots::maintenanceDialogs()
         resolution.show();
         shoot(&resolution, QStringLiteral("resolution.png"));
     }
+}
+
+void TestPageShots::watchedChanges()
+{
+    // Two decoders restart after an import and take a while to come back; one of them never does.
+    QJsonObject fleet = QJsonDocument::fromJson(MatrixSdkWorker::defaultFleetJson()).object();
+    fleet.insert(QStringLiteral("latencyMs"), 0);
+    fleet.insert(QStringLiteral("restartMs"), 1500);
+    QVERIFY(worker().loadFleet(QJsonDocument(fleet).toJson()));
+    pral_matrix::DecoderWatch& watch = worker().changeWatch();
+    const pral_matrix::DecoderWatch::Options before = watch.options();
+    pral_matrix::DecoderWatch::Options quick = before;
+    quick.timeoutMs = 3000;
+    quick.retryMs = 50;
+    watch.setOptions(quick);
+    const auto restore = qScopeGuard([&watch, before] { watch.setOptions(before); });
+
+    MatrixInfoMap decoders = found({Main, Single, Eight});
+    for (MatrixInfo& decoder : decoders) {
+        decoder.userName = stored(decoder.ip).userName;
+        decoder.password = stored(decoder.ip).password;
+    }
+    DecoderManagementDlg managed(decoders, MatrixInfoMap(), false);
+    managed.show();
+    QTRY_COMPARE(status(&managed, Single), shown(SearchClass, "connect success"));
+    const QString config = dir->filePath(QStringLiteral("main.matrix"));
+    const QString singleConfig = dir->filePath(QStringLiteral("single.matrix"));
+    // Results taken in this thread: a spy called from the service thread could be gone by the time it
+    // returns.
+    int exported = 0;
+    int started = 0;
+    QObject receiver;
+    connect(&worker(), &MatrixSdkWorker::signalExportConfigResult, &receiver, [&exported] { ++exported; });
+    connect(&watch, &pral_matrix::DecoderWatch::signalWatchStarted, &receiver, [&started] { ++started; });
+    worker().exportMatrixConfig(worker().getHandleByIp(Main), config);
+    worker().exportMatrixConfig(worker().getHandleByIp(Single), singleConfig);
+    QTRY_COMPARE(exported, 2);
+    worker().importMatrixConfig(worker().getHandleByIp(Main), config);
+    worker().importMatrixConfig(worker().getHandleByIp(Single), singleConfig);
+    QTRY_COMPARE(started, 2);
+    // The rows of the decoders watched carry the mark, their words unchanged; the tooltip tells what is
+    // awaited.
+    auto* table = managed.findChild<QTableWidget*>(QStringLiteral("decoderTableWidget"));
+    QTableWidgetItem* mainStatus = table->item(rowOf(&managed, Main), NumberColumn);
+    QTRY_VERIFY(!mainStatus->icon().isNull());
+    QCOMPARE(status(&managed, Main), shown(SearchClass, "connect success"));
+    shoot(&managed, QStringLiteral("management-watching.png"), versions(decoders));
+    const QRect cell = table->visualItemRect(mainStatus);
+    QToolTip::showText(table->viewport()->mapToGlobal(cell.center()), mainStatus->toolTip(), table);
+    QWidget* tooltip = nullptr;
+    QTRY_VERIFY((tooltip = [] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (w->inherits("QTipLabel") && w->isVisible())
+                return w;
+        }
+        return static_cast<QWidget*>(nullptr);
+    }()));
+    shoot(tooltip, QStringLiteral("management-watching-tooltip.png"));
+    QToolTip::hideText();
+
+    // One comes back with the imported configuration; the other is never heard of again.
+    worker().faults().setUnreachable(Single);
+    QTRY_VERIFY_WITH_TIMEOUT(managed.findChild<WatchReportDlg*>() &&
+                                 managed.findChild<WatchReportDlg*>()->isVisible() &&
+                                 managed.findChild<WatchReportDlg*>()->waitingCount() == 0,
+                             10000);
+    auto* report = managed.findChild<WatchReportDlg*>();
+    report->resize(760, 260);
+    shoot(report, QStringLiteral("watch-report.png"), {Main, Single});
+    const QList<QWidget*> toasts = PSingleton<SystemAssistant>::_instance().alertWindows();
+    QCOMPARE(toasts.size(), 2);
+    shoot(toasts.at(0), QStringLiteral("watch-notice-back.png"), {Main});
+    shoot(toasts.at(1), QStringLiteral("watch-notice-not-back.png"), {Single});
+    report->close();
+    worker().faults().clear();
+}
+
+void TestPageShots::everyKindOfOutcome()
+{
+    // Each change the service checks, and each way a check can end, listed in one report.
+    QJsonObject fleet = QJsonDocument::fromJson(MatrixSdkWorker::defaultFleetJson()).object();
+    fleet.insert(QStringLiteral("latencyMs"), 0);
+    fleet.insert(QStringLiteral("upgradeStepMs"), 10);
+    fleet.insert(QStringLiteral("confirmWindowMs"), 800);
+    QVERIFY(worker().loadFleet(QJsonDocument(fleet).toJson()));
+    pral_matrix::DecoderWatch& watch = worker().changeWatch();
+    const pral_matrix::DecoderWatch::Options before = watch.options();
+    pral_matrix::DecoderWatch::Options quick = before;
+    quick.timeoutMs = 3000;
+    quick.retryMs = 50;
+    watch.setOptions(quick);
+    const auto restore = qScopeGuard([&watch, before] { watch.setOptions(before); });
+    WatchReportDlg report;
+    connect(&watch, &pral_matrix::DecoderWatch::signalWatchStarted, &report, &WatchReportDlg::record);
+    connect(&watch, &pral_matrix::DecoderWatch::signalWatchFinished, &report, &WatchReportDlg::record);
+    for (const QString& ip : {Main, Single, Eight, Other, Control}) {
+        worker().connectMatrix(stored(ip), nullptr);
+        QTRY_VERIFY(worker().getHandleByIp(ip));
+    }
+    const QString firmware = dir->filePath(QStringLiteral("fw.bin"));
+    QVERIFY(writeFirmwareFile(firmware, QStringLiteral("TVD-04"), QStringLiteral("V2.5.0")));
+    DeviceInfo_t card{};
+    qstrncpy(card.ip, Main.toLatin1().constData(), sizeof card.ip);
+    qstrncpy(card.userName, "admin", sizeof card.userName);
+    qstrncpy(card.password, Password.toLatin1().constData(), sizeof card.password);
+    const auto network = [](const char* address) {
+        DeviceNetworkCfg_t cfg{};
+        qstrncpy(cfg.ipv4Addr, address, sizeof cfg.ipv4Addr);
+        qstrncpy(cfg.ipv4Mask, "255.255.255.0", sizeof cfg.ipv4Mask);
+        return cfg;
+    };
+    worker().setUpdateMatrixInfo({card}, firmware);
+    worker().userPasswordModify(worker().getHandleByIp(Single), Password, QStringLiteral("Tvwall@2031"));
+    worker().setMatrixNetworkConfig(worker().getHandleByIp(Eight), stored(Eight), stored(Eight),
+                                    network("192.0.2.88"), 3, nullptr);
+    worker().faults().setUnreachable(QStringLiteral("192.0.2.89"));
+    worker().setMatrixNetworkConfig(worker().getHandleByIp(Other), stored(Other), stored(Other),
+                                    network("192.0.2.89"), 3, nullptr);
+    worker().factoryReset(worker().getHandleByIp(Control));
+    pral_matrix::WatchRequest fresh;
+    fresh.kind = pral_matrix::ChangeKind::Import;
+    fresh.ip = Fresh;
+    fresh.userName = QStringLiteral("admin");
+    fresh.password = Password;
+    watch.watch(fresh);
+    pral_matrix::WatchRequest gone = fresh;
+    gone.ip = QStringLiteral("192.0.2.99");
+    gone.kind = pral_matrix::ChangeKind::Upgrade;
+    watch.watch(gone);
+    report.resize(1000, 440);
+    report.show();
+    QTRY_VERIFY_WITH_TIMEOUT(report.rowCount() == 7 && report.waitingCount() == 0, 10000);
+    shoot(&report, QStringLiteral("watch-report-outcomes.png"),
+          {Main, Single, Eight, Other, Control, Fresh, QStringLiteral("192.0.2.88"),
+           QStringLiteral("192.0.2.89"), QStringLiteral("192.0.2.99"), QStringLiteral("V2.5.0"),
+           QStringLiteral("V2.3.1 build 240611"), QStringLiteral("255.255.255.0")});
+    worker().faults().clear();
 }
 
 void TestPageShots::storeKeyNotice()

@@ -45,7 +45,7 @@ const QList<Role>& roles()
              "unconnect_h refresh active ico_show_log_n ico_show_log_h netsetting_n netsetting_h "
              "ico_download_n "
              "ico_download_h ico_export_n ico_export_h update_n update_h resolution_n resolution_h recover_n "
-             "recover_h selected unselected ip_list_right_pic",
+             "recover_h selected unselected ip_list_right_pic watching",
              QSize(16, 16)),
         role("jmq_n jmq_p ip_n ip_h ip_p ip_main_decoder", QSize(16, 16)),
         role("switch_on switch_off", QSize(32, 16)),
@@ -156,7 +156,7 @@ private slots:
         const QStringList present = QDir(BundleDir).entryList(QDir::Files, QDir::Name);
         // Exactly the module's images: a missing one shows as an empty button, a stray one is dead weight.
         QCOMPARE(present, allNames());
-        QCOMPARE(present.size(), 2 * 63);
+        QCOMPARE(present.size(), 2 * 64);
         for (const QString& name : present) {
             QVERIFY2(QFile::exists(bundlePath(name)), qPrintable(name));
             firstLoad.insert(name, readImage(name));
@@ -301,7 +301,7 @@ private slots:
     {
         QVERIFY2(library.load(), qPrintable(library.errorString()));
         QCOMPARE(QDir(BundleDir).entryList(QDir::Files, QDir::Name), allNames());
-        QCOMPARE(firstLoad.size(), 2 * 63);
+        QCOMPARE(firstLoad.size(), 2 * 64);
         for (auto it = firstLoad.cbegin(); it != firstLoad.cend(); ++it) {
             const QImage again = readImage(it.key());
             QVERIFY2(!again.isNull(), qPrintable(it.key()));

@@ -4,6 +4,9 @@
 #include "simulatedfleet.h"
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -113,7 +116,13 @@ private slots:
         fleet->setFaultInjector(&faults);
         fleet->setClock([this] { return clockMs; });
         endedSessions.clear();
-        fleet->setSessionEndedHandler([this](const QString& ip) { endedSessions.append(ip); });
+        // Each end as "address why": a reset or a new address is closed without a notice, a restart is not.
+        fleet->setSessionEndedHandler([this](const QString& ip, DecoderBackend::SessionEnd why) {
+            endedSessions.append(ip + (why == DecoderBackend::SessionEnd::Closed ? QStringLiteral(" closed")
+                                       : why == DecoderBackend::SessionEnd::Restarted
+                                           ? QStringLiteral(" restarted")
+                                           : QStringLiteral(" lost")));
+        });
         dir = std::make_unique<QTemporaryDir>();
         QVERIFY(dir->isValid());
     }
@@ -212,6 +221,13 @@ private slots:
             R"("tvWall": {"name": "W", "rows": 1, "cols": 2, "screens": ["192.0.2.2", "192.0.2.2-1"]})",
             "is used twice");
         row("negative latency", R"("latencyMs": -5,)", "", "fleet: \"latencyMs\"");
+        row("addresses taken without confirmation", R"("confirmWindowMs": 0,)", "", "");
+        row("confirmation window beyond an hour", R"("confirmWindowMs": 3600001,)", "",
+            "fleet: \"confirmWindowMs\"");
+        row("restart of ten minutes", R"("restartMs": 600000,)", "", "");
+        row("negative restart", R"("restartMs": -1,)", "", "fleet: \"restartMs\"");
+        row("confirmations as text", "", R"("confirmsAddress": "no")",
+            "\"confirmsAddress\" must be true or false");
         row("lock of 100000000 minutes", R"("lockMinutes": 100000000,)", "", "fleet: \"lockMinutes\"");
         row("no lock threshold", R"("lockThreshold": 0,)", "", "fleet: \"lockThreshold\"");
         row("history denser than a line a second", R"("logHistoryPerDay": 86401,)", "",
@@ -419,7 +435,7 @@ private slots:
         QCOMPARE(newIp, QStringLiteral("192.0.2.111"));
         QVERIFY(!fleet->decoder(B));
         QVERIFY(fleet->decoder(QStringLiteral("192.0.2.111")));
-        QCOMPARE(endedSessions, QStringList{B});
+        QCOMPARE(endedSessions, QStringList{B + " closed"});
         QCOMPARE(fleet->login(QStringLiteral("192.0.2.111"), Admin, Pw).result, int(RESULT_OK));
         // The wall that shows its output follows it.
         QCOMPARE(fleet->getLayout(A).screens.at(2).ip, QStringLiteral("192.0.2.111"));
@@ -547,12 +563,112 @@ private slots:
         QVERIFY2(lastLine(A, result ? 1 : 2).contains(logged), qPrintable(lastLine(A, result ? 1 : 2)));
     }
 
+    void restartKeepsTheDecoderSilentForItsTime()
+    {
+        remake({{"restartMs", 5000}});
+        const int boot = fleet->decoder(A)->bootId();
+        QCOMPARE(fleet->login(A, Admin, Pw).result, int(RESULT_OK));
+        QCOMPARE(fleet->restartDecoder(A), int(RESULT_OK));
+        QCOMPARE(endedSessions, QStringList{A + " restarted"});
+        QCOMPARE(fleet->decoder(A)->bootId(), boot + 1);
+        QVERIFY(!fleet->decoder(A)->inSession());
+        // Nothing answers while it starts: no login, no probe, no search.
+        clockMs += 4999;
+        QCOMPARE(fleet->login(A, Admin, Pw).result, int(RESULT_NO_DEVICE));
+        QCOMPARE(fleet->probeNow({A, Admin, Pw}).result, int(RESULT_NO_DEVICE));
+        QVERIFY(!fleet->search().contains(A));
+        clockMs += 1;
+        QCOMPARE(fleet->login(A, Admin, Pw).result, int(RESULT_OK));
+        QVERIFY(lastLine(A, 0).endsWith(QLatin1String("Restarted by itself")));
+        // Only the decoder that restarted counts a boot.
+        QCOMPARE(fleet->decoder(B)->bootId(), boot);
+    }
+
+    void probeReadsWhatAChangeLeaves()
+    {
+        const QString path = dir->filePath(QStringLiteral("b.matrix"));
+        QCOMPARE(fleet->exportConfig(B, path), int(RESULT_OK));
+        QCOMPARE(fleet->probeNow({B, Admin, Pw}).configMarker, QString());
+        QCOMPARE(fleet->importConfig(B, path), int(RESULT_OK));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString marker = DecoderConfigFile::marker(file.readAll());
+        QCOMPARE(marker.size(), 64);
+        DecoderBackend::Probe look{B, Admin, Pw};
+        look.readNetwork = true;
+        const DecoderBackend::ProbeResult r = fleet->probeNow(look);
+        QCOMPARE(QStringList({QString::number(r.result), r.deviceId, r.version, QString::number(r.bootId),
+                              r.configMarker, r.address, r.mask}),
+                 QStringList({"0", "DEV-B", "V1", "2", marker, B, "255.255.255.0"}));
+        // A look is a login like any other: a wrong password counts, an unreachable address answers nothing.
+        QCOMPARE(fleet->probeNow({B, Admin, QStringLiteral("wrong-one")}).result, int(RESULT_WRONG_PASSWORD));
+        faults.setUnreachable(B);
+        QCOMPARE(fleet->probeNow({B, Admin, Pw}).result, int(RESULT_NO_DEVICE));
+        QCOMPARE(fleet->login(B, Admin, Pw).result, int(RESULT_NO_DEVICE));
+        QCOMPARE(fleet->probeNow({Fresh, Admin, Pw}).result, int(RESULT_NOT_ACTIVATED));
+    }
+
+    void newAddressWaitsForItsConfirmation_data()
+    {
+        QTest::addColumn<bool>("confirms");
+        QTest::addColumn<bool>("confirmed");
+        QTest::addColumn<QString>("whereAfter");
+        QTest::addColumn<int>("confirmResult");
+        QTest::newRow("confirmed from the new address") << true << true << "192.0.2.111" << int(RESULT_OK);
+        QTest::newRow("nobody confirms") << true << false << B << int(RESULT_OK);
+        QTest::newRow("decoder without confirmations")
+            << false << false << "192.0.2.111" << int(RESULT_UNSUPPORTED);
+    }
+    void newAddressWaitsForItsConfirmation()
+    {
+        QFETCH(bool, confirms);
+        QFETCH(bool, confirmed);
+        QFETCH(QString, whereAfter);
+        QFETCH(int, confirmResult);
+        QJsonObject root = QJsonDocument::fromJson(FleetJson).object();
+        root.insert("confirmWindowMs", 300);
+        QJsonArray decoders = root.value("decoders").toArray();
+        QJsonObject b = decoders.at(1).toObject();
+        b.insert("confirmsAddress", confirms);
+        decoders[1] = b;
+        root.insert("decoders", decoders);
+        remake(root);
+        QStringList moves;
+        fleet->setAddressMovedHandler(
+            [&moves](const QString& from, const QString& to) { moves << from + ">" + to; });
+        const QString moved = QStringLiteral("192.0.2.111");
+        DeviceNetworkCfg_t cfg{};
+        fleet->getNetwork(B, &cfg);
+        put(cfg.ipv4Addr, "192.0.2.111");
+        put(cfg.ipv4Mask, "255.255.0.0");
+        QString newIp;
+        QCOMPARE(fleet->setNetwork(B, Admin, Pw, cfg, &newIp), int(RESULT_OK));
+        QCOMPARE(newIp, moved);
+        if (confirmed)
+            QCOMPARE(fleet->confirmNetwork(moved), confirmResult);
+        else if (!confirms)
+            QCOMPARE(fleet->probeNow({moved, Admin, Pw, false, true}).confirmResult, confirmResult);
+        // Past the window: where it is now, with which mask, and the wall that shows its output follows it.
+        QTRY_VERIFY_WITH_TIMEOUT(fleet->decoder(whereAfter), 3000);
+        QTest::qWait(400);
+        QVERIFY(fleet->decoder(whereAfter));
+        QVERIFY(!fleet->decoder(whereAfter == B ? moved : B));
+        DeviceNetworkCfg_t now{};
+        fleet->getNetwork(whereAfter, &now);
+        QCOMPARE(QString::fromLatin1(now.ipv4Mask), whereAfter == B ? "255.255.255.0" : "255.255.0.0");
+        QCOMPARE(fleet->getLayout(A).screens.at(2).ip, whereAfter);
+        QCOMPARE(moves, whereAfter == B ? QStringList{moved + ">" + B} : QStringList());
+        if (whereAfter == B)
+            QVERIFY2(lastLine(B, 0).contains("was not confirmed within 0.3 s: back at 192.0.2.11"),
+                     qPrintable(lastLine(B, 0)));
+    }
+
     void factoryResetRestoresDefaults()
     {
         customise(A);
         fleet->saveScene(A, 3, QStringLiteral("s"));
         QCOMPARE(fleet->factoryReset(A), int(RESULT_OK));
-        QCOMPARE(endedSessions, QStringList{A});
+        QCOMPARE(endedSessions, QStringList{A + " closed"});
         QCOMPARE(settingsText(A), Defaults);
         QCOMPARE(fleet->restoreScene(A, 3), int(RESULT_BAD_ARGUMENT));
         QCOMPARE(fleet->getLayout(A).result, int(RESULT_NO_LAYOUT));
@@ -674,7 +790,7 @@ private slots:
         fleet->factoryReset(A);
         endedSessions.clear();
         QCOMPARE(fleet->importConfig(A, path), int(RESULT_OK));
-        QCOMPARE(endedSessions, QStringList{A});
+        QCOMPARE(endedSessions, QStringList{A + " restarted"});
         QCOMPARE(settingsText(A), Customised);
         QCOMPARE(fleet->getLayout(A).name, QStringLiteral("Lobby"));
         QCOMPARE(fleet->restoreScene(A, 5), int(RESULT_OK));
@@ -1051,6 +1167,25 @@ private:
         source.pictureMode = 3;
         return w;
     }
+    /** The fleet made again from FleetJson with these root members, set up as init() sets it up. */
+    void remake(const QJsonObject& members)
+    {
+        QJsonObject root = QJsonDocument::fromJson(FleetJson).object();
+        for (auto it = members.begin(); it != members.end(); ++it)
+            root.insert(it.key(), it.value());
+        QString error;
+        auto made = SimulatedFleet::fromJson(QJsonDocument(root).toJson(), &error);
+        QVERIFY2(made, qPrintable(error));
+        made->setFaultInjector(&faults);
+        made->setClock([this] { return clockMs; });
+        made->setSessionEndedHandler([this](const QString& ip, DecoderBackend::SessionEnd why) {
+            endedSessions.append(ip + (why == DecoderBackend::SessionEnd::Restarted
+                                           ? QStringLiteral(" restarted")
+                                           : QStringLiteral(" other")));
+        });
+        fleet = std::move(made);
+    }
+
     static MatrixWindowInfo wallWindow(int rows, int cols)
     {
         MatrixWindowInfo w;

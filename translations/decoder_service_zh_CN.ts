@@ -21,6 +21,151 @@
     </message>
 </context>
 <context>
+    <name>pral_matrix::DecoderWatch</name>
+    <message>
+        <location filename="../platform/decoder_service/decoderwatch.cpp" line="+39"/>
+        <source>configuration import</source>
+        <translation>配置导入</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>firmware upgrade</source>
+        <translation>固件升级</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>password change</source>
+        <translation>密码修改</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>address change</source>
+        <translation>地址修改</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>factory reset</source>
+        <translation>恢复出厂设置</translation>
+    </message>
+    <message>
+        <location line="+64"/>
+        <source>waiting up to %1 s for the decoder to come back</source>
+        <translation>最多等待 %1 秒，直到解码器重新上线</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <location line="+48"/>
+        <source>cannot be checked over this connection</source>
+        <translation>无法通过此连接检查</translation>
+    </message>
+    <message>
+        <location line="-16"/>
+        <source>not back within %1 s, neither at %2 nor at %3</source>
+        <translation>%1 秒内未重新上线，%2 和 %3 均无响应</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>not back within %1 s</source>
+        <translation>%1 秒内未重新上线</translation>
+    </message>
+    <message>
+        <location line="+32"/>
+        <source>went back to %1: the new address %2 could not be confirmed from this computer</source>
+        <translation>已退回 %1：本机无法确认新地址 %2</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>back in its factory state, waiting for activation</source>
+        <translation>已恢复出厂状态，等待激活</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>back, but still activated</source>
+        <translation>已上线，但仍处于激活状态</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>the new password works</source>
+        <translation>新密码可以登录</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <location line="+8"/>
+        <source>back, but not activated</source>
+        <translation>已上线，但未激活</translation>
+    </message>
+    <message>
+        <location line="-6"/>
+        <source>the new password is refused</source>
+        <translation>新密码被拒绝</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>back, but the login was refused: the change cannot be read back</source>
+        <translation>已上线，但登录被拒绝，无法读回修改结果</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>back, but still at %1</source>
+        <translation>已上线，但版本仍为 %1</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>back, but at version %1 instead of %2</source>
+        <translation>已上线，但版本为 %1，而不是 %2</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>back on line, version %1 (was %2)</source>
+        <translation>已重新上线，版本 %1（原为 %2）</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>back on line, version %1</source>
+        <translation>已重新上线，版本 %1</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>back on line; it does not tell which configuration it runs</source>
+        <translation>已重新上线；设备未提供当前配置的标识</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>back on line with the imported configuration</source>
+        <translation>已重新上线，正在使用导入的配置</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>back, but the imported configuration is not in use</source>
+        <translation>已上线，但未使用导入的配置</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>on line at %1, but it reports the address %2</source>
+        <translation>已在 %1 上线，但设备报告的地址为 %2</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>on line at %1, but with mask %2 instead of %3</source>
+        <translation>已在 %1 上线，但子网掩码为 %2，而不是 %3</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>on line at %1, mask %2; the change is confirmed</source>
+        <translation>已在 %1 上线，子网掩码 %2；修改已确认</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>on line at %1, mask %2</source>
+        <translation>已在 %1 上线，子网掩码 %2</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>on line at %1, mask %2; this decoder takes a new address without confirmation: it could not have gone back to %3 by itself</source>
+        <translation>已在 %1 上线，子网掩码 %2；此解码器修改地址无需确认，无法自行退回 %3</translation>
+    </message>
+</context>
+<context>
     <name>pral_matrix::MatrixStore</name>
     <message>
         <location filename="../platform/decoder_service/matrixstore.cpp" line="+166"/>

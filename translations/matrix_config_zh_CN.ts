@@ -82,19 +82,19 @@
     </message>
     <message>
         <location line="+10"/>
-        <location line="+336"/>
+        <location line="+331"/>
         <location line="+6"/>
         <location line="+31"/>
         <source>Edit a TV Wall</source>
         <translation>编辑电视墙</translation>
     </message>
     <message>
-        <location line="-370"/>
+        <location line="-365"/>
         <source>edit</source>
         <translation>编辑</translation>
     </message>
     <message>
-        <location line="+130"/>
+        <location line="+128"/>
         <source>Please enter the name of the TV wall!</source>
         <translation>请输入电视墙名称！</translation>
     </message>
@@ -135,7 +135,7 @@
     </message>
     <message>
         <location line="+66"/>
-        <location line="+54"/>
+        <location line="+51"/>
         <source>There is an unbinging screen.</source>
         <translation>还有未绑定的屏幕。</translation>
     </message>
@@ -402,7 +402,7 @@
     <message>
         <location filename="../matrix_config/decoders/decodermanagementdlg.ui" line="+8"/>
         <location line="+18"/>
-        <location filename="../matrix_config/decoders/decodermanagementdlg.cpp" line="+171"/>
+        <location filename="../matrix_config/decoders/decodermanagementdlg.cpp" line="+180"/>
         <location line="+1"/>
         <source>Decoder Management</source>
         <translation>解码器管理</translation>
@@ -489,27 +489,27 @@
         <translation>激活状态</translation>
     </message>
     <message>
-        <location line="+106"/>
-        <location line="+632"/>
+        <location line="+117"/>
+        <location line="+687"/>
         <location line="+28"/>
         <source>connecting</source>
         <translation>连接中</translation>
     </message>
     <message>
-        <location line="-659"/>
-        <location line="+216"/>
-        <location line="+490"/>
+        <location line="-714"/>
+        <location line="+270"/>
+        <location line="+493"/>
         <source>activated</source>
         <translation>已激活</translation>
     </message>
     <message>
-        <location line="-705"/>
-        <location line="+362"/>
+        <location line="-762"/>
+        <location line="+417"/>
         <source>unactivated</source>
         <translation>未激活</translation>
     </message>
     <message>
-        <location line="-201"/>
+        <location line="-202"/>
         <source>Decoder searching...</source>
         <translation>正在搜索解码器...</translation>
     </message>
@@ -525,14 +525,14 @@
     </message>
     <message>
         <location line="+17"/>
-        <location line="+202"/>
+        <location line="+203"/>
         <location line="+14"/>
         <location line="+127"/>
         <source>Decoder connecting...</source>
         <translation>正在连接解码器...</translation>
     </message>
     <message>
-        <location line="-320"/>
+        <location line="-321"/>
         <source>Are you sure to restore factory Settings?</source>
         <translation>确定要恢复出厂设置吗？</translation>
     </message>
@@ -547,7 +547,7 @@
         <translation>删除解码器将同时删除与其关联的电视墙，确定删除吗？</translation>
     </message>
     <message>
-        <location line="+45"/>
+        <location line="+46"/>
         <source>Decoding card network information acquisition failed, please search again!</source>
         <translation>获取解码卡网络信息失败，请重新搜索！</translation>
     </message>
@@ -753,6 +753,19 @@
         <location line="+0"/>
         <source>Active</source>
         <translation>激活</translation>
+    </message>
+</context>
+<context>
+    <name>pral_matrixConfig::DecoderWatchView</name>
+    <message>
+        <location filename="../matrix_config/decoders/decoderwatchview.cpp" line="+63"/>
+        <source>Being checked after the %1: %2</source>
+        <translation>%1后正在检查：%2</translation>
+    </message>
+    <message>
+        <location line="+17"/>
+        <source>Decoder %1, %2: %3</source>
+        <translation>解码器 %1，%2：%3</translation>
     </message>
 </context>
 <context>
@@ -992,7 +1005,7 @@
         <translation>窗口信息：</translation>
     </message>
     <message>
-        <location filename="../matrix_config/workspace/matrixconfigform.cpp" line="+204"/>
+        <location filename="../matrix_config/workspace/matrixconfigform.cpp" line="+239"/>
         <source>No TV wall yet.
 
 Start under &quot;Decoder Management&quot; above: search for the decoders and add them. Then add a TV wall with the + button of &quot;TV Wall Management&quot;.</source>
@@ -1001,28 +1014,28 @@ Start under &quot;Decoder Management&quot; above: search for the decoders and ad
 请先在上方的“解码器管理”中搜索并添加解码器，然后点击“电视墙管理”的 + 按钮添加电视墙。</translation>
     </message>
     <message>
-        <location line="+161"/>
+        <location line="+263"/>
         <source>Please add the decoder first!</source>
         <translation>请先添加解码器！</translation>
     </message>
     <message>
-        <location line="+21"/>
-        <location line="+30"/>
+        <location line="+20"/>
+        <location line="+29"/>
         <source>Please select a TV wall first!</source>
         <translation>请先选择电视墙！</translation>
     </message>
     <message>
-        <location line="-26"/>
+        <location line="-25"/>
         <source>Please connect the TV wall first!</source>
         <translation>请先连接电视墙！</translation>
     </message>
     <message>
-        <location line="+140"/>
+        <location line="+149"/>
         <source>The current TV wall configuration is not saved, whether to save the TV wall configuration?</source>
         <translation>当前电视墙配置尚未保存，是否保存电视墙配置？</translation>
     </message>
     <message>
-        <location line="+78"/>
+        <location line="+82"/>
         <source>TvWall connecting...</source>
         <translation>正在连接电视墙...</translation>
     </message>
@@ -1037,13 +1050,13 @@ Start under &quot;Decoder Management&quot; above: search for the decoders and ad
         <translation>电视墙(%1)：连接失败，关联的解码器连接失败</translation>
     </message>
     <message>
-        <location line="+35"/>
+        <location line="+38"/>
         <source>TV wall %1: %2 screen bindings lie outside its %3 x %4 grid</source>
         <translation>电视墙 %1：有%2个屏幕绑定超出了%3×%4的布局范围</translation>
     </message>
     <message>
-        <location line="+29"/>
-        <location line="+16"/>
+        <location line="+30"/>
+        <location line="+17"/>
         <source>this output has been used</source>
         <translation>该输出已被使用</translation>
     </message>
@@ -1053,7 +1066,7 @@ Start under &quot;Decoder Management&quot; above: search for the decoders and ad
         <translation>RS解码器：</translation>
     </message>
     <message>
-        <location line="+19"/>
+        <location line="+20"/>
         <source>RT Decoder : </source>
         <translation>RT解码器：</translation>
     </message>
@@ -1179,7 +1192,7 @@ Start under &quot;Decoder Management&quot; above: search for the decoders and ad
         <translation>取消全部绑定</translation>
     </message>
     <message>
-        <location line="+213"/>
+        <location line="+219"/>
         <source>Are you sure cancel all mappings?</source>
         <translation>确定要取消全部绑定吗？</translation>
     </message>
@@ -1265,7 +1278,7 @@ Start under &quot;Decoder Management&quot; above: search for the decoders and ad
     </message>
     <message>
         <location filename="../matrix_config/maintenance/updatedecodercarddlg.cpp" line="+1"/>
-        <location line="+69"/>
+        <location line="+61"/>
         <source>Please select the decoder file</source>
         <translation>请选择解码器升级文件</translation>
     </message>
@@ -1353,6 +1366,46 @@ Start under &quot;Decoder Management&quot; above: search for the decoders and ad
         <location line="+1"/>
         <source>Upgrade failed!</source>
         <translation>升级失败！</translation>
+    </message>
+</context>
+<context>
+    <name>pral_matrixConfig::WatchReportDlg</name>
+    <message>
+        <location filename="../matrix_config/decoders/watchreportdlg.ui" line="+7"/>
+        <location line="+19"/>
+        <location filename="../matrix_config/decoders/watchreportdlg.cpp" line="+40"/>
+        <source>Checked changes</source>
+        <translation>修改检查结果</translation>
+    </message>
+    <message>
+        <location line="+54"/>
+        <source>ok</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <location filename="../matrix_config/decoders/watchreportdlg.cpp" line="+13"/>
+        <source>Decoder</source>
+        <translation>解码器</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Change</source>
+        <translation>修改</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Outcome</source>
+        <translation>结果</translation>
+    </message>
+    <message>
+        <location line="+63"/>
+        <source>checking: %1</source>
+        <translation>检查中：%1</translation>
+    </message>
+    <message>
+        <location line="+21"/>
+        <source>%1 decoder(s) checked: %2 as intended, %3 not, %4 still being watched.</source>
+        <translation>已检查 %1 台解码器：%2 台符合预期，%3 台不符合，%4 台仍在检查中。</translation>
     </message>
 </context>
 </TS>

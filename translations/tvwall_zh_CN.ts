@@ -38,7 +38,7 @@
         <translation>设备管理</translation>
     </message>
     <message>
-        <location filename="../apps/tvwall/main.cpp" line="+83"/>
+        <location filename="../apps/tvwall/main.cpp" line="+136"/>
         <source>%1. Quit that one first, or start this one with a data directory of its own (--data-dir DIR).</source>
         <translation>%1。请先退出该程序，或为本程序指定单独的数据目录（--data-dir DIR）启动。</translation>
     </message>
@@ -48,7 +48,7 @@
         <translation>tvwall 无法启动：%1</translation>
     </message>
     <message>
-        <location filename="../apps/tvwall/main.cpp" line="+161"/>
+        <location line="+57"/>
         <source>%1 network problems; the first: %2</source>
         <translation>%1 个网络问题；第一个：%2</translation>
     </message>

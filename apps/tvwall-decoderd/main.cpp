@@ -49,7 +49,13 @@ int main(int argc, char* argv[])
         QStringLiteral("discovery-port"),
         QStringLiteral("UDP port that answers WS-Discovery probes (default: the HTTP port's number)."),
         QStringLiteral("PORT"), QStringLiteral("0"));
-    parser.addOptions({fleetOption, portOption, discoveryOption});
+    const QCommandLineOption confirmOption(
+        QStringLiteral("confirm-window-ms"),
+        QStringLiteral(
+            "How long a decoder's new address waits for a client's confirmation before the decoder "
+            "goes back to its former one (default: the fleet file's confirmWindowMs; 0: never)."),
+        QStringLiteral("MS"), QStringLiteral("-1"));
+    parser.addOptions({fleetOption, portOption, discoveryOption, confirmOption});
     parser.process(app);
 
     // Every decoder holds a listening socket and a datagram socket.
@@ -71,6 +77,12 @@ int main(int argc, char* argv[])
     pral_matrix::DecoderDaemon::Options options;
     options.port = quint16(parser.value(portOption).toUInt());
     options.discoveryPort = quint16(parser.value(discoveryOption).toUInt());
+    bool confirmOk = false;
+    options.confirmWindowMs = parser.value(confirmOption).toInt(&confirmOk);
+    if (!confirmOk || options.confirmWindowMs < -1 || options.confirmWindowMs > 3600000) {
+        std::fprintf(stderr, "tvwall-decoderd: --confirm-window-ms takes 0 to 3600000\n");
+        return 2;
+    }
     pral_matrix::DecoderDaemon daemon;
     QString error;
     if (!daemon.start(json, options, &error)) {

@@ -105,8 +105,21 @@ int main(int argc, char* argv[])
     const QCommandLineOption multicastOption(
         QStringLiteral("multicast"),
         QStringLiteral("With --backend onvif: a search also probes the WS-Discovery multicast group."));
+    const QCommandLineOption watchOption(
+        QStringLiteral("watch-timeout-s"),
+        QStringLiteral(
+            "How long a decoder has to come back after an import, an upgrade, a password or address "
+            "change or a factory reset before it is reported as not back (default 180)."),
+        QStringLiteral("SECONDS"), QStringLiteral("180"));
+    const QCommandLineOption linkCheckOption(
+        QStringLiteral("link-check-ms"),
+        QStringLiteral(
+            "With --backend onvif: how often each connected decoder is checked for a lost link or a "
+            "restart (default 10000; 0: never)."),
+        QStringLiteral("MS"), QStringLiteral("10000"));
     parser.addOptions({dataDirOption, fleetOption, screenshotOption, demoOption, backendOption,
-                       discoverOption, onvifPortOption, discoveryPortOption, timeoutOption, multicastOption});
+                       discoverOption, onvifPortOption, discoveryPortOption, timeoutOption, multicastOption,
+                       watchOption, linkCheckOption});
     const QCommandLineOption langOption(
         QStringLiteral("lang"),
         QStringLiteral("Show the user interface in LANGUAGE: en or zh_CN (default: the system's language)."),
@@ -120,6 +133,13 @@ int main(int argc, char* argv[])
     }
 
     auto& service = PSingleton<pral_matrix::MatrixSdkWorker>::_instance();
+    bool watchOk = false;
+    const int watchSeconds = parser.value(watchOption).toInt(&watchOk);
+    if (!watchOk || watchSeconds < 1 || watchSeconds > 3600)
+        return fail(QStringLiteral("--watch-timeout-s takes 1 to 3600"));
+    pral_matrix::DecoderWatch::Options watchOptions = service.changeWatch().options();
+    watchOptions.timeoutMs = watchSeconds * 1000;
+    service.changeWatch().setOptions(watchOptions);
     if (parser.isSet(dataDirOption)) {
         const QString dir = parser.value(dataDirOption);
         if (!QDir().mkpath(dir))
@@ -159,11 +179,12 @@ int main(int argc, char* argv[])
         options.requestTimeoutMs = qMax(100, parser.value(timeoutOption).toInt());
         options.connectTimeoutMs = qMin(options.connectTimeoutMs, options.requestTimeoutMs);
         options.multicast = parser.isSet(multicastOption);
+        bool checkOk = false;
+        options.linkCheckMs = parser.value(linkCheckOption).toInt(&checkOk);
+        if (!checkOk || options.linkCheckMs < 0)
+            return fail(QStringLiteral("--link-check-ms takes 0 or more"));
         auto backend = std::make_unique<pral_matrix::OnvifBackend>(options);
         network = backend.get();
-        // A decoder that stops answering is a broken connection, as the page knows it.
-        QObject::connect(network, &pral_matrix::OnvifBackend::signalDecoderLost, &service,
-                         &pral_matrix::MatrixSdkWorker::dropConnection, Qt::QueuedConnection);
         service.setBackend(std::move(backend));
         // The demonstration store names the decoders where the daemon serves them.
         QMap<QString, QString> moved;

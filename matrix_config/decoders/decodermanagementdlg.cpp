@@ -5,6 +5,7 @@
 #include "decoderconfigdlg.h"
 #include "decodernetworkconfigdlg.h"
 #include "decoderoprwt.h"
+#include "decoderwatchview.h"
 #include "devactivedlg.h"
 #include "dictdef.h"
 #include "disabledwaitingwt.h"
@@ -235,6 +236,12 @@ DecoderManagementDlg::DecoderManagementDlg(MatrixInfoMap matrixInfoMap, MatrixIn
         connect(connectStateTipWt, &pral_matrix::ConnectStateTipWt::signalHideWt, this,
                 &DecoderManagementDlg::slotTipHidden);
     }
+
+    // Decoders watched after a change carry a mark beside their number, where it cuts no status word; the
+    // page's list also tells the operator how each watch ended.
+    watches = new DecoderWatchView(
+        ui->decoderTableWidget, NumberColumn, [this](const QString& ip) { return rowOfIp(ip); },
+        !this->searchMode, this);
 
     connect(ui->saveBtn, SIGNAL(clicked()), this, SLOT(slot_saveBtnClieked()));
     connect(ui->searchBtn, SIGNAL(clicked()), this, SLOT(slot_searchBtnClieked()));

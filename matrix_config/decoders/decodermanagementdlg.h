@@ -22,6 +22,7 @@ class DecoderManagementDlg;
 }
 
 class DecoderOprWt;
+class DecoderWatchView;
 
 /**
  * @brief The list of decoders the module manages, and the place where they
@@ -46,6 +47,8 @@ public:
     QStringList getSyncMatrixIpList() const { return syncMatrixIpList; }
     void setMainWidget(QWidget* widget) { mainWidget = widget; }
     QWidget* getMainWidget() const { return mainWidget; }
+    /** The marks of decoders watched after a change, and in management mode their report. */
+    DecoderWatchView* watchView() const { return watches; }
 
 signals:
     void sig_matrixInfoChanged(MatrixInfoMap matrixInfoMap);
@@ -129,6 +132,7 @@ private:
     int successCount = 0;
     QStringList connectedIpList;
     MatrixInfoMap managedMatrixInfoMap;
+    DecoderWatchView* watches = nullptr;
 };
 
 } // namespace pral_matrixConfig

@@ -211,6 +211,9 @@ bool DecoderDaemon::start(const QByteArray& fleetJson, const Options& options, Q
     model = SimulatedFleet::fromJson(placed, error);
     if (!model)
         return false;
+    if (opts.confirmWindowMs >= 0)
+        model->setConfirmWindowMs(opts.confirmWindowMs);
+    model->setAddressMovedHandler([this](const QString& from, const QString& to) { follow(from, to); });
     files = std::make_unique<QTemporaryDir>();
     if (!files->isValid()) {
         *error = QStringLiteral("no temporary folder for uploads");
@@ -378,6 +381,12 @@ void DecoderDaemon::onRead(Endpoint* e, DaemonConnection* c)
         c->answered = true;
         return;
     }
+    if (!answering(e)) {
+        // A decoder that is restarting: the connection breaks off, as its network stack goes.
+        c->answered = true;
+        c->socket->abort();
+        return;
+    }
     const HttpRequestParser& p = c->parser;
     const bool isSoap =
         p.path == DevicePath.toLatin1() || p.path == DeviceIoPath.toLatin1() || p.path == WallPath.toLatin1();
@@ -444,7 +453,7 @@ void DecoderDaemon::onDatagram(Endpoint* e)
         quint16 fromPort = 0;
         QByteArray datagram(int(qMin<qint64>(e->udp->pendingDatagramSize(), 65536)), '\0');
         const qint64 size = e->udp->readDatagram(datagram.data(), datagram.size(), &from, &fromPort);
-        if (size <= 0 || e->fault.stallMs > 0)
+        if (size <= 0 || e->fault.stallMs > 0 || !answering(e))
             continue;
         datagram.truncate(int(size));
         WsDiscovery::Probe probe;
@@ -679,7 +688,8 @@ DecoderDaemon::Reply DecoderDaemon::handleSoap(Endpoint* e, const QByteArray& bo
                                         Ns::Wall + QStringLiteral("#SetWindowSource"),
                                         Ns::Wall + QStringLiteral("#GetLog"),
                                         Ns::Wall + QStringLiteral("#GetUpgradeState"),
-                                        Ns::Wall + QStringLiteral("#EndSession")};
+                                        Ns::Wall + QStringLiteral("#EndSession"),
+                                        Ns::Wall + QStringLiteral("#ConfirmNetworkChange")};
     if (!known.contains(req.ns + QLatin1Char('#') + op))
         return fault(400, QStringLiteral("Sender"), QStringLiteral("ActionNotSupported"),
                      QStringLiteral("Optional Action Not Implemented"), RESULT_BAD_ARGUMENT);
@@ -744,6 +754,8 @@ DecoderDaemon::Reply DecoderDaemon::handleSoap(Endpoint* e, const QByteArray& bo
                     w.writeStartElement(Ns::Wall, QStringLiteral("Capabilities"));
                     w.writeAttribute(QStringLiteral("DecoderType"), QString::number(int(d.matrixType)));
                     w.writeAttribute(QStringLiteral("Channels"), QString::number(d.channelCount));
+                    if (const SimulatedDecoder* decoder = model->decoder(ip))
+                        OnvifCodec::writeRestartCapabilities(w, decoder->bootId(), decoder->configMarker());
                     w.writeEndElement();
                     w.writeEndElement();
                 }
@@ -1137,6 +1149,8 @@ DecoderDaemon::Reply DecoderDaemon::handleSoap(Endpoint* e, const QByteArray& bo
                 S::writeText(w, Ns::Wall, QStringLiteral("Line"), line);
         });
     }
+    if (wall && op == QLatin1String("ConfirmNetworkChange"))
+        return handleConfirmNetworkChange(e);
     if (wall && op == QLatin1String("EndSession")) {
         // The client logs out: what lasts only for the session ends, as it does in the process.
         model->logout(ip);
@@ -1151,6 +1165,44 @@ DecoderDaemon::Reply DecoderDaemon::handleSoap(Endpoint* e, const QByteArray& bo
     }
     return fault(400, QStringLiteral("Sender"), QStringLiteral("ActionNotSupported"),
                  QStringLiteral("Optional Action Not Implemented"), RESULT_BAD_ARGUMENT);
+}
+
+bool DecoderDaemon::answering(const Endpoint* e) const
+{
+    const SimulatedDecoder* decoder = model ? model->decoder(e->ip) : nullptr;
+    return !decoder || decoder->answers();
+}
+
+DecoderDaemon::Reply DecoderDaemon::handleConfirmNetworkChange(Endpoint* e)
+{
+    const int result = model->confirmNetwork(e->ip);
+    if (result == RESULT_OK)
+        return Reply{200,
+                     "application/soap+xml; charset=utf-8",
+                     S::build([](QXmlStreamWriter& w) {
+                         w.writeEmptyElement(Ns::Wall, QStringLiteral("ConfirmNetworkChangeResponse"));
+                     }),
+                     {}};
+    // Not a decoder that goes back by itself.
+    return Reply{500,
+                 "application/soap+xml; charset=utf-8",
+                 S::buildFault(QStringLiteral("Receiver"), QStringLiteral("Action"),
+                               QStringLiteral("The decoder keeps new addresses without confirmation"),
+                               result),
+                 {}};
+}
+
+void DecoderDaemon::follow(const QString& from, const QString& to)
+{
+    Endpoint* e = endpoint(from);
+    if (!e)
+        return;
+    unlisten(e);
+    e->ip = to;
+    QString error;
+    if (!listen(e, &error))
+        qWarning("tvwall-decoderd: %s", qPrintable(error));
+    refreshInfo();
 }
 
 } // namespace pral_matrix

@@ -44,6 +44,12 @@ struct DaemonConnection;
  *       "bytesPerSecond": 2000    replies trickle at this rate
  *     }
  *
+ * A decoder that restarts (SimulatedFleet's restartMs) cuts every connection
+ * and answers no probe until it is up again. Our extension's capabilities
+ * tell its boot id and the marker of its configuration; ConfirmNetworkChange,
+ * sent to a decoder's new address, keeps it there (see SimulatedFleet for the
+ * window after which it goes back, and follows it back).
+ *
  * Lives on one thread, which must run an event loop; all members belong to it.
  */
 class DECODER_NETWORK_EXPORT DecoderDaemon : public QObject
@@ -61,6 +67,8 @@ public:
         qint64 maxUploadBytes = 64 * 1024 * 1024;
         /** A request not complete in this time is answered 408 and closed. */
         int requestTimeoutMs = 10000;
+        /** How long a new address waits for its confirmation; -1: what the fleet file says. */
+        int confirmWindowMs = -1;
     };
 
     struct NetworkFault
@@ -122,6 +130,12 @@ private:
     void refreshInfo();
     QString xaddr(const Endpoint* e, const QString& path) const;
     QString issueToken(Endpoint* e, const QString& purpose);
+    /** ConfirmNetworkChange of our extension: the decoder stays at the address it was reached at. */
+    Reply handleConfirmNetworkChange(Endpoint* e);
+    /** The decoder at from went back to to by itself: it is served there from now on. */
+    void follow(const QString& from, const QString& to);
+    /** false while the decoder behind e is restarting. */
+    bool answering(const Endpoint* e) const;
 
     std::unique_ptr<SimulatedFleet> model;
     Options opts;

@@ -326,6 +326,8 @@ int OnvifBackend::sessionResult(const QString& ip, const QString& service, const
 
 void OnvifBackend::report(const QString& ip, int result, bool sessionLost)
 {
+    if (quietReports)
+        return;
     QString text;
     switch (result) {
     case ResultTimeout:
@@ -352,6 +354,7 @@ void OnvifBackend::report(const QString& ip, int result, bool sessionLost)
             return;
     }
     emit signalDecoderLost(ip);
+    endSession(ip, SessionEnd::Lost);
 }
 
 // ---- discovery and login ----
@@ -463,8 +466,11 @@ DecoderBackend::Login OnvifBackend::login(const QString& ip, const QString& user
     const LoginOutcome& outcome = result.get();
     QMutexLocker lock(&mutex);
     collecting.remove(ip);
-    if (outcome.login.result == RESULT_OK)
+    if (outcome.login.result == RESULT_OK) {
         sessions.insert(ip, outcome.session);
+        lock.unlock();
+        scheduleCheck(ip);
+    }
     return outcome.login;
 }
 
@@ -526,13 +532,16 @@ OnvifBackend::LoginOutcome OnvifBackend::doLogin(const QString& ip, const QStrin
         return outcome;
     }
     session.matrixType = MATRIX_TYPE_SINGLE_OUTPUT;
+    session.deviceId = info.message.payload.childText(Ns::Device, QStringLiteral("SerialNumber"));
     for (const XmlNode* s : services.message.payload.all(Ns::Device, QStringLiteral("Service"))) {
         const QString ns = s->childText(Ns::Device, QStringLiteral("Namespace"));
         session.xaddrs.insert(ns, s->childText(Ns::Device, QStringLiteral("XAddr")));
         const XmlNode& caps = s->child(Ns::Device, QStringLiteral("Capabilities"))
                                   .child(Ns::Wall, QStringLiteral("Capabilities"));
-        if (ns == Ns::Wall && !caps.isNull())
+        if (ns == Ns::Wall && !caps.isNull()) {
             session.matrixType = caps.attributeInt(QStringLiteral("DecoderType"), MATRIX_TYPE_SINGLE_OUTPUT);
+            OnvifCodec::readRestartCapabilities(caps, &session.bootId, &session.configMarker);
+        }
     }
     login.result = RESULT_OK;
     login.matrixType = session.matrixType;
@@ -1113,7 +1122,7 @@ int OnvifBackend::importConfig(const QString& ip, const QString& path)
     // A decoder restarts to apply the file; one whose transfer broke off is lost to us all the same.
     if (result == RESULT_OK || broken) {
         dropSession(ip);
-        endSession(ip);
+        endSession(ip, result == RESULT_OK ? SessionEnd::Restarted : SessionEnd::Lost);
     }
     return result;
 }
@@ -1226,6 +1235,8 @@ void OnvifBackend::runUpgrade(const QList<DeviceInfo_t>& devices, const QByteArr
                 if (!info.ok())
                     return fail(card, 1);
                 progress(card, 0, 100, 0, false);
+                // It restarted to run the new firmware: a client's session to it is over.
+                checkSession(ip);
                 break;
             }
         }

@@ -9,6 +9,7 @@
 #include <QMutex>
 #include <QSet>
 #include <QThreadPool>
+#include <QTimer>
 
 #include <future>
 #include <memory>
@@ -31,9 +32,17 @@ namespace pral_matrix {
  * Failures a network brings have result codes of their own (ResultTimeout and
  * the rest) and are told through signalNetworkProblem; a decoder with a live
  * session that stops answering is reported through signalDecoderLost, which
- * the application turns into a broken connection. Both signals come from pool
- * threads: connect them queued. Every other code is the decoder's own and
- * reaches the service unchanged.
+ * the service turns into a broken connection (endSession with
+ * SessionEnd::Lost). Both signals come from pool threads: connect them queued.
+ * Every other code is the decoder's own and reaches the service unchanged.
+ *
+ * A live session is checked every linkCheckMs, each at its own moment so that
+ * thousands of them never come at once: one unauthenticated GetServices. No
+ * answer is a lost decoder; another boot id in our extension's capabilities
+ * is a decoder that restarted (SessionEnd::Restarted), as is the end of an
+ * import or of a card's upgrade. probe() looks at a decoder beside the
+ * sessions, in its lane, and tells no network problems: the one who asked
+ * retries.
  *
  * Sessions: ONVIF keeps none, our decoders do (a resolution that is not kept
  * lasts until the session ends; an upgrade fails when its decoder's session
@@ -78,6 +87,8 @@ public:
         qint64 maxReplyBytes = 8 * 1024 * 1024;
         qint64 maxFileBytes = 256 * 1024 * 1024;
         int upgradePollMs = 100;
+        /** How often each live session is checked; 0: never. */
+        int linkCheckMs = 10000;
     };
 
     /**
@@ -121,6 +132,7 @@ public:
     int importConfig(const QString& ip, const QString& path) override;
     int startUpgrade(const QList<DeviceInfo_t>& devices, const QString& path,
                      const UpgradeSink& sink) override;
+    void probe(const Probe& probe, std::function<void(const ProbeResult&)> done) override;
 
 signals:
     void signalNetworkProblem(QString ip, QString text);
@@ -135,6 +147,10 @@ private:
         int matrixType = MATRIX_TYPE_UNKNOWN;
         QString version;
         QMap<QString, QString> xaddrs;
+        /** From our extension's capabilities; -1 and empty when the decoder does not tell. */
+        int bootId = -1;
+        QString configMarker;
+        QString deviceId;
     };
 
     /** The outcome of one SOAP call: a transport result, and the message when one was read. */
@@ -186,6 +202,17 @@ private:
                     int firstCard);
     int startCardUpgrade(const QString& ip, const QString& user, const QString& password,
                          const QByteArray& image);
+    /** Pool thread: the probe's login and readings. */
+    ProbeResult probeNow(const Probe& probe);
+    /** Service thread: ip's new session is checked from now on. */
+    void scheduleCheck(const QString& ip);
+    /** Service thread, on the check timer. */
+    void checkDueSessions();
+    /** Pool thread: asks whether the decoder behind ip's session still runs the boot it was logged in to. */
+    void checkSession(const QString& ip);
+
+    /** Set on a pool thread while it looks at a decoder for probe(): its failures are no one's notice. */
+    static thread_local bool quietReports;
 
     Options opts;
     QThreadPool pool;
@@ -202,6 +229,11 @@ private:
     /** The decoder whose login the service thread is waiting for. */
     QSet<QString> collecting;
     QSet<QString> uploadedPictures;
+    /** Service thread: when each session is checked next (ms since the epoch). */
+    QMap<QString, qint64> checkDue;
+    QTimer* checkTimer = nullptr;
+    /** Sessions whose check waits in their lane; under mutex. */
+    QSet<QString> checking;
 };
 
 } // namespace pral_matrix

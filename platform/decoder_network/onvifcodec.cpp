@@ -4,6 +4,7 @@
 #include "soapenvelope.h"
 
 #include <QHostAddress>
+#include <QRegularExpression>
 #include <QUrl>
 
 namespace pral_matrix {
@@ -304,6 +305,24 @@ QString OnvifCodec::maskFromPrefix(int prefix)
         return QString();
     const quint32 bits = prefix == 0 ? 0 : ~quint32(0) << (32 - prefix);
     return QHostAddress(bits).toString();
+}
+
+void OnvifCodec::writeRestartCapabilities(QXmlStreamWriter& w, int bootId, const QString& configMarker)
+{
+    w.writeAttribute(QStringLiteral("BootId"), QString::number(bootId));
+    if (!configMarker.isEmpty())
+        w.writeAttribute(QStringLiteral("ConfigMarker"), configMarker);
+}
+
+void OnvifCodec::readRestartCapabilities(const XmlNode& capabilities, int* bootId, QString* configMarker)
+{
+    *bootId = capabilities.attributeInt(QStringLiteral("BootId"), -1);
+    if (*bootId < 0)
+        *bootId = -1;
+    // A marker is a SHA-256 in hex; anything else is not passed on to the operator.
+    static const QRegularExpression hex(QStringLiteral("^[0-9a-f]{64}$"));
+    const QString marker = capabilities.attributes.value(QStringLiteral("ConfigMarker"));
+    *configMarker = hex.match(marker).hasMatch() ? marker : QString();
 }
 
 } // namespace pral_matrix

@@ -45,6 +45,15 @@ public:
     static QString outputToken(int screenRow, int screenColumn);
     static bool readOutputToken(const QString& token, int* screenRow, int* screenColumn);
 
+    /**
+     * Attributes of our capabilities element that tell a restart and the
+     * configuration in use: BootId (changes with each restart) and
+     * ConfigMarker (DecoderConfigFile::marker of the file imported last).
+     * The reader leaves -1 and an empty text for what is missing or malformed.
+     */
+    static void writeRestartCapabilities(QXmlStreamWriter& w, int bootId, const QString& configMarker);
+    static void readRestartCapabilities(const XmlNode& capabilities, int* bootId, QString* configMarker);
+
     /** 24 for 255.255.255.0; -1 for a text that is no contiguous mask. */
     static int prefixLength(const QString& mask);
     static QString maskFromPrefix(int prefix);

@@ -9,10 +9,19 @@ DecoderBackend::DecoderBackend(QObject* parent)
 
 DecoderBackend::~DecoderBackend() = default;
 
-void DecoderBackend::endSession(const QString& ip)
+void DecoderBackend::endSession(const QString& ip, SessionEnd why)
 {
     if (sessionEnded)
-        sessionEnded(ip);
+        sessionEnded(ip, why);
+}
+
+void DecoderBackend::probe(const Probe& probe, std::function<void(const ProbeResult&)> done)
+{
+    Q_UNUSED(probe)
+    ProbeResult result;
+    result.result = RESULT_UNSUPPORTED;
+    QMetaObject::invokeMethod(
+        this, [done, result] { done(result); }, Qt::QueuedConnection);
 }
 
 } // namespace pral_matrix

@@ -47,6 +47,52 @@ public:
         QString name;
     };
 
+    /** Why a decoder's session ended without the service asking for it. */
+    enum class SessionEnd
+    {
+        /** A result the client handles itself (a factory reset, a new address): no notice. */
+        Closed,
+        /** The decoder restarted (a configuration imported, firmware installed, a reboot). */
+        Restarted,
+        /** The decoder stopped answering. */
+        Lost,
+    };
+
+    /**
+     * A look at a decoder of its own, beside the service's connections: a
+     * login with the given credentials and what the decoder reports after it.
+     */
+    struct Probe
+    {
+        QString ip;
+        QString userName;
+        QString password;
+        /** Also read the address and mask the decoder uses. */
+        bool readNetwork = false;
+        /** Also confirm an address change still waiting for its confirmation. */
+        bool confirmAddress = false;
+    };
+
+    struct ProbeResult
+    {
+        /** The login's result; RESULT_NO_DEVICE and the transport failures mean nothing answered. */
+        int result = RESULT_NO_DEVICE;
+        QString deviceId;
+        QString version;
+        /** Changes with every restart; -1 when the decoder does not tell. */
+        int bootId = -1;
+        /** The checksum of the configuration file imported last; empty when the decoder does not tell. */
+        QString configMarker;
+        QString address;
+        QString mask;
+        /**
+         * 0: confirmed (or nothing was waiting); RESULT_UNSUPPORTED: the decoder
+         * does not wait for confirmations, it cannot return by itself; anything
+         * else: the confirmation did not get through.
+         */
+        int confirmResult = RESULT_UNSUPPORTED;
+    };
+
     struct UpgradeSink
     {
         /** card, error marker, percent, error code, already latest */
@@ -59,8 +105,11 @@ public:
     ~DecoderBackend() override;
 
     void setFaultInjector(const FaultInjector* injector) { faultInjector = injector; }
-    /** Told when the back end itself ends the session to a decoder (new address, factory reset). */
-    void setSessionEndedHandler(std::function<void(const QString& ip)> handler)
+    /**
+     * Told when a session to a decoder ends without the service asking for
+     * it, with why; called on any thread.
+     */
+    void setSessionEndedHandler(std::function<void(const QString& ip, SessionEnd why)> handler)
     {
         sessionEnded = std::move(handler);
     }
@@ -127,13 +176,22 @@ public:
     virtual int startUpgrade(const QList<DeviceInfo_t>& devices, const QString& path,
                              const UpgradeSink& sink) = 0;
 
+    /**
+     * Looks at a decoder without a session the service knows of; done is
+     * called once, later, on this back end's thread. Other calls go on
+     * meanwhile: a decoder that does not answer holds up no one else. The
+     * default answers RESULT_UNSUPPORTED.
+     */
+    virtual void probe(const Probe& probe, std::function<void(const ProbeResult&)> done);
+
 protected:
     const FaultInjector* faults() const { return faultInjector; }
-    void endSession(const QString& ip);
+    /** The session to ip is over; from any thread. */
+    void endSession(const QString& ip, SessionEnd why = SessionEnd::Closed);
 
 private:
     const FaultInjector* faultInjector = nullptr;
-    std::function<void(const QString&)> sessionEnded;
+    std::function<void(const QString&, SessionEnd)> sessionEnded;
 };
 
 } // namespace pral_matrix

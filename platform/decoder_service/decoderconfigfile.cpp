@@ -6,6 +6,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 
 namespace pral_matrix {
 
@@ -305,6 +306,23 @@ int DecoderConfigFile::decode(const QByteArray& bytes, SimulatedDecoder::Configu
     readBody(bodyDoc.object(), &c);
     *config = c;
     return 0;
+}
+
+QString DecoderConfigFile::marker(const QByteArray& head)
+{
+    const QByteArray bytes = head.left(MaxHeadSize);
+    if (!bytes.startsWith(Marker))
+        return QString();
+    const int markerEnd = bytes.indexOf('\n');
+    const int headerEnd = markerEnd < 0 ? -1 : bytes.indexOf('\n', markerEnd + 1);
+    if (headerEnd < 0)
+        return QString();
+    const QJsonObject header =
+        QJsonDocument::fromJson(bytes.mid(markerEnd + 1, headerEnd - markerEnd - 1)).object();
+    const QString sum = header.value(ChecksumKey).toString();
+    // Only what a checksum looks like: the text goes into reports to the operator.
+    static const QRegularExpression hex(QStringLiteral("^[0-9a-f]{64}$"));
+    return hex.match(sum).hasMatch() ? sum : QString();
 }
 
 } // namespace pral_matrix

@@ -43,6 +43,14 @@ public:
     static QByteArray encode(const SimulatedDecoder::Configuration& config);
     /** 0, or a Refusal. */
     static int decode(const QByteArray& bytes, SimulatedDecoder::Configuration* config);
+    /**
+     * The checksum the header of a file (or of its first lines) names: what a
+     * decoder that imported the file reports as its configuration's marker.
+     * Empty when the lines are no header; nothing is checked against it.
+     */
+    static QString marker(const QByteArray& head);
+    /** Bytes of a file that are enough for marker(). */
+    static constexpr int MaxHeadSize = 64 * 1024;
 };
 
 } // namespace pral_matrix

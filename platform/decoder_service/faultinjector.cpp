@@ -29,9 +29,19 @@ void FaultInjector::breakTransfers(const QString& ip)
     brokenTransfers.insert(ip);
 }
 
+void FaultInjector::setUnreachable(const QString& ip, bool unreachable)
+{
+    QMutexLocker lock(&mutex);
+    if (unreachable)
+        unreachableIps.insert(ip);
+    else
+        unreachableIps.remove(ip);
+}
+
 void FaultInjector::clear()
 {
     QMutexLocker lock(&mutex);
+    unreachableIps.clear();
     logins.clear();
     layouts.clear();
     upgrades.clear();
@@ -71,6 +81,12 @@ bool FaultInjector::transferBreaks(const QString& ip) const
 {
     QMutexLocker lock(&mutex);
     return brokenTransfers.contains(ip);
+}
+
+bool FaultInjector::unreachable(const QString& ip) const
+{
+    QMutexLocker lock(&mutex);
+    return unreachableIps.contains(ip);
 }
 
 } // namespace pral_matrix

@@ -47,6 +47,11 @@ public:
      * or firmware upgrade of that decoder: nothing of the file is applied.
      */
     void breakTransfers(const QString& ip);
+    /**
+     * Nothing answers a login at ip, as with an address this client has no
+     * route to; connections already made go on.
+     */
+    void setUnreachable(const QString& ip, bool unreachable = true);
     /** Every armed fault is cleared. */
     void clear();
 
@@ -54,6 +59,7 @@ public:
     bool layoutFault(const QString& ip, int* code) const;
     bool upgradeFault(int card, int* code) const;
     bool transferBreaks(const QString& ip) const;
+    bool unreachable(const QString& ip) const;
 
 private:
     struct Login
@@ -67,6 +73,7 @@ private:
     QMap<QString, int> layouts;
     QMap<int, int> upgrades;
     QSet<QString> brokenTransfers;
+    QSet<QString> unreachableIps;
 };
 
 } // namespace pral_matrix

@@ -168,6 +168,7 @@ bool readDecoder(const QJsonObject& o, int index, SimulatedDecoder::Setup* d, QS
     r.text(QStringLiteral("ipv6"), QString(), true, &d->ipv6, ipv6, ipv6Rule);
     r.integer(QStringLiteral("ipv6Prefix"), d->ipv6.isEmpty() ? 0 : 64, 0, 128, &d->ipv6Prefix);
     r.text(QStringLiteral("ipv6Gateway"), QString(), true, &d->ipv6Gateway, ipv6, ipv6Rule);
+    r.boolean(QStringLiteral("confirmsAddress"), true, &d->confirmsAddress);
     return !r.failed();
 }
 
@@ -246,6 +247,8 @@ bool FleetDescription::parse(const QByteArray& json, FleetDescription* out, QStr
     r.integer(QStringLiteral("logHistoryDays"), 30, 0, DecoderLog::MaxHistoryDays, &fleet.logHistoryDays);
     r.integer(QStringLiteral("logHistoryPerDay"), 24, 0, DecoderLog::MaxHistoryPerDay,
               &fleet.logHistoryPerDay);
+    r.integer(QStringLiteral("confirmWindowMs"), 60000, 0, 3600000, &fleet.confirmWindowMs);
+    r.integer(QStringLiteral("restartMs"), 0, 0, 600000, &fleet.restartMs);
     const QJsonValue decoders = root.value(QStringLiteral("decoders"));
     if (!decoders.isUndefined() && !decoders.isArray())
         r.fail(QStringLiteral("decoders"), QStringLiteral("must be a list"));

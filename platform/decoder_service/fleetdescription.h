@@ -20,6 +20,8 @@ public:
     int lockMinutes = 30;
     int logHistoryDays = 30;
     int logHistoryPerDay = 24;
+    int confirmWindowMs = 60000;
+    int restartMs = 0;
     /** In the order of the description, each with its wall if it holds one. */
     std::vector<std::unique_ptr<SimulatedDecoder>> decoders;
 

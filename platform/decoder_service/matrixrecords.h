@@ -118,6 +118,8 @@ enum ServiceResult : int
     RESULT_NO_LAYOUT = -9,
     /** A firmware upgrade stopped after a failure report. */
     RESULT_UPGRADE_FAILED = -10,
+    /** The decoder (or the back end) does not offer what was asked. */
+    RESULT_UNSUPPORTED = -11,
     RESULT_WRONG_PASSWORD = -22,
     RESULT_USER_LOCKED = -23,
     RESULT_NOT_ACTIVATED = -24,

@@ -2,12 +2,15 @@
 
 #include "appfiles.h"
 #include "decoderbackend.h"
+#include "decoderconfigfile.h"
 #include "faultinjector.h"
+#include "firmwareimage.h"
 #include "matrixstore.h"
 #include "simulatedfleet.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTimer>
 
@@ -59,6 +62,20 @@ MatrixWindowInfo withInstalledPictures(MatrixWindowInfo window)
     return window;
 }
 
+/** The marker a decoder reports after importing the file at path; empty when it is no configuration file. */
+QString configurationMarker(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly)
+               ? DecoderConfigFile::marker(file.read(DecoderConfigFile::MaxHeadSize))
+               : QString();
+}
+
+QString fieldString(const char* field, size_t size)
+{
+    return QString::fromLatin1(field, int(qstrnlen(field, uint(size))));
+}
+
 } // namespace
 
 MatrixSdkWorker::MatrixSdkWorker()
@@ -73,6 +90,18 @@ MatrixSdkWorker::MatrixSdkWorker()
         else
             emit signalStoreProblem(text);
     });
+
+    // A child: it moves to the service thread with the worker, and back with it at the end.
+    watcher = new DecoderWatch([this] { return backend.get(); },
+                               [this](const QString& formerIp, const QString& newIp) {
+                                   // The decoder went back by itself: the client moves its record back as it
+                                   // moved it, with the former address as the new one.
+                                   forgetHandle(newIp);
+                                   deliver([this, formerIp, newIp] {
+                                       emit signalSetMatrixNetworkResult(RESULT_OK, formerIp, newIp);
+                                   });
+                               },
+                               this);
 
     thread.setObjectName(QStringLiteral("DecoderService"));
     moveToThread(&thread);
@@ -106,6 +135,7 @@ void MatrixSdkWorker::shutdown()
         hintTarget = nullptr;
     }
     if (QThread::currentThread() == &thread) {
+        watcher->forgetAll();
         backend.reset();
         thread.quit();
         return;
@@ -115,6 +145,7 @@ void MatrixSdkWorker::shutdown()
     QMetaObject::invokeMethod(
         this,
         [this, home] {
+            watcher->forgetAll();
             backend.reset();
             {
                 QMutexLocker lock(&handleMutex);
@@ -140,10 +171,52 @@ void MatrixSdkWorker::post(std::function<void()> request)
     QMetaObject::invokeMethod(
         this,
         [this, request] {
-            if (backend)
-                request();
+            if (!backend)
+                return;
+            inRequest = true;
+            request();
+            inRequest = false;
+            flushNotices();
         },
         Qt::QueuedConnection);
+}
+
+void MatrixSdkWorker::sessionEnded(const QString& ip, DecoderBackend::SessionEnd why)
+{
+    if (QThread::currentThread() != &thread) {
+        QMetaObject::invokeMethod(
+            this, [this, ip, why] { sessionEnded(ip, why); }, Qt::QueuedConnection);
+        return;
+    }
+    CMHandle gone;
+    {
+        QMutexLocker lock(&handleMutex);
+        gone = handles.take(ip);
+    }
+    // Only a connection the service still held is reported, so a session ends in one notice at most.
+    if (!gone || why == DecoderBackend::SessionEnd::Closed)
+        return;
+    if (inRequest)
+        pendingNotices.append(qMakePair(gone, ip));
+    else
+        deliver([this, gone, ip] { emit signalDisconnectStatus(gone, ip); });
+}
+
+void MatrixSdkWorker::flushNotices()
+{
+    const QList<QPair<CMHandle, QString>> notices = std::move(pendingNotices);
+    pendingNotices.clear();
+    for (const auto& notice : notices) {
+        const CMHandle handle = notice.first;
+        const QString ip = notice.second;
+        deliver([this, handle, ip] { emit signalDisconnectStatus(handle, ip); });
+    }
+}
+
+void MatrixSdkWorker::watchChange(const WatchRequest& request)
+{
+    if (watchChanges.loadAcquire())
+        watcher->watch(request);
 }
 
 void MatrixSdkWorker::deliver(std::function<void()> emitter)
@@ -192,7 +265,8 @@ void MatrixSdkWorker::installBackend(DecoderBackend* raw)
 {
     delayMs.storeRelease(raw->resultDelayMs());
     raw->setFaultInjector(faultInjector.get());
-    raw->setSessionEndedHandler([this](const QString& ip) { forgetHandle(ip); });
+    raw->setSessionEndedHandler(
+        [this](const QString& ip, DecoderBackend::SessionEnd why) { sessionEnded(ip, why); });
     raw->moveToThread(&thread);
     {
         // Logins requested from now on are answered by this back end.
@@ -202,6 +276,9 @@ void MatrixSdkWorker::installBackend(DecoderBackend* raw)
     QMetaObject::invokeMethod(
         this,
         [this, raw] {
+            // The decoders watched went with the old back end.
+            watcher->forgetAll();
+            pendingNotices.clear();
             backend.reset(raw);
             QMutexLocker refusalLock(&refusalMutex);
             refusals.clear();
@@ -494,6 +571,14 @@ void MatrixSdkWorker::factoryReset(const CMHandle& handle)
     post([this, handle] {
         const QString ip = handle ? handle->ip() : QString();
         const int result = isLive(handle) ? backend->factoryReset(ip) : int(RESULT_BAD_HANDLE);
+        if (result == RESULT_OK) {
+            WatchRequest watch;
+            watch.kind = ChangeKind::Reset;
+            watch.ip = ip;
+            watch.userName = handle->userName();
+            watch.password = handle->password();
+            watchChange(watch);
+        }
         deliver([this, result, ip] { emit signalMatrixFactoryResetResult(result, ip); });
     });
 }
@@ -514,6 +599,14 @@ void MatrixSdkWorker::userPasswordModify(const CMHandle& handle, const QString& 
         const int result = isLive(handle)
                                ? backend->changePassword(ip, handle->userName(), oldPassword, newPassword)
                                : int(RESULT_BAD_HANDLE);
+        if (result == RESULT_OK) {
+            WatchRequest watch;
+            watch.kind = ChangeKind::Password;
+            watch.ip = ip;
+            watch.userName = handle->userName();
+            watch.password = newPassword;
+            watchChange(watch);
+        }
         deliver([this, result, ip, newPassword] {
             emit signalUserPasswordModifyResult(result, ip, newPassword);
         });
@@ -543,6 +636,19 @@ void MatrixSdkWorker::setMatrixNetworkConfig(const CMHandle& handle, const Matri
         const QString password = ownCredentials || !handle ? newInfo.password : handle->password();
         QString newIp = QString::fromLatin1(cfg.ipv4Addr, int(qstrnlen(cfg.ipv4Addr, sizeof cfg.ipv4Addr)));
         const int result = backend->setNetwork(formerIp, user, password, cfg, &newIp);
+        if (result == RESULT_OK) {
+            WatchRequest watch;
+            watch.kind = ChangeKind::Address;
+            watch.ip = newIp;
+            watch.formerIp = formerIp;
+            watch.userName = user;
+            watch.password = password;
+            // A record that never heard its decoder's id carries a mark no device reports.
+            if (oldInfo.deviceId != MatrixInfo().deviceId)
+                watch.deviceId = oldInfo.deviceId;
+            watch.expectedMask = fieldString(cfg.ipv4Mask, sizeof cfg.ipv4Mask);
+            watchChange(watch);
+        }
         deliver(
             [this, result, newIp, formerIp] { emit signalSetMatrixNetworkResult(result, newIp, formerIp); });
     });
@@ -644,8 +750,21 @@ void MatrixSdkWorker::importMatrixConfig(const CMHandle& handle, const QString& 
 {
     post([this, handle, givenPath] {
         const QString path = clientFilePath(givenPath);
-        const int result =
-            isLive(handle) ? backend->importConfig(handle->ip(), path) : int(RESULT_BAD_HANDLE);
+        if (!isLive(handle)) {
+            deliver([this] { emit signalImportConfigResult(RESULT_BAD_HANDLE); });
+            return;
+        }
+        const QString marker = configurationMarker(path);
+        const int result = backend->importConfig(handle->ip(), path);
+        if (result == RESULT_OK) {
+            WatchRequest watch;
+            watch.kind = ChangeKind::Import;
+            watch.ip = handle->ip();
+            watch.userName = handle->userName();
+            watch.password = handle->password();
+            watch.expectedMarker = marker;
+            watchChange(watch);
+        }
         deliver([this, result] { emit signalImportConfigResult(result); });
     });
 }
@@ -654,9 +773,27 @@ void MatrixSdkWorker::setUpdateMatrixInfo(const QList<DeviceInfo_t>& devices, co
 {
     post([this, devices, givenPath] {
         const QString filePath = clientFilePath(givenPath);
+        // What each card is watched for once it is done: the image's version instead of the one it ran.
+        FirmwareImage image;
+        const QString expected = FirmwareImage::read(filePath, &image) ? image.version : QString();
+        QList<WatchRequest> watches;
+        for (const DeviceInfo_t& device : devices) {
+            WatchRequest watch;
+            watch.kind = ChangeKind::Upgrade;
+            watch.ip = fieldString(device.ip, sizeof device.ip);
+            watch.userName = fieldString(device.userName, sizeof device.userName);
+            watch.password = fieldString(device.password, sizeof device.password);
+            watch.deviceId = fieldString(device.deviceId, sizeof device.deviceId);
+            watch.expectedVersion = expected;
+            if (const CMHandle handle = getHandleByIp(watch.ip))
+                watch.formerVersion = handle->version();
+            watches.append(watch);
+        }
         DecoderBackend::UpgradeSink sink;
-        sink.progress = [this](int card, int marker, int percent, int code, bool latest) {
+        sink.progress = [this, watches](int card, int marker, int percent, int code, bool latest) {
             deliver([=] { emit signalUpdateMatrixProgress(card, marker, percent, code, latest); });
+            if (marker == 0 && percent == 100 && code == 0 && !latest && card >= 1 && card <= watches.size())
+                watchChange(watches.at(card - 1));
         };
         sink.result = [this](int code) {
             deliver([this, code] { emit signalUpdateMatrixResult(code); });

@@ -3,6 +3,7 @@
 #include "csharedhandle.h"
 #include "decoder_service_global.h"
 #include "decoderbackend.h"
+#include "decoderwatch.h"
 #include "matrixrecords.h"
 #include "psingleton.h"
 
@@ -39,6 +40,14 @@ class MatrixStore;
  * made. Requests about a null or stale handle, an unknown address or a bad
  * value are answered with a non-zero result, never dropped. void* pUser comes
  * back untouched with its result.
+ *
+ * A decoder that ends its session by itself (it restarts after an imported
+ * configuration or new firmware, reboots, or stops answering) is reported
+ * once through signalDisconnectStatus, after the result of the request that
+ * caused it; a factory reset and a new address end the session without it.
+ * After each successful import, upgraded card, password change, address
+ * change and factory reset the service watches the decoder until it is back
+ * and shows the change (changeWatch()); the watch reports on its own signals.
  *
  * The store functions are static and belong to the GUI thread.
  */
@@ -91,7 +100,7 @@ public:
     /** No result; a null handle is ignored. */
     void removeBanner(const CMHandle& handle);
     /** The decoder forgets its settings and activation and drops the connection (without a disconnect
-     * notice). */
+     * notice); then it is watched until it answers in its factory state. */
     void factoryReset(const CMHandle& handle);
     void activeDecoder(const QString& deviceId, const QString& password);
     void userPasswordModify(const CMHandle& handle, const QString& oldPassword, const QString& newPassword);
@@ -162,6 +171,11 @@ public:
     /** Delay of every result in ms; set from the back end when it is installed. */
     void setResultDelay(int ms);
     int resultDelay() const;
+
+    /** The watch after changes; its options and signals are safe from any thread. */
+    DecoderWatch& changeWatch() { return *watcher; }
+    /** Whether the service watches decoders after its own changes (default true). */
+    void setWatchChanges(bool on) { watchChanges.storeRelease(on ? 1 : 0); }
 
     /** Runs fn on the service thread, after every request made before. */
     void invokeOnServiceThread(std::function<void()> fn);
@@ -244,6 +258,12 @@ private:
                          int (DecoderBackend::*request)(const QString&, int));
     void installBackend(DecoderBackend* backend);
     void forgetHandle(const QString& ip);
+    /** Any thread: the back end ended the session to ip. */
+    void sessionEnded(const QString& ip, DecoderBackend::SessionEnd why);
+    /** Service thread: the notices of sessions that ended during the request just done. */
+    void flushNotices();
+    /** Service thread. */
+    void watchChange(const WatchRequest& request);
     /** Service thread. */
     DecoderBackend::Login loginOnce(const MatrixInfo& info);
 
@@ -257,6 +277,11 @@ private:
     DecoderBackend* hintTarget = nullptr;
     std::unique_ptr<FaultInjector> faultInjector;
     std::unique_ptr<MatrixStore> store;
+    DecoderWatch* watcher = nullptr;
+    QAtomicInt watchChanges = 1;
+    /** Service thread: a request is being carried out; the notices it causes wait for its result. */
+    bool inRequest = false;
+    QList<QPair<CMHandle, QString>> pendingNotices;
 
     mutable QMutex handleMutex;
     QMap<QString, CMHandle> handles;

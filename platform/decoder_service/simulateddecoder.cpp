@@ -243,6 +243,21 @@ void SimulatedDecoder::logout()
     closeSession();
 }
 
+bool SimulatedDecoder::answers() const
+{
+    return downUntilMs == 0 || now() >= downUntilMs;
+}
+
+void SimulatedDecoder::restart(const QString& why)
+{
+    // Windows and what lasts for a session are gone; kept settings stay.
+    openWindows.clear();
+    closeSession();
+    note(DecoderLog::System, why);
+    ++boots;
+    downUntilMs = restartMs > 0 ? now() + restartMs : 0;
+}
+
 void SimulatedDecoder::closeSession()
 {
     sessionOpen = false;
@@ -517,6 +532,24 @@ int SimulatedDecoder::setNetwork(const QString& userName, const QString& passwor
     return RESULT_OK;
 }
 
+void SimulatedDecoder::revertNetwork(const DeviceNetworkCfg_t& previous, const QString& why)
+{
+    NetworkText::fieldText(previous.ipv4Addr, sizeof previous.ipv4Addr, &settings.ip);
+    NetworkText::fieldText(previous.ipv4Mask, sizeof previous.ipv4Mask, &settings.mask);
+    NetworkText::fieldText(previous.ipv4Gateway, sizeof previous.ipv4Gateway, &settings.gateway);
+    NetworkText::fieldText(previous.dns, sizeof previous.dns, &settings.dns);
+    NetworkText::fieldText(previous.ipv6Addr, sizeof previous.ipv6Addr, &settings.ipv6);
+    NetworkText::fieldText(previous.ipv6Gateway, sizeof previous.ipv6Gateway, &settings.ipv6Gateway);
+    settings.ipv6Prefix = previous.ipv6PrefixLen;
+    note(DecoderLog::System, why);
+    closeSession();
+}
+
+void SimulatedDecoder::noteConfirmedAddress()
+{
+    note(DecoderLog::Operation, QStringLiteral("The address %1 was confirmed").arg(settings.ip));
+}
+
 void SimulatedDecoder::renameOutputs(const QString& from, const QString& to)
 {
     for (MatrixInfo& s : heldWall.screens) {
@@ -763,11 +796,9 @@ int SimulatedDecoder::importConfig(const QByteArray& file, const OutputLookup& o
     if (c.hasWall)
         checkLayout(c.wall.type, c.wall.rows, c.wall.cols, c.wall.screens, c.wall.name, outputs, &heldWall);
     wallHeld = c.hasWall;
+    importedMarker = DecoderConfigFile::marker(file);
     note(DecoderLog::Operation, QStringLiteral("Configuration of %1 imported").arg(c.deviceId));
-    // The decoder restarts to apply it: windows close and the session ends.
-    note(DecoderLog::System, QStringLiteral("Restarting to apply the imported configuration"));
-    openWindows.clear();
-    closeSession();
+    restart(QStringLiteral("Restarting to apply the imported configuration"));
     return RESULT_OK;
 }
 
@@ -808,14 +839,16 @@ void SimulatedDecoder::endUpgrade(int code)
     if (!upgrading())
         return;
     if (code == 0) {
-        note(DecoderLog::System,
-             QStringLiteral("Firmware upgraded from %1 to %2").arg(settings.version, upgradeVersion));
+        const QString from = settings.version;
         settings.version = upgradeVersion;
-    } else {
-        note(DecoderLog::Abnormal, QStringLiteral("Firmware upgrade to %1 failed: %2 (code %3)")
-                                       .arg(upgradeVersion, upgradeFailure(code))
-                                       .arg(code));
+        upgradeVersion.clear();
+        restart(QStringLiteral("Firmware upgraded from %1 to %2; restarting to run it")
+                    .arg(from, settings.version));
+        return;
     }
+    note(DecoderLog::Abnormal, QStringLiteral("Firmware upgrade to %1 failed: %2 (code %3)")
+                                   .arg(upgradeVersion, upgradeFailure(code))
+                                   .arg(code));
     upgradeVersion.clear();
 }
 

@@ -22,7 +22,8 @@ class FirmwareImage;
  * and takes the time from the clock its owner gives it. What concerns other
  * decoders (which outputs exist, which addresses are taken) the owner answers
  * through the lookups passed in; ending a client's connection (after a new
- * address, a factory reset or an imported configuration) is the owner's job
+ * address, a factory reset, an imported configuration or installed firmware,
+ * all of which but the new address restart the decoder) is the owner's job
  * too, on a result of 0.
  *
  * Every change a client makes, every refused login and every upgrade step is
@@ -61,6 +62,9 @@ public:
         QString ipv6;
         int ipv6Prefix = 0;
         QString ipv6Gateway;
+        /** Returns to its former address unless a client confirms a new one from there (see SimulatedFleet).
+         */
+        bool confirmsAddress = true;
     };
 
     /** Row and column of a screen, from 1; (0, 0) is the whole decoder. */
@@ -127,6 +131,14 @@ public:
 
     /** Milliseconds since the epoch. */
     void setClock(Clock clock);
+    /** How long a restart keeps the decoder from answering. */
+    void setRestartTime(int ms) { restartMs = ms; }
+    /**
+     * The decoder restarts by itself, for why (logged): the session ends,
+     * windows close, resolutions kept for the session are gone, and it does
+     * not answer for the restart time. The owner ends the client's connection.
+     */
+    void restart(const QString& why);
     void setLockPolicy(int threshold, int minutes);
     /** The decoder's history ends at untilMs (see DecoderLog::seedHistory). */
     void seedLog(qint64 untilMs, int days, int perDay);
@@ -140,6 +152,13 @@ public:
     bool activated() const { return settings.activated; }
     bool inSession() const { return sessionOpen; }
     bool hasWall() const { return wallHeld; }
+    /** Changes with every restart. */
+    int bootId() const { return boots; }
+    /** The checksum of the configuration file imported last (DecoderConfigFile::marker); empty before. */
+    QString configMarker() const { return importedMarker; }
+    bool confirmsAddress() const { return settings.confirmsAddress; }
+    /** false while the decoder is restarting: it answers nothing. */
+    bool answers() const;
     const Wall& wall() const { return heldWall; }
     const ColorMap& colors() const { return screenColors; }
     const QList<MatrixWindowInfo>& windows() const { return openWindows; }
@@ -180,6 +199,14 @@ public:
     /** addressTaken tells whether another decoder uses an address; on success ip() may have changed. */
     int setNetwork(const QString& userName, const QString& password, const DeviceNetworkCfg_t& cfg,
                    const std::function<bool(const QString&)>& addressTaken);
+    /**
+     * Goes back to the network settings of previous (as getNetwork gave
+     * them), logging why; the session ends. No credentials: the decoder does
+     * it by itself.
+     */
+    void revertNetwork(const DeviceNetworkCfg_t& previous, const QString& why);
+    /** Logs that a client confirmed the decoder's new address. */
+    void noteConfirmedAddress();
     /** A wall screen that shows an output of the decoder at from now names to. */
     void renameOutputs(const QString& from, const QString& to);
 
@@ -236,6 +263,10 @@ private:
     QList<int> checkedLocations;
     QString upgradeVersion;
     DecoderLog eventLog;
+    int boots = 1;
+    int restartMs = 0;
+    qint64 downUntilMs = 0;
+    QString importedMarker;
 };
 
 } // namespace pral_matrix

@@ -46,6 +46,8 @@ std::unique_ptr<SimulatedFleet> SimulatedFleet::fromJson(const QByteArray& json,
     fleet->lockFor = description.lockMinutes;
     fleet->historyDays = description.logHistoryDays;
     fleet->historyPerDay = description.logHistoryPerDay;
+    fleet->confirmWindow = description.confirmWindowMs;
+    fleet->restartTime = description.restartMs;
     for (auto& decoder : description.decoders)
         fleet->adopt(std::move(decoder));
     return fleet;
@@ -55,6 +57,7 @@ void SimulatedFleet::adopt(std::unique_ptr<SimulatedDecoder> decoder)
 {
     decoder->setClock([this] { return now(); });
     decoder->setLockPolicy(lockAfter, lockFor);
+    decoder->setRestartTime(restartTime);
     decoder->seedLog(now(), historyDays, historyPerDay);
     const QString ip = decoder->ip();
     fleet[ip] = std::move(decoder);
@@ -97,8 +100,11 @@ SimulatedDecoder::OutputLookup SimulatedFleet::outputLookup() const
 MatrixInfoMap SimulatedFleet::search()
 {
     MatrixInfoMap found;
-    for (const auto& entry : fleet)
-        found.insert(entry.first, entry.second->searchInfo());
+    for (const auto& entry : fleet) {
+        // A decoder that is restarting, or out of reach, does not answer the probe.
+        if (entry.second->answers() && !(faults() && faults()->unreachable(entry.first)))
+            found.insert(entry.first, entry.second->searchInfo());
+    }
     return found;
 }
 
@@ -106,7 +112,7 @@ DecoderBackend::Login SimulatedFleet::login(const QString& ip, const QString& us
                                             const QString& password)
 {
     SimulatedDecoder* d = find(ip);
-    if (!d)
+    if (!d || !d->answers() || (faults() && faults()->unreachable(ip)))
         return Login();
     int refusedCode = RESULT_REFUSED;
     const FaultInjector::LoginFault fault =
@@ -187,6 +193,8 @@ int SimulatedFleet::factoryReset(const QString& ip)
     if (!d)
         return RESULT_NO_DEVICE;
     const int result = d->factoryReset();
+    // Settings of the factory: no former address to go back to.
+    delete pendingAddresses.take(ip).timer;
     endSession(ip);
     return result;
 }
@@ -223,6 +231,8 @@ int SimulatedFleet::setNetwork(const QString& ip, const QString& userName, const
     SimulatedDecoder* d = find(ip);
     if (!d)
         return RESULT_NO_DEVICE;
+    DeviceNetworkCfg_t former{};
+    d->getNetwork(&former);
     const int result = d->setNetwork(userName, password, cfg,
                                      [this](const QString& address) { return fleet.count(address) > 0; });
     if (result != RESULT_OK)
@@ -231,14 +241,118 @@ int SimulatedFleet::setNetwork(const QString& ip, const QString& userName, const
     *newIp = address;
     if (address == ip)
         return RESULT_OK;
-    auto node = fleet.extract(ip);
-    node.key() = address;
+    rekey(ip, address);
+    if (d->confirmsAddress() && confirmWindow > 0) {
+        // A change not yet confirmed keeps the settings the decoder had before the first one.
+        PendingAddress pending = pendingAddresses.take(ip);
+        if (!pending.timer) {
+            pending.former = former;
+            pending.timer = new QTimer(this);
+            pending.timer->setSingleShot(true);
+        }
+        pending.timer->disconnect();
+        connect(pending.timer, &QTimer::timeout, this, [this, address] { returnToFormerAddress(address); });
+        pending.timer->start(confirmWindow);
+        pendingAddresses.insert(address, pending);
+    }
+    endSession(ip);
+    return RESULT_OK;
+}
+
+void SimulatedFleet::rekey(const QString& from, const QString& to)
+{
+    auto node = fleet.extract(from);
+    node.key() = to;
     fleet.insert(std::move(node));
     // Walls keep naming the outputs of the decoder that moved.
     for (const auto& entry : fleet)
-        entry.second->renameOutputs(ip, address);
-    endSession(ip);
+        entry.second->renameOutputs(from, to);
+}
+
+int SimulatedFleet::confirmNetwork(const QString& ip)
+{
+    SimulatedDecoder* d = find(ip);
+    if (!d || !d->answers())
+        return RESULT_NO_DEVICE;
+    if (!d->confirmsAddress() || confirmWindow <= 0)
+        return RESULT_UNSUPPORTED;
+    const PendingAddress pending = pendingAddresses.take(ip);
+    if (pending.timer) {
+        delete pending.timer;
+        d->noteConfirmedAddress();
+    }
     return RESULT_OK;
+}
+
+void SimulatedFleet::returnToFormerAddress(const QString& ip)
+{
+    const PendingAddress pending = pendingAddresses.take(ip);
+    if (pending.timer)
+        pending.timer->deleteLater();
+    SimulatedDecoder* d = find(ip);
+    if (!d)
+        return;
+    QString former;
+    NetworkText::fieldText(pending.former.ipv4Addr, sizeof pending.former.ipv4Addr, &former);
+    // Someone took the former address meanwhile: the decoder stays where it can still be reached.
+    if (former.isEmpty() || former == ip || fleet.count(former) > 0)
+        return;
+    d->revertNetwork(pending.former,
+                     QStringLiteral("The address %1 was not confirmed within %2 s: back at %3")
+                         .arg(ip)
+                         .arg(confirmWindow / 1000.0)
+                         .arg(former));
+    rekey(ip, former);
+    endSession(ip);
+    if (addressMoved)
+        addressMoved(ip, former);
+}
+
+int SimulatedFleet::restartDecoder(const QString& ip)
+{
+    SimulatedDecoder* d = find(ip);
+    if (!d)
+        return RESULT_NO_DEVICE;
+    d->restart(QStringLiteral("Restarted by itself"));
+    if (upgrade && d->upgrading())
+        failCard(d, 3);
+    endSession(ip, SessionEnd::Restarted);
+    return RESULT_OK;
+}
+
+DecoderBackend::ProbeResult SimulatedFleet::probeNow(const Probe& probe)
+{
+    ProbeResult r;
+    SimulatedDecoder* d = find(probe.ip);
+    if (!d || !d->answers() || (faults() && faults()->unreachable(probe.ip)))
+        return r;
+    int refusedCode = RESULT_REFUSED;
+    const FaultInjector::LoginFault fault =
+        faults() ? faults()->loginFault(probe.ip, &refusedCode) : FaultInjector::LoginFault::None;
+    const Login login = d->login(probe.userName, probe.password, fault, refusedCode);
+    r.result = login.result;
+    if (login.result != RESULT_OK)
+        return r;
+    r.deviceId = d->deviceId();
+    r.version = d->version();
+    r.bootId = d->bootId();
+    r.configMarker = d->configMarker();
+    if (probe.confirmAddress)
+        r.confirmResult = confirmNetwork(probe.ip);
+    if (probe.readNetwork) {
+        DeviceNetworkCfg_t cfg{};
+        d->getNetwork(&cfg);
+        NetworkText::fieldText(cfg.ipv4Addr, sizeof cfg.ipv4Addr, &r.address);
+        NetworkText::fieldText(cfg.ipv4Mask, sizeof cfg.ipv4Mask, &r.mask);
+    }
+    return r;
+}
+
+void SimulatedFleet::probe(const Probe& probe, std::function<void(const ProbeResult&)> done)
+{
+    // Answered after the fleet's latency, as every result is: never within the call.
+    const ProbeResult r = probeNow(probe);
+    QTimer::singleShot(latency, this, [done, r] { done(r); });
 }
 
 int SimulatedFleet::getResolution(const QString& ip, int screenRow, int screenColumn, ScreenResolution_t* out)
@@ -343,12 +457,13 @@ int SimulatedFleet::importConfig(const QString& ip, const QString& path)
         // Half the file arrived when the connection broke: the decoder refuses it, the session is gone.
         d->importConfig(bytes.left(bytes.size() / 2), outputLookup());
         d->logout();
-        endSession(ip);
+        endSession(ip, SessionEnd::Lost);
         return RESULT_BAD_HANDLE;
     }
     const int result = d->importConfig(bytes, outputLookup());
+    // The decoder restarts to apply the file.
     if (result == RESULT_OK)
-        endSession(ip);
+        endSession(ip, SessionEnd::Restarted);
     return result;
 }
 
@@ -446,7 +561,9 @@ void SimulatedFleet::upgradeTick()
     if (!upgrade)
         return;
     if (u.percent >= 100) {
+        // The decoder restarts to run the new firmware.
         d->endUpgrade(0);
+        endSession(ip, SessionEnd::Restarted);
         if (u.card == u.devices.size()) {
             finishUpgrade(RESULT_OK);
             return;

@@ -36,6 +36,9 @@ namespace pral_matrix {
  *       "logHistoryDays": 30,      days of log history each decoder has when the fleet starts,
  *                                  0 to 3660 (default 30)
  *       "logHistoryPerDay": 24,    history lines of each log type a day, 0 to 86400 (default 24)
+ *       "confirmWindowMs": 60000,  how long a new address waits for its confirmation, 0 to 3600000;
+ *                                  0: decoders take new addresses without one (default 60000)
+ *       "restartMs": 0,            how long a restarting decoder answers nothing, 0 to 600000 (default 0)
  *       "decoders": [
  *         {
  *           "ip": "192.0.2.10",    IPv4 address, unique in the fleet (required)
@@ -54,6 +57,7 @@ namespace pral_matrix {
  *                                  IPv4, 15 characters at most; gateway and dns may be ""
  *           "ipv6": "2001:db8::10", "ipv6Prefix": 64, "ipv6Gateway": "2001:db8::1",
  *                                  IPv6, 47 characters at most, or ""; prefix 0 to 128
+ *           "confirmsAddress": true,  false: a decoder without confirmed address changes
  *           "tvWall": {            the wall this decoder holds as main decoder (optional)
  *             "name": "Lobby",     20 bytes of UTF-8 at most
  *             "rows": 2, "cols": 2, 1 to 10 each
@@ -67,6 +71,16 @@ namespace pral_matrix {
  * DecoderConfigFile and LogPackage. In the process, a file path stands for
  * the transfer: the fleet reads and writes the files the decoders take and
  * give, whole or not at all (a failed write leaves what was there).
+ *
+ * A decoder restarts to apply an imported configuration and to run new
+ * firmware (SimulatedDecoder::restart); restartDecoder restarts one as a
+ * power cut would. The client's connection ends with a broken-connection
+ * notice (SessionEnd::Restarted).
+ *
+ * A new address is confirmed: the decoder moves, and unless a client
+ * confirms the change from the new address (confirmNetwork) within
+ * confirmWindowMs it goes back to its former settings by itself. A decoder
+ * with "confirmsAddress" false, or a window of 0, simply moves.
  *
  * An upgrade goes card by card, every upgradeStepMs one report of 20 % more;
  * it logs in to each decoder with the device's credentials. A card fails
@@ -93,6 +107,16 @@ public:
     void setUpgradeStepMs(int ms) { upgradeStep = ms; }
     int lockThreshold() const { return lockAfter; }
     int lockMinutes() const { return lockFor; }
+    int confirmWindowMs() const { return confirmWindow; }
+    void setConfirmWindowMs(int ms) { confirmWindow = qMax(0, ms); }
+    /**
+     * Told when a decoder moves by itself (back to its former address): a
+     * transport that serves decoders at their addresses follows it.
+     */
+    void setAddressMovedHandler(std::function<void(const QString& from, const QString& to)> handler)
+    {
+        addressMoved = std::move(handler);
+    }
     /**
      * Milliseconds since the epoch; tests replace it to control lock-out time.
      * The decoders' log history then ends at the new clock's present.
@@ -133,6 +157,18 @@ public:
     int importConfig(const QString& ip, const QString& path) override;
     int startUpgrade(const QList<DeviceInfo_t>& devices, const QString& path,
                      const UpgradeSink& sink) override;
+    void probe(const Probe& probe, std::function<void(const ProbeResult&)> done) override;
+
+    /**
+     * Confirms the pending address change of the decoder now at ip: 0, or
+     * RESULT_UNSUPPORTED when it does not wait for confirmations. A decoder
+     * with nothing pending answers 0.
+     */
+    int confirmNetwork(const QString& ip);
+    /** The decoder at ip restarts by itself (a power cut, a watchdog). */
+    int restartDecoder(const QString& ip);
+    /** A look at a decoder as a client's probe sees it, at once. */
+    ProbeResult probeNow(const Probe& probe);
 
 private:
     struct Upgrade
@@ -152,6 +188,10 @@ private:
     void failCard(SimulatedDecoder* decoder, int code);
     void finishUpgrade(int resultCode);
     qint64 now() const;
+    /** The decoder at ip failed to hear its confirmation: back to its former settings. */
+    void returnToFormerAddress(const QString& ip);
+    /** Moves the decoder at from to the key to, and the walls' outputs with it. */
+    void rekey(const QString& from, const QString& to);
 
     std::map<QString, std::unique_ptr<SimulatedDecoder>> fleet;
     int latency = 0;
@@ -163,6 +203,16 @@ private:
     std::function<qint64()> clock;
     QTimer* upgradeTimer;
     std::unique_ptr<Upgrade> upgrade;
+    int confirmWindow = 60000;
+    int restartTime = 0;
+    /** Address changes waiting for their confirmation, by the new address. */
+    struct PendingAddress
+    {
+        DeviceNetworkCfg_t former{};
+        QTimer* timer = nullptr;
+    };
+    QMap<QString, PendingAddress> pendingAddresses;
+    std::function<void(const QString&, const QString&)> addressMoved;
 };
 
 } // namespace pral_matrix

@@ -351,6 +351,13 @@ def refresh_icon():
     return svg(16, 16, "".join(body))
 
 
+def watching_icon():
+    """A decoder being watched after a change: a clock, in the colour of things still open."""
+    body = [circle(8, 8, 6, stroke=WARN, sw=1.4),
+            polyline([(8, 4.6), (8, 8), (10.6, 9.6)], WARN, 1.4)]
+    return svg(16, 16, "".join(body))
+
+
 def active_icon():
     shield = "M8 1.5 L13.5 3.5 V7.6 C13.5 11 11.2 13.3 8 14.6 C4.8 13.3 2.5 11 2.5 7.6 V3.5 Z"
     body = [path(shield, stroke=LINE, sw=1), polyline([(5.3, 8), (7.3, 10), (10.9, 6.1)], OK, 1.6)]
@@ -551,6 +558,7 @@ def module_images():
     images["ip_list_right_pic"] = chevron_right(MUTED)
     images["refresh"] = refresh_icon()
     images["active"] = active_icon()
+    images["watching"] = watching_icon()
     for name in ("ico_show_log", "netsetting", "ico_download", "ico_export", "update", "resolution", "recover"):
         for state in "nh":
             images["%s_%s" % (name, state)] = menu_icon(name, state)
@@ -596,8 +604,8 @@ def write_all(directory, images):
 def main():
     root = sys.argv[1] if len(sys.argv) > 1 else os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
     module = module_images()
-    if len(module) != 63:
-        sys.exit("expected 63 module images, made %d" % len(module))
+    if len(module) != 64:
+        sys.exit("expected 64 module images, made %d" % len(module))
     write_all(os.path.join(root, "matrix_config", "resources", "svg"), module)
     write_all(os.path.join(root, "platform", "host_framework", "resources", "svg"), host_images())
 

@@ -4,6 +4,7 @@
 #include "faultinjector.h"
 #include "matrixsdkworker.h"
 #include "onvifbackend.h"
+#include "servicethread.h"
 #include "simulatedfleet.h"
 
 #include <QCoreApplication>
@@ -35,6 +36,9 @@ struct DaemonHost
     }
 };
 
+/** The fleet load() gave the service in this process; it lives on the service thread. */
+SimulatedFleet* localFleet = nullptr;
+
 DaemonHost& host()
 {
     static DaemonHost h;
@@ -64,11 +68,17 @@ QString ServiceBackend::address(const QString& fleetIp)
     return QStringLiteral("127.0.0.") + fleetIp.section(QLatin1Char('.'), 3);
 }
 
-bool ServiceBackend::load(const QByteArray& fleetJson, QString* error)
+bool ServiceBackend::load(const QByteArray& fleetJson, QString* error,
+                          const std::function<void(OnvifBackend::Options&)>& tune)
 {
     auto& worker = PSingleton<MatrixSdkWorker>::_instance();
-    if (!overNetwork())
-        return worker.loadFleet(fleetJson, error);
+    if (!overNetwork()) {
+        std::unique_ptr<SimulatedFleet> fleet = SimulatedFleet::fromJson(fleetJson, error);
+        localFleet = fleet.get();
+        if (fleet)
+            worker.setBackend(std::move(fleet));
+        return localFleet != nullptr;
+    }
 
     QJsonObject root = QJsonDocument::fromJson(fleetJson).object();
     // Progress is read by polling over the network: steps far shorter than a poll would all be missed.
@@ -87,7 +97,17 @@ bool ServiceBackend::load(const QByteArray& fleetJson, QString* error)
     options.requestTimeoutMs = 3000;
     options.discoveryWaitMs = 600;
     options.upgradePollMs = 10;
+    if (tune)
+        tune(options);
     return loadOverNetwork(QJsonDocument(root).toJson(), options, error);
+}
+
+void ServiceBackend::onFleet(const std::function<void(SimulatedFleet&)>& fn)
+{
+    if (overNetwork())
+        inDaemon([&fn](DecoderDaemon& d) { fn(*d.fleet()); });
+    else if (localFleet)
+        runOnServiceThread([&fn] { fn(*localFleet); });
 }
 
 void ServiceBackend::inDaemon(const std::function<void(DecoderDaemon&)>& fn)
@@ -101,6 +121,7 @@ bool ServiceBackend::loadOverNetwork(const QByteArray& fleetJson, OnvifBackend::
                                      QString* error, const std::function<void(OnvifBackend*)>& wire)
 {
     auto& worker = PSingleton<MatrixSdkWorker>::_instance();
+    localFleet = nullptr;
     DaemonHost& h = host();
     h.stop();
     h.thread.start();
@@ -125,8 +146,6 @@ bool ServiceBackend::loadOverNetwork(const QByteArray& fleetJson, OnvifBackend::
     options.httpPort = h.daemon->port();
     options.discoveryPort = h.daemon->discoveryPort();
     auto backend = std::make_unique<OnvifBackend>(options);
-    QObject::connect(backend.get(), &OnvifBackend::signalDecoderLost, &worker,
-                     &MatrixSdkWorker::dropConnection, Qt::QueuedConnection);
     if (wire)
         wire(backend.get());
     worker.setBackend(std::move(backend));

@@ -9,7 +9,8 @@
 
 namespace pral_matrix {
 class DecoderDaemon;
-}
+class SimulatedFleet;
+} // namespace pral_matrix
 
 /**
  * @brief The back end the decoder-service tests run on: the in-process fleet,
@@ -25,8 +26,10 @@ namespace ServiceBackend {
 bool overNetwork();
 /** Where the fleet's decoder with address fleetIp is reached. */
 QString address(const QString& fleetIp);
-/** Replaces the service's back end with the fleet json describes. */
-bool load(const QByteArray& fleetJson, QString* error);
+/** Replaces the service's back end with the fleet json describes; tune adjusts the network back end's
+ * options. */
+bool load(const QByteArray& fleetJson, QString* error,
+          const std::function<void(pral_matrix::OnvifBackend::Options&)>& tune = {});
 /**
  * Serves fleetJson (addresses as given) from a daemon on its own thread and installs an ONVIF back end
  * tuned by options (targets and ports are filled in); wire sees the back end before the service owns it.
@@ -35,5 +38,10 @@ bool loadOverNetwork(const QByteArray& fleetJson, pral_matrix::OnvifBackend::Opt
                      const std::function<void(pral_matrix::OnvifBackend*)>& wire = {});
 /** Runs fn on the daemon's thread and waits for it. */
 void inDaemon(const std::function<void(pral_matrix::DecoderDaemon&)>& fn);
+/**
+ * Runs fn with the decoders load() made, where they live (the service thread, or the daemon's), and waits
+ * for it: what a decoder does by itself (a reboot) is done there.
+ */
+void onFleet(const std::function<void(pral_matrix::SimulatedFleet&)>& fn);
 
 } // namespace ServiceBackend
