@@ -352,6 +352,40 @@ private slots:
                  answers);
     }
 
+    // A datagram is read only up to its limit, whatever its XML would allow: padding after the envelope
+    // makes it as large as the row says.
+    void discoveryDatagramsKeepTheirLimit_data()
+    {
+        QTest::addColumn<bool>("matches");
+        QTest::addColumn<int>("size");
+        QTest::addColumn<bool>("read");
+        QTest::newRow("probe at the limit") << false << WsDiscovery::MaxDatagramBytes << true;
+        QTest::newRow("probe beyond") << false << WsDiscovery::MaxDatagramBytes + 1 << false;
+        QTest::newRow("matches at the limit") << true << WsDiscovery::MaxDatagramBytes << true;
+        QTest::newRow("matches beyond") << true << WsDiscovery::MaxDatagramBytes + 1 << false;
+    }
+    void discoveryDatagramsKeepTheirLimit()
+    {
+        QFETCH(bool, matches);
+        QFETCH(int, size);
+        QFETCH(bool, read);
+        WsDiscovery::Match match;
+        match.endpoint = QStringLiteral("urn:uuid:5f0c2a1e-0000-4000-8000-000000000002");
+        match.types = WsDiscovery::decoderTypes();
+        QByteArray datagram = matches ? WsDiscovery::buildProbeMatch("uuid:1", match, 1, 1)
+                                      : WsDiscovery::buildProbe("uuid:1", WsDiscovery::decoderTypes());
+        datagram += QByteArray(size - datagram.size(), ' ');
+        QString error;
+        WsDiscovery::Probe probe;
+        QString relatesTo;
+        QVector<WsDiscovery::Match> found;
+        const bool ok = matches ? WsDiscovery::parseProbeMatches(datagram, &relatesTo, &found, &error)
+                                : WsDiscovery::parseProbe(datagram, &probe, &error);
+        QVERIFY2(ok == read, qPrintable(error));
+        if (!read)
+            QVERIFY2(error.contains(QStringLiteral("larger than")), qPrintable(error));
+    }
+
     void probeMatchCarriesTheDecoder()
     {
         MatrixInfo info;
