@@ -7,7 +7,8 @@
 /// Installs every library's translations as the application does, from the folder of the tests.
 inline QString installTestLanguage(const QString& language)
 {
-    return PCOMMON::UiLanguage::install(QLocale(language),
-                                        {"matrix_config", "decoder_service", "host_framework", "tvwall"},
-                                        QCoreApplication::applicationDirPath());
+    return PCOMMON::UiLanguage::install(
+        QLocale(language),
+        {"matrix_config", "decoder_service", "decoder_network", "host_framework", "tvwall"},
+        QCoreApplication::applicationDirPath());
 }
