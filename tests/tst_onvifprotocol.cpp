@@ -6,6 +6,7 @@
 #include "onvifnamespaces.h"
 #include "soapenvelope.h"
 #include "wsdiscovery.h"
+#include "xmlnode.h"
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>
@@ -33,6 +34,42 @@ QByteArray tokenEnvelope(const QString& type, const QByteArray& digest, const QS
 QByteArray request(const QByteArray& head, const QByteArray& body = {})
 {
     return head + "\r\n\r\n" + body;
+}
+
+const QByteArray SoapNs = "http://www.w3.org/2003/05/soap-envelope";
+
+/** A SOAP envelope whose root carries rootAttributes and whose body holds body. */
+QByteArray envelope(const QByteArray& rootAttributes, const QByteArray& body)
+{
+    return "<s:Envelope xmlns:s=\"" + SoapNs + "\"" + rootAttributes + "><s:Body>" + body +
+           "</s:Body></s:Envelope>";
+}
+
+/** count declarations of distinct prefixes (p<first>, p<first+1>, ...), each with a namespace of its own. */
+QByteArray declarations(int count, int first = 0)
+{
+    QByteArray out;
+    for (int i = first; i < first + count; ++i)
+        out += " xmlns:p" + QByteArray::number(i) + "=\"urn:example:ns:" + QByteArray::number(i) + "\"";
+    return out;
+}
+
+QByteArray repeated(const QByteArray& piece, int count)
+{
+    QByteArray out;
+    out.reserve(piece.size() * count);
+    for (int i = 0; i < count; ++i)
+        out += piece;
+    return out;
+}
+
+/** An element with count attributes a0="1" a1="1" ... */
+QByteArray attributed(int count)
+{
+    QByteArray out = "<x";
+    for (int i = 0; i < count; ++i)
+        out += " a" + QByteArray::number(i) + "=\"1\"";
+    return out + "/>";
 }
 
 } // namespace
@@ -134,6 +171,137 @@ private slots:
         QString error;
         QVERIFY(!SoapEnvelope::parse(xml, &m, &error));
         QVERIFY(!error.isEmpty());
+    }
+
+    // Every limit of the XML reader, at its value and one beyond, and the shapes that once cost gigabytes
+    // or seconds: refused (naming the limit) or read, each quickly.
+    void xmlReaderKeepsItsLimits_data()
+    {
+        QTest::addColumn<QByteArray>("xml");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<QString>("says");
+        using X = XmlNode;
+        // Envelope and Body are two levels and two elements of every document here.
+        auto nested = [](int levels) {
+            return repeated("<a>", levels) + repeated("</a>", levels);
+        };
+        auto text = [](int bytes) {
+            return "<x>" + QByteArray(bytes, 't') + "</x>";
+        };
+        auto value = [](int bytes) {
+            return "<x a=\"" + QByteArray(bytes, 'v') + "\"/>";
+        };
+        const QByteArray inner = "<a" + declarations(X::MaxNamespaceDeclarationsPerElement, 1000) + ">";
+
+        QTest::newRow("depth at the limit") << envelope({}, nested(X::MaxDepth - 2)) << true << QString();
+        QTest::newRow("depth beyond") << envelope({}, nested(X::MaxDepth - 1)) << false << "nested deeper";
+        QTest::newRow("elements at the limit")
+            << envelope({}, repeated("<a/>", X::MaxElements - 2)) << true << QString();
+        QTest::newRow("elements beyond")
+            << envelope({}, repeated("<a/>", X::MaxElements - 1)) << false << "more than 20000 elements";
+        QTest::newRow("attributes at the limit")
+            << envelope({}, attributed(X::MaxAttributesPerElement)) << true << QString();
+        QTest::newRow("attributes beyond") << envelope({}, attributed(X::MaxAttributesPerElement + 1))
+                                           << false << "more than 64 attributes on one element";
+        QTest::newRow("declarations on one element at the limit")
+            << envelope(declarations(X::MaxNamespaceDeclarationsPerElement - 1), "<x/>") << true << QString();
+        QTest::newRow("declarations on one element beyond")
+            << envelope(declarations(X::MaxNamespaceDeclarationsPerElement), "<x/>") << false
+            << "more than 128 namespace declarations on one element";
+        QTest::newRow("declarations in scope at the limit")
+            << envelope(declarations(X::MaxNamespaceDeclarationsPerElement - 1), inner + "<x/></a>") << true
+            << QString();
+        QTest::newRow("declarations in scope beyond")
+            << envelope(declarations(X::MaxNamespaceDeclarationsPerElement - 1),
+                        inner + "<x xmlns:q=\"urn:q\"/></a>")
+            << false << "more than 256 namespace declarations in scope";
+        QTest::newRow("declarations in a document at the limit")
+            << envelope({}, repeated("<a xmlns:p=\"urn:p\"/>", X::MaxNamespaceDeclarations - 1)) << true
+            << QString();
+        QTest::newRow("declarations in a document beyond")
+            << envelope({}, repeated("<a xmlns:p=\"urn:p\"/>", X::MaxNamespaceDeclarations)) << false
+            << "more than 4096 namespace declarations";
+        QTest::newRow("attribute value at the limit")
+            << envelope({}, value(X::MaxAttributeValueBytes)) << true << QString();
+        QTest::newRow("attribute value beyond") << envelope({}, value(X::MaxAttributeValueBytes + 1)) << false
+                                                << "an attribute value longer than 16384 bytes";
+        QTest::newRow("text at the limit") << envelope({}, text(X::MaxTextBytes)) << true << QString();
+        QTest::newRow("text beyond") << envelope({}, text(X::MaxTextBytes + 1)) << false
+                                     << "a text longer than 4194304 bytes";
+        // The text of one element is all of its pieces: around a child and in a CDATA section.
+        QTest::newRow("text beyond in pieces")
+            << envelope({}, "<x>" + QByteArray(X::MaxTextBytes / 2, 't') + "<y/><![CDATA[" +
+                                QByteArray(X::MaxTextBytes / 2 + 1, 'c') + "]]></x>")
+            << false << "a text longer";
+        const QByteArray twoTexts = envelope({}, text(0) + text(0));
+        const int fill = X::MaxDocumentBytes - twoTexts.size();
+        QTest::newRow("document at the limit")
+            << envelope({}, text(fill / 2) + text(fill - fill / 2)) << true << QString();
+        QTest::newRow("document beyond") << envelope({}, text(fill / 2) + text(fill - fill / 2 + 1)) << false
+                                         << "a document larger than 8388608 bytes";
+
+        // A root with 12,000 prefixes and 20,000 children declaring one more each: gigabytes once.
+        QByteArray children;
+        for (int i = 0; i < 20000; ++i)
+            children += "<a" + declarations(1, 12000 + i) + "/>";
+        QTest::newRow("namespace bomb")
+            << envelope(declarations(12000), children) << false << "namespace declarations on one element";
+        QTest::newRow("attribute flood")
+            << envelope({}, attributed(50000)) << false << "attributes on one element";
+        // The largest namespace bomb the limits let through, every child using the prefix it declares.
+        QByteArray allowed;
+        for (int i = 0; i < X::MaxNamespaceDeclarations - X::MaxNamespaceDeclarationsPerElement; ++i)
+            allowed += "<q:a xmlns:q=\"urn:q" + QByteArray::number(i) + "\" q:b=\"1\"/>";
+        QTest::newRow("namespace bomb within the limits")
+            << envelope(declarations(X::MaxNamespaceDeclarationsPerElement - 1), allowed) << true
+            << QString();
+        // What real devices send: their whole namespace table on the Envelope.
+        QTest::newRow("sixty prefixes on the envelope")
+            << envelope(declarations(60), "<p7:x p3:token=\"a\"><p59:y/></p7:x>") << true << QString();
+    }
+    void xmlReaderKeepsItsLimits()
+    {
+        QFETCH(QByteArray, xml);
+        QFETCH(bool, accepted);
+        QFETCH(QString, says);
+        QElapsedTimer clock;
+        clock.start();
+        QString error;
+        const XmlNode root = XmlNode::parse(xml, &error);
+        const qint64 ms = clock.elapsed();
+        QVERIFY2(root.isNull() != accepted, qPrintable(error));
+        if (!accepted)
+            QVERIFY2(error.contains(says), qPrintable(error));
+        else
+            QVERIFY(root.is(QString::fromLatin1(SoapNs), QStringLiteral("Envelope")));
+#ifdef __SANITIZE_ADDRESS__
+        const qint64 budget = 4000; // the sanitizers slow reading several times over
+#else
+        const qint64 budget = 1000;
+#endif
+        // 8 MiB reads in a fraction of this; the bombs took seconds to minutes before they were bounded.
+        QVERIFY2(ms < budget, qPrintable(QStringLiteral("took %1 ms").arg(ms)));
+    }
+
+    void namespacesResolveInTheirScope()
+    {
+        QString error;
+        XmlNode root = XmlNode::parse("<r xmlns:a=\"urn:1\" xmlns=\"urn:d\"><x xmlns:a=\"urn:2\"><y/></x>"
+                                      "<z/></r>",
+                                      &error);
+        QVERIFY2(!root.isNull(), qPrintable(error));
+        const XmlNode inner = root.children.at(0).children.at(0);
+        QCOMPARE(inner.resolveQName(QStringLiteral("a:q")),
+                 qMakePair(QStringLiteral("urn:2"), QStringLiteral("q")));
+        // The sibling after a redeclaring element sees the outer declaration again.
+        QCOMPARE(root.children.at(1).resolveQName(QStringLiteral("a:q")).first, QStringLiteral("urn:1"));
+        QCOMPARE(root.children.at(1).resolveQName(QStringLiteral("q")).first, QStringLiteral("urn:d"));
+        QCOMPARE(root.children.at(1).ns, QStringLiteral("urn:d"));
+        QCOMPARE(root.children.at(1).resolveQName(QStringLiteral("b:q")).first, QString());
+        // A node taken out of its tree keeps the scope it was read in.
+        root = XmlNode();
+        QCOMPARE(inner.resolveQName(QStringLiteral("a:q")).first, QStringLiteral("urn:2"));
+        QCOMPARE(inner.namespaceFor(QString()), QStringLiteral("urn:d"));
     }
 
     void decoderAnswersOnlyTheProbesItMatches_data()
