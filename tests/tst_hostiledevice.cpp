@@ -370,6 +370,7 @@ private slots:
         worker().connectMatrix(login(ip), nullptr);
         QTRY_COMPARE_WITH_TIMEOUT(results.size(), 1, 10 * TimeoutMs);
         const qint64 took = clock.elapsed();
+        QCOMPARE(results.first().at(0).value<CMHandle>()->ip(), ip);
         const qint64 grewKb = statusKb("VmHWM") - before;
         qInfo("%s: %lld ms against a timeout of %d ms, peak grew by %lld KB", QTest::currentDataTag(), took,
               TimeoutMs, grewKb);
