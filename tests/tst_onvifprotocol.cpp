@@ -36,6 +36,15 @@ QByteArray request(const QByteArray& head, const QByteArray& body = {})
     return head + "\r\n\r\n" + body;
 }
 
+/** Admits a body of up to maxBody bytes anywhere but on /gone, which takes none. */
+HttpRequestParser::Admit admitUpTo(qint64 maxBody)
+{
+    return [maxBody](const HttpRequestParser& head) {
+        return head.path == "/gone" ? HttpRequestParser::Admission{0, 404}
+                                    : HttpRequestParser::Admission{maxBody, 0};
+    };
+}
+
 const QByteArray SoapNs = "http://www.w3.org/2003/05/soap-envelope";
 
 /** A SOAP envelope whose root carries rootAttributes and whose body holds body. */
@@ -343,6 +352,40 @@ private slots:
                  answers);
     }
 
+    // A datagram is read only up to its limit, whatever its XML would allow: padding after the envelope
+    // makes it as large as the row says.
+    void discoveryDatagramsKeepTheirLimit_data()
+    {
+        QTest::addColumn<bool>("matches");
+        QTest::addColumn<int>("size");
+        QTest::addColumn<bool>("read");
+        QTest::newRow("probe at the limit") << false << WsDiscovery::MaxDatagramBytes << true;
+        QTest::newRow("probe beyond") << false << WsDiscovery::MaxDatagramBytes + 1 << false;
+        QTest::newRow("matches at the limit") << true << WsDiscovery::MaxDatagramBytes << true;
+        QTest::newRow("matches beyond") << true << WsDiscovery::MaxDatagramBytes + 1 << false;
+    }
+    void discoveryDatagramsKeepTheirLimit()
+    {
+        QFETCH(bool, matches);
+        QFETCH(int, size);
+        QFETCH(bool, read);
+        WsDiscovery::Match match;
+        match.endpoint = QStringLiteral("urn:uuid:5f0c2a1e-0000-4000-8000-000000000002");
+        match.types = WsDiscovery::decoderTypes();
+        QByteArray datagram = matches ? WsDiscovery::buildProbeMatch("uuid:1", match, 1, 1)
+                                      : WsDiscovery::buildProbe("uuid:1", WsDiscovery::decoderTypes());
+        datagram += QByteArray(size - datagram.size(), ' ');
+        QString error;
+        WsDiscovery::Probe probe;
+        QString relatesTo;
+        QVector<WsDiscovery::Match> found;
+        const bool ok = matches ? WsDiscovery::parseProbeMatches(datagram, &relatesTo, &found, &error)
+                                : WsDiscovery::parseProbe(datagram, &probe, &error);
+        QVERIFY2(ok == read, qPrintable(error));
+        if (!read)
+            QVERIFY2(error.contains(QStringLiteral("larger than")), qPrintable(error));
+    }
+
     void probeMatchCarriesTheDecoder()
     {
         MatrixInfo info;
@@ -414,12 +457,26 @@ private slots:
         QTest::newRow("other version") << request("GET /x HTTP/2.0") << 505;
         QTest::newRow("negative length") << request("POST /x HTTP/1.1\r\nContent-Length: -1") << 400;
         QTest::newRow("header twice") << request("GET /x HTTP/1.1\r\nA: 1\r\na: 2") << 400;
+        QByteArray lines;
+        for (int i = 1; i < HttpRequestParser::MaxHeaderLines; ++i)
+            lines += "\r\nh" + QByteArray::number(i) + ": 1";
+        QTest::newRow("header lines at the limit")
+            << request("POST /x HTTP/1.1\r\nContent-Length: 3" + lines, "abc") << 0;
+        QTest::newRow("header lines beyond")
+            << request("POST /x HTTP/1.1\r\nContent-Length: 3" + lines + "\r\nh0: 1", "abc") << 431;
+        // Short lines without end: refused by their number long before they fill the head's bytes.
+        QTest::newRow("header lines without end") << "GET /x HTTP/1.1" + lines + lines << 431;
+        QTest::newRow("path that takes no body")
+            << request("POST /gone HTTP/1.1\r\nContent-Length: 3", "abc") << 404;
+        // The admission sees the head alone: a body is never read for a path that refuses it.
+        QTest::newRow("path refused before its body")
+            << request("POST /gone HTTP/1.1\r\nContent-Length: 900") << 404;
     }
     void requestReaderKeepsItsLimits()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(int, status);
-        HttpRequestParser parser(1000);
+        HttpRequestParser parser(admitUpTo(1000), 60000);
         HttpRequestParser::State state = HttpRequestParser::NeedMore;
         // Byte by byte: the reader must not depend on how the stream is cut.
         for (int i = 0; i < bytes.size() && state == HttpRequestParser::NeedMore; ++i)
@@ -428,6 +485,37 @@ private slots:
         QCOMPARE(parser.failureStatus(), status);
         if (!status)
             QCOMPARE(parser.body, QByteArray("abc"));
+    }
+
+    // A request is cut at its deadline however its bytes trickle in: the head at the head's, the rest at
+    // the whole request's, each counted from the first byte on.
+    void requestReaderHoldsItsDeadlines_data()
+    {
+        QTest::addColumn<QByteArray>("prompt");
+        QTest::addColumn<int>("deadlineMs");
+        QTest::newRow("head dripped") << QByteArray("POST /x HTTP/1.1") << 200;
+        QTest::newRow("body dripped") << request("POST /x HTTP/1.1\r\nContent-Length: 900") << 400;
+    }
+    void requestReaderHoldsItsDeadlines()
+    {
+        QFETCH(QByteArray, prompt);
+        QFETCH(int, deadlineMs);
+        QElapsedTimer clock;
+        clock.start();
+        HttpRequestParser parser(admitUpTo(1000), 400, 200);
+        QCOMPARE(parser.feed(prompt), HttpRequestParser::NeedMore);
+        QVERIFY(parser.remainingMs() <= deadlineMs);
+        // One more byte at every poll: each read is prompt, the request as a whole is not.
+        const QByteArray drip = prompt.endsWith("\r\n\r\n") ? "b" : "x";
+        QTRY_COMPARE_WITH_TIMEOUT(parser.feed(drip), HttpRequestParser::Failed, 5000);
+        QVERIFY2(clock.elapsed() >= deadlineMs, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(parser.failureStatus(), 408);
+        QCOMPARE(parser.remainingMs(), qint64(0));
+        // A connection that went quiet is cut as well.
+        HttpRequestParser quiet(admitUpTo(1000), 400, 200);
+        quiet.feed(prompt);
+        QTRY_COMPARE_WITH_TIMEOUT(quiet.checkDeadline(), HttpRequestParser::Failed, 5000);
+        QCOMPARE(quiet.failureStatus(), 408);
     }
 
     void mutatedMessagesAreRefusedOrReadCleanly()
@@ -492,7 +580,7 @@ private slots:
             QString relatesTo;
             WsDiscovery::parseProbe(bytes, &probe, &error);
             WsDiscovery::parseProbeMatches(bytes, &relatesTo, &matches, &error);
-            HttpRequestParser parser(64);
+            HttpRequestParser parser(admitUpTo(64), 60000);
             if (parser.feed(bytes) == HttpRequestParser::Complete)
                 QVERIFY(parser.body.size() <= 64 &&
                         parser.body.size() == parser.headers.value("content-length").toInt());

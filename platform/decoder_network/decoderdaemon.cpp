@@ -22,14 +22,47 @@
 #include <QUuid>
 
 #include <cstring>
+#include <sys/socket.h>
 
 namespace pral_matrix {
 
 namespace {
 
 using S = SoapEnvelope;
-constexpr int MaxNonces = 1024;
+
+// What a peer may hold of the daemon. Each number bounds memory or work that a peer could otherwise grow
+// at will; together they bound the daemon's memory whatever arrives.
+
+/** Connections open at once: a client's pool connects to 64 decoders at a time; four times that. */
+constexpr int MaxConnections = 256;
+/** Connections from one address to one decoder: a client keeps one lane per decoder, an upgrade's polling
+ * beside it; room for a second tool on the same host. */
+constexpr int MaxConnectionsPerPeer = 8;
+/** Bodies of SOAP calls held at once, reserved by their Content-Length: 32 of the largest; real ones are a
+ * few KiB. */
+constexpr qint64 MaxReservedSoapBytes = 32 * 1024 * 1024;
+/** Upload bodies read at once across the fleet: an upgrade or a restore goes one decoder at a time. */
+constexpr int MaxUploadsInFlight = 2;
+/** What a socket reads ahead of the request reader: one read's worth, so a connection's memory is its
+ * request's. */
+constexpr qint64 SocketBufferBytes = 64 * 1024;
+/** How long the bytes of a refused request are read and dropped, so that its peer hears the refusal. */
+constexpr int LingerMs = 2000;
+/** How far a token's Created may be from our clock, either way (WS-Security's usual five minutes). */
+constexpr int TokenWindowSecs = 300;
+/** Tokens one decoder remembers within their window: 54 calls a second for five minutes, many times a
+ * client's pace (an upgrade polls ten times a second); at the limit further calls are refused, never
+ * forgotten tokens accepted again. */
+constexpr int MaxReplayTokens = 16384;
+/** Upload addresses one decoder has handed out and not yet seen used. */
 constexpr int MaxTokens = 16;
+/** Pictures one decoder keeps for its windows: the five test pictures and room for more. */
+constexpr int MaxPicturesPerDecoder = 16;
+/** Pictures in the temporary folder, whatever the fleet: it never fills the disk or its inode table. */
+constexpr int MaxStoredPictures = 512;
+constexpr qint64 MaxStoredPictureBytes = 64 * 1024 * 1024;
+/** A picture's name becomes part of a file name. */
+constexpr int MaxPictureNameLength = 128;
 constexpr int LogDays = 30;
 
 const QString DevicePath = QStringLiteral("/onvif/device_service");
@@ -73,6 +106,8 @@ QByteArray statusText(int status)
         return "Length Required";
     case 413:
         return "Payload Too Large";
+    case 503:
+        return "Service Unavailable";
     case 415:
         return "Unsupported Media Type";
     case 431:
@@ -81,6 +116,8 @@ QByteArray statusText(int status)
         return "Not Implemented";
     case 505:
         return "HTTP Version Not Supported";
+    case 507:
+        return "Insufficient Storage";
     default:
         return "Internal Server Error";
     }
@@ -92,17 +129,55 @@ bool writeFile(const QString& path, const QByteArray& bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
+bool isSoapPath(const QByteArray& path)
+{
+    return path == DevicePath.toLatin1() || path == DeviceIoPath.toLatin1() || path == WallPath.toLatin1();
+}
+
+/** The first 16 bytes of a SHA-1 digest: what tells two tokens apart, kept without an allocation. */
+struct TokenKey
+{
+    quint64 high = 0;
+    quint64 low = 0;
+    bool operator==(const TokenKey& other) const { return high == other.high && low == other.low; }
+};
+
+uint qHash(const TokenKey& key, uint seed = 0)
+{
+    return ::qHash(key.high ^ (key.low * 0x9E3779B97F4A7C15ULL), seed);
+}
+
+TokenKey tokenKey(const QByteArray& base64Digest)
+{
+    const QByteArray raw = QByteArray::fromBase64(base64Digest).leftJustified(16, '\0');
+    TokenKey key;
+    std::memcpy(&key.high, raw.constData(), 8);
+    std::memcpy(&key.low, raw.constData() + 8, 8);
+    return key;
+}
+
 } // namespace
 
 struct DaemonConnection
 {
-    explicit DaemonConnection(qint64 maxBody)
-        : parser(maxBody)
+    using Admit = std::function<HttpRequestParser::Admission(DaemonConnection*, const HttpRequestParser&)>;
+    DaemonConnection(const Admit& admit, int requestTimeoutMs)
+        : parser([this, admit](const HttpRequestParser& head) { return admit(this, head); }, requestTimeoutMs)
     {
     }
     QPointer<QTcpSocket> socket;
+    QTimer* deadline = nullptr;
     HttpRequestParser parser;
+    QString peer;
     bool answered = false;
+    /** Refused while the peer may still be sending: what comes is dropped until it closes. */
+    bool draining = false;
+    /** What the admission reserved for this request. */
+    qint64 reservedSoapBytes = 0;
+    bool uploading = false;
+    /** The upload address this request claimed, and what it is for. */
+    QString uploadToken;
+    QString uploadPurpose;
 };
 
 struct DecoderDaemon::Endpoint
@@ -115,10 +190,14 @@ struct DecoderDaemon::Endpoint
     NetworkFault fault;
     QTcpServer* server = nullptr;
     QUdpSocket* udp = nullptr;
-    QList<QByteArray> nonces;
-    QSet<QByteArray> nonceSet;
+    /** Open connections by peer address. */
+    QHash<QString, int> peers;
+    /** Accepted tokens and when each leaves its window (ms since the epoch). */
+    QHash<TokenKey, qint64> seenTokens;
+    qint64 lastSweepMs = 0;
     QList<QPair<QString, QString>> tokens;
-    QMap<QString, QString> pictures;
+    /** Name -> file and its size. */
+    QMap<QString, QPair<QString, qint64>> pictures;
     QString upgradeState = QStringLiteral("Idle");
     int upgradePercent = 0;
     int upgradeCode = 0;
@@ -266,6 +345,8 @@ void DecoderDaemon::stop()
     endpoints.clear();
     model.reset();
     files.reset();
+    storedPictures = 0;
+    storedPictureBytes = 0;
 }
 
 QStringList DecoderDaemon::addresses() const
@@ -343,29 +424,132 @@ void DecoderDaemon::onConnection(Endpoint* e)
     while (QTcpSocket* socket = e->server ? e->server->nextPendingConnection() : nullptr) {
         // Not the server's: a decoder that moves closes its server but finishes its last reply.
         socket->setParent(this);
-        auto* c = new DaemonConnection(opts.maxUploadBytes);
-        c->socket = socket;
-        connect(socket, &QTcpSocket::readyRead, this, [this, e, c] { onRead(e, c); });
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QObject::destroyed, this, [c] { delete c; });
-        // A request that does not arrive in time, or a stall that has lasted long enough, ends here.
-        const int limit = e->fault.stallMs > 0 ? e->fault.stallMs : opts.requestTimeoutMs;
-        QTimer::singleShot(limit, socket, [this, e, c] {
-            if (!c->answered && c->socket) {
-                if (e->fault.stallMs > 0)
-                    c->socket->abort();
-                else
-                    send(e, c, Reply{408, "text/plain", "request timeout\n", {}});
-            }
+        const QString peer = socket->peerAddress().toString();
+        if (connections >= MaxConnections || e->peers.value(peer) >= MaxConnectionsPerPeer) {
+            // Refused before anything is read or kept.
+            const QByteArray text = "too many connections\n";
+            socket->write("HTTP/1.1 503 Service Unavailable\r\nContent-Type: text/plain\r\nContent-Length: " +
+                          QByteArray::number(text.size()) + "\r\nConnection: close\r\n\r\n" + text);
+            socket->disconnectFromHost();
+            continue;
+        }
+        ++connections;
+        ++e->peers[peer];
+        // The socket reads no further ahead than the request reader takes.
+        socket->setReadBufferSize(SocketBufferBytes);
+        auto* c = new DaemonConnection(
+            [this, e](DaemonConnection* self, const HttpRequestParser& head) { return admit(e, self, head); },
+            opts.requestTimeoutMs);
+        c->socket = socket;
+        c->peer = peer;
+        connect(socket, &QTcpSocket::readyRead, this, [this, e, c] { onRead(e, c); });
+        connect(socket, &QObject::destroyed, this, [this, e, c] {
+            release(c);
+            --connections;
+            auto it = e->peers.find(c->peer);
+            if (it != e->peers.end() && --it.value() <= 0)
+                e->peers.erase(it);
+            delete c;
         });
+        // The deadline of the request as a whole: a peer that trickles its bytes is cut all the same.
+        c->deadline = new QTimer(socket);
+        c->deadline->setSingleShot(true);
+        connect(c->deadline, &QTimer::timeout, this, [this, e, c] { onDeadline(e, c); });
+        c->deadline->start(int(qMax<qint64>(1, c->parser.remainingMs())));
+        if (e->fault.stallMs > 0) {
+            // A stall that has lasted long enough ends here.
+            QTimer::singleShot(e->fault.stallMs, socket, [c] {
+                if (c->socket)
+                    c->socket->abort();
+            });
+        }
+    }
+}
+
+void DecoderDaemon::onDeadline(Endpoint* e, DaemonConnection* c)
+{
+    if (c->answered || !c->socket)
+        return;
+    // Bytes that came while the daemon was busy still count.
+    onRead(e, c);
+    if (c->answered || !c->socket)
+        return;
+    if (c->parser.checkDeadline() == HttpRequestParser::NeedMore) {
+        // The head came in time: the whole request's deadline applies now.
+        c->deadline->start(int(qMax<qint64>(1, c->parser.remainingMs())));
+        return;
+    }
+    if (e->fault.stallMs > 0)
+        c->socket->abort();
+    else
+        send(e, c, Reply{408, "text/plain", "request timeout\n", {}});
+}
+
+HttpRequestParser::Admission DecoderDaemon::admit(Endpoint* e, DaemonConnection* c,
+                                                  const HttpRequestParser& head)
+{
+    using A = HttpRequestParser::Admission;
+    if (isSoapPath(head.path)) {
+        if (head.method != "POST")
+            return A{0, 405};
+        if (head.contentLength > opts.maxSoapBytes)
+            return A{opts.maxSoapBytes, 0};
+        if (reservedSoapBytes + head.contentLength > MaxReservedSoapBytes)
+            return A{0, 503};
+        c->reservedSoapBytes = head.contentLength;
+        reservedSoapBytes += head.contentLength;
+        return A{opts.maxSoapBytes, 0};
+    }
+    const QString path = QString::fromLatin1(head.path);
+    if (path.startsWith(QLatin1String("/files/")))
+        return head.method == "GET" ? A{0, 0} : A{0, 405};
+    if (path.startsWith(QLatin1String("/upload/"))) {
+        if (head.method != "POST")
+            return A{0, 405};
+        // Only an address an authenticated call handed out takes a body, and only once.
+        const QString token = path.mid(8);
+        const auto it =
+            std::find_if(e->tokens.begin(), e->tokens.end(), [&token](const QPair<QString, QString>& t) {
+                return t.first == token &&
+                       (t.second == QLatin1String("restore") || t.second == QLatin1String("firmware"));
+            });
+        if (it == e->tokens.end())
+            return A{0, 404};
+        if (uploadsInFlight >= MaxUploadsInFlight)
+            return A{0, 503};
+        c->uploadToken = token;
+        c->uploadPurpose = it->second;
+        c->uploading = true;
+        ++uploadsInFlight;
+        e->tokens.erase(it);
+        return A{opts.maxUploadBytes, 0};
+    }
+    return A{0, 404};
+}
+
+void DecoderDaemon::release(DaemonConnection* c)
+{
+    reservedSoapBytes -= c->reservedSoapBytes;
+    c->reservedSoapBytes = 0;
+    if (c->uploading) {
+        c->uploading = false;
+        --uploadsInFlight;
     }
 }
 
 void DecoderDaemon::onRead(Endpoint* e, DaemonConnection* c)
 {
+    if (c->draining && c->socket) {
+        while (c->socket->bytesAvailable() > 0)
+            c->socket->read(SocketBufferBytes);
+        return;
+    }
     if (c->answered || !c->socket)
         return;
-    const HttpRequestParser::State state = c->parser.feed(c->socket->readAll());
+    HttpRequestParser::State state = c->parser.state();
+    while (state == HttpRequestParser::NeedMore && c->socket->bytesAvailable() > 0)
+        state = c->parser.feed(c->socket->read(SocketBufferBytes));
     if (state == HttpRequestParser::NeedMore)
         return;
     if (state == HttpRequestParser::Failed) {
@@ -378,19 +562,15 @@ void DecoderDaemon::onRead(Endpoint* e, DaemonConnection* c)
         c->answered = true;
         return;
     }
-    const HttpRequestParser& p = c->parser;
-    const bool isSoap =
-        p.path == DevicePath.toLatin1() || p.path == DeviceIoPath.toLatin1() || p.path == WallPath.toLatin1();
-    if (isSoap && p.body.size() > opts.maxSoapBytes) {
-        send(e, c, Reply{413, "text/plain", "too large\n", {}});
-        return;
-    }
-    send(e, c, handle(e, p.method, p.path, p.body));
+    send(e, c, handle(e, c));
 }
 
 void DecoderDaemon::send(Endpoint* e, DaemonConnection* c, Reply reply)
 {
     c->answered = true;
+    release(c);
+    if (c->deadline)
+        c->deadline->stop();
     QTcpSocket* socket = c->socket;
     if (!socket)
         return;
@@ -415,7 +595,17 @@ void DecoderDaemon::send(Endpoint* e, DaemonConnection* c, Reply reply)
     }
     if (e->fault.bytesPerSecond <= 0) {
         socket->write(bytes);
-        socket->disconnectFromHost();
+        if (c->parser.state() == HttpRequestParser::Failed) {
+            // Refused before all of it arrived: the peer may still be sending. Closing now would answer
+            // its next bytes with a reset, which takes the refusal with it; so the refusal goes out with
+            // our end closed for writing, and what still comes is read and dropped for a while.
+            socket->flush();
+            ::shutdown(int(socket->socketDescriptor()), SHUT_WR);
+            c->draining = true;
+            QTimer::singleShot(LingerMs, socket, [socket] { socket->abort(); });
+        } else {
+            socket->disconnectFromHost();
+        }
         if (after)
             after();
         return;
@@ -490,19 +680,56 @@ QString DecoderDaemon::issueToken(Endpoint* e, const QString& purpose)
     return token;
 }
 
-DecoderDaemon::Reply DecoderDaemon::handle(Endpoint* e, const QByteArray& method, const QByteArray& path,
-                                           const QByteArray& body)
+DecoderDaemon::Proof DecoderDaemon::prove(Endpoint* e, const QString& userName, const QByteArray& digest,
+                                          const QByteArray& nonce, const QString& created, bool isDigest)
 {
-    const QString p = QString::fromLatin1(path);
-    if (p == DevicePath || p == DeviceIoPath || p == WallPath) {
-        if (method != "POST")
-            return Reply{405, "text/plain", "POST only\n", {}};
-        return handleSoap(e, body);
+    if (userName.isEmpty() && digest.isEmpty())
+        return Proof::None;
+    if (userName != e->user || !isDigest || nonce.isEmpty() ||
+        S::passwordDigest(nonce, created, e->password) != digest)
+        return Proof::Wrong;
+    // The password is right: what remains to check says nothing about guessing it.
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    const QDateTime at = QDateTime::fromString(created, Qt::ISODateWithMs);
+    if (!at.isValid() || qAbs(at.toMSecsSinceEpoch() - now) > TokenWindowSecs * 1000LL)
+        return Proof::Stale;
+    // A token seen before is a replay. Some clients repeat a nonce within a second, so the whole token
+    // (its digest covers nonce, creation time and password) is what must not come twice. It is kept until
+    // it leaves its window, from where it could no longer be accepted anyway.
+    const TokenKey key = tokenKey(digest);
+    if (e->seenTokens.contains(key))
+        return Proof::Replayed;
+    if (e->seenTokens.size() >= MaxReplayTokens && now - e->lastSweepMs >= 1000) {
+        e->lastSweepMs = now;
+        for (auto it = e->seenTokens.begin(); it != e->seenTokens.end();)
+            it = it.value() < now ? e->seenTokens.erase(it) : std::next(it);
     }
-    if (p.startsWith(QLatin1String("/files/")) && method == "GET")
-        return handleDownload(e, p.mid(7));
-    if (p.startsWith(QLatin1String("/upload/")) && method == "POST")
-        return handleUpload(e, p.mid(8), body);
+    if (e->seenTokens.size() >= MaxReplayTokens)
+        return Proof::Busy;
+    e->seenTokens.insert(key, at.toMSecsSinceEpoch() + TokenWindowSecs * 1000LL);
+    return Proof::Valid;
+}
+
+void DecoderDaemon::removePictures(Endpoint* e)
+{
+    for (const QPair<QString, qint64>& file : qAsConst(e->pictures)) {
+        QFile::remove(file.first);
+        --storedPictures;
+        storedPictureBytes -= file.second;
+    }
+    e->pictures.clear();
+}
+
+DecoderDaemon::Reply DecoderDaemon::handle(Endpoint* e, DaemonConnection* c)
+{
+    // The admission let through only what each path takes.
+    const HttpRequestParser& p = c->parser;
+    if (isSoapPath(p.path))
+        return handleSoap(e, p.body);
+    if (c->uploading)
+        return handleUpload(e, c->uploadToken, c->uploadPurpose, p.body);
+    if (p.path.startsWith("/files/"))
+        return handleDownload(e, QString::fromLatin1(p.path.mid(7)));
     return Reply{404, "text/plain", "not found\n", {}};
 }
 
@@ -528,17 +755,14 @@ DecoderDaemon::Reply DecoderDaemon::handleDownload(Endpoint* e, const QString& t
     return reply;
 }
 
-DecoderDaemon::Reply DecoderDaemon::handleUpload(Endpoint* e, const QString& token, const QByteArray& body)
+DecoderDaemon::Reply DecoderDaemon::handleUpload(Endpoint* e, const QString& token, const QString& purpose,
+                                                 const QByteArray& body)
 {
-    const auto it = std::find_if(e->tokens.begin(), e->tokens.end(),
-                                 [&token](const QPair<QString, QString>& t) { return t.first == token; });
-    if (it == e->tokens.end())
-        return Reply{404, "text/plain", "not found\n", {}};
-    const QString purpose = it->second;
-    e->tokens.erase(it);
     const QString path = files->filePath(QStringLiteral("upload-") + token);
-    if (!writeFile(path, body))
+    if (!writeFile(path, body)) {
+        QFile::remove(path);
         return Reply{500, "text/plain", "result " + QByteArray::number(int(RESULT_IO_ERROR)) + '\n', {}};
+    }
     int result = RESULT_BAD_ARGUMENT;
     if (purpose == QLatin1String("restore")) {
         result = model->importConfig(e->ip, path);
@@ -584,6 +808,8 @@ DecoderDaemon::Reply DecoderDaemon::handleUpload(Endpoint* e, const QString& tok
         e->upgradePercent = 0;
         e->upgradeCode = 0;
         result = model->startUpgrade({device}, path, sink);
+        // The image is read as the upgrade starts: the file is not kept.
+        QFile::remove(path);
         if (result != RESULT_OK)
             e->upgradeState = QStringLiteral("Idle");
     }
@@ -685,23 +911,46 @@ DecoderDaemon::Reply DecoderDaemon::handleSoap(Endpoint* e, const QByteArray& bo
                      QStringLiteral("Optional Action Not Implemented"), RESULT_BAD_ARGUMENT);
     const QString ip = e->ip;
     const S::ReceivedToken token = S::readToken(m.header);
-    bool authenticated = false;
-    // A token seen before is a replay. Some clients repeat a nonce within a second, so the whole
-    // token (its digest covers nonce, creation time and password) is what must not come twice.
-    const QByteArray seen = token.digest + '/' + token.created.toLatin1();
-    if (token.present && token.userName == e->user && !e->nonceSet.contains(seen) &&
-        S::verify(token, e->password, QDateTime::currentDateTimeUtc())) {
-        authenticated = true;
-        e->nonces.append(seen);
-        e->nonceSet.insert(seen);
-        if (e->nonces.size() > MaxNonces)
-            e->nonceSet.remove(e->nonces.takeFirst());
-    }
-    // Until the first user exists a device is open, as ONVIF has it.
-    const bool allowed = authenticated || !e->activated;
     const bool device = req.ns == Ns::Device;
     const bool deviceIo = req.ns == Ns::DeviceIo;
     const bool wall = req.ns == Ns::Wall;
+    // Credentials are looked at only by the calls that need them; the open ones ignore them.
+    auto proof = [&] {
+        return prove(e, token.present ? token.userName : QString(),
+                     token.present ? token.digest : QByteArray(), token.nonce, token.created,
+                     token.present && token.isDigest);
+    };
+    // The decoder's own refusal (wrong password, locked), with the counters the operator is told.
+    auto refusal = [&](const DecoderBackend::Login& login) {
+        if (!login.hasError)
+            return failed(login.result);
+        return fault(400, QStringLiteral("Sender"), QStringLiteral("NotAuthorized"),
+                     QStringLiteral("Sender not Authorized"), login.result,
+                     [&](QXmlStreamWriter& w) { OnvifCodec::writeLoginRefusal(w, login.error); });
+    };
+    // Credentials that prove nothing either way: refused, and never counted as a wrong password.
+    auto unproven = [&](Proof p) {
+        switch (p) {
+        case Proof::Stale:
+            return fault(400, QStringLiteral("Sender"), QStringLiteral("NotAuthorized"),
+                         QStringLiteral("The security token is outside its time window"),
+                         RESULT_WRONG_PASSWORD);
+        case Proof::Replayed:
+            return fault(400, QStringLiteral("Sender"), QStringLiteral("NotAuthorized"),
+                         QStringLiteral("The security token was used before"), RESULT_WRONG_PASSWORD);
+        case Proof::Busy:
+            return fault(503, QStringLiteral("Receiver"), QStringLiteral("Action"),
+                         QStringLiteral("Too many calls within the security window; try again later"),
+                         RESULT_UNAVAILABLE);
+        default:
+            return failed(RESULT_WRONG_PASSWORD);
+        }
+    };
+    // What the decoder's lock-out says of proven or wrong credentials: RESULT_OK or its refusal.
+    auto checked = [&](Proof p) {
+        return model->authenticate(ip, token.userName,
+                                   p == Proof::Valid ? e->password : QStringLiteral("\x01") + e->password);
+    };
 
     // ---- calls before authentication ----
     if (device && op == QLatin1String("GetSystemDateAndTime")) {
@@ -829,18 +1078,15 @@ DecoderDaemon::Reply DecoderDaemon::handleSoap(Endpoint* e, const QByteArray& bo
         });
     }
     if (device && op == QLatin1String("GetDeviceInformation")) {
-        // The login: the model counts wrong passwords and locks, as it does in the process.
-        if (!token.present && e->activated)
-            return failed(RESULT_WRONG_PASSWORD);
-        const QString tried = authenticated ? e->password : QStringLiteral("\x01") + e->password;
+        // The login: the model counts wrong passwords and locks, as it does in the process. A decoder in
+        // its factory state refuses it as not activated.
+        const Proof p = e->activated ? proof() : Proof::Wrong;
+        if (p != Proof::Valid && p != Proof::Wrong)
+            return unproven(p);
+        const QString tried = p == Proof::Valid ? e->password : QStringLiteral("\x01") + e->password;
         const DecoderBackend::Login login = model->login(ip, token.userName, tried);
-        if (login.result != RESULT_OK) {
-            if (!login.hasError)
-                return failed(login.result);
-            return fault(400, QStringLiteral("Sender"), QStringLiteral("NotAuthorized"),
-                         QStringLiteral("Sender not Authorized"), login.result,
-                         [&](QXmlStreamWriter& w) { OnvifCodec::writeLoginRefusal(w, login.error); });
-        }
+        if (login.result != RESULT_OK)
+            return refusal(login);
         const MatrixInfo d = info(ip);
         return respond(Ns::Device, op + QStringLiteral("Response"), [&](QXmlStreamWriter& w) {
             S::writeText(w, Ns::Device, QStringLiteral("Manufacturer"), QStringLiteral("tvwall"));
@@ -854,10 +1100,16 @@ DecoderDaemon::Reply DecoderDaemon::handleSoap(Endpoint* e, const QByteArray& bo
     }
     if (device && op == QLatin1String("CreateUsers")) {
         // Activation: the first user of a device in its factory state.
-        if (e->activated)
-            return authenticated ? fault(400, QStringLiteral("Sender"), QStringLiteral("OperationProhibited"),
-                                         QStringLiteral("One user only"), RESULT_ALREADY_ACTIVE)
-                                 : failed(RESULT_WRONG_PASSWORD);
+        if (e->activated) {
+            const Proof p = proof();
+            if (p != Proof::Valid && p != Proof::Wrong)
+                return unproven(p);
+            const DecoderBackend::Login check = checked(p);
+            if (check.result != RESULT_OK)
+                return refusal(check);
+            return fault(400, QStringLiteral("Sender"), QStringLiteral("OperationProhibited"),
+                         QStringLiteral("One user only"), RESULT_ALREADY_ACTIVE);
+        }
         const XmlNode& user = req.child(Ns::Device, QStringLiteral("User"));
         const QString password = user.childText(Ns::Schema, QStringLiteral("Password"));
         const int result = model->activate(info(ip).deviceId, password);
@@ -872,8 +1124,16 @@ DecoderDaemon::Reply DecoderDaemon::handleSoap(Endpoint* e, const QByteArray& bo
         return done(result, Ns::Device, op);
     }
 
-    if (!allowed)
-        return failed(RESULT_WRONG_PASSWORD);
+    // Every call from here on needs credentials once the decoder has its first user (until then it is open,
+    // as ONVIF has it). Wherever a wrong password is sent it counts, and a locked decoder refuses them all.
+    if (e->activated) {
+        const Proof p = proof();
+        if (p != Proof::Valid && p != Proof::Wrong)
+            return unproven(p);
+        const DecoderBackend::Login check = checked(p);
+        if (check.result != RESULT_OK)
+            return refusal(check);
+    }
 
     // ---- device management ----
     if (device && op == QLatin1String("GetUsers")) {
@@ -898,7 +1158,7 @@ DecoderDaemon::Reply DecoderDaemon::handleSoap(Endpoint* e, const QByteArray& bo
         if (result == RESULT_OK) {
             e->activated = false;
             e->password.clear();
-            e->pictures.clear();
+            removePictures(e);
             refreshInfo();
         }
         return done(result, Ns::Device, op);
@@ -1095,12 +1355,32 @@ DecoderDaemon::Reply DecoderDaemon::handleSoap(Endpoint* e, const QByteArray& bo
         const QString name = req.childText(Ns::Wall, QStringLiteral("Name"));
         const QByteArray data =
             QByteArray::fromBase64(req.childText(Ns::Wall, QStringLiteral("Data")).toLatin1());
-        if (name.isEmpty() || name.contains(QLatin1Char('/')) || data.isEmpty())
+        if (name.isEmpty() || name.size() > MaxPictureNameLength || name.contains(QLatin1Char('/')) ||
+            data.isEmpty())
             return failed(RESULT_BAD_ARGUMENT);
+        // The folder holds what the caps allow; a picture sent again under its name replaces itself.
+        const auto known = e->pictures.constFind(name);
+        const bool replaces = known != e->pictures.constEnd();
+        const qint64 replaced = replaces ? known->second : 0;
+        if ((!replaces &&
+             (e->pictures.size() >= MaxPicturesPerDecoder || storedPictures >= MaxStoredPictures)) ||
+            storedPictureBytes - replaced + data.size() > MaxStoredPictureBytes)
+            return fault(507, QStringLiteral("Receiver"), QStringLiteral("Action"),
+                         QStringLiteral("The decoder has no room for more pictures"), RESULT_IO_ERROR);
         const QString path = files->filePath(QStringLiteral("picture-%1-%2").arg(e->uuid, name));
-        if (!writeFile(path, data))
+        if (!writeFile(path, data)) {
+            QFile::remove(path);
+            if (replaces) {
+                e->pictures.remove(name);
+                --storedPictures;
+                storedPictureBytes -= replaced;
+            }
             return failed(RESULT_IO_ERROR);
-        e->pictures.insert(name, path);
+        }
+        if (!replaces)
+            ++storedPictures;
+        storedPictureBytes += data.size() - replaced;
+        e->pictures.insert(name, qMakePair(path, qint64(data.size())));
         return respond(Ns::Wall, op + QStringLiteral("Response"), [&](QXmlStreamWriter& w) {
             S::writeText(w, Ns::Wall, QStringLiteral("PictureToken"), name);
         });
@@ -1114,7 +1394,7 @@ DecoderDaemon::Reply DecoderDaemon::handleSoap(Endpoint* e, const QByteArray& bo
             const QString name = s.picturePath.mid(8);
             if (!e->pictures.contains(name))
                 return failed(RESULT_BAD_ARGUMENT);
-            s.picturePath = e->pictures.value(name);
+            s.picturePath = e->pictures.value(name).first;
         }
         const int result =
             op == QLatin1String("AddWindow")

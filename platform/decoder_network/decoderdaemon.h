@@ -1,6 +1,7 @@
 #pragma once
 
 #include "decoder_network_global.h"
+#include "httprequestparser.h"
 #include "matrixrecords.h"
 
 #include <QByteArray>
@@ -43,6 +44,19 @@ struct DaemonConnection;
  *       "dropMidReply": true,     half of every reply is sent, then the connection is cut
  *       "bytesPerSecond": 2000    replies trickle at this rate
  *     }
+ *
+ * Everything a peer sends is bounded before it costs much (the limits are
+ * named at the top of decoderdaemon.cpp): connections in all and per peer
+ * address at each decoder, the request head, its deadline, and the body by
+ * path: a SOAP call never buffers more than maxSoapBytes, and only an upload
+ * path whose token an authenticated call issued takes an upload's worth.
+ * Credentials are checked on every call that needs them: a wrong password
+ * counts towards the decoder's lock-out wherever it is sent, a locked
+ * decoder refuses every such call, and a request without credentials is
+ * never counted. The calls anyone may make (GetSystemDateAndTime,
+ * GetServices, and the reads of the addressing that search tools need) stay
+ * open. A token is accepted once within its time window, however many calls
+ * come between.
  *
  * Lives on one thread, which must run an event loop; all members belong to it.
  */
@@ -96,6 +110,21 @@ public:
 private:
     struct Upgrade;
     struct Endpoint;
+    /** What the credentials of a request prove. */
+    enum class Proof
+    {
+        /** No credentials were sent. */
+        None,
+        Valid,
+        /** Another user or password: a failure that counts. */
+        Wrong,
+        /** The right password in a token outside its time window. */
+        Stale,
+        /** The right password in a token accepted before. */
+        Replayed,
+        /** The decoder holds as many tokens of the window as it may. */
+        Busy,
+    };
     struct Reply
     {
         int status = 200;
@@ -112,12 +141,20 @@ private:
     void unlisten(Endpoint* e);
     void onConnection(Endpoint* e);
     void onRead(Endpoint* e, DaemonConnection* c);
+    void onDeadline(Endpoint* e, DaemonConnection* c);
     void onDatagram(Endpoint* e);
+    /** What a request may bring, decided from its head; reserves what it admits. */
+    HttpRequestParser::Admission admit(Endpoint* e, DaemonConnection* c, const HttpRequestParser& head);
+    /** Gives back what the connection holds of the shared budgets. */
+    void release(DaemonConnection* c);
     void send(Endpoint* e, DaemonConnection* c, Reply reply);
-    Reply handle(Endpoint* e, const QByteArray& method, const QByteArray& path, const QByteArray& body);
+    Reply handle(Endpoint* e, DaemonConnection* c);
     Reply handleSoap(Endpoint* e, const QByteArray& body);
-    Reply handleUpload(Endpoint* e, const QString& token, const QByteArray& body);
+    Reply handleUpload(Endpoint* e, const QString& token, const QString& purpose, const QByteArray& body);
     Reply handleDownload(Endpoint* e, const QString& token);
+    Proof prove(Endpoint* e, const QString& userName, const QByteArray& digest, const QByteArray& nonce,
+                const QString& created, bool isDigest);
+    void removePictures(Endpoint* e);
     MatrixInfo info(const QString& ip) const;
     void refreshInfo();
     QString xaddr(const Endpoint* e, const QString& path) const;
@@ -132,6 +169,11 @@ private:
     quint32 instanceId = 1;
     quint32 messageNumber = 0;
     std::unique_ptr<QTemporaryDir> files;
+    int connections = 0;
+    qint64 reservedSoapBytes = 0;
+    int uploadsInFlight = 0;
+    int storedPictures = 0;
+    qint64 storedPictureBytes = 0;
 };
 
 } // namespace pral_matrix

@@ -110,6 +110,10 @@ QByteArray WsDiscovery::buildProbe(const QString& messageId, const QVector<Type>
 
 bool WsDiscovery::parseProbe(const QByteArray& datagram, Probe* probe, QString* error)
 {
+    if (datagram.size() > MaxDatagramBytes) {
+        *error = QStringLiteral("a datagram larger than %1 bytes").arg(MaxDatagramBytes);
+        return false;
+    }
     SoapEnvelope::Message message;
     if (!SoapEnvelope::parse(datagram, &message, error))
         return false;
@@ -157,6 +161,10 @@ QByteArray WsDiscovery::buildProbeMatch(const QString& relatesTo, const Match& m
 bool WsDiscovery::parseProbeMatches(const QByteArray& datagram, QString* relatesTo, QVector<Match>* matches,
                                     QString* error)
 {
+    if (datagram.size() > MaxDatagramBytes) {
+        *error = QStringLiteral("a datagram larger than %1 bytes").arg(MaxDatagramBytes);
+        return false;
+    }
     SoapEnvelope::Message message;
     if (!SoapEnvelope::parse(datagram, &message, error))
         return false;

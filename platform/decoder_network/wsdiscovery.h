@@ -13,11 +13,16 @@ namespace pral_matrix {
  * @brief WS-Discovery (2005/04, as ONVIF uses it) Probe and ProbeMatches
  * messages, and the rule by which a device answers a probe.
  *
- * Types are (namespace, local name) pairs; scopes are URIs.
+ * Types are (namespace, local name) pairs; scopes are URIs. A datagram is
+ * refused above MaxDatagramBytes, before its XML is read (within the XML
+ * reader's limits, see XmlNode).
  */
 class DECODER_NETWORK_EXPORT WsDiscovery
 {
 public:
+    /** Probes and matches are 1 to 4 KiB, one datagram each; eight times the largest. */
+    static constexpr int MaxDatagramBytes = 32 * 1024;
+
     using Type = QPair<QString, QString>;
 
     struct Probe
