@@ -5,6 +5,7 @@
 #include "wsdiscovery.h"
 
 #include <QDeadlineTimer>
+#include <QHash>
 #include <QHostAddress>
 #include <QSet>
 #include <QUdpSocket>
@@ -146,8 +147,11 @@ DeviceDiscovery::Result DeviceDiscovery::identify(const QList<Answer>& answers)
 DeviceDiscovery::Result DeviceDiscovery::run(const Settings& settings,
                                              const HttpClient::Abandonment* abandonment)
 {
-    QList<Answer> answers;
+    // Keyed by sender and id, so that a sender repeating itself for the whole wait holds one entry.
+    QMap<QPair<QString, QString>, Answer> answers;
+    QHash<QString, int> idsFrom;
     QList<Notice> notices;
+    QSet<QString> noticed;
     QUdpSocket socket;
     if (!socket.bind(QHostAddress(QHostAddress::AnyIPv4), 0))
         return Result();
@@ -175,10 +179,24 @@ DeviceDiscovery::Result DeviceDiscovery::run(const Settings& settings,
             if (!settings.multicast && !probed.contains(from))
                 continue;
             datagram.truncate(int(size));
-            const QList<Answer> read = DeviceDiscovery::read(datagram, from, messageId, &notices);
+            QList<Notice> told;
+            const QList<Answer> read = DeviceDiscovery::read(datagram, from, messageId, &told);
+            for (const Notice& n : qAsConst(told)) {
+                if (!noticed.contains(n.text)) {
+                    noticed.insert(n.text);
+                    notices.append(n);
+                }
+            }
             if (!read.isEmpty())
                 answered.insert(from);
-            answers.append(read);
+            for (const Answer& a : read) {
+                const auto key = qMakePair(from, a.info.deviceId);
+                if (!answers.contains(key) && idsFrom.value(from) >= MaxDevicesPerAddress)
+                    continue;
+                if (!answers.contains(key))
+                    ++idsFrom[from];
+                answers.insert(key, a);
+            }
         }
     };
     auto wait = [&](int ms) {
@@ -210,7 +228,7 @@ DeviceDiscovery::Result DeviceDiscovery::run(const Settings& settings,
                (settings.multicast || answered.size() < probed.size()))
             wait(int(qBound<qint64>(1, deadline.remainingTime(), WaitSliceMs)));
     }
-    Result result = identify(answers);
+    Result result = identify(answers.values());
     result.notices = notices + result.notices;
     return result;
 }
