@@ -2,6 +2,7 @@
 
 #include <QCryptographicHash>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QSslCertificate>
 #include <QSslKey>
 #include <QUrl>
@@ -273,11 +274,16 @@ HttpClient::Reply HttpClient::perform(const Request& request, const Abandonment*
     }
 
     const QByteArray pin = request.pinnedKey;
+    const QByteArray authorities = QFile::encodeName(request.certificateAuthorities);
     if (scheme == QLatin1String("https")) {
         curl_easy_setopt(h, CURLOPT_CERTINFO, 1L);
         if (request.trust == Trust::SystemCertificates) {
             curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L);
             curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L);
+            if (!authorities.isEmpty()) {
+                curl_easy_setopt(h, CURLOPT_CAINFO, authorities.constData());
+                curl_easy_setopt(h, CURLOPT_CAPATH, nullptr);
+            }
         } else {
             // The key is the identity: a device's certificate is its own, signed by nobody we know.
             curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 0L);

@@ -68,7 +68,8 @@ public:
 
     enum class Trust
     {
-        /** The system's certificate authorities vouch for the peer and its name. */
+        /** The system's certificate authorities (or Request::certificateAuthorities) vouch for the peer and
+           its name. */
         SystemCertificates,
         /** The peer's public key must be Request::pinnedKey, whoever signed it. */
         PinnedKey,
@@ -108,6 +109,8 @@ public:
         QString digestUser;
         QString digestPassword;
         Trust trust = Trust::SystemCertificates;
+        /** SystemCertificates: a PEM file of the authorities to trust instead of the system's. */
+        QString certificateAuthorities;
         /** "sha256//" and the base64 SHA-256 of the peer's DER SubjectPublicKeyInfo. */
         QByteArray pinnedKey;
         /** A proxy URL to go through; the environment's proxies are never used. */
