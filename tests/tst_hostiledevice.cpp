@@ -458,6 +458,9 @@ private slots:
         QTest::newRow("its own and another host's address")
             << QStringList{"127.0.0.63"} << QStringList{"127.0.0.64", "127.0.0.63"} << QStringList()
             << QStringList{"127.0.0.63"} << "127.0.0.63" << QString();
+        QTest::newRow("its IPv6 address beside its IPv4 one")
+            << QStringList{"127.0.0.63"} << QStringList{"[::1]", "127.0.0.63"} << QStringList()
+            << QStringList{"127.0.0.63"} << "127.0.0.63" << QString();
         QTest::newRow("one device at two of its addresses")
             << QStringList{"127.0.0.66", "127.0.0.65"} << QStringList{"127.0.0.65", "127.0.0.66"}
             << QStringList() << QStringList{"127.0.0.65"} << "127.0.0.65" << QString();
