@@ -219,7 +219,8 @@ private slots:
             << http("500 Error", envelope, envelope.size()) << int(OnvifBackend::ResultBadReply);
         QTest::newRow("truncated body")
             << http("200 OK", envelope.left(20), envelope.size()) << int(OnvifBackend::ResultConnectionLost);
-        QTest::newRow("not HTTP") << QByteArray("SSH-2.0-x\r\n") << int(OnvifBackend::ResultConnectionLost);
+        // Something answered, but not in HTTP: a reply that cannot be read, not a connection cut short.
+        QTest::newRow("not HTTP") << QByteArray("SSH-2.0-x\r\n") << int(OnvifBackend::ResultBadReply);
     }
     void repliesThatAreNotWhatTheyClaimAreRefused()
     {

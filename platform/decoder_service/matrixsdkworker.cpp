@@ -19,6 +19,9 @@ namespace pral_matrix {
 namespace {
 
 constexpr int MaxSceneNo = SimulatedFleet::MaxScenes;
+// What a call in flight still gets when the application quits: a logout to a decoder that answers
+// takes a few milliseconds; one that does not answer must not hold the quit for its whole timeout.
+constexpr int QuitGraceMs = 100;
 
 ScreenColor failedColor()
 {
@@ -132,6 +135,10 @@ void MatrixSdkWorker::shutdown()
         return;
     {
         QMutexLocker lock(&hintMutex);
+        // The requests still queued run to their end, so a call that waits on a silent device must
+        // give up now: short ones (the logouts of the quit handling) still have a moment to finish.
+        if (hintTarget)
+            hintTarget->abandonCalls(QuitGraceMs);
         hintTarget = nullptr;
     }
     if (QThread::currentThread() == &thread) {
