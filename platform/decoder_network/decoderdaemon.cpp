@@ -667,6 +667,10 @@ void DecoderDaemon::onDatagram(Endpoint* e)
 
 MatrixInfo DecoderDaemon::info(const QString& ip) const
 {
+    // From the model itself: a decoder that was restarting when the list was last made is missing there,
+    // and would be described as a decoder of no kind once it is back.
+    if (const SimulatedDecoder* decoder = model ? model->decoder(ip) : nullptr)
+        return decoder->searchInfo();
     return infos.value(ip);
 }
 

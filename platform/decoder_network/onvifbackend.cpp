@@ -620,7 +620,6 @@ OnvifBackend::LoginOutcome OnvifBackend::doLogin(const QString& ip, const QStrin
         return outcome;
     }
     session.matrixType = MATRIX_TYPE_SINGLE_OUTPUT;
-    session.deviceId = info.message.payload.childText(Ns::Device, QStringLiteral("SerialNumber"));
     QStringList foreign;
     for (const XmlNode* s : services.message.payload.all(Ns::Device, QStringLiteral("Service"))) {
         const QString ns = s->childText(Ns::Device, QStringLiteral("Namespace"));

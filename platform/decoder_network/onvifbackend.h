@@ -176,7 +176,6 @@ private:
         /** From our extension's capabilities; -1 and empty when the decoder does not tell. */
         int bootId = -1;
         QString configMarker;
-        QString deviceId;
     };
 
     /** The outcome of one SOAP call: a transport result, and the message when one was read. */
