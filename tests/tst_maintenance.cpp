@@ -9,6 +9,7 @@
 #include "firmwarefile.h"
 #include "ipeditwt.h"
 #include "maintenancetesthelpers.h"
+#include "servicespy.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -182,7 +183,7 @@ private slots:
         QFETCH(QString, cancel);
         QFETCH(QByteArray, result);
         openMenu();
-        QSignalSpy sent(&worker(), result.constData());
+        ServiceSpy sent(result.constData());
         ModalAnswerer answer(child, [cancel](QWidget* dlg) { click(dlg, qPrintable(cancel)); });
         click(menu.get(), qPrintable(button));
         QTRY_VERIFY(answer.answered() && !QApplication::activeModalWidget());
@@ -213,7 +214,7 @@ private slots:
         QFETCH(QString, notice);
         QFETCH(QString, moved);
         openMenu();
-        QSignalSpy sent(&worker(), &MatrixSdkWorker::signalSetMatrixNetworkResult);
+        ServiceSpy sent(&MatrixSdkWorker::signalSetMatrixNetworkResult);
         ModalAnswerer answer(NetworkClass, [address](QWidget* dlg) {
             dlg->findChild<PCOMMON::IpEditWt*>(QStringLiteral("ipAddress"))->setText(address);
             click(dlg, "okBtn");
@@ -233,7 +234,7 @@ private slots:
         QCOMPARE(fx.alerts(), notice.isEmpty() ? QStringList{} : QStringList{notice});
         QCOMPARE(sent.size(), moved.isEmpty() ? 0 : 1);
         if (!moved.isEmpty())
-            QCOMPARE(sent[0], (QVariantList{0, moved, Main}));
+            QCOMPARE(sent.at(0), (QVariantList{0, moved, Main}));
     }
 
     void configFileRoundTrip()
@@ -317,7 +318,7 @@ private slots:
                                [&] { worker().exportMatrixConfig(handle, doubled(config)); }),
                  0);
         QVERIFY(QFileInfo(config).size() > 0);
-        QSignalSpy answered(&worker(), &MatrixSdkWorker::signalGetLogsResult);
+        ServiceSpy answered(&MatrixSdkWorker::signalGetLogsResult);
         worker().getLog(worker().getHandleByIp(Main), QDateTime(), QDateTime(), -1, doubled(package));
         QTRY_VERIFY(QFileInfo(package).size() > 0);
         // A package without a path is a cancelled save dialog: nothing to write, nothing to answer.

@@ -12,6 +12,7 @@
 #include "matrixsdkworker.h"
 #include "modalanswerer.h"
 #include "pmessagebox.h"
+#include "servicespy.h"
 #include "systemassistant.h"
 
 #include <QCheckBox>
@@ -80,7 +81,7 @@ inline MatrixInfoMap mapOf(const QList<pral_matrix::MatrixInfo>& list)
 /** What a search of the default fleet reports about these decoders. */
 inline MatrixInfoMap found(const QStringList& ips)
 {
-    QSignalSpy results(&worker(), &pral_matrix::MatrixSdkWorker::signalSearchMatrixResult);
+    ServiceSpy results(&pral_matrix::MatrixSdkWorker::signalSearchMatrixResult);
     worker().searchMatrix();
     if (!QTest::qWaitFor([&] { return !results.isEmpty(); }))
         return {};
