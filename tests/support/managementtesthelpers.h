@@ -257,9 +257,12 @@ class Fixture
 public:
     bool setUp()
     {
-        dir = std::make_unique<QTemporaryDir>();
-        pral_matrix::MatrixSdkWorker::setDataDirectory(dir->filePath(QStringLiteral("data")));
-        pral_matrix::MatrixSdkWorker::setSecretKeyFile(dir->filePath(QStringLiteral("store.key")));
+        // The store lets go of the last test's folder (writing what is pending there and unlocking it)
+        // before that folder is removed: removed first, it would be made again by that write.
+        auto made = std::make_unique<QTemporaryDir>();
+        pral_matrix::MatrixSdkWorker::setDataDirectory(made->filePath(QStringLiteral("data")));
+        pral_matrix::MatrixSdkWorker::setSecretKeyFile(made->filePath(QStringLiteral("store.key")));
+        dir = std::move(made);
         QString error;
         if (!dir->isValid() || !worker().loadFleet(pral_matrix::MatrixSdkWorker::defaultFleetJson(), &error))
             return false;
