@@ -3,6 +3,7 @@
 #include "decoderdevicetree.h"
 #include "disabledwt.h"
 #include "matrixsdkworker.h"
+#include "servicespy.h"
 #include "treeitem.h"
 
 #include <QApplication>
@@ -149,7 +150,7 @@ private slots:
 
     void checkButtonNeedsAConnection()
     {
-        QSignalSpy results(&worker(), &MatrixSdkWorker::signalConnectMatrixResult);
+        ServiceSpy results(&MatrixSdkWorker::signalConnectMatrixResult);
         MatrixInfo single;
         single.ip = "192.0.2.11";
         single.userName = "admin";

@@ -12,6 +12,7 @@
 #include "pmessagebox.h"
 #include "screenlayoutwt.h"
 #include "screenwt.h"
+#include "servicespy.h"
 #include "servicethread.h"
 #include "systemassistant.h"
 #include "treeitem.h"
@@ -256,7 +257,7 @@ private slots:
     {
         QVERIFY(showForm({}, {wall("Lobby", Main, 1, 2, {Main + "-1", Single})}));
         report({decoder(Main, 3, 4, 0), decoder(Single, 1, 1, 0)});
-        QSignalSpy results(&worker(), &MatrixSdkWorker::signalConnectMatrixResult);
+        ServiceSpy results(&MatrixSdkWorker::signalConnectMatrixResult);
         QTest::mouseClick(wallRow("Lobby")->findChild<QPushButton*>("connectBt"), Qt::LeftButton);
         QCOMPARE(PCOMMON::DisabledWaitingWtManager::count(), 1);
         QTRY_COMPARE(results.count(), 2);
@@ -305,7 +306,7 @@ private slots:
         if (singleStatus >= 0)
             decoders << decoder(Single, 1, 1, singleStatus);
         report(decoders);
-        QSignalSpy results(&worker(), &MatrixSdkWorker::signalConnectMatrixResult);
+        ServiceSpy results(&MatrixSdkWorker::signalConnectMatrixResult);
         form->connectTvWall(name);
         QCOMPARE(PCOMMON::DisabledWaitingWtManager::count(), 0);
         // Everything asked of the service before this marker has been answered after it.
@@ -810,7 +811,7 @@ private slots:
     {
         QVERIFY(showForm({}, {}));
         report({decoder(Main, 3, 4, 1)});
-        QSignalSpy results(&worker(), &MatrixSdkWorker::signalCheckScreenResult);
+        ServiceSpy results(&MatrixSdkWorker::signalCheckScreenResult);
         const QString unknown = QStringLiteral("192.0.2.77");
         QMetaObject::invokeMethod(form.get(), "slotOpenScreenCheck", Q_ARG(QString, unknown), Q_ARG(int, 1));
         QVERIFY(runOnServiceThread([] {}));

@@ -8,6 +8,7 @@
 #include "matrixsdkworker.h"
 #include "onvifbackend.h"
 #include "servicebackend.h"
+#include "servicespy.h"
 #include "servicethread.h"
 #include "simulatedfleet.h"
 
@@ -188,8 +189,8 @@ private slots:
         QVERIFY2(ServiceBackend::loadOverNetwork(fleet(1, {{0, fault}}), options, &error,
                                                  [&](OnvifBackend* b) { notices.wire(b); }),
                  qPrintable(error));
-        QSignalSpy results(&worker(), &MatrixSdkWorker::signalConnectMatrixResult);
-        QSignalSpy refusals(&worker(), &MatrixSdkWorker::signalConnectErrorMsg);
+        ServiceSpy results(&MatrixSdkWorker::signalConnectMatrixResult);
+        ServiceSpy refusals(&MatrixSdkWorker::signalConnectErrorMsg);
         QElapsedTimer clock;
         clock.start();
         worker().connectMatrix(record(at(0)), nullptr);
@@ -233,7 +234,7 @@ private slots:
         options.requestTimeoutMs = 2000;
         options.httpPort = server.serverPort();
         worker().setBackend(std::make_unique<OnvifBackend>(options));
-        QSignalSpy results(&worker(), &MatrixSdkWorker::signalConnectMatrixResult);
+        ServiceSpy results(&MatrixSdkWorker::signalConnectMatrixResult);
         worker().connectMatrix(record(QStringLiteral("127.0.0.1")), nullptr);
         QTRY_COMPARE_WITH_TIMEOUT(results.size(), 1, 5000);
         QCOMPARE(results.first().at(1).toInt(), result);
@@ -275,7 +276,7 @@ private slots:
         QString error;
         QVERIFY2(ServiceBackend::loadOverNetwork(fleet(2), OnvifBackend::Options(), &error),
                  qPrintable(error));
-        QSignalSpy connected(&worker(), &MatrixSdkWorker::signalConnectMatrixResult);
+        ServiceSpy connected(&MatrixSdkWorker::signalConnectMatrixResult);
         worker().connectMatrix(record(at(0)), nullptr);
         QTRY_COMPARE(connected.size(), 1);
         const CMHandle handle = worker().getHandleByIp(at(0));
@@ -285,8 +286,8 @@ private slots:
             gone.refuse = true;
             d.setNetworkFault(at(0), gone);
         });
-        QSignalSpy checked(&worker(), &MatrixSdkWorker::signalCheckScreenResult);
-        QSignalSpy broken(&worker(), SIGNAL(signalDisconnectStatus(CMHandle, QString)));
+        ServiceSpy checked(&MatrixSdkWorker::signalCheckScreenResult);
+        ServiceSpy broken(SIGNAL(signalDisconnectStatus(CMHandle, QString)));
         worker().checkScreen(handle, 1, true);
         QTRY_COMPARE(checked.size(), 1);
         QCOMPARE(checked.first().first().toInt(), int(OnvifBackend::ResultConnectionRefused));
@@ -306,7 +307,7 @@ private slots:
                      fleet(4, {{1, QJsonObject{{"stallMs", 5000}}}, {2, QJsonObject{{"refuse", true}}}}),
                      options, &error),
                  qPrintable(error));
-        QSignalSpy found(&worker(), &MatrixSdkWorker::signalSearchMatrixResult);
+        ServiceSpy found(&MatrixSdkWorker::signalSearchMatrixResult);
         QElapsedTimer clock;
         clock.start();
         worker().searchMatrix();
@@ -332,13 +333,13 @@ private slots:
         QString error;
         QVERIFY2(ServiceBackend::loadOverNetwork(fleet(1), OnvifBackend::Options(), &error),
                  qPrintable(error));
-        QSignalSpy connected(&worker(), &MatrixSdkWorker::signalConnectMatrixResult);
+        ServiceSpy connected(&MatrixSdkWorker::signalConnectMatrixResult);
         worker().connectMatrix(record(at(0)), nullptr);
         QTRY_COMPARE(connected.size(), 1);
         DeviceNetworkCfg_t cfg{};
         qstrcpy(cfg.ipv4Addr, address.toLatin1().constData());
         qstrcpy(cfg.ipv4Mask, "255.255.255.0");
-        QSignalSpy set(&worker(), &MatrixSdkWorker::signalSetMatrixNetworkResult);
+        ServiceSpy set(&MatrixSdkWorker::signalSetMatrixNetworkResult);
         worker().setMatrixNetworkConfig(worker().getHandleByIp(at(0)), record(at(0)), record(at(0)), cfg, 3,
                                         nullptr);
         QTRY_COMPARE(set.size(), 1);

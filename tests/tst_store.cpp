@@ -1,6 +1,7 @@
 #include "matrixsdkworker.h"
 #include "matrixstore.h"
 #include "readonlyfolder.h"
+#include "servicespy.h"
 
 #include <QDir>
 #include <QFile>
@@ -492,8 +493,8 @@ private slots:
         QCOMPARE(readAll(keyFile), damagedKey);
 
         // No login with a password nobody knows: the decoder's tries stay untouched.
-        QSignalSpy errors(&worker(), &MatrixSdkWorker::signalConnectErrorMsg);
-        QSignalSpy results(&worker(), &MatrixSdkWorker::signalConnectMatrixResult);
+        ServiceSpy errors(&MatrixSdkWorker::signalConnectErrorMsg);
+        ServiceSpy results(&MatrixSdkWorker::signalConnectMatrixResult);
         worker().connectMatrix(read.value(Main), this);
         QTRY_COMPARE(results.count(), 1);
         QVERIFY(results.first().at(1).toInt() != 0);
