@@ -410,10 +410,11 @@ void MatrixStore::replaceTvWalls(const QList<TvWallManagement>& list)
 
 void MatrixStore::scheduleWriteLocked()
 {
-    if (writeTimer.isActive())
-        return;
-    const qint64 since = sinceLastWrite.isValid() ? sinceLastWrite.elapsed() : MinWriteGapMs;
-    const int wait = since >= MinWriteGapMs ? 0 : int(MinWriteGapMs - since);
+    // Each replace puts the write off until the stream pauses, but not past the longest delay.
+    if (!sinceFirstUnwritten.isValid())
+        sinceFirstUnwritten.start();
+    const qint64 left = MaxWriteDelayMs - sinceFirstUnwritten.elapsed();
+    const int wait = int(qBound<qint64>(0, left, QuietWriteMs));
     // The timer belongs to the thread that made the store; a replace from any
     // other thread must not touch it directly.
     if (thread() == QThread::currentThread())
@@ -532,7 +533,7 @@ bool MatrixStore::flushLocked()
         noteWriteLocked(doc, !(dirty & doc), why);
         ok = ok && !(dirty & doc);
     }
-    sinceLastWrite.start();
+    sinceFirstUnwritten.invalidate();
     return ok;
 }
 

@@ -23,10 +23,12 @@ class SecretBox;
  * in a data directory.
  *
  * The lists in memory are authoritative: a replace is visible to the next
- * read at once, and the disk follows on the next event-loop turn, at most
- * once per MinWriteGapMs, so that a burst of replaces costs one write; flush()
- * writes at once. Writes are atomic and only made by the process that holds
- * the directory's lock file.
+ * read at once, and the disk follows once replaces have paused for
+ * QuietWriteMs, or MaxWriteDelayMs after the first unwritten one while they
+ * go on, so that a burst of replaces (the connection states of a fleet
+ * logging in) costs one write; flush() writes at once, which is how an
+ * operator's change reaches the disk before the next input. Writes are
+ * atomic and only made by the process that holds the directory's lock file.
  *
  * Nothing is lost silently: a document that cannot be read is moved aside
  * under a new name and the list reads as empty; one that reads only in part
@@ -50,7 +52,8 @@ public:
         KeyProblem,
     };
 
-    static constexpr int MinWriteGapMs = 100;
+    static constexpr int QuietWriteMs = 250;
+    static constexpr int MaxWriteDelayMs = 2000;
     static const char* const DecoderFileName;
     static const char* const TvWallFileName;
     static const char* const LockFileName;
@@ -142,7 +145,7 @@ private:
     std::unique_ptr<SecretBox> secrets;
     std::unique_ptr<QLockFile> lockFile;
     QTimer writeTimer;
-    QElapsedTimer sinceLastWrite;
+    QElapsedTimer sinceFirstUnwritten;
     std::function<void(ProblemKind, const QString&)> problemReporter;
     QList<QPair<ProblemKind, QString>> pendingProblems;
 };
