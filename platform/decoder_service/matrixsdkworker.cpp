@@ -96,6 +96,7 @@ void MatrixSdkWorker::shutdown()
             {
                 QMutexLocker lock(&handleMutex);
                 handles.clear();
+                handleChanges.ref();
             }
             moveToThread(home);
             thread.quit();
@@ -157,6 +158,7 @@ void MatrixSdkWorker::forgetHandle(const QString& ip)
 {
     QMutexLocker lock(&handleMutex);
     handles.remove(ip);
+    handleChanges.ref();
 }
 
 CMHandle MatrixSdkWorker::makeDetachedHandle(const QString& ip, const QString& userName,
@@ -184,6 +186,7 @@ void MatrixSdkWorker::installBackend(DecoderBackend* raw)
             refusals.clear();
             QMutexLocker lock(&handleMutex);
             handles.clear();
+            handleChanges.ref();
         },
         Qt::QueuedConnection);
 }
@@ -261,6 +264,7 @@ void MatrixSdkWorker::connectMatrix(const MatrixInfo& info, void* pUser)
         if (ok) {
             QMutexLocker lock(&handleMutex);
             handles.insert(info.ip, handle);
+            handleChanges.ref();
         }
         deliver([this, login, handle, pUser] {
             if (login.hasError)
@@ -323,6 +327,7 @@ void MatrixSdkWorker::disconnectAllMatrix()
         {
             QMutexLocker lock(&handleMutex);
             all.swap(handles);
+            handleChanges.ref();
         }
         for (auto it = all.constBegin(); it != all.constEnd(); ++it)
             backend->logout(it.key());
@@ -335,9 +340,15 @@ void MatrixSdkWorker::removeHandle(const QString& ip)
     {
         QMutexLocker lock(&handleMutex);
         removed = handles.take(ip);
+        handleChanges.ref();
     }
     if (removed)
         post([this, ip] { backend->logout(ip); });
+}
+
+int MatrixSdkWorker::handleTableChanges() const
+{
+    return handleChanges.loadAcquire();
 }
 
 CMHandle MatrixSdkWorker::getHandleByIp(const QString& ip) const
@@ -353,6 +364,7 @@ void MatrixSdkWorker::dropConnection(const QString& ip)
         {
             QMutexLocker lock(&handleMutex);
             dropped = handles.take(ip);
+            handleChanges.ref();
         }
         if (!dropped)
             return;
