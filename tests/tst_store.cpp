@@ -3,6 +3,7 @@
 #include "readonlyfolder.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -129,6 +130,7 @@ QByteArray decoderDocument(const QByteArray& entries)
 
 const QString Main = QStringLiteral("192.0.2.10");
 const QString Single = QStringLiteral("192.0.2.11");
+const QString Other = QStringLiteral("192.0.2.13");
 const QString FleetPassword = QStringLiteral("Tvwall@2024");
 
 } // namespace
@@ -214,6 +216,42 @@ private slots:
         const MatrixInfoMap back = MatrixSdkWorker::getDecoderFromJson();
         QCOMPARE(back.size(), 250);
         QCOMPARE(back.value(QStringLiteral("192.0.2.51")).password, QStringLiteral("pw300"));
+    }
+
+    // A fleet logging in replaces the list once per connection result: the disk gets the stream once it
+    // pauses, and while it goes on at the longest delay, not a write per result; a flush writes at once.
+    void streamOfReplacesIsWrittenWhenItPauses()
+    {
+        const QString path = dataPath(MatrixStore::DecoderFileName);
+        MatrixSdkWorker::addDecoderToJson({decoder(Main, QStringLiteral("first"))});
+        QVERIFY(MatrixSdkWorker::flushStore());
+        const QByteArray before = readAll(path);
+        for (int i = 1; i <= 20; ++i) {
+            MatrixSdkWorker::addDecoderToJson({decoder(Main, QStringLiteral("pw%1").arg(i)),
+                                               decoder(Single, QStringLiteral("turn%1").arg(i))});
+            QCoreApplication::processEvents();
+        }
+        QCOMPARE(readAll(path), before);
+        QTRY_VERIFY(readAll(path).contains(Single.toUtf8()));
+        MatrixSdkWorker::setDataDirectory(dataDir);
+        QCOMPARE(MatrixSdkWorker::getDecoderFromJson().value(Main).password, QStringLiteral("pw20"));
+
+        // A stream that does not pause is written while it goes on.
+        const QByteArray settled = readAll(path);
+        QElapsedTimer clock;
+        clock.start();
+        for (int i = 0; readAll(path) == settled && clock.elapsed() < 10000; ++i) {
+            MatrixSdkWorker::addDecoderToJson({decoder(Main, QStringLiteral("long%1").arg(i))});
+            if (QTest::qWaitFor([&] { return readAll(path) != settled; }, 20))
+                break;
+        }
+        QVERIFY(readAll(path) != settled);
+        QVERIFY2(clock.elapsed() >= MatrixStore::MaxWriteDelayMs / 2,
+                 qPrintable(QString::number(clock.elapsed())));
+
+        MatrixSdkWorker::addDecoderToJson({decoder(Other, QStringLiteral("now"))});
+        QVERIFY(MatrixSdkWorker::flushStore());
+        QVERIFY(readAll(path).contains(Other.toUtf8()));
     }
 
     void missingFilesAreEmptyLists()

@@ -581,7 +581,8 @@ bool DecoderDeviceTree::relistOutputs(const QString& tvWallName, const QStringLi
     mappedEntries.clear();
     refreshCheckButtons();
     tree->clearSelection();
-    tree->setCurrentItem(nullptr);
+    // The view makes the first entry of a list that was empty its current one, without selecting it.
+    tree->setCurrentItem(wallItem, 0, QItemSelectionModel::NoUpdate);
     tree->show();
     if (!wallItem->isExpanded())
         tree->expandAll();

@@ -56,8 +56,11 @@ void ScreenLayoutWt::setLayout(int rows, int cols)
     gridLayout = nullptr;
     // Screens of the old grid are kept, unbound and out of sight, and come back in the next one: switching
     // between grids then makes and styles no widgets again. A screen that comes back is as a new one.
-    for (ScreenWt* screen : qAsConst(screens))
+    // A kept screen forgets its binding at once: a hidden screen must not answer for an output any more.
+    for (ScreenWt* screen : qAsConst(screens)) {
+        screen->reset(-1);
         spareScreens.append(screen);
+    }
     screens.clear();
 
     gridLayout = new QGridLayout;
