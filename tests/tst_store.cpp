@@ -254,6 +254,60 @@ private slots:
         QVERIFY(readAll(path).contains(Other.toUtf8()));
     }
 
+    // A write after a change of one entry reuses the other entries' texts: the file must still be the
+    // document as Qt writes it, every entry (sealed passwords included) as it is now.
+    void changedEntryIsWrittenAmongItsUnchangedNeighbours()
+    {
+        MatrixInfo a = decoder(Main, QStringLiteral("alpha"));
+        MatrixInfo b = decoder(Single, QStringLiteral("beta"));
+        MatrixInfo c = decoder(Other, QStringLiteral("gamma"));
+        const MatrixInfo unchanged = decoder(QStringLiteral("192.0.2.14"), QStringLiteral("epsilon"));
+        a.subMatrixList = {decoder(QStringLiteral("192.0.2.40"), QString()), decoder(Single, QString())};
+        a.outputList = {OutputInfo{3, 1, 0}};
+        QList<TvWallManagement> walls{wall(QStringLiteral("Hall"), Main),
+                                      wall(QStringLiteral("Lobby"), Other)};
+        const QString decoders = dataPath(MatrixStore::DecoderFileName);
+        const QString tvWalls = dataPath(MatrixStore::TvWallFileName);
+        const auto asQtWritesIt = [](const QByteArray& text) {
+            return QJsonDocument::fromJson(text).toJson(QJsonDocument::Indented) == text;
+        };
+        MatrixSdkWorker::addDecoderToJson({a, b, c, unchanged});
+        MatrixSdkWorker::addMatrixToJson(walls);
+        QVERIFY(MatrixSdkWorker::flushStore());
+        QVERIFY(asQtWritesIt(readAll(decoders)));
+        QVERIFY(asQtWritesIt(readAll(tvWalls)));
+        const QMap<QString, QString> firstSeals = sealedValues(readAll(decoders));
+
+        b.connectStatus = 1;
+        c.password = QStringLiteral("delta");
+        a.subMatrixList[1].channel = 7;
+        walls[1].matrixInfoList[0].channel = 9;
+        MatrixSdkWorker::addDecoderToJson({a, b, c, unchanged});
+        MatrixSdkWorker::addMatrixToJson(walls);
+        QVERIFY(MatrixSdkWorker::flushStore());
+        QVERIFY(asQtWritesIt(readAll(decoders)));
+        QVERIFY(asQtWritesIt(readAll(tvWalls)));
+        const QMap<QString, QString> seals = sealedValues(readAll(decoders));
+        // Unchanged credentials keep their sealed value; new ones are sealed anew.
+        QCOMPARE(seals.value(unchanged.ip), firstSeals.value(unchanged.ip));
+        QVERIFY(seals.value(Other) != firstSeals.value(Other));
+
+        MatrixSdkWorker::setDataDirectory(dataDir);
+        const MatrixInfoMap back = MatrixSdkWorker::getDecoderFromJson();
+        QCOMPARE(dump(back.value(Main)), dump(a));
+        QCOMPARE(dump(back.value(Single)), dump(b));
+        QCOMPARE(dump(back.value(Other)), dump(c));
+        QCOMPARE(dump(back.value(unchanged.ip)), dump(unchanged));
+        const auto wallsBack = MatrixSdkWorker::getMatrixFromJson();
+        QCOMPARE(dump(wallsBack.value(QStringLiteral("Lobby"))), dump(walls.at(1)));
+        QCOMPARE(dump(wallsBack.value(QStringLiteral("Hall"))), dump(walls.at(0)));
+
+        MatrixSdkWorker::addDecoderToJson({});
+        QVERIFY(MatrixSdkWorker::flushStore());
+        QVERIFY(asQtWritesIt(readAll(decoders)));
+        QVERIFY(MatrixSdkWorker::getDecoderFromJson().isEmpty());
+    }
+
     void missingFilesAreEmptyLists()
     {
         QSignalSpy problems(&worker(), &MatrixSdkWorker::signalStoreProblem);

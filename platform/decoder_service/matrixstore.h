@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QJsonArray>
+#include <QJsonObject>
 #include <QMutex>
 #include <QObject>
 #include <QTimer>
@@ -107,9 +108,13 @@ private:
     void ensureLoadedLocked();
     QJsonArray readDocumentLocked(int doc, const QString& fileName, const QString& format,
                                   const QString& listKey);
-    QJsonArray buildDocumentLocked(int doc, bool* passwordsLost);
+    /** Each entry's text as it stands in the document. */
+    QList<QByteArray> buildDocumentLocked(int doc, bool* passwordsLost);
     bool writeDocumentLocked(const QString& fileName, const QString& format, const QString& listKey,
-                             const QJsonArray& list, QString* why);
+                             const QList<QByteArray>& items, QString* why);
+    static QByteArray itemText(const QJsonObject& entry);
+    static QByteArray documentText(const QString& format, const QString& listKey,
+                                   const QList<QByteArray>& items);
     bool mayMakeKeyLocked();
     void scheduleWriteLocked();
     void writePending();
@@ -141,6 +146,18 @@ private:
     QMap<QString, TvWallManagement> tvWallMap;
     /** By document, then by the entry's path in it. */
     QHash<int, QHash<QString, KeptSeal>> keptSeals;
+    /** An entry as last written, its text, and the paths of the records in it. */
+    struct CachedEntry
+    {
+        MatrixInfo decoder;
+        TvWallManagement wall;
+        QByteArray text;
+        QStringList paths;
+        void keep(const MatrixInfo& record) { decoder = record; }
+        void keep(const TvWallManagement& record) { wall = record; }
+    };
+    /** By document, then by address or wall name. */
+    QHash<int, QHash<QString, CachedEntry>> entryTexts;
     bool passwordsUnsavedReported = false;
     std::unique_ptr<SecretBox> secrets;
     std::unique_ptr<QLockFile> lockFile;
