@@ -1,10 +1,12 @@
 #include "benchutil.h"
 
 #include <QEvent>
+
 #include <QSet>
 #include <QTextStream>
 #include <QVector>
 #include <QWidget>
+#include <ctime>
 
 namespace bench {
 
@@ -60,9 +62,19 @@ struct ClockState
     int depth = 0;
     qint64 busyNs = 0;
     qint64 busyAtLastEventNs = 0;
+    qint64 cpuNs = 0;
+    qint64 cpuAtLastEventNs = 0;
     qint64 lastEventEndNs = 0;
     int windows = 0;
 };
+
+// Time the GUI thread ran, whatever else the machine did meanwhile.
+qint64 threadCpuNs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
 
 ClockState& clockState()
 {
@@ -88,6 +100,8 @@ void begin(ClockState& s)
     s.counting = true;
     s.busyNs = 0;
     s.busyAtLastEventNs = 0;
+    s.cpuNs = 0;
+    s.cpuAtLastEventNs = 0;
     s.windows = 0;
     s.clock.start();
     s.lastEventEndNs = 0;
@@ -124,6 +138,11 @@ bool BusyClock::started()
 double BusyClock::busyMs()
 {
     return double(clockState().busyAtLastEventNs) / 1e6;
+}
+
+double BusyClock::cpuMs()
+{
+    return double(clockState().cpuAtLastEventNs) / 1e6;
 }
 
 double BusyClock::msSinceLastEvent()
@@ -167,13 +186,16 @@ bool BusyClock::deliver(QObject* receiver, QEvent* event, const std::function<bo
         return notify();
     const bool notice = isNoticeWork(receiver);
     const qint64 start = s.clock.nsecsElapsed();
+    const qint64 cpuStart = threadCpuNs();
     ++s.depth;
     const bool result = notify();
     --s.depth;
+    s.cpuNs += threadCpuNs() - cpuStart;
     const qint64 end = s.clock.nsecsElapsed();
     s.busyNs += end - start;
     if (!notice) {
         s.busyAtLastEventNs = s.busyNs;
+        s.cpuAtLastEventNs = s.cpuNs;
         s.lastEventEndNs = end;
     }
     return result;

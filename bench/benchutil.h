@@ -122,6 +122,9 @@ public:
     static bool started();
     /** Work from the start to the end of the last event that was not a notice's. */
     static double busyMs();
+    /** The same work as the GUI thread's own CPU time: what it cost without the waits a loaded machine adds.
+     */
+    static double cpuMs();
     static double msSinceLastEvent();
     /** Top-level windows shown while counting. */
     static int windowsShown();

@@ -340,7 +340,8 @@ void runManagementBench()
                        "<= 400 ms at 2000 (baseline: plain QTableWidget, same rows and cell widgets)"));
             report(QStringLiteral("connect-all, shown and stored: ") + fleet.label(), login.first,
                    QStringLiteral("ms"), login.second,
-                   QStringLiteral("linear; <= 600 ms at 4000 decoders, 160 walls (baseline: bare result receiver)"));
+                   QStringLiteral(
+                       "linear; <= 600 ms at 4000 decoders, 160 walls (baseline: bare result receiver)"));
             const qint64 peak = statusKiB("VmHWM:");
             report(QStringLiteral("peak resident memory (VmHWM) after these"), double(peak) / 1024.0,
                    QStringLiteral("MiB"), double(startPeak) / 1024.0,
