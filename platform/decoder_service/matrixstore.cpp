@@ -667,10 +667,17 @@ QByteArray MatrixStore::itemText(const QJsonObject& entry)
     QByteArray text;
     text.reserve(alone.size() + alone.count('\n') * indent.size());
     text += indent;
-    for (int i = 0; i < alone.size() - 1; ++i) {
-        text += alone.at(i);
-        if (alone.at(i) == '\n')
-            text += indent;
+    // Line by line, without the final line break.
+    const int end = alone.size() - 1;
+    for (int from = 0; from < end;) {
+        const int lineEnd = alone.indexOf('\n', from);
+        if (lineEnd < 0 || lineEnd >= end) {
+            text.append(alone.constData() + from, end - from);
+            break;
+        }
+        text.append(alone.constData() + from, lineEnd + 1 - from);
+        text += indent;
+        from = lineEnd + 1;
     }
     return text;
 }
