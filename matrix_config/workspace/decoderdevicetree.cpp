@@ -581,8 +581,7 @@ bool DecoderDeviceTree::relistOutputs(const QString& tvWallName, const QStringLi
     mappedEntries.clear();
     refreshCheckButtons();
     tree->clearSelection();
-    // The view makes the first entry of a list that was empty its current one, without selecting it.
-    tree->setCurrentItem(wallItem, 0, QItemSelectionModel::NoUpdate);
+    tree->setCurrentItem(nullptr);
     tree->show();
     if (!wallItem->isExpanded())
         tree->expandAll();
