@@ -249,13 +249,19 @@ public:
         // The operator works in the dialog, which shows its list over the page.
         dialog->show();
         tree = form->findChild<DecoderDeviceTree*>();
-        while (wait.elapsed() < 600000) {
+        // Logins answer in the order of the addresses as text, not of the walls: every wall is looked at.
+        const auto allConnected = [this, walls] {
+            if (form->isUpdatePending() || tree->listedTvWallNames().size() != walls)
+                return false;
+            for (int w = 0; w < walls; ++w) {
+                if (!tree->isTvWallConnected(wallName(w)))
+                    return false;
+            }
+            return true;
+        };
+        while (!allConnected() && wait.elapsed() < 600000)
             QApplication::processEvents(QEventLoop::AllEvents, 20);
-            if (!form->isUpdatePending() && tree->listedTvWallNames().size() == walls &&
-                tree->isTvWallConnected(wallName(walls - 1)) && tree->isTvWallConnected(wallName(0)))
-                break;
-        }
-        if (!tree->isTvWallConnected(wallName(walls / 2)))
+        if (!allConnected())
             qFatal("the page did not log into its decoders");
         settleQuietly();
     }
