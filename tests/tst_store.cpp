@@ -4,6 +4,7 @@
 #include "servicespy.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -130,6 +131,7 @@ QByteArray decoderDocument(const QByteArray& entries)
 
 const QString Main = QStringLiteral("192.0.2.10");
 const QString Single = QStringLiteral("192.0.2.11");
+const QString Other = QStringLiteral("192.0.2.13");
 const QString FleetPassword = QStringLiteral("Tvwall@2024");
 
 } // namespace
@@ -215,6 +217,96 @@ private slots:
         const MatrixInfoMap back = MatrixSdkWorker::getDecoderFromJson();
         QCOMPARE(back.size(), 250);
         QCOMPARE(back.value(QStringLiteral("192.0.2.51")).password, QStringLiteral("pw300"));
+    }
+
+    // A fleet logging in replaces the list once per connection result: the disk gets the stream once it
+    // pauses, and while it goes on at the longest delay, not a write per result; a flush writes at once.
+    void streamOfReplacesIsWrittenWhenItPauses()
+    {
+        const QString path = dataPath(MatrixStore::DecoderFileName);
+        MatrixSdkWorker::addDecoderToJson({decoder(Main, QStringLiteral("first"))});
+        QVERIFY(MatrixSdkWorker::flushStore());
+        const QByteArray before = readAll(path);
+        for (int i = 1; i <= 20; ++i) {
+            MatrixSdkWorker::addDecoderToJson({decoder(Main, QStringLiteral("pw%1").arg(i)),
+                                               decoder(Single, QStringLiteral("turn%1").arg(i))});
+            QCoreApplication::processEvents();
+        }
+        QCOMPARE(readAll(path), before);
+        QTRY_VERIFY(readAll(path).contains(Single.toUtf8()));
+        MatrixSdkWorker::setDataDirectory(dataDir);
+        QCOMPARE(MatrixSdkWorker::getDecoderFromJson().value(Main).password, QStringLiteral("pw20"));
+
+        // A stream that does not pause is written while it goes on.
+        const QByteArray settled = readAll(path);
+        QElapsedTimer clock;
+        clock.start();
+        for (int i = 0; readAll(path) == settled && clock.elapsed() < 10000; ++i) {
+            MatrixSdkWorker::addDecoderToJson({decoder(Main, QStringLiteral("long%1").arg(i))});
+            if (QTest::qWaitFor([&] { return readAll(path) != settled; }, 20))
+                break;
+        }
+        QVERIFY(readAll(path) != settled);
+        QVERIFY2(clock.elapsed() >= MatrixStore::MaxWriteDelayMs / 2,
+                 qPrintable(QString::number(clock.elapsed())));
+
+        MatrixSdkWorker::addDecoderToJson({decoder(Other, QStringLiteral("now"))});
+        QVERIFY(MatrixSdkWorker::flushStore());
+        QVERIFY(readAll(path).contains(Other.toUtf8()));
+    }
+
+    // A write after a change of one entry reuses the other entries' texts: the file must still be the
+    // document as Qt writes it, every entry (sealed passwords included) as it is now.
+    void changedEntryIsWrittenAmongItsUnchangedNeighbours()
+    {
+        MatrixInfo a = decoder(Main, QStringLiteral("alpha"));
+        MatrixInfo b = decoder(Single, QStringLiteral("beta"));
+        MatrixInfo c = decoder(Other, QStringLiteral("gamma"));
+        const MatrixInfo unchanged = decoder(QStringLiteral("192.0.2.14"), QStringLiteral("epsilon"));
+        a.subMatrixList = {decoder(QStringLiteral("192.0.2.40"), QString()), decoder(Single, QString())};
+        a.outputList = {OutputInfo{3, 1, 0}};
+        QList<TvWallManagement> walls{wall(QStringLiteral("Hall"), Main),
+                                      wall(QStringLiteral("Lobby"), Other)};
+        const QString decoders = dataPath(MatrixStore::DecoderFileName);
+        const QString tvWalls = dataPath(MatrixStore::TvWallFileName);
+        const auto asQtWritesIt = [](const QByteArray& text) {
+            return QJsonDocument::fromJson(text).toJson(QJsonDocument::Indented) == text;
+        };
+        MatrixSdkWorker::addDecoderToJson({a, b, c, unchanged});
+        MatrixSdkWorker::addMatrixToJson(walls);
+        QVERIFY(MatrixSdkWorker::flushStore());
+        QVERIFY(asQtWritesIt(readAll(decoders)));
+        QVERIFY(asQtWritesIt(readAll(tvWalls)));
+        const QMap<QString, QString> firstSeals = sealedValues(readAll(decoders));
+
+        b.connectStatus = 1;
+        c.password = QStringLiteral("delta");
+        a.subMatrixList[1].channel = 7;
+        walls[1].matrixInfoList[0].channel = 9;
+        MatrixSdkWorker::addDecoderToJson({a, b, c, unchanged});
+        MatrixSdkWorker::addMatrixToJson(walls);
+        QVERIFY(MatrixSdkWorker::flushStore());
+        QVERIFY(asQtWritesIt(readAll(decoders)));
+        QVERIFY(asQtWritesIt(readAll(tvWalls)));
+        const QMap<QString, QString> seals = sealedValues(readAll(decoders));
+        // Unchanged credentials keep their sealed value; new ones are sealed anew.
+        QCOMPARE(seals.value(unchanged.ip), firstSeals.value(unchanged.ip));
+        QVERIFY(seals.value(Other) != firstSeals.value(Other));
+
+        MatrixSdkWorker::setDataDirectory(dataDir);
+        const MatrixInfoMap back = MatrixSdkWorker::getDecoderFromJson();
+        QCOMPARE(dump(back.value(Main)), dump(a));
+        QCOMPARE(dump(back.value(Single)), dump(b));
+        QCOMPARE(dump(back.value(Other)), dump(c));
+        QCOMPARE(dump(back.value(unchanged.ip)), dump(unchanged));
+        const auto wallsBack = MatrixSdkWorker::getMatrixFromJson();
+        QCOMPARE(dump(wallsBack.value(QStringLiteral("Lobby"))), dump(walls.at(1)));
+        QCOMPARE(dump(wallsBack.value(QStringLiteral("Hall"))), dump(walls.at(0)));
+
+        MatrixSdkWorker::addDecoderToJson({});
+        QVERIFY(MatrixSdkWorker::flushStore());
+        QVERIFY(asQtWritesIt(readAll(decoders)));
+        QVERIFY(MatrixSdkWorker::getDecoderFromJson().isEmpty());
     }
 
     void missingFilesAreEmptyLists()

@@ -205,6 +205,12 @@ void DecoderDeviceTree::addOutputEntry(QTreeWidgetItem* wall, const QString& out
     int location = 1;
     splitOutputId(outputId, &address, &location);
     outputsByAddress[address].append(item);
+    // An address whose entries were listed with different check buttons has no one state to compare with.
+    const auto known = checkableOfAddress.constFind(address);
+    if (known == checkableOfAddress.constEnd())
+        checkableOfAddress.insert(address, canCheck ? 1 : 0);
+    else if (known.value() != (canCheck ? 1 : 0))
+        checkableOfAddress.insert(address, -1);
 }
 
 void DecoderDeviceTree::finishListing()
@@ -377,6 +383,9 @@ void DecoderDeviceTree::forgetEntries()
     listedNames.clear();
     entriesByText.clear();
     outputsByAddress.clear();
+    checkableOfAddress.clear();
+    checkedHandleChanges = -1;
+    listedOutputs.clear();
     mappedEntries.clear();
 }
 
@@ -419,8 +428,17 @@ void DecoderDeviceTree::updateEmptyHint()
         ui->rsTreeWidget->hide();
 }
 
+void DecoderDeviceTree::noteHandlesRead(int changesBefore, bool allEntries)
+{
+    // The entries listed before agree with the handles as they were then; all of them agree with these
+    // reads only when no handle came or went in between.
+    checkedHandleChanges = allEntries || checkedHandleChanges == changesBefore ? changesBefore : -1;
+}
+
 void DecoderDeviceTree::showTvWalls(const QMap<QString, TvWallManagement>& walls)
 {
+    const int handleChanges = service().handleTableChanges();
+    const bool firstListing = outputsByAddress.isEmpty();
     QHash<QString, bool> connectedIps;
     QList<QTreeWidgetItem*> added;
     for (const TvWallManagement& wall : walls) {
@@ -440,6 +458,7 @@ void DecoderDeviceTree::showTvWalls(const QMap<QString, TvWallManagement>& walls
         }
         added.append(wallItem);
     }
+    noteHandlesRead(handleChanges, firstListing);
     // Whole walls go in at once: the view takes one insertion instead of one per entry.
     ui->rsTreeWidget->addTopLevelItems(added);
     finishListing();
@@ -512,6 +531,8 @@ void DecoderDeviceTree::refillTvWalls(const QMap<QString, TvWallManagement>& wal
 
 void DecoderDeviceTree::showOutputs(const QString& tvWallName, const QStringList& outputIds)
 {
+    const int handleChanges = service().handleTableChanges();
+    const bool firstListing = outputsByAddress.isEmpty();
     QTreeWidgetItem* wallItem = addWallEntry(QStringLiteral("id"), tvWallName, QString());
     wallItem->setData(0, WizardRole, true);
     QHash<QString, bool> connectedIps;
@@ -524,8 +545,54 @@ void DecoderDeviceTree::showOutputs(const QString& tvWallName, const QStringList
             known = connectedIps.insert(address, !service().getHandleByIp(address).isNull());
         addOutputEntry(wallItem, outputId, outputId.contains(QLatin1Char('-')) ? 3 : 1, known.value(), true);
     }
+    noteHandlesRead(handleChanges, firstListing);
     ui->rsTreeWidget->addTopLevelItem(wallItem);
+    listedOutputs = outputIds;
     finishListing();
+}
+
+bool DecoderDeviceTree::relistOutputs(const QString& tvWallName, const QStringList& outputIds)
+{
+    QTreeWidget* tree = ui->rsTreeWidget;
+    QTreeWidgetItem* wallItem = tree->topLevelItemCount() == 1 ? tree->topLevelItem(0) : nullptr;
+    if (!wallItem || !isSet(wallItem, WizardRole) || wallItem->childCount() != outputIds.size() ||
+        !(listedOutputs.isSharedWith(outputIds) || listedOutputs == outputIds))
+        return false;
+
+    // The same outputs again under another name (a keystroke of the rename): the entries are left in place
+    // and brought to what a new listing would show, instead of thousands of entries made anew.
+    const QString oldName = textOf(wallItem);
+    if (oldName != tvWallName) {
+        entriesByText[oldName].removeOne(wallItem);
+        if (entriesByText.value(oldName).isEmpty())
+            entriesByText.remove(oldName);
+        wallItem->setData(0, TextRole, tvWallName);
+        entriesByText[tvWallName].prepend(wallItem);
+        // The row in view shows the new name; a row widget set anew would have the view lay out every entry.
+        if (MatrixTreeItem* row = rowOf(wallItem))
+            applyStates(wallItem, row);
+    }
+    // A new listing has no running checks (their timers go as a clear takes them), no marks, nothing
+    // selected or current, every entry expanded and the list at its top.
+    QList<QTimer*> timers;
+    for (const auto& check : qAsConst(checkTimers)) {
+        setState(check.first, CheckingRole, false);
+        timers.append(check.second);
+    }
+    qDeleteAll(timers);
+    checkTimers.clear();
+    for (QTreeWidgetItem* item : qAsConst(mappedEntries))
+        setState(item, MappedRole, false);
+    mappedEntries.clear();
+    refreshCheckButtons();
+    tree->clearSelection();
+    tree->setCurrentItem(nullptr);
+    tree->show();
+    if (!wallItem->isExpanded())
+        tree->expandAll();
+    tree->verticalScrollBar()->setValue(0);
+    syncRows();
+    return true;
 }
 
 // ---- operations for the page ----
@@ -585,11 +652,21 @@ bool DecoderDeviceTree::isTvWallConnected(const QString& name) const
 
 void DecoderDeviceTree::refreshCheckButtons()
 {
+    // Each connection result and each keystroke of the wizard's rename asks: the handles are read again only
+    // when one came or went, and only the outputs of a decoder whose connection came or went are touched.
+    const int handleChanges = service().handleTableChanges();
+    if (handleChanges == checkedHandleChanges)
+        return;
     for (auto it = outputsByAddress.constBegin(); it != outputsByAddress.constEnd(); ++it) {
-        const bool canCheck = !service().getHandleByIp(it.key()).isNull();
+        const int canCheck = service().getHandleByIp(it.key()).isNull() ? 0 : 1;
+        int& shown = checkableOfAddress[it.key()];
+        if (shown == canCheck)
+            continue;
         for (QTreeWidgetItem* item : it.value())
-            setState(item, CheckableRole, canCheck);
+            setState(item, CheckableRole, canCheck != 0);
+        shown = canCheck;
     }
+    checkedHandleChanges = handleChanges;
 }
 
 QString DecoderDeviceTree::takeCurrentTvWall()

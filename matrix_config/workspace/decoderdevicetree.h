@@ -54,6 +54,11 @@ public:
      */
     void refillTvWalls(const QMap<QString, pral_matrix::TvWallManagement>& walls);
     void showOutputs(const QString& tvWallName, const QStringList& outputIds);
+    /**
+     * What clearTree() and showOutputs() would show, done in place when the tree lists exactly these outputs
+     * already; false, with nothing changed, when it does not.
+     */
+    bool relistOutputs(const QString& tvWallName, const QStringList& outputIds);
     void lock();
     void unlock();
     bool isLocked() const;
@@ -133,6 +138,13 @@ private:
     // (check buttons): the mapping notices arrive once per screen and must not walk the list.
     QHash<QString, QVector<QTreeWidgetItem*>> entriesByText;
     QHash<QString, QVector<QTreeWidgetItem*>> outputsByAddress;
+    // The check buttons' state of each address's outputs: 1 usable, 0 not, -1 not the same for all.
+    QHash<QString, int> checkableOfAddress;
+    // The handle table's changes count when every entry's check button last agreed with it; -1: unknown.
+    int checkedHandleChanges = -1;
+    void noteHandlesRead(int changesBefore, bool allEntries);
+    // The outputs of the wizard's listing, as given.
+    QStringList listedOutputs;
     QSet<QTreeWidgetItem*> mappedEntries;
 
     // Row widgets of the entries in view, and the pools of the others.

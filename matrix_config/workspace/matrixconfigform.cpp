@@ -64,17 +64,17 @@ void information(const QString& text)
 constexpr int UpdateQuietMs = 10;
 constexpr qint64 UpdateMaxDelayMs = 1000;
 
-// A report that adds, removes, re-addresses or re-credentials a decoder carries an operator's change, not
-// a connection state: it must not wait in a burst, and it redraws the lists.
-bool isOperatorChange(const MatrixInfoMap& before, const MatrixInfoMap& after)
+// A report whose addresses differ from the page's list (decoders added, removed or re-addressed) is an
+// operator's change that the lists show: it must not wait in a burst, and it redraws them.
+bool sameAddresses(const MatrixInfoMap& before, const MatrixInfoMap& after)
 {
     if (before.size() != after.size())
-        return true;
+        return false;
     for (auto a = before.constBegin(), b = after.constBegin(); a != before.constEnd(); ++a, ++b) {
-        if (a.key() != b.key() || a->userName != b->userName || a->password != b->password)
-            return true;
+        if (a.key() != b.key())
+            return false;
     }
-    return false;
+    return true;
 }
 
 // Records copied from one another share their texts and lists, so an unchanged record is recognised
@@ -107,6 +107,20 @@ bool showsTheSame(const TvWallManagement& a, const TvWallManagement& b)
         const MatrixInfo& y = b.matrixInfoList.at(i);
         if (x.matrixType != y.matrixType || x.ip != y.ip || x.channel != y.channel || x.row != y.row ||
             x.column != y.column)
+            return false;
+    }
+    return true;
+}
+
+// Every field the store keeps of a wall.
+bool sameStoredWall(const TvWallManagement& a, const TvWallManagement& b)
+{
+    if (!sameValue(a.tvWallName, b.tvWallName) || !sameValue(a.mainIp, b.mainIp) || a.row != b.row ||
+        a.col != b.col || a.matrixInfoList.size() != b.matrixInfoList.size() ||
+        !sameRecord(a.mainMatrix, b.mainMatrix))
+        return false;
+    for (int i = 0; i < a.matrixInfoList.size(); ++i) {
+        if (!sameRecord(a.matrixInfoList.at(i), b.matrixInfoList.at(i)))
             return false;
     }
     return true;
@@ -292,23 +306,51 @@ void MatrixConfigForm::indexWallDecoders()
     }
 }
 
-bool MatrixConfigForm::takeOverDecoders(const MatrixInfoMap& reported)
+MatrixConfigForm::Takeover MatrixConfigForm::takeOverDecoders(const MatrixInfoMap& reported)
 {
-    if (isOperatorChange(decoderMap, reported)) {
+    // The dialog knows which records it changed since its last report: a report of one connection result
+    // is taken over without comparing the thousands of records it did not touch.
+    const QSet<QString>* changed =
+        decoderManagementDlg ? decoderManagementDlg->changedSinceLastReport(reported) : nullptr;
+    if (changed && reported.size() == decoderMap.size()) {
+        Takeover result = StatesOnly;
+        for (const QString& ip : *changed) {
+            const auto theirs = reported.constFind(ip);
+            const auto mine = decoderMap.find(ip);
+            if (theirs == reported.constEnd() || mine == decoderMap.end()) {
+                changed = nullptr;
+                break;
+            }
+            if (!takeOverRecord(ip, *mine, *theirs))
+                result = CredentialsChanged;
+        }
+        if (changed)
+            return result;
+    }
+    if (!sameAddresses(decoderMap, reported)) {
         decoderMap = reported;
-        return true;
+        return AddressesChanged;
     }
     // Same keys in the same order: only records changed. They are copied one by one into the page's own
     // map; holding the dialog's map instead would make the dialog copy all of it on its next result.
+    Takeover result = StatesOnly;
     auto mine = decoderMap.begin();
     for (auto theirs = reported.constBegin(); theirs != reported.constEnd(); ++theirs, ++mine) {
-        if (sameRecord(*mine, *theirs))
-            continue;
-        if (mine->connectStatus != theirs->connectStatus)
-            changedDecoders.insert(theirs.key());
-        *mine = *theirs;
+        if (!takeOverRecord(theirs.key(), *mine, *theirs))
+            result = CredentialsChanged;
     }
-    return false;
+    return result;
+}
+
+bool MatrixConfigForm::takeOverRecord(const QString& ip, MatrixInfo& mine, const MatrixInfo& theirs)
+{
+    if (sameRecord(mine, theirs))
+        return true;
+    if (mine.connectStatus != theirs.connectStatus)
+        changedDecoders.insert(ip);
+    const bool sameCredentials = mine.userName == theirs.userName && mine.password == theirs.password;
+    mine = theirs;
+    return sameCredentials;
 }
 
 QStringList MatrixConfigForm::refreshChangedWallStates()
@@ -605,11 +647,21 @@ void MatrixConfigForm::slotSplit12BtnClicked()
 
 void MatrixConfigForm::onMatrixInfoChanged(const MatrixInfoMap& matrixInfoMap)
 {
-    const bool operatorChange = takeOverDecoders(matrixInfoMap);
-    if (operatorChange)
+    switch (takeOverDecoders(matrixInfoMap)) {
+    case AddressesChanged:
         applyUpdateNow(UpdateWallStates | UpdateRedraw | UpdateStoreDecoders);
-    else
+        break;
+    case CredentialsChanged:
+        // Credentials the operator typed are on disk before the next input; the lists show no credentials,
+        // so what they show follows with the connection states.
+        MatrixSdkWorker::addDecoderToJson(decoderMap.values());
+        MatrixSdkWorker::flushStore();
+        scheduleUpdate(UpdateConnectionStates);
+        break;
+    case StatesOnly:
         scheduleUpdate(UpdateConnectionStates | UpdateStoreDecoders);
+        break;
+    }
 }
 
 void MatrixConfigForm::onTvWallManagementChanged(const TvWallManagement& wall)
@@ -621,11 +673,14 @@ void MatrixConfigForm::onTvWallManagementChanged(const TvWallManagement& wall)
     auto first = std::find_if(tvWallMap.begin(), tvWallMap.end(),
                               [&wall](const TvWallManagement& w) { return w.mainIp == wall.mainIp; });
     if (first != tvWallMap.end() && showsTheSame(*first, wall)) {
+        // Every reconnect of a main decoder reports its wall; one that comes back as it is stored leaves the
+        // list as it is on disk.
+        const bool stored = sameStoredWall(*first, wall);
         const bool connected = first->connected;
         *first = wall;
         first->connected = connected;
         changedDecoders.insert(wall.mainIp);
-        scheduleUpdate(UpdateConnectionStates | UpdateStoreTvWalls);
+        scheduleUpdate(UpdateConnectionStates | (stored ? 0 : UpdateStoreTvWalls));
         return;
     }
     removeFirstWallWithMainIp(wall.mainIp);
@@ -693,6 +748,8 @@ void MatrixConfigForm::setEmbeddedMode()
 
 void MatrixConfigForm::showOutputs(const QString& tvWallName, const QStringList& outputIds)
 {
+    if (ui->treewt->relistOutputs(tvWallName, outputIds))
+        return;
     ui->treewt->clearTree();
     ui->treewt->showOutputs(tvWallName, outputIds);
 }

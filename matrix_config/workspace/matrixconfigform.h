@@ -121,11 +121,20 @@ private:
     void refreshTvWallStates();
     /** Recomputes the states of the walls that use a decoder whose state changed since the last draw. */
     QStringList refreshChangedWallStates();
+    /** What a report of the decoder list changed, as far as the page is concerned. */
+    enum Takeover
+    {
+        StatesOnly,
+        CredentialsChanged,
+        AddressesChanged,
+    };
     /**
-     * Makes the page's decoder list the reported one and notes the decoders whose connection state changed;
-     * true when the report is an operator's change (decoders added, removed, re-addressed, re-credentialed).
+     * Makes the page's decoder list the reported one and notes the decoders whose connection state changed.
      */
-    bool takeOverDecoders(const MatrixInfoMap& reported);
+    Takeover takeOverDecoders(const MatrixInfoMap& reported);
+    /** Copies a changed record; false when its credentials changed. */
+    bool takeOverRecord(const QString& ip, pral_matrix::MatrixInfo& mine,
+                        const pral_matrix::MatrixInfo& theirs);
     void indexWallDecoders();
     /** Steps (b) and (c): the grid unbound, the tree refilled, the shown wall drawn again. */
     void redraw();

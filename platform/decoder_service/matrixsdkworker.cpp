@@ -157,6 +157,7 @@ void MatrixSdkWorker::shutdown()
             {
                 QMutexLocker lock(&handleMutex);
                 handles.clear();
+                handleChanges.ref();
             }
             moveToThread(home);
             thread.quit();
@@ -260,6 +261,7 @@ void MatrixSdkWorker::forgetHandle(const QString& ip)
 {
     QMutexLocker lock(&handleMutex);
     handles.remove(ip);
+    handleChanges.ref();
 }
 
 CMHandle MatrixSdkWorker::makeDetachedHandle(const QString& ip, const QString& userName,
@@ -291,6 +293,7 @@ void MatrixSdkWorker::installBackend(DecoderBackend* raw)
             refusals.clear();
             QMutexLocker lock(&handleMutex);
             handles.clear();
+            handleChanges.ref();
         },
         Qt::QueuedConnection);
 }
@@ -368,6 +371,7 @@ void MatrixSdkWorker::connectMatrix(const MatrixInfo& info, void* pUser)
         if (ok) {
             QMutexLocker lock(&handleMutex);
             handles.insert(info.ip, handle);
+            handleChanges.ref();
         }
         deliver([this, login, handle, pUser] {
             if (login.hasError)
@@ -430,6 +434,7 @@ void MatrixSdkWorker::disconnectAllMatrix()
         {
             QMutexLocker lock(&handleMutex);
             all.swap(handles);
+            handleChanges.ref();
         }
         for (auto it = all.constBegin(); it != all.constEnd(); ++it)
             backend->logout(it.key());
@@ -442,9 +447,15 @@ void MatrixSdkWorker::removeHandle(const QString& ip)
     {
         QMutexLocker lock(&handleMutex);
         removed = handles.take(ip);
+        handleChanges.ref();
     }
     if (removed)
         post([this, ip] { backend->logout(ip); });
+}
+
+int MatrixSdkWorker::handleTableChanges() const
+{
+    return handleChanges.loadAcquire();
 }
 
 CMHandle MatrixSdkWorker::getHandleByIp(const QString& ip) const
@@ -460,6 +471,7 @@ void MatrixSdkWorker::dropConnection(const QString& ip)
         {
             QMutexLocker lock(&handleMutex);
             dropped = handles.take(ip);
+            handleChanges.ref();
         }
         if (!dropped)
             return;

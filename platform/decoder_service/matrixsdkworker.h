@@ -73,6 +73,11 @@ public:
     void removeHandle(const QString& ip);
     /** The live connection to ip, or null. Safe from any thread. */
     CMHandle getHandleByIp(const QString& ip) const;
+    /**
+     * Changes whenever a connection handle comes or goes: a client that read every handle it shows needs
+     * to read them again only once this differs from what it was before those reads. Safe from any thread.
+     */
+    int handleTableChanges() const;
 
     /**
      * Answered with the decoder's wall, or, when the handle is stale, the
@@ -285,6 +290,7 @@ private:
 
     mutable QMutex handleMutex;
     QMap<QString, CMHandle> handles;
+    QAtomicInt handleChanges;
     QMap<QString, int> lastSceneNo;
 
     /** A login the decoder refused. Written on the service thread, read also by the login hint. */

@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QJsonArray>
+#include <QJsonObject>
 #include <QMutex>
 #include <QObject>
 #include <QTimer>
@@ -23,10 +24,12 @@ class SecretBox;
  * in a data directory.
  *
  * The lists in memory are authoritative: a replace is visible to the next
- * read at once, and the disk follows on the next event-loop turn, at most
- * once per MinWriteGapMs, so that a burst of replaces costs one write; flush()
- * writes at once. Writes are atomic and only made by the process that holds
- * the directory's lock file.
+ * read at once, and the disk follows once replaces have paused for
+ * QuietWriteMs, or MaxWriteDelayMs after the first unwritten one while they
+ * go on, so that a burst of replaces (the connection states of a fleet
+ * logging in) costs one write; flush() writes at once, which is how an
+ * operator's change reaches the disk before the next input. Writes are
+ * atomic and only made by the process that holds the directory's lock file.
  *
  * Nothing is lost silently: a document that cannot be read is moved aside
  * under a new name and the list reads as empty; one that reads only in part
@@ -50,7 +53,8 @@ public:
         KeyProblem,
     };
 
-    static constexpr int MinWriteGapMs = 100;
+    static constexpr int QuietWriteMs = 250;
+    static constexpr int MaxWriteDelayMs = 2000;
     static const char* const DecoderFileName;
     static const char* const TvWallFileName;
     static const char* const LockFileName;
@@ -104,9 +108,13 @@ private:
     void ensureLoadedLocked();
     QJsonArray readDocumentLocked(int doc, const QString& fileName, const QString& format,
                                   const QString& listKey);
-    QJsonArray buildDocumentLocked(int doc, bool* passwordsLost);
+    /** Each entry's text as it stands in the document. */
+    QList<QByteArray> buildDocumentLocked(int doc, bool* passwordsLost);
     bool writeDocumentLocked(const QString& fileName, const QString& format, const QString& listKey,
-                             const QJsonArray& list, QString* why);
+                             const QList<QByteArray>& items, QString* why);
+    static QByteArray itemText(const QJsonObject& entry);
+    static QByteArray documentText(const QString& format, const QString& listKey,
+                                   const QList<QByteArray>& items);
     bool mayMakeKeyLocked();
     void scheduleWriteLocked();
     void writePending();
@@ -138,11 +146,23 @@ private:
     QMap<QString, TvWallManagement> tvWallMap;
     /** By document, then by the entry's path in it. */
     QHash<int, QHash<QString, KeptSeal>> keptSeals;
+    /** An entry as last written, its text, and the paths of the records in it. */
+    struct CachedEntry
+    {
+        MatrixInfo decoder;
+        TvWallManagement wall;
+        QByteArray text;
+        QStringList paths;
+        void keep(const MatrixInfo& record) { decoder = record; }
+        void keep(const TvWallManagement& record) { wall = record; }
+    };
+    /** By document, then by address or wall name. */
+    QHash<int, QHash<QString, CachedEntry>> entryTexts;
     bool passwordsUnsavedReported = false;
     std::unique_ptr<SecretBox> secrets;
     std::unique_ptr<QLockFile> lockFile;
     QTimer writeTimer;
-    QElapsedTimer sinceLastWrite;
+    QElapsedTimer sinceFirstUnwritten;
     std::function<void(ProblemKind, const QString&)> problemReporter;
     QList<QPair<ProblemKind, QString>> pendingProblems;
 };
