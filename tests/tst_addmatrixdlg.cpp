@@ -245,7 +245,7 @@ private slots:
     void declinedSaveSendsNothing()
     {
         QFETCH(bool, add);
-        QSignalSpy results(&FleetProbe::worker(), &MatrixSdkWorker::signalSetLayoutResult);
+        ServiceSpy results(&MatrixSdkWorker::signalSetLayoutResult);
         if (add)
             toBindingPage(outputs.mid(0, 4));
         else

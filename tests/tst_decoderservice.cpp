@@ -803,7 +803,7 @@ private slots:
         QVERIFY(a);
         QTemporaryDir files;
         const QString path = files.filePath(QStringLiteral("logs.tgz"));
-        QSignalSpy answered(&worker(), &MatrixSdkWorker::signalGetLogsResult);
+        ServiceSpy answered(&MatrixSdkWorker::signalGetLogsResult);
         worker().getLog(a, QDateTime(), QDateTime(), -1,
                         given == QLatin1String("none") ? QString()
                         : given == QLatin1String("doubled")

@@ -12,6 +12,7 @@
 #include "onvifcodec.h"
 #include "onvifnamespaces.h"
 #include "servicebackend.h"
+#include "servicespy.h"
 #include "servicethread.h"
 #include "soapenvelope.h"
 #include "wsdiscovery.h"
@@ -377,7 +378,7 @@ private slots:
         install(device.port(), {}, 0, &notices);
 
         const qint64 before = resetPeakKb();
-        QSignalSpy results(&worker(), &MatrixSdkWorker::signalConnectMatrixResult);
+        ServiceSpy results(&MatrixSdkWorker::signalConnectMatrixResult);
         QElapsedTimer clock;
         clock.start();
         worker().connectMatrix(login(ip), nullptr);
@@ -421,7 +422,7 @@ private slots:
         });
         Notices notices;
         OnvifBackend* backend = install(device.port(), {}, 0, &notices);
-        QSignalSpy connected(&worker(), &MatrixSdkWorker::signalConnectMatrixResult);
+        ServiceSpy connected(&MatrixSdkWorker::signalConnectMatrixResult);
         worker().connectMatrix(login(ip), nullptr);
         QTRY_COMPARE(connected.size(), 1);
         QCOMPARE(connected.first().at(1).toInt(), int(RESULT_OK));
@@ -430,7 +431,7 @@ private slots:
         QVERIFY(runOnServiceThread([&] { layout = backend->getLayout(ip); }));
         QCOMPARE(layout.result, int(OnvifBackend::ResultOutOfRange));
         // What the page is given: no wall at all, not a wall of absurd size.
-        QSignalSpy layouts(&worker(), &MatrixSdkWorker::signalGetLayoutInfoResult);
+        ServiceSpy layouts(&MatrixSdkWorker::signalGetLayoutInfoResult);
         worker().getLayout(worker().getHandleByIp(ip), nullptr);
         QTRY_COMPARE(layouts.size(), 1);
         QCOMPARE(layouts.first().at(3).toInt(), 0);
@@ -520,14 +521,14 @@ private slots:
         Notices notices;
         install(httpPort, senders, discoveryPort, &notices);
 
-        QSignalSpy found(&worker(), &MatrixSdkWorker::signalSearchMatrixResult);
+        ServiceSpy found(&MatrixSdkWorker::signalSearchMatrixResult);
         worker().searchMatrix();
         QTRY_COMPARE_WITH_TIMEOUT(found.size(), 1, 5000);
         QCOMPARE(found.first().first().value<MatrixInfoMap>().keys(), listed);
         if (!notice.isEmpty())
             QVERIFY2(notices.joined().contains(notice), qPrintable(notices.joined()));
 
-        QSignalSpy activated(&worker(), &MatrixSdkWorker::signalActiveDecoderFinished);
+        ServiceSpy activated(&MatrixSdkWorker::signalActiveDecoderFinished);
         worker().activeDecoder(DeviceId, Password);
         QTRY_COMPARE_WITH_TIMEOUT(activated.size(), 1, 5000);
         QCOMPARE(activated.first().first().toInt() == RESULT_OK, !activatedAt.isEmpty());
@@ -566,7 +567,7 @@ private slots:
                               QStringLiteral("urn:uuid:thief"));
         });
 
-        QSignalSpy found(&worker(), &MatrixSdkWorker::signalSearchMatrixResult);
+        ServiceSpy found(&MatrixSdkWorker::signalSearchMatrixResult);
         worker().searchMatrix();
         QTRY_COMPARE_WITH_TIMEOUT(found.size(), 1, 5000);
         QCOMPARE(found.first().first().value<MatrixInfoMap>().keys(),
@@ -574,7 +575,7 @@ private slots:
         QVERIFY2(notices.joined().contains("TVD-FACTORY answered from 127.0.0.61, 127.0.0.62"),
                  qPrintable(notices.joined()));
 
-        QSignalSpy activated(&worker(), &MatrixSdkWorker::signalActiveDecoderFinished);
+        ServiceSpy activated(&MatrixSdkWorker::signalActiveDecoderFinished);
         worker().activeDecoder(QStringLiteral("TVD-FACTORY"), Password);
         QTRY_COMPARE_WITH_TIMEOUT(activated.size(), 1, 5000);
         QCOMPARE(activated.first().first().toInt(), int(OnvifBackend::ResultIdentityConflict));
@@ -606,7 +607,7 @@ private slots:
             [&](const FakePeer::Request& r) { return honest(r, "127.0.0.68", foreign.port()); });
         Notices notices;
         OnvifBackend* backend = install(device.port(), {}, 0, &notices);
-        QSignalSpy connected(&worker(), &MatrixSdkWorker::signalConnectMatrixResult);
+        ServiceSpy connected(&MatrixSdkWorker::signalConnectMatrixResult);
         worker().connectMatrix(login(ip), nullptr);
         QTRY_COMPARE(connected.size(), 1);
         QCOMPARE(connected.first().at(1).toInt(), int(RESULT_OK));
@@ -648,12 +649,12 @@ private slots:
         });
         Notices notices;
         install(device.port(), {ip}, responder.port(), &notices);
-        QSignalSpy connected(&worker(), &MatrixSdkWorker::signalConnectMatrixResult);
+        ServiceSpy connected(&MatrixSdkWorker::signalConnectMatrixResult);
         worker().connectMatrix(login(ip), nullptr);
         QTRY_COMPARE(connected.size(), 1);
         QCOMPARE(connected.first().at(1).toInt(), int(RESULT_OK));
 
-        QSignalSpy changed(&worker(), &MatrixSdkWorker::signalUserPasswordModifyResult);
+        ServiceSpy changed(&MatrixSdkWorker::signalUserPasswordModifyResult);
         worker().userPasswordModify(worker().getHandleByIp(ip), Password, QStringLiteral("N3w-Passw0rd!"));
         QTRY_COMPARE_WITH_TIMEOUT(changed.size(), 1, 5000);
         QCOMPARE(changed.first().first().toInt(), result);

@@ -66,7 +66,7 @@ QString currentResolution()
                          text = QStringLiteral("%1x%2@%3").arg(r.width).arg(r.height).arg(r.frameRate);
                      });
     if (const CMHandle session = worker().getHandleByIp(Main)) {
-        QSignalSpy ended(&worker(), &MatrixSdkWorker::signalDisconnectMatrixResult);
+        ServiceSpy ended(&MatrixSdkWorker::signalDisconnectMatrixResult);
         worker().disconnectMatrix(session);
         if (!QTest::qWaitFor([&ended] { return !ended.isEmpty(); }, 5000))
             return QStringLiteral("no logout");
