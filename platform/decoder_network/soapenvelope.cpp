@@ -20,6 +20,8 @@ void declareNamespaces(QXmlStreamWriter& w)
     w.writeNamespace(Ns::Device, QStringLiteral("tds"));
     w.writeNamespace(Ns::Schema, QStringLiteral("tt"));
     w.writeNamespace(Ns::DeviceIo, QStringLiteral("tmd"));
+    w.writeNamespace(Ns::Display, QStringLiteral("tls"));
+    w.writeNamespace(Ns::Receiver, QStringLiteral("trv"));
     w.writeNamespace(Ns::Error, QStringLiteral("ter"));
     w.writeNamespace(Ns::Network, QStringLiteral("dn"));
     w.writeNamespace(Ns::Discovery, QStringLiteral("d"));
@@ -101,11 +103,14 @@ QByteArray SoapEnvelope::buildFault(const QString& code, const QString& subcode,
         w.writeStartElement(Ns::Soap, QStringLiteral("Fault"));
         w.writeStartElement(Ns::Soap, QStringLiteral("Code"));
         w.writeTextElement(Ns::Soap, QStringLiteral("Value"), QStringLiteral("s:") + code);
-        if (!subcode.isEmpty()) {
+        // ONVIF nests its subcodes: ter:InvalidArgVal, then what exactly was invalid.
+        const QStringList subcodes = subcode.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+        for (const QString& s : subcodes) {
             w.writeStartElement(Ns::Soap, QStringLiteral("Subcode"));
-            w.writeTextElement(Ns::Soap, QStringLiteral("Value"), QStringLiteral("ter:") + subcode);
-            w.writeEndElement();
+            w.writeTextElement(Ns::Soap, QStringLiteral("Value"), QStringLiteral("ter:") + s);
         }
+        for (int i = 0; i < subcodes.size(); ++i)
+            w.writeEndElement();
         w.writeEndElement();
         w.writeStartElement(Ns::Soap, QStringLiteral("Reason"));
         w.writeStartElement(Ns::Soap, QStringLiteral("Text"));
@@ -152,6 +157,10 @@ bool SoapEnvelope::parse(const QByteArray& xml, Message* message, QString* error
         const XmlNode& sub = code.child(Ns::Soap, QStringLiteral("Subcode"));
         if (!sub.isNull())
             fault.subcode = sub.resolveQName(sub.childText(Ns::Soap, QStringLiteral("Value"))).second;
+        const XmlNode& inner = sub.child(Ns::Soap, QStringLiteral("Subcode"));
+        if (!inner.isNull())
+            fault.innerSubcode =
+                inner.resolveQName(inner.childText(Ns::Soap, QStringLiteral("Value"))).second;
         fault.reason =
             f.child(Ns::Soap, QStringLiteral("Reason")).childText(Ns::Soap, QStringLiteral("Text"));
         fault.detail = f.child(Ns::Soap, QStringLiteral("Detail"));

@@ -16,7 +16,7 @@ namespace pral_matrix {
  * the WS-Security UsernameToken with a password digest.
  *
  * Every envelope declares all the protocol's prefixes on its root (s, tds,
- * tt, tmd, ter, dn, d, wsa, wsse, wsu, tvw), so a body writer names elements
+ * tt, tmd, tls, trv, ter, dn, d, wsa, wsse, wsu, tvw), so a body writer names elements
  * by namespace and the writer picks the prefix.
  */
 class DECODER_NETWORK_EXPORT SoapEnvelope
@@ -49,6 +49,8 @@ public:
         QString code;
         /** The first ter: subcode's local name, e.g. "NotAuthorized". */
         QString subcode;
+        /** The subcode nested in the first, e.g. "UnknownToken" under "InvalidArgVal"; empty when none. */
+        QString innerSubcode;
         QString reason;
         /** Our result code in the detail, or 0 when there is none. */
         int result = 0;
@@ -66,7 +68,7 @@ public:
 
     /** The whole envelope; token adds a wsse:Security header. */
     static QByteArray build(const Writer& body, const Token* token = nullptr, const Writer& header = {});
-    /** A fault; detail writes inside env:Detail. */
+    /** A fault; subcode may nest ter: subcodes joined by '/'; detail writes inside env:Detail. */
     static QByteArray buildFault(const QString& code, const QString& subcode, const QString& reason,
                                  int result, const Writer& detail = {});
     /** false and *error when xml is not a SOAP 1.2 envelope with a body element. */
