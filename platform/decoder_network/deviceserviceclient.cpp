@@ -6,6 +6,7 @@
 #include "onvifrequest.h"
 
 #include <QHostAddress>
+#include <QRegularExpression>
 #include <QUrl>
 
 #include <cstring>
@@ -44,6 +45,72 @@ int uploadResult(int status, const QByteArray& reply)
     return reply.startsWith("result ") && ok && code != 0 ? code : int(RESULT_BAD_ARGUMENT);
 }
 
+/** The time a device's clock shows: UTC where it says it, else its local time and POSIX time zone. */
+QDateTime deviceClock(const XmlNode& time)
+{
+    const auto read = [](const XmlNode& at) {
+        const XmlNode& d = at.child(Ns::Schema, QStringLiteral("Date"));
+        const XmlNode& t = at.child(Ns::Schema, QStringLiteral("Time"));
+        return QDateTime(QDate(d.childInt(Ns::Schema, QStringLiteral("Year"), 0),
+                               d.childInt(Ns::Schema, QStringLiteral("Month"), 0),
+                               d.childInt(Ns::Schema, QStringLiteral("Day"), 0)),
+                         QTime(t.childInt(Ns::Schema, QStringLiteral("Hour"), -1),
+                               t.childInt(Ns::Schema, QStringLiteral("Minute"), -1),
+                               t.childInt(Ns::Schema, QStringLiteral("Second"), -1)),
+                         Qt::UTC);
+    };
+    const QDateTime utc = read(time.child(Ns::Schema, QStringLiteral("UTCDateTime")));
+    if (utc.isValid())
+        return utc;
+    const QDateTime local = read(time.child(Ns::Schema, QStringLiteral("LocalDateTime")));
+    // "CST-8" is eight hours east of UTC: POSIX counts the offset the other way round.
+    static const QRegularExpression zone(QStringLiteral("^[A-Za-z]{3,}([+-]?)(\\d{1,2})(?::(\\d{2}))?"));
+    const QRegularExpressionMatch m = zone.match(time.child(Ns::Schema, QStringLiteral("TimeZone"))
+                                                     .childText(Ns::Schema, QStringLiteral("TZ"))
+                                                     .trimmed());
+    if (!local.isValid() || !m.hasMatch())
+        return local;
+    const int west = (m.captured(2).toInt() * 60 + m.captured(3).toInt()) * 60;
+    return local.addSecs(m.captured(1) == QLatin1String("-") ? -west : west);
+}
+
+using Prefixed = DeviceServiceClient::PrefixedAddress;
+
+QVector<Prefixed> addressesIn(const XmlNode& config, const QStringList& kinds)
+{
+    QVector<Prefixed> found;
+    for (const QString& kind : kinds) {
+        for (const XmlNode* a : config.all(Ns::Schema, kind)) {
+            const QString text = a->childText(Ns::Schema, QStringLiteral("Address")).trimmed();
+            if (!text.isEmpty())
+                found.append(Prefixed{text, a->childInt(Ns::Schema, QStringLiteral("PrefixLength"), -1)});
+        }
+    }
+    return found;
+}
+
+bool enabled(const XmlNode& node)
+{
+    return node.childText(Ns::Schema, QStringLiteral("Enabled")).trimmed() != QLatin1String("false");
+}
+
+/** The first IPv4 name server of tt:DNSInformation: those from DHCP where the device takes them from there.
+ */
+QString nameServer(const XmlNode& information)
+{
+    const bool fromDhcp = information.childText(Ns::Schema, QStringLiteral("FromDHCP")).trimmed() == "true";
+    for (const QString& kind :
+         fromDhcp ? QStringList{QStringLiteral("DNSFromDHCP"), QStringLiteral("DNSManual")}
+                  : QStringList{QStringLiteral("DNSManual"), QStringLiteral("DNSFromDHCP")}) {
+        for (const XmlNode* server : information.all(Ns::Schema, kind)) {
+            const QString v4 = server->childText(Ns::Schema, QStringLiteral("IPv4Address")).trimmed();
+            if (!v4.isEmpty())
+                return v4;
+        }
+    }
+    return QString();
+}
+
 /** A user element of CreateUsers and SetUser. */
 S::Writer user(const QString& name, const QString& password)
 {
@@ -73,30 +140,21 @@ DeviceServiceClient::LoginOutcome DeviceServiceClient::login(const QString& ip, 
     if (!address.setAddress(ip) || address.protocol() != QAbstractSocket::IPv4Protocol)
         return outcome;
     transport.rememberCredentials(ip, userName, password);
+    const bool tls = transport.deviceService(ip).scheme() == QLatin1String("https");
+    // Over TLS the first call, which carries nothing secret, shows the key: the one pinned for the device
+    // expected here, or on first use any, which every later call of the login must show again.
+    if (tls)
+        transport.useKey(ip, QByteArray());
     // The device's clock first: the digest carries a creation time the device checks.
-    const OnvifTransport::Call clock = transport.soap(
-        ip, Ns::Device, onvifRequest(Ns::Device, QStringLiteral("GetSystemDateAndTime")), nullptr);
-    if (!clock.ok()) {
-        login.result = clock.code();
-        transport.report(ip, clock, false);
+    const int clock = readClock(ip, &session.clockOffsetMs);
+    if (clock != RESULT_OK) {
+        login.result = clock;
         return outcome;
     }
+    if (tls)
+        transport.useKey(ip, transport.seenKey(ip));
     session.userName = userName;
     session.password = password;
-    const XmlNode& utc = clock.message.payload.child(Ns::Device, QStringLiteral("SystemDateAndTime"))
-                             .child(Ns::Schema, QStringLiteral("UTCDateTime"));
-    const XmlNode& d = utc.child(Ns::Schema, QStringLiteral("Date"));
-    const XmlNode& t = utc.child(Ns::Schema, QStringLiteral("Time"));
-    const QDateTime deviceTime(QDate(d.childInt(Ns::Schema, QStringLiteral("Year"), 0),
-                                     d.childInt(Ns::Schema, QStringLiteral("Month"), 0),
-                                     d.childInt(Ns::Schema, QStringLiteral("Day"), 0)),
-                               QTime(t.childInt(Ns::Schema, QStringLiteral("Hour"), 0),
-                                     t.childInt(Ns::Schema, QStringLiteral("Minute"), 0),
-                                     t.childInt(Ns::Schema, QStringLiteral("Second"), 0)),
-                               Qt::UTC);
-    const qint64 offset = deviceTime.isValid() ? QDateTime::currentDateTimeUtc().msecsTo(deviceTime) : 0;
-    // Within a few seconds the clocks agree; the rounding of the device's seconds is not a skew.
-    session.clockOffsetMs = qAbs(offset) > 5000 ? offset : 0;
 
     const S::Token token = session.token();
     const OnvifTransport::Call info = transport.soap(
@@ -112,6 +170,12 @@ DeviceServiceClient::LoginOutcome DeviceServiceClient::login(const QString& ip, 
                 login.error = ConnectErrorMsgInfo();
                 transport.refuse(ip, why);
             }
+        } else if (login.result == RESULT_WRONG_PASSWORD) {
+            // A device that keeps no counters (any ONVIF device, or one that answered with HTTP Digest's
+            // 401) refused the credentials all the same: the operator hears so, without numbers.
+            login.hasError = true;
+            login.error = ConnectErrorMsgInfo();
+            login.error.errorType = QStringLiteral("PASSWDERR");
         }
         transport.report(ip, info, false);
         return outcome;
@@ -122,6 +186,19 @@ DeviceServiceClient::LoginOutcome DeviceServiceClient::login(const QString& ip, 
     if (!OnvifCodec::checkVersion(session.version, &why)) {
         login.result = transport.refuse(ip, why);
         return outcome;
+    }
+    if (tls) {
+        // The key is bound to the id the device proved with the credentials; shown by a device whose
+        // address nobody knew it at, a key other than its pinned one is refused here.
+        const QByteArray key = transport.seenKey(ip);
+        const QByteArray pinned = transport.keyPins().key(session.deviceId);
+        if (!pinned.isEmpty() && pinned != key) {
+            transport.notice(ip, transport.keyChanged(ip));
+            login.result = OnvifBackend::ResultNotTrusted;
+            return outcome;
+        }
+        session.key = key;
+        transport.keyPins().remember(session.deviceId, key, ip);
     }
 
     const OnvifTransport::Call services =
@@ -134,11 +211,12 @@ DeviceServiceClient::LoginOutcome DeviceServiceClient::login(const QString& ip, 
         transport.report(ip, services, false);
         return outcome;
     }
-    session.matrixType = MATRIX_TYPE_SINGLE_OUTPUT;
     QStringList foreign;
     for (const XmlNode* s : services.message.payload.all(Ns::Device, QStringLiteral("Service"))) {
         const QString ns = s->childText(Ns::Device, QStringLiteral("Namespace"));
         const QString xaddr = s->childText(Ns::Device, QStringLiteral("XAddr"));
+        if (!session.services.contains(ns))
+            session.services.append(ns);
         // Authenticated calls go where the device was found, never to a host it names.
         const QUrl url(xaddr);
         if (QHostAddress(url.host()).isEqual(address, QHostAddress::TolerantConversion))
@@ -147,9 +225,28 @@ DeviceServiceClient::LoginOutcome DeviceServiceClient::login(const QString& ip, 
             foreign << url.host().left(60);
     }
     const XmlNode& caps = ExtensionServiceClient::capabilities(services.message);
-    if (!caps.isNull()) {
+    if (!caps.isNull() && session.offers(Ns::Wall)) {
         session.matrixType = caps.attributeInt(QStringLiteral("DecoderType"), MATRIX_TYPE_UNKNOWN);
         OnvifCodec::readRestartCapabilities(caps, &session.bootId, &session.configMarker);
+    } else {
+        // Any ONVIF device: a display with its outputs, or no decoder at all.
+        int outputs = -1;
+        for (const XmlNode* s : services.message.payload.all(Ns::Device, QStringLiteral("Service"))) {
+            if (s->childText(Ns::Device, QStringLiteral("Namespace")) == Ns::DeviceIo)
+                outputs = s->child(Ns::Device, QStringLiteral("Capabilities"))
+                              .child(Ns::DeviceIo, QStringLiteral("Capabilities"))
+                              .attributeInt(QStringLiteral("VideoOutputs"), -1);
+        }
+        const bool display = session.offers(Ns::Display) || outputs > 0;
+        session.matrixType = !display      ? MATRIX_TYPE_NO_OUTPUT
+                             : outputs > 1 ? MATRIX_TYPE_MULTI_OUTPUT
+                                           : MATRIX_TYPE_SINGLE_OUTPUT;
+        // The id WS-Discovery knows it by: what a probe of this address must show again.
+        const OnvifTransport::Call reference = transport.soap(
+            ip, Ns::Device, onvifRequest(Ns::Device, QStringLiteral("GetEndpointReference")), &token);
+        if (reference.ok())
+            session.endpoint =
+                reference.message.payload.childText(Ns::Device, QStringLiteral("GUID")).trimmed().left(200);
     }
     if (!foreign.isEmpty())
         transport.notice(ip, tr("Decoder(%1) named another host (%2) for its services; its calls stay at %1.")
@@ -186,12 +283,48 @@ int DeviceServiceClient::setUser(const QString& ip, const QString& userName, con
     return call.code();
 }
 
+int DeviceServiceClient::readClock(const QString& ip, qint64* offsetMs)
+{
+    const OnvifTransport::Call clock = transport.soap(
+        ip, Ns::Device, onvifRequest(Ns::Device, QStringLiteral("GetSystemDateAndTime")), nullptr);
+    if (!clock.ok()) {
+        transport.report(ip, clock, false);
+        return clock.code();
+    }
+    const XmlNode& time = clock.message.payload.child(Ns::Device, QStringLiteral("SystemDateAndTime"));
+    const QDateTime deviceTime = deviceClock(time);
+    const qint64 offset = deviceTime.isValid() ? QDateTime::currentDateTimeUtc().msecsTo(deviceTime) : 0;
+    // Within a few seconds the clocks agree; the rounding of the device's seconds is not a skew.
+    *offsetMs = qAbs(offset) > 5000 ? offset : 0;
+    transport.setClockOffset(ip, *offsetMs);
+    return RESULT_OK;
+}
+
 int DeviceServiceClient::readNetwork(const QString& ip, DeviceNetworkCfg_t* cfg)
 {
     S::Token known;
-    const S::Token* token = transport.credentials(ip, &known) ? &known : nullptr;
+    const bool haveCredentials = transport.credentials(ip, &known);
+    qint64 offset = 0;
+    // A token made by our clock alone is refused by a decoder whose clock is hours away.
+    if (haveCredentials && !transport.hasSession(ip) && !transport.clockOffset(ip, &offset)) {
+        const int read = readClock(ip, &offset);
+        if (read != RESULT_OK)
+            return read;
+        known.clockOffsetMs = offset;
+    }
+    const S::Token* token = haveCredentials ? &known : nullptr;
     const OnvifTransport::Call nic = transport.soap(
         ip, Ns::Device, onvifRequest(Ns::Device, QStringLiteral("GetNetworkInterfaces")), token);
+    if (!token && nic.code() == RESULT_WRONG_PASSWORD) {
+        // Nobody logged in yet (a decoder just found): the address is all we know, and the operator, who
+        // is asked for credentials before anything is set, fills in the rest.
+        putField(cfg->ipv4Addr, ip);
+        transport.notice(
+            ip,
+            tr("Decoder(%1) tells its network settings only after a login: only its address is filled in.")
+                .arg(ip));
+        return RESULT_OK;
+    }
     const OnvifTransport::Call dns =
         nic.ok() ? transport.soap(ip, Ns::Device, onvifRequest(Ns::Device, QStringLiteral("GetDNS")), token)
                  : nic;
@@ -203,42 +336,97 @@ int DeviceServiceClient::readNetwork(const QString& ip, DeviceNetworkCfg_t* cfg)
         transport.report(ip, gateway, false);
         return gateway.code();
     }
-    const XmlNode& n = nic.message.payload.child(Ns::Device, QStringLiteral("NetworkInterfaces"));
-    const XmlNode& v4 = n.child(Ns::Schema, QStringLiteral("IPv4"))
-                            .child(Ns::Schema, QStringLiteral("Config"))
-                            .child(Ns::Schema, QStringLiteral("Manual"));
-    const XmlNode& v6 = n.child(Ns::Schema, QStringLiteral("IPv6"))
-                            .child(Ns::Schema, QStringLiteral("Config"))
-                            .child(Ns::Schema, QStringLiteral("Manual"));
+    const NetworkReading reading =
+        readInterfaces(ip, nic.message.payload.all(Ns::Device, QStringLiteral("NetworkInterfaces")));
+    if (!reading.found)
+        transport.notice(ip, tr("Decoder(%1) reported no network interface.").arg(ip));
     // A text that does not fit its field would be cut into another address: refused instead.
-    QString why;
+    QString why = reading.why;
     const auto put = [&why](auto& field, const QString& text, QAbstractSocket::NetworkLayerProtocol kind) {
         if (why.isEmpty() && OnvifCodec::checkAddressField(text, int(sizeof field), kind, &why))
             putField(field, text);
     };
     const auto v4Kind = QAbstractSocket::IPv4Protocol;
     const auto v6Kind = QAbstractSocket::IPv6Protocol;
-    put(cfg->ipv4Addr, v4.childText(Ns::Schema, QStringLiteral("Address")), v4Kind);
-    const QString v4Prefix = v4.childText(Ns::Schema, QStringLiteral("PrefixLength"));
-    const int prefix = v4.childInt(Ns::Schema, QStringLiteral("PrefixLength"), -1);
-    if (why.isEmpty() && !v4Prefix.isEmpty() && (prefix < 0 || prefix > 32))
-        why = tr("an IPv4 prefix length of %1 (0 to 32)").arg(v4Prefix.left(20));
-    put(cfg->ipv4Mask, OnvifCodec::maskFromPrefix(prefix), v4Kind);
-    put(cfg->ipv6Addr, v6.childText(Ns::Schema, QStringLiteral("Address")), v6Kind);
-    cfg->ipv6PrefixLen = v6.childInt(Ns::Schema, QStringLiteral("PrefixLength"), 0);
-    if (why.isEmpty() && (cfg->ipv6PrefixLen < 0 || cfg->ipv6PrefixLen > 128))
-        why = tr("an IPv6 prefix length of %1 (0 to 128)").arg(cfg->ipv6PrefixLen);
+    put(cfg->ipv4Addr, reading.ipv4.address, v4Kind);
+    put(cfg->ipv4Mask, OnvifCodec::maskFromPrefix(reading.ipv4.prefix), v4Kind);
+    put(cfg->ipv6Addr, reading.ipv6.address, v6Kind);
+    cfg->ipv6PrefixLen = reading.ipv6.address.isEmpty() ? 0 : reading.ipv6.prefix;
     const XmlNode& g = gateway.message.payload.child(Ns::Device, QStringLiteral("NetworkGateway"));
-    put(cfg->ipv4Gateway, g.childText(Ns::Schema, QStringLiteral("IPv4Address")), v4Kind);
-    put(cfg->ipv6Gateway, g.childText(Ns::Schema, QStringLiteral("IPv6Address")), v6Kind);
-    put(cfg->dns,
-        dns.message.payload.child(Ns::Device, QStringLiteral("DNSInformation"))
-            .child(Ns::Schema, QStringLiteral("DNSManual"))
-            .childText(Ns::Schema, QStringLiteral("IPv4Address")),
+    put(cfg->ipv4Gateway, g.childText(Ns::Schema, QStringLiteral("IPv4Address")).trimmed(), v4Kind);
+    put(cfg->ipv6Gateway, g.childText(Ns::Schema, QStringLiteral("IPv6Address")).trimmed(), v6Kind);
+    put(cfg->dns, nameServer(dns.message.payload.child(Ns::Device, QStringLiteral("DNSInformation"))),
         v4Kind);
     if (!why.isEmpty())
         return transport.refuse(ip, why);
     return RESULT_OK;
+}
+
+DeviceServiceClient::NetworkReading
+DeviceServiceClient::readInterfaces(const QString& ip, const QVector<const XmlNode*>& interfaces)
+{
+    NetworkReading r;
+    const QStringList v4Kinds{QStringLiteral("Manual"), QStringLiteral("FromDHCP"),
+                              QStringLiteral("LinkLocal")};
+    // The interface that holds the address we reach the decoder at is the one we would change; without
+    // it (the address is forwarded to the decoder), the first one that has an IPv4 address, then any.
+    const XmlNode* chosen = nullptr;
+    Prefixed reached;
+    for (const XmlNode* nic : interfaces) {
+        const XmlNode& v4 = nic->child(Ns::Schema, QStringLiteral("IPv4"));
+        if (!enabled(v4))
+            continue;
+        for (const Prefixed& a : addressesIn(v4.child(Ns::Schema, QStringLiteral("Config")), v4Kinds)) {
+            if (!chosen &&
+                QHostAddress(a.address).isEqual(QHostAddress(ip), QHostAddress::TolerantConversion)) {
+                chosen = nic;
+                reached = a;
+            }
+        }
+    }
+    for (const XmlNode* nic : interfaces) {
+        const XmlNode& v4 = nic->child(Ns::Schema, QStringLiteral("IPv4"));
+        if (!chosen && enabled(*nic) && enabled(v4) &&
+            !addressesIn(v4.child(Ns::Schema, QStringLiteral("Config")), v4Kinds).isEmpty())
+            chosen = nic;
+    }
+    if (!chosen && !interfaces.isEmpty())
+        chosen = interfaces.first();
+    if (!chosen)
+        return r;
+    r.found = true;
+    const XmlNode& v4 = chosen->child(Ns::Schema, QStringLiteral("IPv4"));
+    const XmlNode& v4Config = v4.child(Ns::Schema, QStringLiteral("Config"));
+    if (!reached.address.isEmpty()) {
+        r.ipv4 = reached;
+    } else if (enabled(v4)) {
+        // A decoder on DHCP shows the address it was given; its manual one waits unused.
+        const bool dhcp =
+            v4Config.childText(Ns::Schema, QStringLiteral("DHCP")).trimmed() == QLatin1String("true");
+        const QVector<Prefixed> all =
+            addressesIn(v4Config, dhcp ? QStringList{QStringLiteral("FromDHCP"), QStringLiteral("Manual")}
+                                       : QStringList{QStringLiteral("Manual"), QStringLiteral("FromDHCP")});
+        if (!all.isEmpty())
+            r.ipv4 = all.first();
+    }
+    if (!r.ipv4.address.isEmpty() && (r.ipv4.prefix < 0 || r.ipv4.prefix > 32))
+        r.why = tr("an IPv4 prefix length of %1 (0 to 32)").arg(r.ipv4.prefix);
+    const XmlNode& v6 = chosen->child(Ns::Schema, QStringLiteral("IPv6"));
+    if (enabled(v6)) {
+        // A link-local address is the interface's own, not one an operator sets.
+        const QVector<Prefixed> all =
+            addressesIn(v6.child(Ns::Schema, QStringLiteral("Config")),
+                        {QStringLiteral("Manual"), QStringLiteral("FromDHCP"), QStringLiteral("FromRA")});
+        for (const Prefixed& a : all) {
+            if (!QHostAddress(a.address).isLinkLocal()) {
+                r.ipv6 = a;
+                break;
+            }
+        }
+    }
+    if (r.why.isEmpty() && !r.ipv6.address.isEmpty() && (r.ipv6.prefix < 0 || r.ipv6.prefix > 128))
+        r.why = tr("an IPv6 prefix length of %1 (0 to 128)").arg(r.ipv6.prefix);
+    return r;
 }
 
 int DeviceServiceClient::writeNetwork(const QString& ip, const S::Token& token, const DeviceNetworkCfg_t& cfg)

@@ -31,6 +31,13 @@ public:
         OnvifTransport::Session session;
     };
 
+    /** An address and its prefix length, as an interface of GetNetworkInterfaces holds it. */
+    struct PrefixedAddress
+    {
+        QString address;
+        int prefix = -1;
+    };
+
     explicit DeviceServiceClient(OnvifTransport& transport);
 
     /**
@@ -63,7 +70,21 @@ public:
     /** GetDeviceInformation with token: the version a decoder reports, or empty when it did not answer. */
     int firmwareVersion(const QString& ip, const SoapEnvelope::Token& token, QString* version);
 
+    /** GetSystemDateAndTime: how far ip's clock is from ours (0 within a few seconds), also kept for ip. */
+    int readClock(const QString& ip, qint64* offsetMs);
+
 private:
+    /** The interface of GetNetworkInterfaces that a decoder's record shows. */
+    struct NetworkReading
+    {
+        bool found = false;
+        PrefixedAddress ipv4;
+        PrefixedAddress ipv6;
+        /** A value the records cannot hold. */
+        QString why;
+    };
+    static NetworkReading readInterfaces(const QString& ip, const QVector<const XmlNode*>& interfaces);
+
     OnvifTransport& transport;
 };
 

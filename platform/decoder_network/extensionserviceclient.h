@@ -59,10 +59,10 @@ public:
     bool upgradeState(const QString& ip, const SoapEnvelope::Token& token, UpgradeState* state);
     /** What was uploaded to ip is not known to be there any more (a new session). */
     void forgetPictures(const QString& ip);
-
-private:
     /** Gives the decoder the files that window's picture sources name, and names them by token instead. */
     int uploadPictures(const QString& ip, MatrixWindowInfo* window);
+
+private:
     int sessionResult(const QString& ip, const SoapEnvelope::Writer& body);
 
     OnvifTransport& transport;

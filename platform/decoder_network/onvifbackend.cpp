@@ -3,15 +3,20 @@
 #include "deviceioserviceclient.h"
 #include "deviceserviceclient.h"
 #include "discoveryclient.h"
+#include "displayserviceclient.h"
 #include "extensionserviceclient.h"
+#include "matrixsdkworker.h"
 #include "onvifcodec.h"
 #include "onvifnamespaces.h"
 #include "onviftransport.h"
+#include "receiverserviceclient.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QHostAddress>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <cstring>
 #include <deque>
 
@@ -84,6 +89,9 @@ bool OnvifBackend::parseTargets(const QString& text, QStringList* addresses, QSt
 OnvifBackend::OnvifBackend(const Options& options)
     : opts(options)
 {
+    if (opts.keyPinFile.isEmpty())
+        opts.keyPinFile =
+            QFileInfo(MatrixSdkWorker::secretKeyFile()).absolutePath() + QStringLiteral("/device-keys.json");
     pool.setMaxThreadCount(qMax(1, opts.poolSize));
     pool.setExpiryTimeout(30000);
     OnvifTransport::Reporting reporting;
@@ -98,6 +106,8 @@ OnvifBackend::OnvifBackend(const Options& options)
     discovery = std::make_unique<DiscoveryClient>(*transport);
     device = std::make_unique<DeviceServiceClient>(*transport);
     deviceIo = std::make_unique<DeviceIoServiceClient>(*transport);
+    display = std::make_unique<DisplayServiceClient>(*transport);
+    receiver = std::make_unique<ReceiverServiceClient>(*transport);
     extension = std::make_unique<ExtensionServiceClient>(*transport);
 }
 
@@ -210,6 +220,7 @@ DecoderBackend::Login OnvifBackend::login(const QString& ip, const QString& user
     {
         QMutexLocker lock(&mutex);
         collecting.remove(ip);
+        toldNoWalls.remove(ip);
     }
     if (outcome.login.result == RESULT_OK) {
         transport->openSession(ip, outcome.session);
@@ -224,7 +235,7 @@ void OnvifBackend::logout(const QString& ip)
     // Only a decoder that offers our extension keeps sessions. Nobody waits for its answer: one that
     // does not answer any more costs a pool thread its timeout, not the service thread.
     if (transport->session(ip, &session) && session.offers(Ns::Wall)) {
-        const QString url = session.xaddrs.value(Ns::Wall);
+        const QString url = transport->serviceUrl(ip, Ns::Wall);
         const SoapEnvelope::Token token = session.token();
         enqueue(ip, [this, url, token] { extension->endSession(url, token); });
     }
@@ -239,11 +250,29 @@ void OnvifBackend::dropSession(const QString& ip)
 
 // ---- walls, scenes, identify ----
 
+int OnvifBackend::wallsRefused(const QString& ip)
+{
+    OnvifTransport::Session session;
+    if (!transport->session(ip, &session) || session.offers(Ns::Wall))
+        return RESULT_OK;
+    bool told = false;
+    {
+        QMutexLocker lock(&mutex);
+        told = toldNoWalls.contains(ip);
+        toldNoWalls.insert(ip);
+    }
+    if (!told)
+        emit signalNetworkProblem(ip, tr("Decoder(%1) does not support TV walls.").arg(ip));
+    return RESULT_UNSUPPORTED;
+}
+
 DecoderBackend::Layout OnvifBackend::getLayout(const QString& ip)
 {
     Layout layout;
     inLane(ip, [&] {
-        layout = extension->getWall(ip);
+        layout.result = wallsRefused(ip);
+        if (layout.result == RESULT_OK)
+            layout = extension->getWall(ip);
         return layout.result;
     });
     return layout;
@@ -259,32 +288,50 @@ int OnvifBackend::setLayout(const QString& mainIp, int type, int rows, int cols,
     layout.cols = cols;
     layout.screens = screens;
     layout.name = name;
-    return inLane(mainIp, [&] { return extension->setWall(mainIp, layout); });
+    return inLane(mainIp, [&] {
+        const int refused = wallsRefused(mainIp);
+        return refused != RESULT_OK ? refused : extension->setWall(mainIp, layout);
+    });
 }
 
 int OnvifBackend::saveScene(const QString& ip, int sceneNo, const QString& name)
 {
-    return inLane(ip, [&] { return extension->saveScene(ip, sceneNo, name); });
+    return inLane(ip, [&] {
+        const int refused = wallsRefused(ip);
+        return refused != RESULT_OK ? refused : extension->saveScene(ip, sceneNo, name);
+    });
 }
 
 int OnvifBackend::restoreScene(const QString& ip, int sceneNo)
 {
-    return inLane(ip, [&] { return extension->restoreScene(ip, sceneNo); });
+    return inLane(ip, [&] {
+        const int refused = wallsRefused(ip);
+        return refused != RESULT_OK ? refused : extension->restoreScene(ip, sceneNo);
+    });
 }
 
 int OnvifBackend::removeScene(const QString& ip, int sceneNo)
 {
-    return inLane(ip, [&] { return extension->removeScene(ip, sceneNo); });
+    return inLane(ip, [&] {
+        const int refused = wallsRefused(ip);
+        return refused != RESULT_OK ? refused : extension->removeScene(ip, sceneNo);
+    });
 }
 
 int OnvifBackend::checkScreen(const QString& ip, int location, bool open)
 {
-    return inLane(ip, [&] { return extension->checkScreen(ip, location, open); });
+    return inLane(ip, [&] {
+        const int refused = wallsRefused(ip);
+        return refused != RESULT_OK ? refused : extension->checkScreen(ip, location, open);
+    });
 }
 
 int OnvifBackend::removeBanner(const QString& ip)
 {
-    return inLane(ip, [&] { return extension->removeBanner(ip); });
+    return inLane(ip, [&] {
+        const int refused = wallsRefused(ip);
+        return refused != RESULT_OK ? refused : extension->removeBanner(ip);
+    });
 }
 
 // ---- device management ----
@@ -328,7 +375,7 @@ int OnvifBackend::changePassword(const QString& ip, const QString& userName, con
         if (!transport->session(ip, &session))
             return int(RESULT_BAD_HANDLE);
         // The new password travels in the clear inside the request: only to the decoder we logged in to.
-        const int confirmed = discovery->confirmIdentity(ip, session.deviceId);
+        const int confirmed = discovery->confirmIdentity(ip, session.deviceId, session.endpoint);
         if (confirmed != RESULT_OK) {
             emit signalNetworkProblem(ip,
                                       confirmed == ResultIdentityConflict
@@ -345,6 +392,11 @@ int OnvifBackend::changePassword(const QString& ip, const QString& userName, con
             transport->setSessionPassword(ip, newPassword);
         return result;
     });
+}
+
+void OnvifBackend::offerCredentials(const QString& ip, const QString& userName, const QString& password)
+{
+    transport->offerCredentials(ip, userName, password);
 }
 
 int OnvifBackend::getNetwork(const QString& ip, DeviceNetworkCfg_t* cfg)
@@ -379,7 +431,7 @@ int OnvifBackend::setNetwork(const QString& ip, const QString& userName, const Q
         return result;
     *newIp = address;
     if (address != ip) {
-        transport->setPort(address, transport->port(ip));
+        transport->moveDevice(ip, address);
         dropSession(ip);
         endSession(ip);
     }
@@ -414,8 +466,10 @@ int OnvifBackend::getScreenColor(const QString& ip, int screenRow, int screenCol
 {
     *out = ScreenColor();
     ScreenColor read;
-    const int result =
-        inLane(ip, [&] { return extension->getScreenColor(ip, screenRow, screenColumn, &read); });
+    const int result = inLane(ip, [&] {
+        const int refused = wallsRefused(ip);
+        return refused != RESULT_OK ? refused : extension->getScreenColor(ip, screenRow, screenColumn, &read);
+    });
     if (result == RESULT_OK)
         *out = read;
     return result;
@@ -423,17 +477,95 @@ int OnvifBackend::getScreenColor(const QString& ip, int screenRow, int screenCol
 
 int OnvifBackend::setScreenColor(const QString& ip, int screenRow, int screenColumn, const ScreenColor& color)
 {
-    return inLane(ip, [&] { return extension->setScreenColor(ip, screenRow, screenColumn, color); });
+    return inLane(ip, [&] {
+        const int refused = wallsRefused(ip);
+        return refused != RESULT_OK ? refused : extension->setScreenColor(ip, screenRow, screenColumn, color);
+    });
+}
+
+int OnvifBackend::addPane(const QString& ip, const MatrixWindowInfo& window)
+{
+    // The window opened last is the last pane of the window output, as on a decoder of ours.
+    QVector<DisplayCodec::PaneLayout> panes;
+    int result = display->layout(ip, &panes);
+    if (result != RESULT_OK)
+        return result;
+    if (panes.size() >= DisplayCodec::MaxPanes)
+        return RESULT_BAD_ARGUMENT;
+    DisplayCodec::PaneConfiguration pane;
+    pane.token = DisplayCodec::paneToken(panes.size() + 1);
+    pane.name = QStringLiteral("window %1").arg(panes.size() + 1);
+    pane.hasWindow = true;
+    pane.window = window;
+    result = display->createPaneConfiguration(ip, pane);
+    if (result != RESULT_OK)
+        return result;
+    panes.append(DisplayCodec::paneLayout(pane.token, window));
+    return display->setLayout(ip, panes);
+}
+
+int OnvifBackend::feedPane(const QString& ip, const MatrixWindowInfo& window, int windowId)
+{
+    QVector<DisplayCodec::PaneLayout> panes;
+    int result = display->layout(ip, &panes);
+    if (result != RESULT_OK)
+        return result;
+    // -1 is the window opened last.
+    const int index = windowId < 0 ? panes.size() - 1 : windowId;
+    if (index < 0 || index >= panes.size())
+        return RESULT_BAD_ARGUMENT;
+    DisplayCodec::PaneConfiguration pane;
+    result = display->paneConfiguration(ip, panes.at(index).pane, &pane);
+    if (result != RESULT_OK)
+        return result;
+    ReceiverCodec::Configuration configuration;
+    configuration.sources = window.sourceList;
+    configuration.mediaUri =
+        window.sourceList.isEmpty() ? QString() : ReceiverCodec::mediaUri(window.sourceList.first());
+    result = pane.receiverToken.isEmpty()
+                 ? receiver->createReceiver(ip, configuration, &pane.receiverToken)
+                 : receiver->configureReceiver(ip, pane.receiverToken, configuration);
+    if (result != RESULT_OK)
+        return result;
+    pane.hasWindow = true;
+    pane.window = window;
+    return display->setPaneConfiguration(ip, pane);
 }
 
 int OnvifBackend::addWindow(const QString& ip, const MatrixWindowInfo& window)
 {
-    return inLane(ip, [&] { return extension->addWindow(ip, window); });
+    return inLane(ip, [&] {
+        OnvifTransport::Session session;
+        if (transport->session(ip, &session) && session.offers(Ns::Display))
+            return addPane(ip, window);
+        const int refused = wallsRefused(ip);
+        return refused != RESULT_OK ? refused : extension->addWindow(ip, window);
+    });
 }
 
 int OnvifBackend::setWindowSource(const QString& ip, const MatrixWindowInfo& window, int windowId, bool show)
 {
-    return inLane(ip, [&] { return extension->setWindowSource(ip, window, windowId, show); });
+    return inLane(ip, [&] {
+        OnvifTransport::Session session;
+        if (!transport->session(ip, &session) || !session.offers(Ns::Display) ||
+            !session.offers(Ns::Receiver)) {
+            const int refused = wallsRefused(ip);
+            return refused != RESULT_OK ? refused : extension->setWindowSource(ip, window, windowId, show);
+        }
+        if (!show)
+            return int(RESULT_OK);
+        // A test picture is a file of ours: only a decoder with our extension can be given it.
+        MatrixWindowInfo sent = window;
+        const bool pictures = std::any_of(sent.sourceList.begin(), sent.sourceList.end(),
+                                          [](const WindowSourceInfo& s) { return !s.picturePath.isEmpty(); });
+        if (pictures) {
+            const int refused = wallsRefused(ip);
+            const int uploaded = refused != RESULT_OK ? refused : extension->uploadPictures(ip, &sent);
+            if (uploaded != RESULT_OK)
+                return uploaded;
+        }
+        return feedPane(ip, sent, windowId);
+    });
 }
 
 // ---- maintenance ----

@@ -18,8 +18,10 @@ namespace pral_matrix {
 class DeviceIoServiceClient;
 class DeviceServiceClient;
 class DiscoveryClient;
+class DisplayServiceClient;
 class ExtensionServiceClient;
 class OnvifTransport;
+class ReceiverServiceClient;
 
 /**
  * @brief The back end for decoders on a network: ONVIF over SOAP 1.2 and
@@ -29,9 +31,17 @@ class OnvifTransport;
  * This class only dispatches: it keeps the lanes, the pool, the sessions'
  * lifecycle and the reporting, and hands each call to the client of the
  * service that has the operation, one file each: DeviceServiceClient
- * (device management), DeviceIoServiceClient (outputs), ExtensionServiceClient
+ * (device management), DeviceIoServiceClient (outputs), DisplayServiceClient
+ * and ReceiverServiceClient (windows and their sources), ExtensionServiceClient
  * (ours) and DiscoveryClient (search and identity), all over one
- * OnvifTransport (HTTP, SOAP, credentials, notices).
+ * OnvifTransport (HTTP, SOAP, TLS, credentials, notices).
+ *
+ * Any ONVIF device can be searched for, logged in to and maintained. Windows
+ * go through the display and receiver services where the decoder offers them
+ * (GetServices says so) and through our extension otherwise. What only our
+ * extension does (walls, scenes, identify, screen colours, test pictures) is
+ * refused at once on a device without it: RESULT_UNSUPPORTED, and once per
+ * session the notice that the decoder does not support TV walls.
  *
  * Like every back end it is called on the service thread, one call at a
  * time, and answers synchronously. Each call blocks on sockets with a connect
@@ -121,6 +131,11 @@ public:
         int upgradePollMs = 100;
         /** How often each live session is checked; 0: never. */
         int linkCheckMs = 10000;
+        /**
+         * The decoders' TLS keys pinned on first use; empty: device-keys.json beside the key file of the
+         * stored passwords (MatrixSdkWorker::secretKeyFile()).
+         */
+        QString keyPinFile;
     };
 
     /**
@@ -152,6 +167,7 @@ public:
     int activate(const QString& deviceId, const QString& password) override;
     int changePassword(const QString& ip, const QString& userName, const QString& oldPassword,
                        const QString& newPassword) override;
+    void offerCredentials(const QString& ip, const QString& userName, const QString& password) override;
     int getNetwork(const QString& ip, DeviceNetworkCfg_t* cfg) override;
     int setNetwork(const QString& ip, const QString& userName, const QString& password,
                    const DeviceNetworkCfg_t& cfg, QString* newIp) override;
@@ -184,6 +200,15 @@ private:
     void enqueue(const QString& ip, std::function<void()> job);
     /** Forgets the session to ip here only: what the decoder knows is left alone. */
     void dropSession(const QString& ip);
+    /**
+     * Pool thread: RESULT_UNSUPPORTED, told once per session, when ip's decoder has no extension of ours;
+     * 0 when it has (or has no session, which the call itself answers).
+     */
+    int wallsRefused(const QString& ip);
+    /** Pool thread: a window opened through the display service. */
+    int addPane(const QString& ip, const MatrixWindowInfo& window);
+    /** Pool thread: a window's sources shown through a receiver. */
+    int feedPane(const QString& ip, const MatrixWindowInfo& window, int windowId);
     void runUpgrade(const QList<DeviceInfo_t>& devices, const QByteArray& image, const UpgradeSink& sink,
                     int firstCard);
     /** Pool thread: the probe's login and readings. */
@@ -203,6 +228,8 @@ private:
     std::unique_ptr<DiscoveryClient> discovery;
     std::unique_ptr<DeviceServiceClient> device;
     std::unique_ptr<DeviceIoServiceClient> deviceIo;
+    std::unique_ptr<DisplayServiceClient> display;
+    std::unique_ptr<ReceiverServiceClient> receiver;
     std::unique_ptr<ExtensionServiceClient> extension;
 
     mutable QMutex mutex;
@@ -215,6 +242,8 @@ private:
     QTimer* checkTimer = nullptr;
     /** Sessions whose check waits in their lane; under mutex. */
     QSet<QString> checking;
+    /** Sessions whose operator was told that their decoder does not support TV walls; under mutex. */
+    QSet<QString> toldNoWalls;
 };
 
 } // namespace pral_matrix

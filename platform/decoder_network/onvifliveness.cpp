@@ -145,9 +145,10 @@ DecoderBackend::ProbeResult OnvifBackend::probeNow(const Probe& probe)
     r.configMarker = session.configMarker;
     const SoapEnvelope::Token token = session.token();
     if (probe.confirmAddress) {
-        const QString url = session.xaddrs.value(Ns::Wall);
+        // A service named on another host is asked at the decoder's own address.
+        const QString url = session.xaddrs.value(Ns::Wall, transport->deviceService(probe.ip).toString());
         r.confirmResult =
-            url.isEmpty() ? int(RESULT_UNSUPPORTED) : extension->confirmNetworkChange(url, token);
+            !session.offers(Ns::Wall) ? int(RESULT_UNSUPPORTED) : extension->confirmNetworkChange(url, token);
     }
     if (probe.readNetwork) {
         const OnvifTransport::Call nic = transport->soap(

@@ -2,6 +2,7 @@
 
 #include "onvifnamespaces.h"
 
+#include <QDir>
 #include <QHostAddress>
 #include <QLocale>
 #include <QSaveFile>
@@ -43,6 +44,7 @@ int OnvifTransport::Call::code() const
 OnvifTransport::OnvifTransport(const OnvifBackend::Options& options, Reporting reporting)
     : opts(options)
     , reporting(std::move(reporting))
+    , pins(options.keyPinFile)
 {
 }
 
@@ -52,11 +54,14 @@ void OnvifTransport::openSession(const QString& ip, const Session& session)
 {
     QMutexLocker lock(&mutex);
     sessions.insert(ip, session);
+    if (!session.key.isEmpty())
+        keysInUse.insert(ip, session.key);
 }
 
 bool OnvifTransport::closeSession(const QString& ip)
 {
     QMutexLocker lock(&mutex);
+    keysInUse.remove(ip);
     return sessions.remove(ip) > 0;
 }
 
@@ -84,22 +89,77 @@ void OnvifTransport::setSessionPassword(const QString& ip, const QString& passwo
         it->password = password;
 }
 
-void OnvifTransport::setPort(const QString& ip, quint16 port)
+void OnvifTransport::setDeviceService(const QString& ip, const QString& url, const QString& deviceId)
 {
     QMutexLocker lock(&mutex);
-    ports.insert(ip, port);
+    services.insert(ip, url);
+    foundAs.insert(ip, deviceId);
 }
 
-quint16 OnvifTransport::port(const QString& ip) const
+QUrl OnvifTransport::deviceService(const QString& ip) const
 {
     QMutexLocker lock(&mutex);
-    return ports.value(ip, opts.httpPort);
+    const QUrl known(services.value(ip));
+    if (known.isValid() && !known.host().isEmpty())
+        return known;
+    QUrl url;
+    url.setScheme(QStringLiteral("http"));
+    url.setHost(ip);
+    url.setPort(opts.httpPort);
+    url.setPath(QStringLiteral("/onvif/device_service"));
+    return url;
+}
+
+void OnvifTransport::moveDevice(const QString& from, const QString& to)
+{
+    QUrl url = deviceService(from);
+    url.setHost(to);
+    QMutexLocker lock(&mutex);
+    services.insert(to, url.toString());
+    foundAs.insert(to, foundAs.value(from));
+}
+
+// ---- TLS ----
+
+void OnvifTransport::useKey(const QString& ip, const QByteArray& key)
+{
+    QMutexLocker lock(&mutex);
+    if (key.isEmpty())
+        keysInUse.remove(ip);
+    else
+        keysInUse.insert(ip, key);
+}
+
+QByteArray OnvifTransport::seenKey(const QString& ip) const
+{
+    QMutexLocker lock(&mutex);
+    return keysSeen.value(ip);
+}
+
+QString OnvifTransport::expectedDevice(const QString& ip)
+{
+    {
+        QMutexLocker lock(&mutex);
+        const QString found = foundAs.value(ip);
+        if (!found.isEmpty())
+            return found;
+    }
+    return pins.deviceAt(ip);
 }
 
 void OnvifTransport::rememberCredentials(const QString& ip, const QString& userName, const QString& password)
 {
     QMutexLocker lock(&mutex);
     lastCredentials.insert(ip, qMakePair(userName, password));
+}
+
+void OnvifTransport::offerCredentials(const QString& ip, const QString& userName, const QString& password)
+{
+    QMutexLocker lock(&mutex);
+    if (userName.isEmpty())
+        offered.remove(ip);
+    else
+        offered.insert(ip, qMakePair(userName, password));
 }
 
 bool OnvifTransport::credentials(const QString& ip, S::Token* token) const
@@ -110,28 +170,56 @@ bool OnvifTransport::credentials(const QString& ip, S::Token* token) const
         *token = it->token();
         return true;
     }
-    const auto last = lastCredentials.constFind(ip);
-    if (last == lastCredentials.constEnd())
+    // The service's own record of the decoder before a login's: the operator may have corrected it since.
+    auto known = offered.constFind(ip);
+    if (known == offered.constEnd())
+        known = lastCredentials.constFind(ip);
+    if (known == lastCredentials.constEnd())
         return false;
-    *token = S::Token{last->first, last->second, 0};
+    *token = S::Token{known->first, known->second, clockOffsets.value(ip)};
+    return true;
+}
+
+void OnvifTransport::setClockOffset(const QString& ip, qint64 offsetMs)
+{
+    QMutexLocker lock(&mutex);
+    clockOffsets.insert(ip, offsetMs);
+}
+
+bool OnvifTransport::clockOffset(const QString& ip, qint64* offsetMs) const
+{
+    QMutexLocker lock(&mutex);
+    const auto it = clockOffsets.constFind(ip);
+    if (it == clockOffsets.constEnd())
+        return false;
+    *offsetMs = *it;
     return true;
 }
 
 // ---- exchanges ----
 
-QString OnvifTransport::serviceUrl(const QString& ip, const QString& service) const
+bool OnvifTransport::wantsDigest(const QString& host) const
 {
     QMutexLocker lock(&mutex);
-    const QString known = sessions.value(ip).xaddrs.value(service);
-    if (!known.isEmpty())
-        return known;
-    return QStringLiteral("http://%1:%2/onvif/device_service").arg(ip).arg(ports.value(ip, opts.httpPort));
+    return digestHosts.contains(host);
+}
+
+QString OnvifTransport::serviceUrl(const QString& ip, const QString& service) const
+{
+    {
+        QMutexLocker lock(&mutex);
+        const QString known = sessions.value(ip).xaddrs.value(service);
+        if (!known.isEmpty())
+            return known;
+    }
+    return deviceService(ip).toString();
 }
 
 OnvifTransport::Call OnvifTransport::http(const QString& url, const QByteArray& method,
                                           const QByteArray& body, const QByteArray& contentType,
                                           qint64 maxBytes, QByteArray* reply,
-                                          const std::function<bool(const char*, qint64)>& sink)
+                                          const std::function<bool(const char*, qint64)>& sink,
+                                          const S::Token* token, int timeoutMs)
 {
     using O = HttpClient::Outcome;
     HttpClient::Request request;
@@ -140,15 +228,59 @@ OnvifTransport::Call OnvifTransport::http(const QString& url, const QByteArray& 
     request.body = body;
     request.contentType = contentType;
     request.connectTimeoutMs = opts.connectTimeoutMs;
-    request.timeoutMs = opts.requestTimeoutMs;
+    request.timeoutMs = timeoutMs > 0 ? qMin(timeoutMs, opts.requestTimeoutMs) : opts.requestTimeoutMs;
     request.maxReplyBytes = maxBytes;
     request.sink = sink;
-    const HttpClient::Reply r = HttpClient::perform(request, &abandon);
+    // libcurl answers a Digest challenge only after a first round without the body: a device that takes
+    // our UsernameToken would read that empty request as a broken call. So the call goes as it is, and
+    // only a device that challenged is asked with Digest, from then on straight away.
+    const QUrl target(url);
+    const QString host = target.host();
+    const bool tls = target.scheme() == QLatin1String("https");
+    QByteArray key;
+    if (tls) {
+        // The key the device showed before, or the one pinned for the device found here; any, the first time.
+        {
+            QMutexLocker lock(&mutex);
+            key = keysInUse.value(host);
+        }
+        if (key.isEmpty()) {
+            const QString device = expectedDevice(host);
+            if (!device.isEmpty())
+                key = pins.key(device);
+        }
+        request.trust = key.isEmpty() ? HttpClient::Trust::FirstUse : HttpClient::Trust::PinnedKey;
+        request.pinnedKey = key;
+    }
+    const auto withDigest = [&request, token] {
+        request.digestUser = token->userName;
+        request.digestPassword = token->password;
+    };
+    const bool digest = token && wantsDigest(host);
+    if (digest)
+        withDigest();
+    HttpClient::Reply r = HttpClient::perform(request, &abandon);
+    if (token && !digest && r.outcome == HttpClient::Outcome::Ok && r.status == 401) {
+        {
+            QMutexLocker lock(&mutex);
+            digestHosts.insert(host);
+        }
+        withDigest();
+        r = HttpClient::perform(request, &abandon);
+    }
+    if (tls && !r.peerKey.isEmpty()) {
+        QMutexLocker lock(&mutex);
+        keysSeen.insert(host, r.peerKey);
+    }
     Call call;
     call.httpStatus = r.status;
     switch (r.outcome) {
     case O::Ok:
-        *reply = r.body;
+        // Still refused once a Digest challenge was answered, or one that asked for what we never send.
+        if (r.status == 401)
+            call.result = RESULT_WRONG_PASSWORD;
+        else
+            *reply = r.body;
         break;
     case O::Refused:
         call.result = OnvifBackend::ResultConnectionRefused;
@@ -180,8 +312,11 @@ OnvifTransport::Call OnvifTransport::http(const QString& url, const QByteArray& 
     case O::Abandoned:
         call.result = RESULT_UNAVAILABLE;
         break;
-    case O::TlsFailed:
     case O::KeyMismatch:
+        call.result = OnvifBackend::ResultNotTrusted;
+        call.problem = keyChanged(host);
+        break;
+    case O::TlsFailed:
         call.result = OnvifBackend::ResultNotTrusted;
         call.problem =
             tr("Decoder(%1) could not prove over TLS that it is the decoder known at this address; "
@@ -203,11 +338,20 @@ QString OnvifTransport::onDevice(const QString& ip, const QString& url)
     // The device names another host: what we would send there (a file, a token) goes to the device instead.
     notice(ip, tr("Decoder(%1) named another host (%2) for its services; its calls stay at %1.")
                    .arg(ip, u.host().left(60)));
-    u.setScheme(QStringLiteral("http"));
+    const QUrl own = deviceService(ip);
+    u.setScheme(own.scheme());
     u.setHost(ip);
-    u.setPort(port(ip));
+    u.setPort(own.port());
     u.setUserInfo(QString());
     return u.toString();
+}
+
+QString OnvifTransport::keyChanged(const QString& ip) const
+{
+    return tr("Decoder(%1) showed another TLS key than the one it was first trusted with: it may not be the "
+              "decoder it claims to be, and nothing was sent to it. If its certificate was renewed on "
+              "purpose, remove its entry from %2 and log in again.")
+        .arg(ip, QDir::toNativeSeparators(opts.keyPinFile));
 }
 
 int OnvifTransport::download(const QString& ip, const QString& url, const QString& path)
@@ -233,11 +377,12 @@ OnvifTransport::Call OnvifTransport::soap(const QString& ip, const QString& serv
     return soapAt(serviceUrl(ip, service), body, token);
 }
 
-OnvifTransport::Call OnvifTransport::soapAt(const QString& url, const S::Writer& body, const S::Token* token)
+OnvifTransport::Call OnvifTransport::soapAt(const QString& url, const S::Writer& body, const S::Token* token,
+                                            int timeoutMs)
 {
     QByteArray reply;
     Call call = http(url, "POST", S::build(body, token), "application/soap+xml; charset=utf-8",
-                     opts.maxReplyBytes, &reply);
+                     opts.maxReplyBytes, &reply, {}, token, timeoutMs);
     if (call.result != RESULT_OK)
         return call;
     QString why;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "decoder_network_global.h"
+#include "devicekeypins.h"
 #include "httpclient.h"
 #include "matrixrecords.h"
 #include "onvifbackend.h"
@@ -9,6 +10,8 @@
 #include <QCoreApplication>
 #include <QMap>
 #include <QMutex>
+#include <QSet>
+#include <QUrl>
 
 #include <functional>
 
@@ -41,14 +44,21 @@ public:
         qint64 clockOffsetMs = 0;
         int matrixType = MATRIX_TYPE_UNKNOWN;
         QString version;
-        /** Service namespace -> the address of that service on the decoder. */
+        /** Service namespace -> the address of that service on the decoder, where it names the decoder's host. */
         QMap<QString, QString> xaddrs;
+        /** The namespaces of every service GetServices named, wherever it said they answer. */
+        QStringList services;
         /** From our extension's capabilities; -1 and empty when the decoder does not tell. */
         int bootId = -1;
         QString configMarker;
+        /** A device of any maker: its WS-Discovery endpoint (GetEndpointReference), which a probe shows too.
+         */
+        QString endpoint;
+        /** Over TLS: the key the decoder showed, which every call of the session must show again. */
+        QByteArray key;
 
         SoapEnvelope::Token token() const { return SoapEnvelope::Token{userName, password, clockOffsetMs}; }
-        bool offers(const QString& service) const { return xaddrs.contains(service); }
+        bool offers(const QString& service) const { return services.contains(service); }
     };
 
     /** The outcome of one SOAP call: a transport result, and the message when one was read. */
@@ -101,13 +111,45 @@ public:
     bool session(const QString& ip, Session* out) const;
     /** The new password a decoder took, for the calls of its session from now on. */
     void setSessionPassword(const QString& ip, const QString& password);
-    /** The HTTP port a decoder answered at (search); the default one until then. */
-    void setPort(const QString& ip, quint16 port);
-    quint16 port(const QString& ip) const;
+    /**
+     * Where the device service of the device a search found at ip answers (http or https, its port and
+     * path), and the id it answered as: the key its TLS certificate must show is the one pinned for it.
+     */
+    void setDeviceService(const QString& ip, const QString& url, const QString& deviceId);
+    /** The device service at ip: as the last search found it, else plain HTTP at the default port. */
+    QUrl deviceService(const QString& ip) const;
+    /** The decoder moved from one address to another: its service answers there the same way. */
+    void moveDevice(const QString& from, const QString& to);
     /** The credentials of ip's last login, for the calls that need them without a session. */
     void rememberCredentials(const QString& ip, const QString& userName, const QString& password);
-    /** ip's session's token, or one of its last login's credentials; false when neither is known. */
+    /**
+     * The credentials the service has for ip (its stored record's), for the calls that need some
+     * without a session; an empty user name forgets them.
+     */
+    void offerCredentials(const QString& ip, const QString& userName, const QString& password);
+    /**
+     * A token for ip without asking it: its session's, else the credentials offered for it, else those of
+     * its last login, with the clock offset last read from it; false when none is known.
+     */
     bool credentials(const QString& ip, SoapEnvelope::Token* token) const;
+    /** What ip's clock said against ours when it was last read; a token's creation time carries it. */
+    void setClockOffset(const QString& ip, qint64 offsetMs);
+    /** false when ip's clock was never read. */
+    bool clockOffset(const QString& ip, qint64* offsetMs) const;
+
+    // ---- TLS ----
+
+    /** The decoders' keys trusted on first use. */
+    DeviceKeyPins& keyPins() { return pins; }
+    /**
+     * The key ip's calls must show from now on (a session's, once its first call saw it); empty: the
+     * key pinned for the device last found there, or any on first use.
+     */
+    void useKey(const QString& ip, const QByteArray& key);
+    /** The key ip showed in its last exchange over TLS; empty over plain HTTP. */
+    QByteArray seenKey(const QString& ip) const;
+    /** The device id whose pinned key ip must show: the last search's, else the pins' own record. */
+    QString expectedDevice(const QString& ip);
 
     // ---- exchanges ----
 
@@ -115,16 +157,23 @@ public:
     QString serviceUrl(const QString& ip, const QString& service) const;
     Call soap(const QString& ip, const QString& service, const SoapEnvelope::Writer& body,
               const SoapEnvelope::Token* token);
-    Call soapAt(const QString& url, const SoapEnvelope::Writer& body, const SoapEnvelope::Token* token);
+    /** timeoutMs 0: the back end's request timeout. */
+    Call soapAt(const QString& url, const SoapEnvelope::Writer& body, const SoapEnvelope::Token* token,
+                int timeoutMs = 0);
     /**
      * A call over ip's live session with its token; a transport failure ends the session as lost.
      * Without a session *call holds RESULT_BAD_HANDLE.
      */
     Call sessionCall(const QString& ip, const QString& service, const SoapEnvelope::Writer& body);
-    /** One HTTP exchange; sink, when given, takes the body instead of *reply. */
+    /**
+     * One HTTP exchange; sink, when given, takes the body instead of *reply. With a token, a peer that
+     * challenges for HTTP Digest is answered with its credentials (the password itself never goes out); a
+     * final 401 is RESULT_WRONG_PASSWORD.
+     */
     Call http(const QString& url, const QByteArray& method, const QByteArray& body,
               const QByteArray& contentType, qint64 maxBytes, QByteArray* reply,
-              const std::function<bool(const char*, qint64)>& sink = {});
+              const std::function<bool(const char*, qint64)>& sink = {},
+              const SoapEnvelope::Token* token = nullptr, int timeoutMs = 0);
     /** url, if it names ip's host; otherwise the same path at ip, and a notice. */
     QString onDevice(const QString& ip, const QString& url);
     /** Downloads url (a decoder's file) into path, never holding more than a piece of it. */
@@ -138,11 +187,16 @@ public:
     {
         report(ip, call.result, sessionLost, call.problem);
     }
+    /** What the operator is told when ip shows a key other than the one pinned for it. */
+    QString keyChanged(const QString& ip) const;
     /** ResultOutOfRange, after telling the operator which value of ip's reply was refused. */
     int refuse(const QString& ip, const QString& why);
     void notice(const QString& ip, const QString& text);
 
 private:
+    /** Whether the host answered a call with a Digest challenge before. */
+    bool wantsDigest(const QString& host) const;
+
     static thread_local bool quiet;
 
     OnvifBackend::Options opts;
@@ -151,8 +205,15 @@ private:
 
     mutable QMutex mutex;
     QMap<QString, Session> sessions;
-    QMap<QString, quint16> ports;
+    QMap<QString, QString> services;
+    QMap<QString, QString> foundAs;
+    QMap<QString, QByteArray> keysInUse;
+    QMap<QString, QByteArray> keysSeen;
+    DeviceKeyPins pins;
     QMap<QString, QPair<QString, QString>> lastCredentials;
+    QMap<QString, QPair<QString, QString>> offered;
+    QMap<QString, qint64> clockOffsets;
+    QSet<QString> digestHosts;
 };
 
 } // namespace pral_matrix

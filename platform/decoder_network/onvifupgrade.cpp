@@ -20,10 +20,15 @@ QString fieldText(const char* field, size_t size)
     return QString::fromLatin1(field, int(qstrnlen(field, uint(size))));
 }
 
-SoapEnvelope::Token tokenOf(const DeviceInfo_t& d)
+/** The card's credentials, dated by its clock: a decoder hours away from ours refuses our own time. */
+SoapEnvelope::Token tokenOf(const DeviceInfo_t& d, OnvifTransport& transport, DeviceServiceClient& device)
 {
+    const QString ip = fieldText(d.ip, sizeof d.ip);
+    qint64 offset = 0;
+    if (!transport.clockOffset(ip, &offset) && device.readClock(ip, &offset) != RESULT_OK)
+        offset = 0;
     return SoapEnvelope::Token{fieldText(d.userName, sizeof d.userName),
-                               fieldText(d.password, sizeof d.password), 0};
+                               fieldText(d.password, sizeof d.password), offset};
 }
 
 } // namespace
@@ -41,8 +46,8 @@ int OnvifBackend::startUpgrade(const QList<DeviceInfo_t>& devices, const QString
     const QByteArray image = file.readAll();
     // The first card is started here, so that an image the decoder refuses is a refused start.
     const DeviceInfo_t& first = devices.first();
-    const int started =
-        device->startFirmwareUpgrade(fieldText(first.ip, sizeof first.ip), tokenOf(first), image);
+    const int started = device->startFirmwareUpgrade(fieldText(first.ip, sizeof first.ip),
+                                                     tokenOf(first, *transport, *device), image);
     if (started == RESULT_BAD_ARGUMENT) {
         upgrading.storeRelease(0);
         return RESULT_BAD_ARGUMENT;
@@ -81,7 +86,7 @@ void OnvifBackend::runUpgrade(const QList<DeviceInfo_t>& devices, const QByteArr
     for (int card = firstCard; card <= devices.size(); ++card) {
         const DeviceInfo_t& d = devices.at(card - 1);
         const QString ip = fieldText(d.ip, sizeof d.ip);
-        const SoapEnvelope::Token token = tokenOf(d);
+        const SoapEnvelope::Token token = tokenOf(d, *transport, *device);
         if (card > firstCard && device->startFirmwareUpgrade(ip, token, image) != RESULT_OK)
             return fail(card, 1);
         int lastPercent = 0;
