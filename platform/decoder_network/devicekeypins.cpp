@@ -80,9 +80,9 @@ bool DeviceKeyPins::remember(const QString& deviceId, const QByteArray& key, con
     Pin& pin = pins[deviceId];
     if (!pin.key.isEmpty() && pin.address == address)
         return true;
-    // Moved: the same key at a new address. Other holders of the address are other devices now.
+    // Another device is at this address now; one with the same key is this device under another id.
     for (auto it = pins.begin(); it != pins.end(); ++it) {
-        if (it.key() != deviceId && it->address == address)
+        if (it.key() != deviceId && it->address == address && it->key != key)
             it->address.clear();
     }
     if (pin.key.isEmpty())

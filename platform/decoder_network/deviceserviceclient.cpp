@@ -199,6 +199,11 @@ DeviceServiceClient::LoginOutcome DeviceServiceClient::login(const QString& ip, 
         }
         session.key = key;
         transport.keyPins().remember(session.deviceId, key, ip);
+        // A search may know the device by another id (its endpoint's, when it tells its serial number only
+        // after a login): the key is the one the next search's first call must see too.
+        const QString foundAs = transport.expectedDevice(ip);
+        if (!foundAs.isEmpty() && foundAs != session.deviceId)
+            transport.keyPins().remember(foundAs, key, ip);
     }
 
     const OnvifTransport::Call services =
