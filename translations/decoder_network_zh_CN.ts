@@ -55,7 +55,7 @@
 <context>
     <name>DeviceServiceClient</name>
     <message>
-        <location filename="../platform/decoder_network/deviceserviceclient.cpp" line="+252"/>
+        <location filename="../platform/decoder_network/deviceserviceclient.cpp" line="+257"/>
         <source>Decoder(%1) named another host (%2) for its services; its calls stay at %1.</source>
         <translation>解码器(%1)为其服务指定了另一主机(%2)；请求仍发往 %1。</translation>
     </message>

@@ -6,7 +6,7 @@
     <message>
         <location filename="../matrix_config/editing/addmatrixdlg.ui" line="+8"/>
         <location line="+18"/>
-        <location filename="../matrix_config/editing/addmatrixdlg.cpp" line="+67"/>
+        <location filename="../matrix_config/editing/addmatrixdlg.cpp" line="+91"/>
         <source>Add a TV Wall</source>
         <translation>添加电视墙</translation>
     </message>
@@ -81,7 +81,7 @@
         <translation>请输入电视墙名称（不超过20字节，一个汉字占3字节）</translation>
     </message>
     <message>
-        <location line="+10"/>
+        <location line="+11"/>
         <location line="+331"/>
         <location line="+6"/>
         <location line="+31"/>
@@ -402,7 +402,7 @@
     <message>
         <location filename="../matrix_config/decoders/decodermanagementdlg.ui" line="+8"/>
         <location line="+18"/>
-        <location filename="../matrix_config/decoders/decodermanagementdlg.cpp" line="+180"/>
+        <location filename="../matrix_config/decoders/decodermanagementdlg.cpp" line="+227"/>
         <location line="+1"/>
         <source>Decoder Management</source>
         <translation>解码器管理</translation>
@@ -489,27 +489,42 @@
         <translation>激活状态</translation>
     </message>
     <message>
-        <location line="+117"/>
-        <location line="+687"/>
-        <location line="+28"/>
+        <location line="+120"/>
+        <source>no video output</source>
+        <translation>无视频输出</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>%1, no video output</source>
+        <translation>%1，无视频输出</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>This device has no video output: it can be managed here, but not used in a TV wall.</source>
+        <translation>此设备没有视频输出：可在此管理，但不能用于电视墙。</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <location line="+720"/>
+        <location line="+29"/>
         <source>connecting</source>
         <translation>连接中</translation>
     </message>
     <message>
-        <location line="-714"/>
-        <location line="+270"/>
-        <location line="+493"/>
+        <location line="-748"/>
+        <location line="+309"/>
+        <location line="+487"/>
         <source>activated</source>
         <translation>已激活</translation>
     </message>
     <message>
-        <location line="-762"/>
-        <location line="+417"/>
+        <location line="-795"/>
+        <location line="+460"/>
         <source>unactivated</source>
         <translation>未激活</translation>
     </message>
     <message>
-        <location line="-202"/>
+        <location line="-207"/>
         <source>Decoder searching...</source>
         <translation>正在搜索解码器...</translation>
     </message>
@@ -519,20 +534,20 @@
         <translation>未发现新的解码器！</translation>
     </message>
     <message>
-        <location line="+50"/>
+        <location line="+51"/>
         <source>Please select the activated decoder!</source>
         <translation>请选择已激活的解码器！</translation>
     </message>
     <message>
         <location line="+17"/>
-        <location line="+203"/>
+        <location line="+207"/>
         <location line="+14"/>
-        <location line="+127"/>
+        <location line="+118"/>
         <source>Decoder connecting...</source>
         <translation>正在连接解码器...</translation>
     </message>
     <message>
-        <location line="-321"/>
+        <location line="-315"/>
         <source>Are you sure to restore factory Settings?</source>
         <translation>确定要恢复出厂设置吗？</translation>
     </message>
@@ -547,7 +562,7 @@
         <translation>删除解码器将同时删除与其关联的电视墙，确定删除吗？</translation>
     </message>
     <message>
-        <location line="+46"/>
+        <location line="+47"/>
         <source>Decoding card network information acquisition failed, please search again!</source>
         <translation>获取解码卡网络信息失败，请重新搜索！</translation>
     </message>
@@ -557,7 +572,7 @@
         <translation>该地址已存在，请重新修改！</translation>
     </message>
     <message>
-        <location line="+41"/>
+        <location line="+43"/>
         <source>Please select the unactivated decoder!</source>
         <translation>请选择未激活的解码器！</translation>
     </message>
@@ -572,20 +587,20 @@
         <translation>%1 连接失败</translation>
     </message>
     <message>
-        <location line="+11"/>
-        <location line="+108"/>
+        <location line="+10"/>
+        <location line="+99"/>
         <location line="+30"/>
         <location line="+58"/>
         <source>connect failed</source>
         <translation>连接失败</translation>
     </message>
     <message>
-        <location line="-178"/>
+        <location line="-170"/>
         <source>connect success</source>
         <translation>连接成功</translation>
     </message>
     <message>
-        <location line="+33"/>
+        <location line="+26"/>
         <source>Decoder(%1) connection failed:Incorrect user name or password,%2 errors have been made,%3 errors will be locked for %4 minutes!</source>
         <translation>解码器(%1)连接失败：用户名或密码错误，已错误%2次，错误%3次将锁定%4分钟！</translation>
     </message>
@@ -615,7 +630,7 @@
         <translation>%1 连接已断开</translation>
     </message>
     <message>
-        <location line="+46"/>
+        <location line="+45"/>
         <source>Password change failed!</source>
         <translation>密码修改失败！</translation>
     </message>
@@ -635,7 +650,7 @@
         <translation>解码器(%1)IP设置失败！</translation>
     </message>
     <message>
-        <location line="+34"/>
+        <location line="+35"/>
         <source>Failed to restore factory Settings with decoder card!</source>
         <translation>解码卡恢复出厂设置失败！</translation>
     </message>
@@ -645,7 +660,7 @@
         <translation>解码卡已成功恢复出厂设置，请重新搜索！</translation>
     </message>
     <message>
-        <location line="+20"/>
+        <location line="+19"/>
         <source>Decoder(%1) activation failed!</source>
         <translation>解码器(%1)激活失败！</translation>
     </message>
@@ -1005,7 +1020,7 @@
         <translation>窗口信息：</translation>
     </message>
     <message>
-        <location filename="../matrix_config/workspace/matrixconfigform.cpp" line="+239"/>
+        <location filename="../matrix_config/workspace/matrixconfigform.cpp" line="+253"/>
         <source>No TV wall yet.
 
 Start under &quot;Decoder Management&quot; above: search for the decoders and add them. Then add a TV wall with the + button of &quot;TV Wall Management&quot;.</source>
@@ -1014,7 +1029,7 @@ Start under &quot;Decoder Management&quot; above: search for the decoders and ad
 请先在上方的“解码器管理”中搜索并添加解码器，然后点击“电视墙管理”的 + 按钮添加电视墙。</translation>
     </message>
     <message>
-        <location line="+263"/>
+        <location line="+291"/>
         <source>Please add the decoder first!</source>
         <translation>请先添加解码器！</translation>
     </message>
@@ -1030,12 +1045,12 @@ Start under &quot;Decoder Management&quot; above: search for the decoders and ad
         <translation>请先连接电视墙！</translation>
     </message>
     <message>
-        <location line="+149"/>
+        <location line="+162"/>
         <source>The current TV wall configuration is not saved, whether to save the TV wall configuration?</source>
         <translation>当前电视墙配置尚未保存，是否保存电视墙配置？</translation>
     </message>
     <message>
-        <location line="+82"/>
+        <location line="+84"/>
         <source>TvWall connecting...</source>
         <translation>正在连接电视墙...</translation>
     </message>
@@ -1192,7 +1207,7 @@ Start under &quot;Decoder Management&quot; above: search for the decoders and ad
         <translation>取消全部绑定</translation>
     </message>
     <message>
-        <location line="+219"/>
+        <location line="+239"/>
         <source>Are you sure cancel all mappings?</source>
         <translation>确定要取消全部绑定吗？</translation>
     </message>
@@ -1203,18 +1218,19 @@ Start under &quot;Decoder Management&quot; above: search for the decoders and ad
         <location filename="../matrix_config/workspace/screenwt.ui" line="+25"/>
         <location filename="../matrix_config/workspace/screenwt.cpp" line="+22"/>
         <location line="+18"/>
-        <location line="+60"/>
+        <location line="+54"/>
+        <location line="+18"/>
         <source>unbanded</source>
         <translation>未绑定</translation>
     </message>
     <message>
-        <location filename="../matrix_config/workspace/screenwt.cpp" line="-40"/>
-        <location line="+32"/>
+        <location filename="../matrix_config/workspace/screenwt.cpp" line="-52"/>
+        <location line="+44"/>
         <source>%1-%2</source>
         <translation>%1-%2</translation>
     </message>
     <message>
-        <location line="-30"/>
+        <location line="-42"/>
         <source>%1-%2 :</source>
         <translation>%1-%2：</translation>
     </message>
