@@ -264,6 +264,10 @@ private slots:
             << "onvif://www.onvif.org/hardware/TVD-04" << QByteArray("ScopeOverwrite") << true;
         QTest::newRow("not a URI") << "AddScopes"
                                    << "no scope" << QByteArray("InvalidArgVal") << false;
+        // SetScopes names its list Scopes; ScopeItem there is a list of none, which would clear them all.
+        QTest::newRow("set with the items of add")
+            << "SetScopes:ScopeItem"
+            << "onvif://www.onvif.org/name/wall-b" << QByteArray("InvalidArgVal") << false;
     }
     void scopesKeepTheirFixedOnes()
     {
@@ -271,10 +275,18 @@ private slots:
         QFETCH(QString, scope);
         QFETCH(QByteArray, fault);
         QFETCH(bool, listed);
+        // The element as the operation's schema names it, unless the row names another.
+        QString element =
+            op == QLatin1String("SetScopes") ? QStringLiteral("Scopes") : QStringLiteral("ScopeItem");
+        if (op.contains(QLatin1Char(':'))) {
+            element = op.section(QLatin1Char(':'), 1);
+            op = op.section(QLatin1Char(':'), 0, 0);
+        }
         Daemon d;
         QVERIFY(d.start());
         const QByteArray reply =
-            call(d.port, Ns::Device, op, "<tds:ScopeItem>" + scope.toUtf8() + "</tds:ScopeItem>");
+            call(d.port, Ns::Device, op,
+                 "<tds:" + element.toLatin1() + ">" + scope.toUtf8() + "</tds:" + element.toLatin1() + ">");
         QVERIFY2(fault.isEmpty() ? status(reply) == "HTTP/1.1 200 OK" : reply.contains(fault),
                  reply.constData());
         const QVector<DeviceCodec::Scope> scopes =
@@ -286,6 +298,11 @@ private slots:
         QVERIFY(std::any_of(scopes.begin(), scopes.end(), [](const DeviceCodec::Scope& s) {
             return s.fixed && s.item == QLatin1String("onvif://www.onvif.org/type/video_decoder");
         }));
+        // SetScopes replaces the configurable ones; a refused call leaves them as they were.
+        const bool former = std::any_of(scopes.begin(), scopes.end(), [](const DeviceCodec::Scope& s) {
+            return s.item == QLatin1String("onvif://www.onvif.org/name/TVD-81");
+        });
+        QCOMPARE(former, op != QLatin1String("SetScopes") || !fault.isEmpty());
     }
 
     // A probe with only standard types is answered with the standard scopes, ours too unless the daemon

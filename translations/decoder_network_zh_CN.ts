@@ -4,9 +4,9 @@
 <context>
     <name>DeviceCodec</name>
     <message>
-        <location filename="../platform/decoder_network/devicecodec.cpp" line="+96"/>
-        <source>%1 scopes (at most %2)</source>
-        <translation>%1 个范围（最多 %2 个）</translation>
+        <location filename="../platform/decoder_network/devicecodec.cpp" line="+113"/>
+        <source>%1 scopes (1 to %2)</source>
+        <translation>%1 个范围（应为 1 到 %2 个）</translation>
     </message>
     <message>
         <location line="+6"/>
@@ -169,7 +169,7 @@
 <context>
     <name>ReceiverCodec</name>
     <message>
-        <location filename="../platform/decoder_network/receivercodec.cpp" line="+107"/>
+        <location filename="../platform/decoder_network/receivercodec.cpp" line="+113"/>
         <source>no receiver configuration</source>
         <translation>缺少接收器配置</translation>
     </message>
@@ -187,6 +187,11 @@
         <location line="+4"/>
         <source>the stream type &quot;%1&quot;</source>
         <translation>流类型“%1”</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>the transport protocol &quot;%1&quot;</source>
+        <translation>传输协议“%1”</translation>
     </message>
     <message>
         <location line="+4"/>

@@ -49,6 +49,12 @@ bool ReceiverCodec::isMode(const QString& mode)
            mode == QLatin1String("NeverConnect") || mode == QLatin1String("Unknown");
 }
 
+bool ReceiverCodec::isProtocol(const QString& protocol)
+{
+    return protocol == QLatin1String("UDP") || protocol == QLatin1String("TCP") ||
+           protocol == QLatin1String("RTSP") || protocol == QLatin1String("HTTP");
+}
+
 QString ReceiverCodec::mediaUri(const WindowSourceInfo& source)
 {
     if (source.sourceKind == PictureSource && !source.picturePath.isEmpty())
@@ -118,6 +124,10 @@ bool ReceiverCodec::readConfiguration(const XmlNode& node, Configuration* c, QSt
     }
     if (c->stream != QLatin1String("RTP-Unicast") && c->stream != QLatin1String("RTP-Multicast")) {
         *why = tr("the stream type \"%1\"").arg(c->stream.left(40));
+        return false;
+    }
+    if (!isProtocol(c->protocol)) {
+        *why = tr("the transport protocol \"%1\"").arg(c->protocol.left(40));
         return false;
     }
     if (sources.size() > MaxSources) {
