@@ -57,12 +57,17 @@ bool ReceiverCodec::isProtocol(const QString& protocol)
 
 QString ReceiverCodec::mediaUri(const WindowSourceInfo& source)
 {
+    // Uploaded pictures have names of at most 128 characters; whatever a window record says, the address
+    // stays within what a receiver takes.
     if (source.sourceKind == PictureSource && !source.picturePath.isEmpty())
-        return source.picturePath.startsWith(PictureScheme) ? source.picturePath
-                                                            : PictureScheme + source.pictureName;
-    return QStringLiteral("rtsp://source/%1/%2")
-        .arg(source.sourceSlot)
-        .arg(QString::fromLatin1(QUrl::toPercentEncoding(source.sourceName)));
+        return (source.picturePath.startsWith(PictureScheme) ? source.picturePath
+                                                             : PictureScheme + source.pictureName)
+            .left(MaxMediaUriLength);
+    // The name is a label for standard clients: a stream whose name would not fit goes without it.
+    const QString stream = QStringLiteral("rtsp://source/%1").arg(source.sourceSlot);
+    const QString named =
+        stream + QLatin1Char('/') + QString::fromLatin1(QUrl::toPercentEncoding(source.sourceName));
+    return named.size() <= MaxMediaUriLength ? named : stream;
 }
 
 QList<WindowSourceInfo> ReceiverCodec::sources(const Configuration& configuration)

@@ -57,7 +57,8 @@ public:
     static bool isMode(const QString& mode);
     /** UDP, TCP, RTSP or HTTP: what a receiver's stream may come over. */
     static bool isProtocol(const QString& protocol);
-    /** The MediaUri that names a window source: its picture, or its stream. */
+    /** The MediaUri that names a window source: its picture, or its stream; never longer than
+     * MaxMediaUriLength. */
     static QString mediaUri(const WindowSourceInfo& source);
     /** What the decoder shows for a configuration: its sources, or one video source named by the MediaUri. */
     static QList<WindowSourceInfo> sources(const Configuration& configuration);
