@@ -352,6 +352,82 @@ private slots:
         QVERIFY(services.contains(Ns::Display.toLatin1()) && services.contains(Ns::Receiver.toLatin1()));
     }
 
+    // A standard-only decoder answers in the standard vocabulary alone: no prefix or namespace of ours on any
+    // envelope, no result code or refusal counters in a fault, no scope of ours, and what a client sends of
+    // ours (a window record on a pane, window sources on a receiver) is neither kept nor handed back. The
+    // same calls to a decoder with our extension do name it, so the check could fail.
+    void standardOnlySendsNothingOfOurs_data()
+    {
+        QTest::addColumn<bool>("standardOnly");
+        QTest::newRow("standard only") << true;
+        QTest::newRow("ours too") << false;
+    }
+    void standardOnlySendsNothingOfOurs()
+    {
+        QFETCH(bool, standardOnly);
+        Daemon d;
+        QVERIFY(d.start(standardOnly ? QStringList{QStringLiteral("--standard-only")} : QStringList()));
+        const QByteArray receiverPath = "/onvif/receiver_service";
+        const QByteArray displayPath = "/onvif/display_service";
+        const QByteArray configuration =
+            "<trv:Configuration><tt:Mode>AlwaysConnect</tt:Mode><tt:MediaUri>rtsp://127.0.0.1/cam1</"
+            "tt:MediaUri>"
+            "<tt:StreamSetup><tt:Stream>RTP-Unicast</tt:Stream><tt:Transport><tt:Protocol>RTSP</tt:Protocol>"
+            "</tt:Transport></tt:StreamSetup><tvw:Source Slot=\"4\" Kind=\"2\" Name=\"camera 4\"/>"
+            "</trv:Configuration>";
+        QMap<QString, QByteArray> replies;
+        replies["GetServices"] = call(d.port, Ns::Device, QStringLiteral("GetServices"),
+                                      "<tds:IncludeCapability>true</tds:IncludeCapability>", QString());
+        replies["GetCapabilities"] =
+            call(d.port, Ns::Device, QStringLiteral("GetCapabilities"), {}, QString());
+        replies["GetScopes"] = call(d.port, Ns::Device, QStringLiteral("GetScopes"));
+        replies["an operation the device has not"] = call(d.port, Ns::Device, QStringLiteral("GetWall"));
+        replies["no credentials"] = call(d.port, Ns::Device, QStringLiteral("GetUsers"), {}, QString());
+        replies["a wrong password"] = call(d.port, Ns::Device, QStringLiteral("GetUsers"), {}, "not it");
+        replies["not well-formed"] = exchange(d.port, post("<s:Envelope"));
+        replies["CreateReceiver"] =
+            call(d.port, Ns::Receiver, QStringLiteral("CreateReceiver"), configuration, Pw, receiverPath);
+        replies["GetReceivers"] =
+            call(d.port, Ns::Receiver, QStringLiteral("GetReceivers"), {}, Pw, receiverPath);
+        replies["CreatePaneConfiguration"] =
+            call(d.port, Ns::Display, QStringLiteral("CreatePaneConfiguration"),
+                 "<tls:VideoOutput>VO-0-0</tls:VideoOutput><tls:PaneConfiguration><tt:Token>p</tt:Token>"
+                 "<tvw:Window X=\"0\" Y=\"0\" Width=\"100\" Height=\"100\"/></tls:PaneConfiguration>",
+                 Pw, displayPath);
+        replies["GetPaneConfigurations"] = call(d.port, Ns::Display, QStringLiteral("GetPaneConfigurations"),
+                                                "<tls:VideoOutput>VO-0-0</tls:VideoOutput>", Pw, displayPath);
+        replies["GetVideoOutputConfiguration"] =
+            call(d.port, Ns::DeviceIo, QStringLiteral("GetVideoOutputConfiguration"),
+                 "<tmd:VideoOutputToken>VO-0-0</tmd:VideoOutputToken>", Pw, "/onvif/deviceio_service");
+        QUdpSocket socket;
+        QVERIFY(socket.bind(QHostAddress(QHostAddress::LocalHost), 0));
+        socket.writeDatagram(WsDiscovery::buildProbe(QStringLiteral("uuid:9"), WsDiscovery::decoderTypes()),
+                             QHostAddress(Address), d.port);
+        QVERIFY(socket.waitForReadyRead(3000));
+        QByteArray datagram(int(socket.pendingDatagramSize()), '\0');
+        socket.readDatagram(datagram.data(), datagram.size());
+        replies["a probe"] = "\r\n\r\n" + datagram;
+
+        for (auto it = replies.constBegin(); it != replies.constEnd(); ++it) {
+            const QByteArray body = it.value().mid(it.value().indexOf("\r\n\r\n") + 4);
+            QVERIFY2(body.startsWith("<?xml"), qPrintable(it.key() + ": " + it.value().left(200)));
+            const bool ours =
+                body.contains(Ns::Wall.toLatin1()) || body.contains("tvw:") || body.contains("tvwall://");
+            QVERIFY2(ours == !standardOnly, qPrintable(it.key() + ": " + body));
+        }
+        // The calls themselves were served: in this mode too, the window record and sources were only left
+        // out.
+        QVERIFY(status(replies["CreateReceiver"]) == "HTTP/1.1 200 OK");
+        QVERIFY(status(replies["GetPaneConfigurations"]) == "HTTP/1.1 200 OK");
+        QVERIFY(replies["GetPaneConfigurations"].contains(">p</"));
+        QVERIFY(status(replies["GetVideoOutputConfiguration"]) == "HTTP/1.1 200 OK");
+        QCOMPARE(status(replies["a wrong password"]), QByteArray("HTTP/1.1 400 Bad Request"));
+        // Without ours, the fault still says what it is.
+        QCOMPARE(message(replies["a wrong password"]).fault.subcode, QStringLiteral("NotAuthorized"));
+        QCOMPARE(message(replies["an operation the device has not"]).fault.subcode,
+                 QStringLiteral("ActionNotSupported"));
+    }
+
     // A window through the standard services: a receiver, a pane made for it, the layout that places it;
     // the pane then shows in GetLayout where it was put, fed by the receiver; a shown pane and its receiver
     // cannot be deleted, and a layout that would move it is refused.

@@ -261,9 +261,9 @@ bool DecoderDaemon::start(const QByteArray& fleetJson, const Options& options, Q
         e->fault.dropMidReply = net.value(QStringLiteral("dropMidReply")).toBool();
         e->fault.bytesPerSecond = qMax(0, net.value(QStringLiteral("bytesPerSecond")).toInt());
         const QString id = o.value(QStringLiteral("deviceId")).toString();
-        e->configurableScopes = QStringList()
-                                << DeviceCodec::standardScope(QStringLiteral("name"), id)
-                                << DeviceCodec::standardScope(QStringLiteral("location"), QStringLiteral("unknown"));
+        e->configurableScopes = QStringList() << DeviceCodec::standardScope(QStringLiteral("name"), id)
+                                              << DeviceCodec::standardScope(QStringLiteral("location"),
+                                                                            QStringLiteral("unknown"));
         e->hostname = QStringLiteral("decoder-") + e->ip.section(QLatin1Char('.'), 3);
         endpoints.append(e);
     }
@@ -841,8 +841,11 @@ DaemonReply DecoderDaemon::handle(DaemonEndpoint* e, DaemonConnection* c)
 {
     // The admission let through only what each path takes.
     const HttpRequestParser& p = c->parser;
-    if (isSoapPath(p.path))
+    if (isSoapPath(p.path)) {
+        // Whatever a handler answers, a standard-only decoder's replies carry nothing of ours.
+        const DaemonReply::StandardOnly standard(opts.standardOnly);
         return handleSoap(e, p);
+    }
     if (c->uploading)
         return handleUpload(e, c->uploadToken, c->uploadPurpose, p.body);
     if (p.path.startsWith("/files/"))

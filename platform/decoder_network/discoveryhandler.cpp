@@ -36,7 +36,9 @@ QByteArray DiscoveryHandler::answer(const DaemonEndpoint& e, const QByteArray& d
     match.scopes = announced;
     match.xaddrs = QStringList{context.xaddr(e, QStringLiteral("/onvif/device_service"))};
     match.metadataVersion = 1;
-    return WsDiscovery::buildProbeMatch(probe.messageId, match, instanceId, ++messageNumber);
+    return WsDiscovery::buildProbeMatch(probe.messageId, match, instanceId, ++messageNumber,
+                                        context.standardOnly() ? SoapEnvelope::Vocabulary::StandardOnly
+                                                               : SoapEnvelope::Vocabulary::WithOurs);
 }
 
 } // namespace pral_matrix

@@ -151,6 +151,8 @@ DaemonReply DisplayServiceHandler::handle(DaemonCall& call)
         const XmlNode& node = req.child(Ns::Display, QStringLiteral("PaneConfiguration"));
         // The device names the pane; a token the client proposes is taken when it is free.
         DisplayCodec::readPaneConfiguration(node, &pane, &why);
+        // A standard-only decoder takes no window record of ours (nor hands one back).
+        pane.hasWindow = pane.hasWindow && !context.standardOnly();
         if (shown.size() + e.pendingPanes.size() >= DisplayCodec::MaxPanes)
             return R::fault(500, QStringLiteral("Receiver"), QStringLiteral("Action/MaxPanes"),
                             QStringLiteral("The decoder shows %1 panes at most").arg(DisplayCodec::MaxPanes),
@@ -271,6 +273,7 @@ DaemonReply DisplayServiceHandler::setPaneConfigurations(DaemonCall& call)
         if (!DisplayCodec::readPaneConfiguration(*node, &pane, &why))
             return R::fault(400, QStringLiteral("Sender"), QStringLiteral("InvalidArgVal"), why,
                             RESULT_BAD_ARGUMENT);
+        pane.hasWindow = pane.hasWindow && !context.standardOnly();
         const bool known =
             e.pendingPanes.contains(pane.token) ||
             std::any_of(shown.begin(), shown.end(),

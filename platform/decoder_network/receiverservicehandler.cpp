@@ -61,19 +61,13 @@ DaemonReply ReceiverServiceHandler::handle(DaemonCall& call)
     const QString& op = call.op;
     const QString response = op + QStringLiteral("Response");
     const QString token = req.childText(Ns::Receiver, QStringLiteral("ReceiverToken")).trimmed();
-    // What a receiver shows in a standard-only decoder is its stream alone.
-    const auto visible = [this](ReceiverCodec::Receiver r) {
-        if (context.standardOnly())
-            r.configuration.sources.clear();
-        return r;
-    };
 
     if (op == QLatin1String("GetServiceCapabilities"))
         return R::soap(Ns::Receiver, response, [&](QXmlStreamWriter& w) { writeCapabilities(w, e); });
     if (op == QLatin1String("GetReceivers")) {
         return R::soap(Ns::Receiver, response, [&](QXmlStreamWriter& w) {
             for (const ReceiverCodec::Receiver& r : qAsConst(e.receivers))
-                ReceiverCodec::writeReceiver(w, Ns::Receiver, QStringLiteral("Receivers"), visible(r));
+                ReceiverCodec::writeReceiver(w, Ns::Receiver, QStringLiteral("Receivers"), r);
         });
     }
     if (op == QLatin1String("CreateReceiver") || op == QLatin1String("ConfigureReceiver")) {
@@ -83,6 +77,9 @@ DaemonReply ReceiverServiceHandler::handle(DaemonCall& call)
                                               &configuration, &why))
             return R::fault(400, QStringLiteral("Sender"), QStringLiteral("InvalidArgVal"), why,
                             RESULT_BAD_ARGUMENT);
+        // What a receiver shows in a standard-only decoder is its stream alone: our sources are not taken.
+        if (context.standardOnly())
+            configuration.sources.clear();
         if (op == QLatin1String("CreateReceiver")) {
             if (e.receivers.size() >= ReceiverCodec::MaxReceivers)
                 return R::fault(
@@ -93,7 +90,7 @@ DaemonReply ReceiverServiceHandler::handle(DaemonCall& call)
                                                configuration};
             e.receivers.insert(made.token, made);
             return R::soap(Ns::Receiver, response, [&](QXmlStreamWriter& w) {
-                ReceiverCodec::writeReceiver(w, Ns::Receiver, QStringLiteral("Receiver"), visible(made));
+                ReceiverCodec::writeReceiver(w, Ns::Receiver, QStringLiteral("Receiver"), made);
             });
         }
         if (!e.receivers.contains(token))
@@ -119,7 +116,7 @@ DaemonReply ReceiverServiceHandler::handle(DaemonCall& call)
     if (op == QLatin1String("GetReceiver")) {
         return R::soap(Ns::Receiver, response, [&](QXmlStreamWriter& w) {
             ReceiverCodec::writeReceiver(w, Ns::Receiver, QStringLiteral("Receiver"),
-                                         visible(e.receivers.value(token)));
+                                         e.receivers.value(token));
         });
     }
     if (op == QLatin1String("SetReceiverMode")) {

@@ -99,6 +99,13 @@ async function nodeOnvifPackage() {
     await check(`${label}: removeScopes`,
                 promised('removeScopes', { Scopes: ['onvif://www.onvif.org/location/hall'] }));
     await check(`${label}: setScopes`, promised('setScopes', { Scopes: ['onvif://www.onvif.org/name/wall-a'] }));
+    await check(`${label}: setScopes replaced the configurable scopes`, (cb) => {
+        device.getScopes().then((r) => {
+            const replaced = r.soap.includes('onvif://www.onvif.org/name/wall-a') &&
+                             !r.soap.includes('onvif://www.onvif.org/location/unknown');
+            cb(replaced ? null : new Error('the scopes were not replaced'));
+        }, (err) => cb(err));
+    });
     await check(`${label}: removing a fixed scope is refused`,
                 promised('removeScopes', { Scopes: ['onvif://www.onvif.org/type/video_decoder'] }), true);
     await check(`${label}: setHostname`, promised('setHostname', { Name: 'decoder-a' }));
