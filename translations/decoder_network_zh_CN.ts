@@ -4,34 +4,34 @@
 <context>
     <name>DeviceCodec</name>
     <message>
-        <location filename="../platform/decoder_network/devicecodec.cpp" line="+96"/>
-        <source>%1 scopes (at most %2)</source>
-        <translation type="unfinished"></translation>
+        <location filename="../platform/decoder_network/devicecodec.cpp" line="+113"/>
+        <source>%1 scopes (1 to %2)</source>
+        <translation>%1 个范围（应为 1 到 %2 个）</translation>
     </message>
     <message>
         <location line="+6"/>
         <source>the scope &quot;%1&quot;</source>
-        <translation type="unfinished"></translation>
+        <translation>范围“%1”</translation>
     </message>
     <message>
         <location line="+20"/>
         <source>%1 users (1 to %2)</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 个用户（应为 1 到 %2 个）</translation>
     </message>
     <message>
         <location line="+11"/>
         <source>the user name &quot;%1&quot;</source>
-        <translation type="unfinished"></translation>
+        <translation>用户名“%1”</translation>
     </message>
     <message>
         <location line="+4"/>
         <source>a password of %1 characters (at most %2)</source>
-        <translation type="unfinished"></translation>
+        <translation>长 %1 个字符的密码（最多 %2 个）</translation>
     </message>
     <message>
         <location line="+6"/>
         <source>the user level &quot;%1&quot;</source>
-        <translation type="unfinished"></translation>
+        <translation>用户级别“%1”</translation>
     </message>
 </context>
 <context>
@@ -99,17 +99,17 @@
     <message>
         <location filename="../platform/decoder_network/displaycodec.cpp" line="+105"/>
         <source>%1 panes (at most %2)</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 个窗格（最多 %2 个）</translation>
     </message>
     <message>
         <location line="+12"/>
         <source>the area of the pane &quot;%1&quot;</source>
-        <translation type="unfinished"></translation>
+        <translation>窗格“%1”的区域</translation>
     </message>
     <message>
         <location line="+33"/>
         <source>a pane configuration without a token</source>
-        <translation type="unfinished"></translation>
+        <translation>没有令牌的窗格配置</translation>
     </message>
 </context>
 <context>
@@ -274,34 +274,39 @@
 <context>
     <name>ReceiverCodec</name>
     <message>
-        <location filename="../platform/decoder_network/receivercodec.cpp" line="+107"/>
+        <location filename="../platform/decoder_network/receivercodec.cpp" line="+118"/>
         <source>no receiver configuration</source>
-        <translation type="unfinished"></translation>
+        <translation>缺少接收器配置</translation>
     </message>
     <message>
         <location line="+4"/>
         <source>the receiver mode &quot;%1&quot;</source>
-        <translation type="unfinished"></translation>
+        <translation>接收器模式“%1”</translation>
     </message>
     <message>
         <location line="+5"/>
         <source>a media address of %1 characters (1 to %2)</source>
-        <translation type="unfinished"></translation>
+        <translation>长 %1 个字符的媒体地址（应为 1 到 %2 个）</translation>
     </message>
     <message>
         <location line="+4"/>
         <source>the stream type &quot;%1&quot;</source>
-        <translation type="unfinished"></translation>
+        <translation>流类型“%1”</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>the transport protocol &quot;%1&quot;</source>
+        <translation>传输协议“%1”</translation>
     </message>
     <message>
         <location line="+4"/>
         <source>%1 sources (at most %2)</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 个信号源（最多 %2 个）</translation>
     </message>
     <message>
         <location line="+27"/>
         <source>a receiver without a token</source>
-        <translation type="unfinished"></translation>
+        <translation>没有令牌的接收器</translation>
     </message>
 </context>
 <context>

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "daemonreply.h"
+#include "devicecodec.h"
 #include "matrixrecords.h"
 
 #include <QList>
@@ -39,8 +40,14 @@ public:
     virtual bool storePicture(DaemonEndpoint& e, const QString& name, const QByteArray& data,
                               DaemonReply* refusal) = 0;
     virtual void removePictures(DaemonEndpoint& e) = 0;
+    /** Sources that name an uploaded picture ("picture:NAME") get its file; false when one was never
+     * uploaded.
+     */
+    virtual bool resolvePictures(const DaemonEndpoint& e, QList<WindowSourceInfo>* sources) const = 0;
     /** The services the endpoint offers, in the order GetServices lists them. */
     virtual QList<const DaemonServiceHandler*> services() const = 0;
+    /** Every scope the decoder has: fixed (type, hardware, ours), then configurable. */
+    virtual QVector<DeviceCodec::Scope> scopes(const DaemonEndpoint& e) const = 0;
     /** No extension service of ours, no private scopes: a device as any other maker's. */
     virtual bool standardOnly() const = 0;
 };

@@ -1,11 +1,16 @@
 #pragma once
 
+#include "devicecodec.h"
+#include "displaycodec.h"
+#include "receivercodec.h"
+
 #include <QHash>
 #include <QList>
 #include <QMap>
 #include <QPair>
 #include <QString>
 #include <QUuid>
+#include <QVector>
 
 class QTcpServer;
 class QUdpSocket;
@@ -64,6 +69,33 @@ struct DaemonEndpoint
     QString upgradeState = QStringLiteral("Idle");
     int upgradePercent = 0;
     int upgradeCode = 0;
+
+    // What an ONVIF device keeps of its own settings beside the decoder model.
+    /** Users besides the administrator (user, password), who is the model's. */
+    QVector<DeviceCodec::User> users;
+    /** The scopes a client may change (name, location and those it added). */
+    QStringList configurableScopes;
+    QString hostname;
+    bool ntpFromDhcp = false;
+    QStringList ntpServers;
+    /** Answers probes; NonDiscoverable stops that. */
+    bool discoverable = true;
+    /** The device's clock, as set with SetSystemDateAndTime, against ours. */
+    qint64 clockOffsetMs = 0;
+    QString timeZone = QStringLiteral("UTC0");
+    bool timeFromNtp = false;
+    /** Pane configurations made with CreatePaneConfiguration that no layout shows yet. */
+    QMap<QString, DisplayCodec::PaneConfiguration> pendingPanes;
+    /** The tokens of the shown panes, one per window of the model in its order (Pane-N where none was given).
+     */
+    QStringList windowTokens;
+    /** The receiver that feeds each pane, by pane token. */
+    QMap<QString, QString> paneReceivers;
+    QMap<QString, ReceiverCodec::Receiver> receivers;
+    int receiversMade = 0;
+    int panesMade = 0;
+    /** HTTP Digest: the highest nonce count seen for each nonce still valid. */
+    QHash<QByteArray, quint32> digestCounts;
 };
 
 } // namespace pral_matrix

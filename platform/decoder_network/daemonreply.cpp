@@ -4,6 +4,29 @@
 
 namespace pral_matrix {
 
+namespace {
+
+/** Whether the replies made on this thread now are a standard-only decoder's. */
+thread_local bool standardOnly = false;
+
+SoapEnvelope::Vocabulary vocabulary()
+{
+    return standardOnly ? SoapEnvelope::Vocabulary::StandardOnly : SoapEnvelope::Vocabulary::WithOurs;
+}
+
+} // namespace
+
+DaemonReply::StandardOnly::StandardOnly(bool on)
+    : outer(standardOnly)
+{
+    standardOnly = outer || on;
+}
+
+DaemonReply::StandardOnly::~StandardOnly()
+{
+    standardOnly = outer;
+}
+
 DaemonReply DaemonReply::text(int status, const QByteArray& body)
 {
     DaemonReply reply;
@@ -16,12 +39,14 @@ DaemonReply DaemonReply::text(int status, const QByteArray& body)
 DaemonReply DaemonReply::soap(const QString& ns, const QString& name, const SoapEnvelope::Writer& content)
 {
     DaemonReply reply;
-    reply.body = SoapEnvelope::build([&](QXmlStreamWriter& w) {
-        w.writeStartElement(ns, name);
-        if (content)
-            content(w);
-        w.writeEndElement();
-    });
+    reply.body = SoapEnvelope::build(
+        [&](QXmlStreamWriter& w) {
+            w.writeStartElement(ns, name);
+            if (content)
+                content(w);
+            w.writeEndElement();
+        },
+        nullptr, {}, vocabulary());
     return reply;
 }
 
@@ -30,7 +55,9 @@ DaemonReply DaemonReply::fault(int status, const QString& code, const QString& s
 {
     DaemonReply reply;
     reply.status = status;
-    reply.body = SoapEnvelope::buildFault(code, subcode, reason, result, detail);
+    // A fault's detail is ours (the result code, a login refusal's counters).
+    reply.body = standardOnly ? SoapEnvelope::buildFault(code, subcode, reason, 0, {}, vocabulary())
+                              : SoapEnvelope::buildFault(code, subcode, reason, result, detail);
     return reply;
 }
 

@@ -18,6 +18,8 @@ namespace pral_matrix {
  * The factories make the SOAP answers every service handler gives: a
  * response element, an ONVIF fault (ter: subcodes, our result code in the
  * detail), and the fault that stands for a result code of the decoder model.
+ * While a StandardOnly guard lives on the thread, they make them in the
+ * standard vocabulary alone.
  */
 struct DaemonReply
 {
@@ -46,6 +48,24 @@ struct DaemonReply
     static DaemonReply done(int result, const QString& ns, const QString& op);
     /** ter:ActionNotSupported, the answer to an operation a service does not offer. */
     static DaemonReply notSupported();
+
+    /**
+     * While one lives (and on is true), the replies the factories make on this thread carry nothing of ours:
+     * no prefix of ours on the envelope, no result code and no detail in a fault. The daemon holds one
+     * around each call to a decoder that serves the standard services only, so that every handler makes
+     * its replies as always and none of them can let ours slip out.
+     */
+    class StandardOnly
+    {
+    public:
+        explicit StandardOnly(bool on);
+        ~StandardOnly();
+        StandardOnly(const StandardOnly&) = delete;
+        StandardOnly& operator=(const StandardOnly&) = delete;
+
+    private:
+        bool outer;
+    };
 };
 
 } // namespace pral_matrix

@@ -47,6 +47,8 @@ public:
     /** The operations it serves; anything else is ter:ActionNotSupported. */
     virtual QStringList operations() const = 0;
     virtual Access access(const QString& op, const DaemonEndpoint& e) const;
+    /** The least user level that may call op (Administrator, Operator, User): reads are for every user. */
+    virtual QString requiredLevel(const QString& op) const;
     virtual DaemonReply handle(DaemonCall& call) = 0;
     /** Writes the service's capabilities element (for GetServices and GetServiceCapabilities). */
     virtual void writeCapabilities(QXmlStreamWriter& w, const DaemonEndpoint& e) const;

@@ -1,13 +1,17 @@
 #include "decoderdaemon.h"
 
 #include "daemonfields.h"
+#include "devicecodec.h"
 #include "deviceioservicehandler.h"
 #include "deviceservicehandler.h"
+#include "digestauthentication.h"
 #include "discoveryhandler.h"
+#include "displayservicehandler.h"
 #include "extensionservicehandler.h"
 #include "httprequestparser.h"
 #include "onvifcodec.h"
 #include "onvifnamespaces.h"
+#include "receiverservicehandler.h"
 #include "simulatedfleet.h"
 #include "soapenvelope.h"
 #include "wsdiscovery.h"
@@ -225,6 +229,7 @@ bool DecoderDaemon::start(const QByteArray& fleetJson, const Options& options, Q
 {
     stop();
     opts = options;
+    makeHandlers();
     QMap<QString, QString> moved;
     const QByteArray placed = placeOnLoopback(fleetJson, &moved, error);
     if (placed.isEmpty())
@@ -255,6 +260,11 @@ bool DecoderDaemon::start(const QByteArray& fleetJson, const Options& options, Q
         e->fault.stallMs = qMax(0, net.value(QStringLiteral("stallMs")).toInt());
         e->fault.dropMidReply = net.value(QStringLiteral("dropMidReply")).toBool();
         e->fault.bytesPerSecond = qMax(0, net.value(QStringLiteral("bytesPerSecond")).toInt());
+        const QString id = o.value(QStringLiteral("deviceId")).toString();
+        e->configurableScopes = QStringList() << DeviceCodec::standardScope(QStringLiteral("name"), id)
+                                              << DeviceCodec::standardScope(QStringLiteral("location"),
+                                                                            QStringLiteral("unknown"));
+        e->hostname = QStringLiteral("decoder-") + e->ip.section(QLatin1Char('.'), 3);
         endpoints.append(e);
     }
     refreshInfo();
@@ -641,6 +651,26 @@ bool DecoderDaemon::standardOnly() const
     return opts.standardOnly;
 }
 
+QVector<DeviceCodec::Scope> DecoderDaemon::scopes(const DaemonEndpoint& e) const
+{
+    const SimulatedDecoder* decoder = model ? model->decoder(e.ip) : nullptr;
+    QVector<DeviceCodec::Scope> list{
+        {DeviceCodec::standardScope(QStringLiteral("type"), QStringLiteral("video_decoder")), true},
+        {DeviceCodec::standardScope(QStringLiteral("type"), QStringLiteral("Network_Video_Decoder")), true}};
+    if (decoder)
+        list.append({DeviceCodec::standardScope(QStringLiteral("hardware"), decoder->model()), true});
+    if (!opts.standardOnly) {
+        // What our client reads of a decoder in a search, in scopes of our own.
+        for (const QString& scope : OnvifCodec::decoderScopes(info(e.ip))) {
+            if (!scope.startsWith(DeviceCodec::scopeRoot()))
+                list.append({scope, true});
+        }
+    }
+    for (const QString& scope : e.configurableScopes)
+        list.append({scope, false});
+    return list;
+}
+
 void DecoderDaemon::moveAfterReply(DaemonEndpoint& e, const QString& newIp, DaemonReply* reply)
 {
     const QPointer<DecoderDaemon> self(this);
@@ -688,35 +718,113 @@ bool DecoderDaemon::storePicture(DaemonEndpoint& e, const QString& name, const Q
     return true;
 }
 
-DecoderDaemon::Proof DecoderDaemon::prove(DaemonEndpoint* e, const QString& userName,
-                                          const QByteArray& digest, const QByteArray& nonce,
-                                          const QString& created, bool isDigest)
+QString DecoderDaemon::passwordOf(const DaemonEndpoint* e, const QString& user, bool* known)
 {
-    if (userName.isEmpty() && digest.isEmpty())
-        return Proof::None;
-    if (userName != e->user || !isDigest || nonce.isEmpty() ||
-        S::passwordDigest(nonce, created, e->password) != digest)
-        return Proof::Wrong;
+    *known = true;
+    if (user == e->user)
+        return e->password;
+    for (const DeviceCodec::User& u : e->users) {
+        if (u.name == user)
+            return u.password;
+    }
+    *known = false;
+    return QString();
+}
+
+DecoderDaemon::Proven DecoderDaemon::prove(DaemonEndpoint* e, const S::ReceivedToken& token,
+                                           const HttpRequestParser& request)
+{
+    Proven proven;
+    // The decoder's own clock, which SetSystemDateAndTime may have set apart from ours.
+    const qint64 now = QDateTime::currentMSecsSinceEpoch() + e->clockOffsetMs;
+    bool known = false;
+    if (!token.present) {
+        const DigestAuthentication::Credentials c =
+            DigestAuthentication::parse(request.headers.value("authorization"));
+        if (!c.present)
+            return proven;
+        proven.digest = true;
+        proven.user = c.userName;
+        if (e->digestCounts.size() >= MaxReplayTokens && now - e->lastSweepMs >= 1000) {
+            e->lastSweepMs = now;
+            for (auto it = e->digestCounts.begin(); it != e->digestCounts.end();)
+                it = digest.nonceExpiry(it.key()) < now ? e->digestCounts.erase(it) : std::next(it);
+        }
+        if (e->digestCounts.size() >= MaxReplayTokens && !e->digestCounts.contains(c.nonce)) {
+            proven.proof = Proof::Busy;
+            return proven;
+        }
+        const QString password = passwordOf(e, c.userName, &known);
+        // An unknown user is checked against a password no one has, so that the answer takes as long.
+        switch (digest.check(c, request.method, known ? password : QStringLiteral("\x01"), &e->digestCounts,
+                             now)) {
+        case DigestAuthentication::Check::Valid:
+            proven.proof = known ? Proof::Valid : Proof::Wrong;
+            break;
+        case DigestAuthentication::Check::Wrong:
+            proven.proof = Proof::Wrong;
+            break;
+        case DigestAuthentication::Check::Stale:
+            proven.proof = Proof::Stale;
+            break;
+        case DigestAuthentication::Check::Replayed:
+            proven.proof = Proof::Replayed;
+            break;
+        case DigestAuthentication::Check::Unusable:
+            proven.proof = Proof::None;
+            break;
+        }
+        return proven;
+    }
+    proven.user = token.userName;
+    if (token.userName.isEmpty() && token.digest.isEmpty())
+        return proven;
+    const QString password = passwordOf(e, token.userName, &known);
+    if (!known || !token.isDigest || token.nonce.isEmpty() ||
+        S::passwordDigest(token.nonce, token.created, password) != token.digest) {
+        proven.proof = Proof::Wrong;
+        return proven;
+    }
     // The password is right: what remains to check says nothing about guessing it.
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    const QDateTime at = QDateTime::fromString(created, Qt::ISODateWithMs);
-    if (!at.isValid() || qAbs(at.toMSecsSinceEpoch() - now) > TokenWindowSecs * 1000LL)
-        return Proof::Stale;
+    const QDateTime at = QDateTime::fromString(token.created, Qt::ISODateWithMs);
+    if (!at.isValid() || qAbs(at.toMSecsSinceEpoch() - now) > TokenWindowSecs * 1000LL) {
+        proven.proof = Proof::Stale;
+        return proven;
+    }
     // A token seen before is a replay. Some clients repeat a nonce within a second, so the whole token
     // (its digest covers nonce, creation time and password) is what must not come twice. It is kept until
     // it leaves its window, from where it could no longer be accepted anyway.
-    const TokenKey key = tokenKey(digest);
-    if (e->seenTokens.contains(key))
-        return Proof::Replayed;
+    const TokenKey key = tokenKey(token.digest);
+    if (e->seenTokens.contains(key)) {
+        proven.proof = Proof::Replayed;
+        return proven;
+    }
     if (e->seenTokens.size() >= MaxReplayTokens && now - e->lastSweepMs >= 1000) {
         e->lastSweepMs = now;
         for (auto it = e->seenTokens.begin(); it != e->seenTokens.end();)
             it = it.value() < now ? e->seenTokens.erase(it) : std::next(it);
     }
-    if (e->seenTokens.size() >= MaxReplayTokens)
-        return Proof::Busy;
+    if (e->seenTokens.size() >= MaxReplayTokens) {
+        proven.proof = Proof::Busy;
+        return proven;
+    }
     e->seenTokens.insert(key, at.toMSecsSinceEpoch() + TokenWindowSecs * 1000LL);
-    return Proof::Valid;
+    proven.proof = Proof::Valid;
+    return proven;
+}
+
+bool DecoderDaemon::resolvePictures(const DaemonEndpoint& e, QList<WindowSourceInfo>* sources) const
+{
+    // Pictures were uploaded first; a window names them by token.
+    for (WindowSourceInfo& s : *sources) {
+        if (!s.picturePath.startsWith(QLatin1String("picture:")))
+            continue;
+        const QString name = s.picturePath.mid(8);
+        if (!e.pictures.contains(name))
+            return false;
+        s.picturePath = e.pictures.value(name).first;
+    }
+    return true;
 }
 
 void DecoderDaemon::removePictures(DaemonEndpoint& e)
@@ -733,8 +841,11 @@ DaemonReply DecoderDaemon::handle(DaemonEndpoint* e, DaemonConnection* c)
 {
     // The admission let through only what each path takes.
     const HttpRequestParser& p = c->parser;
-    if (isSoapPath(p.path))
+    if (isSoapPath(p.path)) {
+        // Whatever a handler answers, a standard-only decoder's replies carry nothing of ours.
+        const DaemonReply::StandardOnly standard(opts.standardOnly);
         return handleSoap(e, p);
+    }
     if (c->uploading)
         return handleUpload(e, c->uploadToken, c->uploadPurpose, p.body);
     if (p.path.startsWith("/files/"))
@@ -849,13 +960,25 @@ void DecoderDaemon::makeHandlers()
     handlers.clear();
     handlers.push_back(std::make_unique<DeviceServiceHandler>(context));
     handlers.push_back(std::make_unique<DeviceIoServiceHandler>(context));
-    handlers.push_back(std::make_unique<ExtensionServiceHandler>(context));
+    handlers.push_back(std::make_unique<DisplayServiceHandler>(context));
+    handlers.push_back(std::make_unique<ReceiverServiceHandler>(context));
+    if (!opts.standardOnly)
+        handlers.push_back(std::make_unique<ExtensionServiceHandler>(context));
     discovery = std::make_unique<DiscoveryHandler>(context);
+}
+
+DaemonReply DecoderDaemon::challenge(DaemonReply reply, bool stale) const
+{
+    reply.status = 401;
+    for (const QByteArray& value : digest.challenges(QDateTime::currentMSecsSinceEpoch(), stale))
+        reply.headers.append(qMakePair(QByteArray("WWW-Authenticate"), value));
+    return reply;
 }
 
 DaemonReply DecoderDaemon::handleSoap(DaemonEndpoint* e, const HttpRequestParser& request)
 {
     using R = DaemonReply;
+    using Access = DaemonServiceHandler::Access;
     S::Message m;
     QString why;
     if (!S::parse(request.body, &m, &why))
@@ -874,30 +997,38 @@ DaemonReply DecoderDaemon::handleSoap(DaemonEndpoint* e, const HttpRequestParser
     if (!service || !service->operations().contains(call.op))
         return R::notSupported();
     const QString ip = e->ip;
-    const S::ReceivedToken& token = call.token;
     // Every call needs credentials once the decoder has its first user (until then it is open, as ONVIF has
     // it), but those anyone may make, which ignore them. Wherever a wrong password is sent it counts, and a
     // locked decoder refuses them all.
-    const DaemonServiceHandler::Access access = service->access(call.op, *e);
-    if (access == DaemonServiceHandler::Access::Anyone ||
-        (!e->activated && access != DaemonServiceHandler::Access::Login))
+    const Access access = service->access(call.op, *e);
+    if (access == Access::Anyone || (!e->activated && access != Access::Login))
         return service->handle(call);
 
     // A decoder in its factory state refuses the login as not activated.
-    const Proof p = !e->activated ? Proof::Wrong
-                                  : prove(e, token.present ? token.userName : QString(),
-                                          token.present ? token.digest : QByteArray(), token.nonce,
-                                          token.created, token.present && token.isDigest);
-    switch (p) {
+    Proven proven;
+    if (e->activated)
+        proven = prove(e, call.token, request);
+    else
+        proven.proof = Proof::Wrong;
+    switch (proven.proof) {
     case Proof::Valid:
     case Proof::Wrong:
         break;
     // Credentials that prove nothing either way: refused, and never counted as a wrong password.
     case Proof::Stale:
+        if (proven.digest)
+            return challenge(R::fault(401, QStringLiteral("Sender"), QStringLiteral("NotAuthorized"),
+                                      QStringLiteral("The nonce has expired"), RESULT_WRONG_PASSWORD),
+                             true);
         return R::fault(400, QStringLiteral("Sender"), QStringLiteral("NotAuthorized"),
                         QStringLiteral("The security token is outside its time window"),
                         RESULT_WRONG_PASSWORD);
     case Proof::Replayed:
+        if (proven.digest)
+            return challenge(R::fault(401, QStringLiteral("Sender"), QStringLiteral("NotAuthorized"),
+                                      QStringLiteral("The nonce count was used before"),
+                                      RESULT_WRONG_PASSWORD),
+                             false);
         return R::fault(400, QStringLiteral("Sender"), QStringLiteral("NotAuthorized"),
                         QStringLiteral("The security token was used before"), RESULT_WRONG_PASSWORD);
     case Proof::Busy:
@@ -905,24 +1036,53 @@ DaemonReply DecoderDaemon::handleSoap(DaemonEndpoint* e, const HttpRequestParser
                         QStringLiteral("Too many calls within the security window; try again later"),
                         RESULT_UNAVAILABLE);
     case Proof::None:
-        return R::failed(RESULT_WRONG_PASSWORD);
+        // No credentials yet: the challenge of HTTP Digest, which a UsernameToken answers as well.
+        return challenge(R::fault(401, QStringLiteral("Sender"), QStringLiteral("NotAuthorized"),
+                                  QStringLiteral("Sender not Authorized"), RESULT_WRONG_PASSWORD),
+                         false);
     }
     // What the decoder's lock-out says of proven or wrong credentials: the login opens a session, every
-    // other call is only checked.
-    const QString tried = p == Proof::Valid ? e->password : QStringLiteral("\x01") + e->password;
-    const DecoderBackend::Login login = access == DaemonServiceHandler::Access::Login
-                                            ? model->login(ip, token.userName, tried)
-                                            : model->authenticate(ip, token.userName, tried);
+    // other call is only checked. The lock-out is the decoder's account, whichever of its users was tried.
+    const bool valid = proven.proof == Proof::Valid;
+    const QString userName = valid ? e->user : proven.user;
+    const QString tried = valid ? e->password : QStringLiteral("\x01") + e->password;
+    const DecoderBackend::Login login = access == Access::Login ? model->login(ip, userName, tried)
+                                                                : model->authenticate(ip, userName, tried);
     if (login.result != RESULT_OK) {
-        if (!login.hasError)
-            return R::failed(login.result);
-        // The decoder's own refusal (wrong password, locked), with the counters the operator is told.
-        return R::fault(400, QStringLiteral("Sender"), QStringLiteral("NotAuthorized"),
-                        QStringLiteral("Sender not Authorized"), login.result,
-                        [&](QXmlStreamWriter& w) { OnvifCodec::writeLoginRefusal(w, login.error); });
+        DaemonReply refusal =
+            !login.hasError
+                ? R::failed(login.result)
+                // The decoder's own refusal (wrong password, locked), with the counters the operator is told.
+                : R::fault(400, QStringLiteral("Sender"), QStringLiteral("NotAuthorized"),
+                           QStringLiteral("Sender not Authorized"), login.result,
+                           [&](QXmlStreamWriter& w) { OnvifCodec::writeLoginRefusal(w, login.error); });
+        // A wrong Digest answer is challenged again; a locked decoder is not worth another try.
+        return proven.digest && login.result != RESULT_USER_LOCKED ? challenge(refusal, false) : refusal;
     }
-    call.user = token.userName;
+    call.user = proven.user;
+    // What the user's level allows: reading for a user, the wall for an operator, everything for an
+    // administrator.
+    const QString level = levelOf(e, proven.user);
+    const QString needed = service->requiredLevel(call.op);
+    const auto rank = [](const QString& l) {
+        return l == QLatin1String("Administrator") ? 2 : l == QLatin1String("Operator") ? 1 : 0;
+    };
+    if (rank(level) < rank(needed))
+        return R::fault(400, QStringLiteral("Sender"), QStringLiteral("NotAuthorized"),
+                        QStringLiteral("The user %1 may not call %2").arg(proven.user, call.op),
+                        RESULT_REFUSED);
     return service->handle(call);
+}
+
+QString DecoderDaemon::levelOf(const DaemonEndpoint* e, const QString& user)
+{
+    if (user == e->user)
+        return QStringLiteral("Administrator");
+    for (const DeviceCodec::User& u : e->users) {
+        if (u.name == user)
+            return u.level;
+    }
+    return QStringLiteral("User");
 }
 
 bool DecoderDaemon::answering(const DaemonEndpoint* e) const

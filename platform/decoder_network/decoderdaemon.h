@@ -4,8 +4,10 @@
 #include "daemonendpoint.h"
 #include "daemonreply.h"
 #include "decoder_network_global.h"
+#include "digestauthentication.h"
 #include "httprequestparser.h"
 #include "matrixrecords.h"
+#include "soapenvelope.h"
 
 #include <QByteArray>
 #include <QHostAddress>
@@ -160,8 +162,21 @@ private:
     DaemonReply handleUpload(DaemonEndpoint* e, const QString& token, const QString& purpose,
                              const QByteArray& body);
     DaemonReply handleDownload(DaemonEndpoint* e, const QString& token);
-    Proof prove(DaemonEndpoint* e, const QString& userName, const QByteArray& digest, const QByteArray& nonce,
-                const QString& created, bool isDigest);
+    struct Proven
+    {
+        Proof proof = Proof::None;
+        /** The user the credentials name. */
+        QString user;
+        /** They came as HTTP Digest rather than a UsernameToken. */
+        bool digest = false;
+    };
+    /** What the UsernameToken, or else the HTTP Digest Authorization header, of a request proves. */
+    Proven prove(DaemonEndpoint* e, const SoapEnvelope::ReceivedToken& token,
+                 const HttpRequestParser& request);
+    static QString passwordOf(const DaemonEndpoint* e, const QString& user, bool* known);
+    static QString levelOf(const DaemonEndpoint* e, const QString& user);
+    /** reply as a 401 with the Digest challenges. */
+    DaemonReply challenge(DaemonReply reply, bool stale) const;
     void makeHandlers();
     /** The decoder at from went back to to by itself: it is served there from now on. */
     void follow(const QString& from, const QString& to);
@@ -178,8 +193,10 @@ private:
     bool storePicture(DaemonEndpoint& e, const QString& name, const QByteArray& data,
                       DaemonReply* refusal) override;
     void removePictures(DaemonEndpoint& e) override;
+    bool resolvePictures(const DaemonEndpoint& e, QList<WindowSourceInfo>* sources) const override;
     QList<const DaemonServiceHandler*> services() const override;
     bool standardOnly() const override;
+    QVector<DeviceCodec::Scope> scopes(const DaemonEndpoint& e) const override;
 
     std::unique_ptr<SimulatedFleet> model;
     Options opts;
@@ -189,6 +206,7 @@ private:
     QMap<QString, MatrixInfo> infos;
     std::vector<std::unique_ptr<DaemonServiceHandler>> handlers;
     std::unique_ptr<DiscoveryHandler> discovery;
+    DigestAuthentication digest;
     std::unique_ptr<QTemporaryDir> files;
     int connections = 0;
     qint64 reservedSoapBytes = 0;

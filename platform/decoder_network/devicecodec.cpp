@@ -88,12 +88,29 @@ QVector<DeviceCodec::Scope> DeviceCodec::readScopes(const XmlNode& response)
     return scopes;
 }
 
+namespace {
+
+/** SetScopes names its list Scopes; AddScopes and RemoveScopes name theirs ScopeItem. */
+QString scopeItemName(const QString& op)
+{
+    return op == QLatin1String("SetScopes") ? QStringLiteral("Scopes") : QStringLiteral("ScopeItem");
+}
+
+} // namespace
+
+void DeviceCodec::writeScopeItems(QXmlStreamWriter& w, const QString& op, const QStringList& items)
+{
+    for (const QString& item : items)
+        S::writeText(w, Ns::Device, scopeItemName(op), item);
+}
+
 bool DeviceCodec::readScopeItems(const XmlNode& request, QStringList* items, QString* why)
 {
     items->clear();
-    const QVector<const XmlNode*> all = request.all(Ns::Device, QStringLiteral("ScopeItem"));
-    if (all.size() > MaxScopes) {
-        *why = tr("%1 scopes (at most %2)").arg(all.size()).arg(MaxScopes);
+    const QVector<const XmlNode*> all = request.all(Ns::Device, scopeItemName(request.name));
+    // Each of the three requests names one scope at least: an empty SetScopes would clear them all.
+    if (all.isEmpty() || all.size() > MaxScopes) {
+        *why = tr("%1 scopes (1 to %2)").arg(all.size()).arg(MaxScopes);
         return false;
     }
     for (const XmlNode* node : all) {

@@ -72,7 +72,11 @@ public:
     /** tds:Scopes, one per scope, into the open response. */
     static void writeScopes(QXmlStreamWriter& w, const QVector<Scope>& scopes);
     static QVector<Scope> readScopes(const XmlNode& response);
-    /** The tds:ScopeItem texts of Set/Add/RemoveScopes; false and *why beyond MaxScopes or a bad URI. */
+    /** The scopes of a SetScopes, AddScopes or RemoveScopes request (op): tds:Scopes for SetScopes,
+     * tds:ScopeItem for the other two. */
+    static void writeScopeItems(QXmlStreamWriter& w, const QString& op, const QStringList& items);
+    /** The scopes of such a request, as its name says they come; false and *why for none, more than
+     * MaxScopes or a bad URI. */
     static bool readScopeItems(const XmlNode& request, QStringList* items, QString* why);
 
     static bool isUserLevel(const QString& level);

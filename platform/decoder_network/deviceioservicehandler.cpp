@@ -70,7 +70,9 @@ DaemonReply DeviceIoServiceHandler::handle(DaemonCall& call)
             S::writeText(w, Ns::Schema, QStringLiteral("Name"), OnvifCodec::outputToken(row, column));
             S::writeInt(w, Ns::Schema, QStringLiteral("UseCount"), 1);
             S::writeText(w, Ns::Schema, QStringLiteral("OutputToken"), OnvifCodec::outputToken(row, column));
-            OnvifCodec::writeResolution(w, r);
+            // The resolution rides in the configuration's extension slot as ours.
+            if (!context.standardOnly())
+                OnvifCodec::writeResolution(w, r);
             w.writeEndElement();
         });
     }
@@ -80,8 +82,13 @@ DaemonReply DeviceIoServiceHandler::handle(DaemonCall& call)
         int column = 0;
         ScreenResolution_t r{0, 0, 0};
         if (!OnvifCodec::readOutputToken(c.childText(Ns::Schema, QStringLiteral("OutputToken")), &row,
-                                         &column) ||
-            !OnvifCodec::readResolution(c, &r))
+                                         &column))
+            return R::failed(RESULT_BAD_ARGUMENT);
+        // A standard configuration has nothing a standard-only decoder could change: it is taken as is.
+        if (context.standardOnly())
+            return model.getResolution(ip, row, column, &r) == RESULT_OK ? R::soap(Ns::DeviceIo, response)
+                                                                         : R::failed(RESULT_BAD_ARGUMENT);
+        if (!OnvifCodec::readResolution(c, &r))
             return R::failed(RESULT_BAD_ARGUMENT);
         const bool persist =
             req.childText(Ns::DeviceIo, QStringLiteral("ForcePersistence")) == QLatin1String("true");

@@ -3,12 +3,15 @@
 #include "daemoncontext.h"
 #include "daemonendpoint.h"
 #include "daemonfields.h"
+#include "devicecodec.h"
 #include "onvifcodec.h"
 #include "onvifnamespaces.h"
 #include "simulatedfleet.h"
 
 #include <QDateTime>
 #include <QHostAddress>
+#include <QRegularExpression>
+#include <QUrl>
 
 namespace pral_matrix {
 
@@ -34,12 +37,31 @@ QString DeviceServiceHandler::path() const
 QStringList DeviceServiceHandler::operations() const
 {
     return {QStringLiteral("GetSystemDateAndTime"),
+            QStringLiteral("SetSystemDateAndTime"),
+            QStringLiteral("GetCapabilities"),
             QStringLiteral("GetServices"),
+            QStringLiteral("GetServiceCapabilities"),
+            QStringLiteral("GetWsdlUrl"),
+            QStringLiteral("GetEndpointReference"),
+            QStringLiteral("GetScopes"),
+            QStringLiteral("SetScopes"),
+            QStringLiteral("AddScopes"),
+            QStringLiteral("RemoveScopes"),
+            QStringLiteral("GetHostname"),
+            QStringLiteral("SetHostname"),
+            QStringLiteral("GetNTP"),
+            QStringLiteral("SetNTP"),
+            QStringLiteral("GetNetworkProtocols"),
+            QStringLiteral("SetNetworkProtocols"),
+            QStringLiteral("GetDiscoveryMode"),
+            QStringLiteral("SetDiscoveryMode"),
+            QStringLiteral("SystemReboot"),
             QStringLiteral("GetNetworkInterfaces"),
             QStringLiteral("GetDNS"),
             QStringLiteral("GetNetworkDefaultGateway"),
             QStringLiteral("GetDeviceInformation"),
             QStringLiteral("CreateUsers"),
+            QStringLiteral("DeleteUsers"),
             QStringLiteral("GetUsers"),
             QStringLiteral("SetUser"),
             QStringLiteral("SetSystemFactoryDefault"),
@@ -54,10 +76,13 @@ QStringList DeviceServiceHandler::operations() const
 
 DaemonServiceHandler::Access DeviceServiceHandler::access(const QString& op, const DaemonEndpoint& e) const
 {
-    // Our access policy lets anyone on the segment read the addressing, as search tools need.
-    static const QStringList open = {QStringLiteral("GetSystemDateAndTime"), QStringLiteral("GetServices"),
-                                     QStringLiteral("GetNetworkInterfaces"), QStringLiteral("GetDNS"),
-                                     QStringLiteral("GetNetworkDefaultGateway")};
+    // What ONVIF lets anyone ask: enough to find the device's clock, services and name, nothing of its
+    // settings.
+    static const QStringList open = {
+        QStringLiteral("GetSystemDateAndTime"), QStringLiteral("GetCapabilities"),
+        QStringLiteral("GetServices"),          QStringLiteral("GetServiceCapabilities"),
+        QStringLiteral("GetHostname"),          QStringLiteral("GetWsdlUrl"),
+        QStringLiteral("GetEndpointReference")};
     if (open.contains(op))
         return Access::Anyone;
     if (op == QLatin1String("GetDeviceInformation"))
@@ -66,6 +91,19 @@ DaemonServiceHandler::Access DeviceServiceHandler::access(const QString& op, con
     if (op == QLatin1String("CreateUsers") && !e.activated)
         return Access::Anyone;
     return Access::Credentials;
+}
+
+QString DeviceServiceHandler::requiredLevel(const QString& op) const
+{
+    static const QStringList secrets = {QStringLiteral("GetUsers"), QStringLiteral("GetSystemUris"),
+                                        QStringLiteral("GetSystemLog")};
+    return op.startsWith(QLatin1String("Get")) && !secrets.contains(op) ? QStringLiteral("User")
+                                                                        : QStringLiteral("Administrator");
+}
+
+void DeviceServiceHandler::writeCapabilities(QXmlStreamWriter& w, const DaemonEndpoint&) const
+{
+    DeviceCodec::writeDeviceServiceCapabilities(w);
 }
 
 DaemonReply DeviceServiceHandler::handle(DaemonCall& call)
@@ -78,7 +116,71 @@ DaemonReply DeviceServiceHandler::handle(DaemonCall& call)
     const QString response = op + QStringLiteral("Response");
 
     if (op == QLatin1String("GetSystemDateAndTime"))
-        return systemDateAndTime();
+        return systemDateAndTime(e);
+    if (op == QLatin1String("SetSystemDateAndTime"))
+        return setSystemDateAndTime(call);
+    if (op == QLatin1String("GetCapabilities"))
+        return capabilities(call);
+    if (op == QLatin1String("GetServiceCapabilities"))
+        return R::soap(Ns::Device, response, [&](QXmlStreamWriter& w) { writeCapabilities(w, e); });
+    if (op == QLatin1String("GetWsdlUrl"))
+        return R::soap(Ns::Device, response, [&](QXmlStreamWriter& w) {
+            S::writeText(w, Ns::Device, QStringLiteral("WsdlUrl"),
+                         QStringLiteral("http://www.onvif.org/ver10/device/wsdl/devicemgmt.wsdl"));
+        });
+    if (op == QLatin1String("GetEndpointReference"))
+        return R::soap(Ns::Device, response, [&](QXmlStreamWriter& w) {
+            S::writeText(w, Ns::Device, QStringLiteral("GUID"), QStringLiteral("urn:uuid:") + e.uuid);
+        });
+    if (op == QLatin1String("GetScopes"))
+        return R::soap(Ns::Device, response,
+                       [&](QXmlStreamWriter& w) { DeviceCodec::writeScopes(w, context.scopes(e)); });
+    if (op == QLatin1String("SetScopes") || op == QLatin1String("AddScopes") ||
+        op == QLatin1String("RemoveScopes"))
+        return changeScopes(call);
+    if (op == QLatin1String("GetHostname"))
+        return R::soap(Ns::Device, response, [&](QXmlStreamWriter& w) {
+            w.writeStartElement(Ns::Device, QStringLiteral("HostnameInformation"));
+            S::writeText(w, Ns::Schema, QStringLiteral("FromDHCP"), QStringLiteral("false"));
+            S::writeText(w, Ns::Schema, QStringLiteral("Name"), e.hostname);
+            w.writeEndElement();
+        });
+    if (op == QLatin1String("SetHostname"))
+        return setHostname(call);
+    if (op == QLatin1String("GetNTP") || op == QLatin1String("SetNTP"))
+        return ntp(call);
+    if (op == QLatin1String("GetNetworkProtocols") || op == QLatin1String("SetNetworkProtocols"))
+        return networkProtocols(call);
+    if (op == QLatin1String("GetDiscoveryMode"))
+        return R::soap(Ns::Device, response, [&](QXmlStreamWriter& w) {
+            S::writeText(w, Ns::Device, QStringLiteral("DiscoveryMode"),
+                         e.discoverable ? QStringLiteral("Discoverable") : QStringLiteral("NonDiscoverable"));
+        });
+    if (op == QLatin1String("SetDiscoveryMode")) {
+        const QString mode = req.childText(Ns::Device, QStringLiteral("DiscoveryMode")).trimmed();
+        if (mode != QLatin1String("Discoverable") && mode != QLatin1String("NonDiscoverable"))
+            return R::fault(400, QStringLiteral("Sender"), QStringLiteral("InvalidArgVal"),
+                            QStringLiteral("The discovery mode is Discoverable or NonDiscoverable"),
+                            RESULT_BAD_ARGUMENT);
+        e.discoverable = mode == QLatin1String("Discoverable");
+        return R::soap(Ns::Device, response);
+    }
+    if (op == QLatin1String("SystemReboot")) {
+        // The decoder restarts once it has answered: its sessions end and it is silent for a while.
+        DaemonReply reply = R::soap(Ns::Device, response, [](QXmlStreamWriter& w) {
+            S::writeText(w, Ns::Device, QStringLiteral("Message"), QStringLiteral("Rebooting"));
+        });
+        SimulatedFleet* fleet = &model;
+        reply.after = [fleet, ip] {
+            fleet->restartDecoder(ip);
+        };
+        return reply;
+    }
+    if (op == QLatin1String("DeleteUsers") || (op == QLatin1String("CreateUsers") && e.activated) ||
+        (op == QLatin1String("SetUser") &&
+         req.child(Ns::Device, QStringLiteral("User")).childText(Ns::Schema, QStringLiteral("Username")) !=
+             e.user))
+        return users(call);
     if (op == QLatin1String("GetServices"))
         return services(call);
     if (op == QLatin1String("GetNetworkInterfaces") || op == QLatin1String("GetDNS") ||
@@ -90,10 +192,9 @@ DaemonReply DeviceServiceHandler::handle(DaemonCall& call)
         return createUsers(call);
     if (op == QLatin1String("GetUsers")) {
         return R::soap(Ns::Device, response, [&](QXmlStreamWriter& w) {
-            w.writeStartElement(Ns::Device, QStringLiteral("User"));
-            S::writeText(w, Ns::Schema, QStringLiteral("Username"), e.user);
-            S::writeText(w, Ns::Schema, QStringLiteral("UserLevel"), QStringLiteral("Administrator"));
-            w.writeEndElement();
+            DeviceCodec::writeUsers(
+                w,
+                QVector<DeviceCodec::User>{{e.user, QString(), QStringLiteral("Administrator")}} + e.users);
         });
     }
     if (op == QLatin1String("SetUser")) {
@@ -157,15 +258,16 @@ DaemonReply DeviceServiceHandler::handle(DaemonCall& call)
     return R::notSupported();
 }
 
-DaemonReply DeviceServiceHandler::systemDateAndTime() const
+DaemonReply DeviceServiceHandler::systemDateAndTime(const DaemonEndpoint& e) const
 {
-    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const QDateTime now = QDateTime::currentDateTimeUtc().addMSecs(e.clockOffsetMs);
     return R::soap(Ns::Device, QStringLiteral("GetSystemDateAndTimeResponse"), [&](QXmlStreamWriter& w) {
         w.writeStartElement(Ns::Device, QStringLiteral("SystemDateAndTime"));
-        S::writeText(w, Ns::Schema, QStringLiteral("DateTimeType"), QStringLiteral("Manual"));
+        S::writeText(w, Ns::Schema, QStringLiteral("DateTimeType"),
+                     e.timeFromNtp ? QStringLiteral("NTP") : QStringLiteral("Manual"));
         S::writeText(w, Ns::Schema, QStringLiteral("DaylightSavings"), QStringLiteral("false"));
         w.writeStartElement(Ns::Schema, QStringLiteral("TimeZone"));
-        S::writeText(w, Ns::Schema, QStringLiteral("TZ"), QStringLiteral("UTC0"));
+        S::writeText(w, Ns::Schema, QStringLiteral("TZ"), e.timeZone);
         w.writeEndElement();
         w.writeStartElement(Ns::Schema, QStringLiteral("UTCDateTime"));
         w.writeStartElement(Ns::Schema, QStringLiteral("Time"));
@@ -308,9 +410,6 @@ DaemonReply DeviceServiceHandler::deviceInformation(const DaemonCall& call)
 DaemonReply DeviceServiceHandler::createUsers(DaemonCall& call)
 {
     DaemonEndpoint& e = call.endpoint;
-    if (e.activated)
-        return R::fault(400, QStringLiteral("Sender"), QStringLiteral("OperationProhibited"),
-                        QStringLiteral("One user only"), RESULT_ALREADY_ACTIVE);
     const XmlNode& user = call.request.child(Ns::Device, QStringLiteral("User"));
     const QString password = user.childText(Ns::Schema, QStringLiteral("Password"));
     const int result = context.decoders().activate(context.info(e.ip).deviceId, password);
@@ -373,6 +472,308 @@ DaemonReply DeviceServiceHandler::setNetwork(DaemonCall& call)
     if (newIp != ip)
         context.moveAfterReply(e, newIp, &reply);
     return reply;
+}
+
+DaemonReply DeviceServiceHandler::setSystemDateAndTime(DaemonCall& call)
+{
+    DaemonEndpoint& e = call.endpoint;
+    const XmlNode& req = call.request;
+    const QString type = req.childText(Ns::Device, QStringLiteral("DateTimeType")).trimmed();
+    if (type != QLatin1String("Manual") && type != QLatin1String("NTP"))
+        return R::fault(400, QStringLiteral("Sender"), QStringLiteral("InvalidArgVal"),
+                        QStringLiteral("The date and time type is Manual or NTP"), RESULT_BAD_ARGUMENT);
+    const XmlNode& zone = req.child(Ns::Device, QStringLiteral("TimeZone"));
+    const QString tz = zone.childText(Ns::Schema, QStringLiteral("TZ")).trimmed();
+    // A POSIX time zone: a name of letters and an offset, a few dozen characters at most.
+    static const QRegularExpression posix(QStringLiteral("^[A-Za-z<>+\\-0-9:,./]{3,64}$"));
+    if (!zone.isNull() && !posix.match(tz).hasMatch())
+        return R::fault(400, QStringLiteral("Sender"), QStringLiteral("InvalidArgVal/InvalidTimeZone"),
+                        QStringLiteral("The time zone is not a POSIX one"), RESULT_BAD_ARGUMENT);
+    QDateTime set;
+    if (type == QLatin1String("Manual")) {
+        const XmlNode& utc = req.child(Ns::Device, QStringLiteral("UTCDateTime"));
+        const XmlNode& d = utc.child(Ns::Schema, QStringLiteral("Date"));
+        const XmlNode& t = utc.child(Ns::Schema, QStringLiteral("Time"));
+        set = QDateTime(QDate(d.childInt(Ns::Schema, QStringLiteral("Year"), 0),
+                              d.childInt(Ns::Schema, QStringLiteral("Month"), 0),
+                              d.childInt(Ns::Schema, QStringLiteral("Day"), 0)),
+                        QTime(t.childInt(Ns::Schema, QStringLiteral("Hour"), -1),
+                              t.childInt(Ns::Schema, QStringLiteral("Minute"), -1),
+                              t.childInt(Ns::Schema, QStringLiteral("Second"), -1)),
+                        Qt::UTC);
+        if (!set.isValid() || set.date().year() < 1970 || set.date().year() > 2100)
+            return R::fault(400, QStringLiteral("Sender"), QStringLiteral("InvalidArgVal/InvalidDateTime"),
+                            QStringLiteral("The date and time are not valid"), RESULT_BAD_ARGUMENT);
+    }
+    e.timeFromNtp = type == QLatin1String("NTP");
+    if (!zone.isNull())
+        e.timeZone = tz;
+    // Set by NTP, the clock is ours again.
+    e.clockOffsetMs = set.isValid() ? QDateTime::currentDateTimeUtc().msecsTo(set) : 0;
+    return R::soap(Ns::Device, call.op + QStringLiteral("Response"));
+}
+
+DaemonReply DeviceServiceHandler::capabilities(const DaemonCall& call) const
+{
+    const QString category = call.request.childText(Ns::Device, QStringLiteral("Category")).trimmed();
+    if (!category.isEmpty() && category != QLatin1String("All") && category != QLatin1String("Device"))
+        return R::fault(500, QStringLiteral("Receiver"), QStringLiteral("ActionNotSupported/NoSuchService"),
+                        QStringLiteral("The decoder has no %1 service").arg(category.left(40)),
+                        RESULT_UNSUPPORTED);
+    DeviceCodec::XAddrs xaddrs;
+    for (const DaemonServiceHandler* s : context.services()) {
+        if (s->ns() == Ns::Device || category != QLatin1String("Device"))
+            xaddrs.insert(s->ns(), context.xaddr(call.endpoint, s->path()));
+    }
+    return R::soap(Ns::Device, QStringLiteral("GetCapabilitiesResponse"),
+                   [&](QXmlStreamWriter& w) { DeviceCodec::writeCapabilities(w, xaddrs, 1); });
+}
+
+DaemonReply DeviceServiceHandler::changeScopes(DaemonCall& call)
+{
+    DaemonEndpoint& e = call.endpoint;
+    const QString& op = call.op;
+    QStringList items;
+    QString why;
+    if (!DeviceCodec::readScopeItems(call.request, &items, &why))
+        return R::fault(400, QStringLiteral("Sender"), QStringLiteral("InvalidArgVal"), why,
+                        RESULT_BAD_ARGUMENT);
+    QStringList fixed;
+    for (const DeviceCodec::Scope& s : context.scopes(e)) {
+        if (s.fixed)
+            fixed << s.item;
+    }
+    QStringList next = e.configurableScopes;
+    if (op == QLatin1String("RemoveScopes")) {
+        for (const QString& item : qAsConst(items)) {
+            if (fixed.contains(item))
+                return R::fault(400, QStringLiteral("Sender"),
+                                QStringLiteral("OperationProhibited/FixedScope"),
+                                QStringLiteral("The scope %1 is fixed").arg(item), RESULT_BAD_ARGUMENT);
+            if (!next.removeOne(item))
+                return R::fault(400, QStringLiteral("Sender"), QStringLiteral("InvalidArgVal/NoScope"),
+                                QStringLiteral("The decoder has no scope %1").arg(item), RESULT_BAD_ARGUMENT);
+        }
+    } else {
+        for (const QString& item : qAsConst(items)) {
+            if (fixed.contains(item))
+                return R::fault(400, QStringLiteral("Sender"),
+                                QStringLiteral("OperationProhibited/ScopeOverwrite"),
+                                QStringLiteral("The scope %1 is fixed").arg(item), RESULT_BAD_ARGUMENT);
+        }
+        if (op == QLatin1String("SetScopes"))
+            next = items;
+        else
+            for (const QString& item : qAsConst(items)) {
+                if (!next.contains(item))
+                    next << item;
+            }
+        if (fixed.size() + next.size() > DeviceCodec::MaxScopes)
+            return R::fault(500, QStringLiteral("Receiver"), QStringLiteral("Action/TooManyScopes"),
+                            QStringLiteral("The decoder keeps %1 scopes at most").arg(DeviceCodec::MaxScopes),
+                            RESULT_BAD_ARGUMENT);
+    }
+    e.configurableScopes = next;
+    return R::soap(Ns::Device, op + QStringLiteral("Response"), [&](QXmlStreamWriter& w) {
+        // RemoveScopes names what it removed.
+        if (op == QLatin1String("RemoveScopes"))
+            for (const QString& item : qAsConst(items))
+                S::writeText(w, Ns::Device, QStringLiteral("ScopeItem"), item);
+    });
+}
+
+DaemonReply DeviceServiceHandler::setHostname(DaemonCall& call)
+{
+    const QString name = call.request.childText(Ns::Device, QStringLiteral("Name")).trimmed();
+    // RFC 1123: labels of letters, digits and hyphens, 63 characters at most, not starting or ending with a
+    // hyphen; 253 in all.
+    static const QRegularExpression host(
+        QStringLiteral("^(?=.{1,253}$)([A-Za-z0-9]([A-Za-z0-9-]{0,61}[A-Za-z0-9])?)(\\.[A-Za-z0-9]([A-Za-z0-"
+                       "9-]{0,61}[A-Za-z0-9])?)*$"));
+    if (!host.match(name).hasMatch())
+        return R::fault(400, QStringLiteral("Sender"), QStringLiteral("InvalidArgVal/InvalidHostname"),
+                        QStringLiteral("The host name is not valid"), RESULT_BAD_ARGUMENT);
+    call.endpoint.hostname = name;
+    return R::soap(Ns::Device, call.op + QStringLiteral("Response"));
+}
+
+DaemonReply DeviceServiceHandler::ntp(DaemonCall& call)
+{
+    DaemonEndpoint& e = call.endpoint;
+    if (call.op == QLatin1String("GetNTP")) {
+        return R::soap(Ns::Device, QStringLiteral("GetNTPResponse"), [&](QXmlStreamWriter& w) {
+            w.writeStartElement(Ns::Device, QStringLiteral("NTPInformation"));
+            S::writeText(w, Ns::Schema, QStringLiteral("FromDHCP"),
+                         e.ntpFromDhcp ? QStringLiteral("true") : QStringLiteral("false"));
+            for (const QString& server : qAsConst(e.ntpServers)) {
+                QHostAddress address;
+                const bool isAddress = address.setAddress(server);
+                const bool v6 = isAddress && address.protocol() == QAbstractSocket::IPv6Protocol;
+                w.writeStartElement(Ns::Schema, QStringLiteral("NTPManual"));
+                S::writeText(w, Ns::Schema, QStringLiteral("Type"),
+                             !isAddress ? QStringLiteral("DNS")
+                             : v6       ? QStringLiteral("IPv6")
+                                        : QStringLiteral("IPv4"));
+                S::writeText(w, Ns::Schema,
+                             !isAddress ? QStringLiteral("DNSname")
+                             : v6       ? QStringLiteral("IPv6Address")
+                                        : QStringLiteral("IPv4Address"),
+                             server);
+                w.writeEndElement();
+            }
+            w.writeEndElement();
+        });
+    }
+    constexpr int MaxServers = 4;
+    QStringList servers;
+    const QVector<const XmlNode*> manual = call.request.all(Ns::Device, QStringLiteral("NTPManual"));
+    if (manual.size() > MaxServers)
+        return R::fault(400, QStringLiteral("Sender"), QStringLiteral("InvalidArgVal/TooManyNTPServers"),
+                        QStringLiteral("The decoder keeps %1 NTP servers at most").arg(MaxServers),
+                        RESULT_BAD_ARGUMENT);
+    static const QRegularExpression dnsName(
+        QStringLiteral("^[A-Za-z0-9]([A-Za-z0-9.-]{0,251}[A-Za-z0-9])?$"));
+    for (const XmlNode* host : manual) {
+        const QString type = host->childText(Ns::Schema, QStringLiteral("Type")).trimmed();
+        QString value;
+        bool ok = false;
+        QHostAddress address;
+        if (type == QLatin1String("IPv4")) {
+            value = host->childText(Ns::Schema, QStringLiteral("IPv4Address")).trimmed();
+            ok = address.setAddress(value) && address.protocol() == QAbstractSocket::IPv4Protocol;
+            if (!ok)
+                return R::fault(
+                    400, QStringLiteral("Sender"), QStringLiteral("InvalidArgVal/InvalidIPv4Address"),
+                    QStringLiteral("The address %1 is not IPv4").arg(value.left(60)), RESULT_BAD_ARGUMENT);
+        } else if (type == QLatin1String("IPv6")) {
+            value = host->childText(Ns::Schema, QStringLiteral("IPv6Address")).trimmed();
+            ok = address.setAddress(value) && address.protocol() == QAbstractSocket::IPv6Protocol;
+            if (!ok)
+                return R::fault(
+                    400, QStringLiteral("Sender"), QStringLiteral("InvalidArgVal/InvalidIPv6Address"),
+                    QStringLiteral("The address %1 is not IPv6").arg(value.left(60)), RESULT_BAD_ARGUMENT);
+        } else {
+            value = host->childText(Ns::Schema, QStringLiteral("DNSname")).trimmed();
+            if (type != QLatin1String("DNS") || !dnsName.match(value).hasMatch())
+                return R::fault(400, QStringLiteral("Sender"), QStringLiteral("InvalidArgVal/InvalidDnsName"),
+                                QStringLiteral("The NTP server %1 is not valid").arg(value.left(60)),
+                                RESULT_BAD_ARGUMENT);
+        }
+        servers << value;
+    }
+    e.ntpFromDhcp =
+        call.request.childText(Ns::Device, QStringLiteral("FromDHCP")).trimmed() == QLatin1String("true");
+    e.ntpServers = servers;
+    return R::soap(Ns::Device, QStringLiteral("SetNTPResponse"));
+}
+
+DaemonReply DeviceServiceHandler::networkProtocols(DaemonCall& call)
+{
+    const int port = QUrl(context.xaddr(call.endpoint, path())).port();
+    if (call.op == QLatin1String("GetNetworkProtocols")) {
+        return R::soap(Ns::Device, QStringLiteral("GetNetworkProtocolsResponse"), [&](QXmlStreamWriter& w) {
+            const QList<QPair<QString, bool>> protocols = {{QStringLiteral("HTTP"), true},
+                                                           {QStringLiteral("HTTPS"), false},
+                                                           {QStringLiteral("RTSP"), false}};
+            for (const auto& p : protocols) {
+                w.writeStartElement(Ns::Device, QStringLiteral("NetworkProtocols"));
+                S::writeText(w, Ns::Schema, QStringLiteral("Name"), p.first);
+                S::writeText(w, Ns::Schema, QStringLiteral("Enabled"),
+                             p.second ? QStringLiteral("true") : QStringLiteral("false"));
+                S::writeInt(w, Ns::Schema, QStringLiteral("Port"),
+                            p.first == QLatin1String("HTTP")    ? port
+                            : p.first == QLatin1String("HTTPS") ? 443
+                                                                : 554);
+                w.writeEndElement();
+            }
+        });
+    }
+    // The daemon serves plain HTTP on one port for the whole fleet: what would change that is refused.
+    for (const XmlNode* p : call.request.all(Ns::Device, QStringLiteral("NetworkProtocols"))) {
+        const QString name = p->childText(Ns::Schema, QStringLiteral("Name")).trimmed();
+        const bool enabled =
+            p->childText(Ns::Schema, QStringLiteral("Enabled")).trimmed() == QLatin1String("true");
+        QList<int> ports;
+        for (const XmlNode* n : p->all(Ns::Schema, QStringLiteral("Port")))
+            ports << n->text.trimmed().toInt();
+        if (name == QLatin1String("HTTP") && (!enabled || (!ports.isEmpty() && ports != QList<int>{port})))
+            return R::fault(400, QStringLiteral("Sender"), QStringLiteral("InvalidArgVal/PortAlreadyInUse"),
+                            QStringLiteral("HTTP stays on port %1").arg(port), RESULT_BAD_ARGUMENT);
+        if ((name == QLatin1String("HTTPS") || name == QLatin1String("RTSP")) && enabled)
+            return R::fault(400, QStringLiteral("Sender"),
+                            QStringLiteral("InvalidArgVal/ServiceNotSupported"),
+                            QStringLiteral("The decoder does not serve %1").arg(name), RESULT_UNSUPPORTED);
+        if (name != QLatin1String("HTTP") && name != QLatin1String("HTTPS") && name != QLatin1String("RTSP"))
+            return R::fault(400, QStringLiteral("Sender"),
+                            QStringLiteral("InvalidArgVal/ServiceNotSupported"),
+                            QStringLiteral("No protocol %1").arg(name.left(40)), RESULT_UNSUPPORTED);
+    }
+    return R::soap(Ns::Device, QStringLiteral("SetNetworkProtocolsResponse"));
+}
+
+DaemonReply DeviceServiceHandler::users(DaemonCall& call)
+{
+    DaemonEndpoint& e = call.endpoint;
+    const QString& op = call.op;
+    const auto index = [&e](const QString& name) {
+        for (int i = 0; i < e.users.size(); ++i) {
+            if (e.users.at(i).name == name)
+                return i;
+        }
+        return -1;
+    };
+    if (op == QLatin1String("DeleteUsers")) {
+        QStringList names;
+        for (const XmlNode* n : call.request.all(Ns::Device, QStringLiteral("Username")))
+            names << n->text;
+        for (const QString& name : qAsConst(names)) {
+            if (name == e.user)
+                return R::fault(400, QStringLiteral("Sender"), QStringLiteral("InvalidArgVal/FixedUser"),
+                                QStringLiteral("The administrator cannot be deleted"), RESULT_BAD_ARGUMENT);
+            if (index(name) < 0)
+                return R::fault(400, QStringLiteral("Sender"),
+                                QStringLiteral("InvalidArgVal/UsernameMissing"),
+                                QStringLiteral("No user %1").arg(name.left(40)), RESULT_BAD_ARGUMENT);
+        }
+        for (const QString& name : qAsConst(names))
+            e.users.remove(index(name));
+        return R::soap(Ns::Device, op + QStringLiteral("Response"));
+    }
+    QVector<DeviceCodec::User> users;
+    QString why;
+    if (!DeviceCodec::readUsers(call.request, &users, &why))
+        return R::fault(400, QStringLiteral("Sender"), QStringLiteral("InvalidArgVal"), why,
+                        RESULT_BAD_ARGUMENT);
+    for (const DeviceCodec::User& u : qAsConst(users)) {
+        if (u.password.size() < 8)
+            return R::fault(400, QStringLiteral("Sender"),
+                            QStringLiteral("OperationProhibited/PasswordTooWeak"),
+                            QStringLiteral("Too weak password"), RESULT_BAD_ARGUMENT);
+    }
+    if (op == QLatin1String("CreateUsers")) {
+        for (const DeviceCodec::User& u : qAsConst(users)) {
+            if (u.name == e.user || index(u.name) >= 0)
+                return R::fault(400, QStringLiteral("Sender"),
+                                QStringLiteral("OperationProhibited/UsernameClash"),
+                                QStringLiteral("The user %1 exists").arg(u.name), RESULT_BAD_ARGUMENT);
+        }
+        if (e.users.size() + users.size() > DeviceCodec::MaxUsers)
+            return R::fault(
+                500, QStringLiteral("Receiver"), QStringLiteral("Action/TooManyUsers"),
+                QStringLiteral("The decoder keeps %1 users at most").arg(DeviceCodec::MaxUsers + 1),
+                RESULT_BAD_ARGUMENT);
+        e.users += users;
+        return R::soap(Ns::Device, op + QStringLiteral("Response"));
+    }
+    // SetUser of users other than the administrator.
+    for (const DeviceCodec::User& u : qAsConst(users)) {
+        if (index(u.name) < 0)
+            return R::fault(400, QStringLiteral("Sender"), QStringLiteral("InvalidArgVal/UsernameMissing"),
+                            QStringLiteral("No user %1").arg(u.name.left(40)), RESULT_BAD_ARGUMENT);
+    }
+    for (const DeviceCodec::User& u : qAsConst(users))
+        e.users[index(u.name)] = u;
+    return R::soap(Ns::Device, op + QStringLiteral("Response"));
 }
 
 } // namespace pral_matrix

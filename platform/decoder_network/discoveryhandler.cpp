@@ -2,7 +2,6 @@
 
 #include "daemoncontext.h"
 #include "daemonendpoint.h"
-#include "onvifcodec.h"
 #include "wsdiscovery.h"
 
 namespace pral_matrix {
@@ -14,11 +13,17 @@ DiscoveryHandler::DiscoveryHandler(DaemonContext& context)
 
 QStringList DiscoveryHandler::scopes(const DaemonEndpoint& e) const
 {
-    return OnvifCodec::decoderScopes(context.info(e.ip));
+    QStringList list;
+    for (const DeviceCodec::Scope& s : context.scopes(e))
+        list << s.item;
+    return list;
 }
 
 QByteArray DiscoveryHandler::answer(const DaemonEndpoint& e, const QByteArray& datagram)
 {
+    // A decoder that was made non-discoverable stays silent to every probe.
+    if (!e.discoverable)
+        return QByteArray();
     WsDiscovery::Probe probe;
     QString ignored;
     const QStringList announced = scopes(e);
@@ -31,7 +36,9 @@ QByteArray DiscoveryHandler::answer(const DaemonEndpoint& e, const QByteArray& d
     match.scopes = announced;
     match.xaddrs = QStringList{context.xaddr(e, QStringLiteral("/onvif/device_service"))};
     match.metadataVersion = 1;
-    return WsDiscovery::buildProbeMatch(probe.messageId, match, instanceId, ++messageNumber);
+    return WsDiscovery::buildProbeMatch(probe.messageId, match, instanceId, ++messageNumber,
+                                        context.standardOnly() ? SoapEnvelope::Vocabulary::StandardOnly
+                                                               : SoapEnvelope::Vocabulary::WithOurs);
 }
 
 } // namespace pral_matrix

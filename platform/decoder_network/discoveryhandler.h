@@ -10,8 +10,11 @@ struct DaemonEndpoint;
 
 /**
  * @brief Answers the WS-Discovery probes that reach a decoder by unicast UDP:
- * a ProbeMatch with the decoder's types, scopes and device service address
- * when the probe asks for what it is, nothing otherwise.
+ * a ProbeMatch with the decoder's types (tds:Device, dn:NetworkVideoDisplay),
+ * scopes (ONVIF's type, hardware, name and location, and ours unless the
+ * daemon serves standard services only) and device service address when the
+ * probe asks for what it is; nothing otherwise, and nothing at all while the
+ * decoder's discovery mode is NonDiscoverable.
  */
 class DiscoveryHandler
 {

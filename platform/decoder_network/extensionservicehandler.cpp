@@ -157,15 +157,8 @@ DaemonReply ExtensionServiceHandler::window(DaemonCall& call)
     DaemonEndpoint& e = call.endpoint;
     const XmlNode& req = call.request;
     MatrixWindowInfo window = OnvifCodec::readWindow(req.child(Ns::Wall, QStringLiteral("Window")));
-    // Pictures were uploaded first; the window names them by token.
-    for (WindowSourceInfo& s : window.sourceList) {
-        if (!s.picturePath.startsWith(QLatin1String("picture:")))
-            continue;
-        const QString name = s.picturePath.mid(8);
-        if (!e.pictures.contains(name))
-            return R::failed(RESULT_BAD_ARGUMENT);
-        s.picturePath = e.pictures.value(name).first;
-    }
+    if (!context.resolvePictures(e, &window.sourceList))
+        return R::failed(RESULT_BAD_ARGUMENT);
     SimulatedFleet& model = context.decoders();
     const int result =
         call.op == QLatin1String("AddWindow")

@@ -49,14 +49,25 @@ bool ReceiverCodec::isMode(const QString& mode)
            mode == QLatin1String("NeverConnect") || mode == QLatin1String("Unknown");
 }
 
+bool ReceiverCodec::isProtocol(const QString& protocol)
+{
+    return protocol == QLatin1String("UDP") || protocol == QLatin1String("TCP") ||
+           protocol == QLatin1String("RTSP") || protocol == QLatin1String("HTTP");
+}
+
 QString ReceiverCodec::mediaUri(const WindowSourceInfo& source)
 {
+    // Uploaded pictures have names of at most 128 characters; whatever a window record says, the address
+    // stays within what a receiver takes.
     if (source.sourceKind == PictureSource && !source.picturePath.isEmpty())
-        return source.picturePath.startsWith(PictureScheme) ? source.picturePath
-                                                            : PictureScheme + source.pictureName;
-    return QStringLiteral("rtsp://source/%1/%2")
-        .arg(source.sourceSlot)
-        .arg(QString::fromLatin1(QUrl::toPercentEncoding(source.sourceName)));
+        return (source.picturePath.startsWith(PictureScheme) ? source.picturePath
+                                                             : PictureScheme + source.pictureName)
+            .left(MaxMediaUriLength);
+    // The name is a label for standard clients: a stream whose name would not fit goes without it.
+    const QString stream = QStringLiteral("rtsp://source/%1").arg(source.sourceSlot);
+    const QString named =
+        stream + QLatin1Char('/') + QString::fromLatin1(QUrl::toPercentEncoding(source.sourceName));
+    return named.size() <= MaxMediaUriLength ? named : stream;
 }
 
 QList<WindowSourceInfo> ReceiverCodec::sources(const Configuration& configuration)
@@ -118,6 +129,10 @@ bool ReceiverCodec::readConfiguration(const XmlNode& node, Configuration* c, QSt
     }
     if (c->stream != QLatin1String("RTP-Unicast") && c->stream != QLatin1String("RTP-Multicast")) {
         *why = tr("the stream type \"%1\"").arg(c->stream.left(40));
+        return false;
+    }
+    if (!isProtocol(c->protocol)) {
+        *why = tr("the transport protocol \"%1\"").arg(c->protocol.left(40));
         return false;
     }
     if (sources.size() > MaxSources) {

@@ -55,7 +55,10 @@ public:
     };
 
     static bool isMode(const QString& mode);
-    /** The MediaUri that names a window source: its picture, or its stream. */
+    /** UDP, TCP, RTSP or HTTP: what a receiver's stream may come over. */
+    static bool isProtocol(const QString& protocol);
+    /** The MediaUri that names a window source: its picture, or its stream; never longer than
+     * MaxMediaUriLength. */
     static QString mediaUri(const WindowSourceInfo& source);
     /** What the decoder shows for a configuration: its sources, or one video source named by the MediaUri. */
     static QList<WindowSourceInfo> sources(const Configuration& configuration);
@@ -63,7 +66,8 @@ public:
     /** tt:ReceiverConfiguration as the element ns:name. */
     static void writeConfiguration(QXmlStreamWriter& w, const QString& ns, const QString& name,
                                    const Configuration& configuration);
-    /** false and *why for a mode or stream ONVIF does not know, a MediaUri missing or too long. */
+    /** false and *why for a mode, stream or transport ONVIF does not know, a MediaUri missing or too long,
+     * or more than MaxSources sources. */
     static bool readConfiguration(const XmlNode& node, Configuration* configuration, QString* why);
     /** tt:Receiver as the element ns:name. */
     static void writeReceiver(QXmlStreamWriter& w, const QString& ns, const QString& name,

@@ -14,7 +14,7 @@ const QString PasswordDigestType = QStringLiteral(
 const QString Base64Type = QStringLiteral(
     "http://docs.oasis-open.org/wss/2004/01/oasis-200401-wss-soap-message-security-1.0#Base64Binary");
 
-void declareNamespaces(QXmlStreamWriter& w)
+void declareNamespaces(QXmlStreamWriter& w, SoapEnvelope::Vocabulary vocabulary)
 {
     w.writeNamespace(Ns::Soap, QStringLiteral("s"));
     w.writeNamespace(Ns::Device, QStringLiteral("tds"));
@@ -28,7 +28,8 @@ void declareNamespaces(QXmlStreamWriter& w)
     w.writeNamespace(Ns::Addressing, QStringLiteral("wsa"));
     w.writeNamespace(Ns::Security, QStringLiteral("wsse"));
     w.writeNamespace(Ns::Utility, QStringLiteral("wsu"));
-    w.writeNamespace(Ns::Wall, QStringLiteral("tvw"));
+    if (vocabulary == SoapEnvelope::Vocabulary::WithOurs)
+        w.writeNamespace(Ns::Wall, QStringLiteral("tvw"));
 }
 
 QString isoUtc(const QDateTime& t)
@@ -55,12 +56,13 @@ QByteArray SoapEnvelope::passwordDigest(const QByteArray& nonce, const QString& 
         .toBase64();
 }
 
-QByteArray SoapEnvelope::build(const Writer& body, const Token* token, const Writer& header)
+QByteArray SoapEnvelope::build(const Writer& body, const Token* token, const Writer& header,
+                               Vocabulary vocabulary)
 {
     QByteArray out;
     QXmlStreamWriter w(&out);
     w.writeStartDocument();
-    declareNamespaces(w);
+    declareNamespaces(w, vocabulary);
     w.writeStartElement(Ns::Soap, QStringLiteral("Envelope"));
     if (token || header) {
         w.writeStartElement(Ns::Soap, QStringLiteral("Header"));
@@ -97,38 +99,42 @@ QByteArray SoapEnvelope::build(const Writer& body, const Token* token, const Wri
 }
 
 QByteArray SoapEnvelope::buildFault(const QString& code, const QString& subcode, const QString& reason,
-                                    int result, const Writer& detail)
+                                    int result, const Writer& detail, Vocabulary vocabulary)
 {
-    return build([&](QXmlStreamWriter& w) {
-        w.writeStartElement(Ns::Soap, QStringLiteral("Fault"));
-        w.writeStartElement(Ns::Soap, QStringLiteral("Code"));
-        w.writeTextElement(Ns::Soap, QStringLiteral("Value"), QStringLiteral("s:") + code);
-        // ONVIF nests its subcodes: ter:InvalidArgVal, then what exactly was invalid.
-        const QStringList subcodes = subcode.split(QLatin1Char('/'), Qt::SkipEmptyParts);
-        for (const QString& s : subcodes) {
-            w.writeStartElement(Ns::Soap, QStringLiteral("Subcode"));
-            w.writeTextElement(Ns::Soap, QStringLiteral("Value"), QStringLiteral("ter:") + s);
-        }
-        for (int i = 0; i < subcodes.size(); ++i)
+    if (vocabulary == Vocabulary::StandardOnly)
+        result = 0;
+    return build(
+        [&](QXmlStreamWriter& w) {
+            w.writeStartElement(Ns::Soap, QStringLiteral("Fault"));
+            w.writeStartElement(Ns::Soap, QStringLiteral("Code"));
+            w.writeTextElement(Ns::Soap, QStringLiteral("Value"), QStringLiteral("s:") + code);
+            // ONVIF nests its subcodes: ter:InvalidArgVal, then what exactly was invalid.
+            const QStringList subcodes = subcode.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+            for (const QString& s : subcodes) {
+                w.writeStartElement(Ns::Soap, QStringLiteral("Subcode"));
+                w.writeTextElement(Ns::Soap, QStringLiteral("Value"), QStringLiteral("ter:") + s);
+            }
+            for (int i = 0; i < subcodes.size(); ++i)
+                w.writeEndElement();
             w.writeEndElement();
-        w.writeEndElement();
-        w.writeStartElement(Ns::Soap, QStringLiteral("Reason"));
-        w.writeStartElement(Ns::Soap, QStringLiteral("Text"));
-        w.writeAttribute(QStringLiteral("http://www.w3.org/XML/1998/namespace"), QStringLiteral("lang"),
-                         QStringLiteral("en"));
-        w.writeCharacters(reason);
-        w.writeEndElement();
-        w.writeEndElement();
-        if (result != 0 || detail) {
-            w.writeStartElement(Ns::Soap, QStringLiteral("Detail"));
-            if (result != 0)
-                writeInt(w, Ns::Wall, QStringLiteral("Result"), result);
-            if (detail)
-                detail(w);
+            w.writeStartElement(Ns::Soap, QStringLiteral("Reason"));
+            w.writeStartElement(Ns::Soap, QStringLiteral("Text"));
+            w.writeAttribute(QStringLiteral("http://www.w3.org/XML/1998/namespace"), QStringLiteral("lang"),
+                             QStringLiteral("en"));
+            w.writeCharacters(reason);
             w.writeEndElement();
-        }
-        w.writeEndElement();
-    });
+            w.writeEndElement();
+            if (result != 0 || detail) {
+                w.writeStartElement(Ns::Soap, QStringLiteral("Detail"));
+                if (result != 0)
+                    writeInt(w, Ns::Wall, QStringLiteral("Result"), result);
+                if (detail)
+                    detail(w);
+                w.writeEndElement();
+            }
+            w.writeEndElement();
+        },
+        nullptr, {}, vocabulary);
 }
 
 bool SoapEnvelope::parse(const QByteArray& xml, Message* message, QString* error)
