@@ -4,6 +4,7 @@
 #include "safefile.h"
 #include "secretbox.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -109,6 +110,7 @@ void MatrixStore::resetLocked()
     passwordsUnsavedReported = false;
     decoderMap.clear();
     tvWallMap.clear();
+    wallCopies.clear();
     keptSeals.clear();
 }
 
@@ -276,6 +278,20 @@ void MatrixStore::ensureLoadedLocked()
                               .arg(wall.tvWallName));
         entryOfName.insert(wall.tvWallName, i + 1);
         tvWallMap.insert(wall.tvWallName, wall);
+        // A later entry of the same name replaces the copy of an earlier one, or drops it.
+        wallCopies.remove(wall.tvWallName);
+        const QJsonValue copy = walls.at(i).toObject().value(QStringLiteral("decoderCopy"));
+        if (copy.isObject()) {
+            const DecoderWallCopy read = RecordJson::wallCopyFromJson(
+                copy.toObject(), wall.tvWallName + QStringLiteral("/decoderCopy"), &issues);
+            if (read.kept)
+                wallCopies.insert(wall.tvWallName, read);
+        } else if (!copy.isUndefined()) {
+            issues.append(
+                QCoreApplication::translate("pral_matrix::RecordJson", "%1: \"%2\" %3")
+                    .arg(wall.tvWallName, QStringLiteral("decoderCopy"),
+                         QCoreApplication::translate("pral_matrix::RecordJson", "is not an object")));
+        }
     }
     if (!issues.isEmpty())
         keepDamagedCopyLocked(TvWallDoc, QString::fromLatin1(TvWallFileName), issues);
@@ -404,8 +420,36 @@ void MatrixStore::replaceTvWalls(const QList<TvWallManagement>& list)
     tvWallMap.clear();
     for (const TvWallManagement& wall : list)
         tvWallMap.insert(wall.tvWallName, wall);
+    for (auto it = wallCopies.begin(); it != wallCopies.end();) {
+        if (tvWallMap.contains(it.key()))
+            ++it;
+        else
+            it = wallCopies.erase(it);
+    }
     dirty |= TvWallDoc;
     scheduleWriteLocked();
+}
+
+DecoderWallCopy MatrixStore::wallCopy(const QString& tvWallName)
+{
+    QMutexLocker lock(&mutex);
+    ensureLoadedLocked();
+    return wallCopies.value(tvWallName);
+}
+
+void MatrixStore::setWallCopy(const QString& tvWallName, const DecoderWallCopy& copy)
+{
+    QMutexLocker lock(&mutex);
+    ensureLoadedLocked();
+    if (copy.kept)
+        wallCopies.insert(tvWallName, copy);
+    else
+        wallCopies.remove(tvWallName);
+    // Written with its wall; a wall not listed yet takes it along when the list comes.
+    if (tvWallMap.contains(tvWallName)) {
+        dirty |= TvWallDoc;
+        scheduleWriteLocked();
+    }
 }
 
 void MatrixStore::scheduleWriteLocked()
@@ -486,8 +530,13 @@ QJsonArray MatrixStore::buildDocumentLocked(int doc, bool* passwordsLost)
         for (const MatrixInfo& info : qAsConst(decoderMap))
             list.append(RecordJson::toJson(info, seal, info.ip));
     } else {
-        for (const TvWallManagement& wall : qAsConst(tvWallMap))
-            list.append(RecordJson::toJson(wall, seal));
+        for (const TvWallManagement& wall : qAsConst(tvWallMap)) {
+            QJsonObject entry = RecordJson::toJson(wall, seal);
+            const auto copy = wallCopies.constFind(wall.tvWallName);
+            if (copy != wallCopies.constEnd())
+                entry.insert(QStringLiteral("decoderCopy"), RecordJson::toJson(*copy));
+            list.append(entry);
+        }
     }
     // Values whose entry is gone or carries a new password are no longer kept once this list is written;
     // until then a failed write keeps them.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "decoderwallcopy.h"
 #include "matrixrecords.h"
 
 #include <QElapsedTimer>
@@ -61,7 +62,16 @@ public:
     MatrixInfoMap decoders();
     QMap<QString, TvWallManagement> tvWalls();
     void replaceDecoders(const QList<MatrixInfo>& list);
+    /** Copies of walls that list leaves out are forgotten. */
     void replaceTvWalls(const QList<TvWallManagement>& list);
+
+    /** The copy kept for the wall called name; kept is false when there is none. */
+    DecoderWallCopy wallCopy(const QString& tvWallName);
+    /**
+     * Keeps copy for the wall called name; it is written with the wall, and
+     * forgotten when a list without that wall replaces the walls.
+     */
+    void setWallCopy(const QString& tvWallName, const DecoderWallCopy& copy);
 
     /** Writes what is pending now; false when a write failed (it stays pending). */
     bool flush();
@@ -136,6 +146,7 @@ private:
     int failing = 0;
     MatrixInfoMap decoderMap;
     QMap<QString, TvWallManagement> tvWallMap;
+    QHash<QString, DecoderWallCopy> wallCopies;
     /** By document, then by the entry's path in it. */
     QHash<int, QHash<QString, KeptSeal>> keptSeals;
     bool passwordsUnsavedReported = false;
