@@ -130,6 +130,9 @@ void WallDifferenceDlg::fillTable()
     table->horizontalHeader()->setSectionResizeMode(ScreenColumn, QHeaderView::ResizeToContents);
     table->horizontalHeader()->setSectionResizeMode(ChangeColumn, QHeaderView::ResizeToContents);
     table->horizontalHeader()->setSectionResizeMode(OutputColumn, QHeaderView::Stretch);
+    // One line per change, as high as the rows of the decoder list.
+    table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table->verticalHeader()->setDefaultSectionSize(30);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSelectionMode(QAbstractItemView::NoSelection);
     for (const WallDifference::Screen& s : diff.screens) {
@@ -149,7 +152,6 @@ void WallDifferenceDlg::fillTable()
                 : s.output;
         table->setItem(row, OutputColumn, new QTableWidgetItem(output));
     }
-    table->resizeRowsToContents();
 }
 
 QStringList WallDifferenceDlg::shownRows() const
