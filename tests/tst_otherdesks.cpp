@@ -16,6 +16,7 @@
 #include "wizardtesthelpers.h"
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QSignalSpy>
 #include <QTreeWidget>
 #include <QtTest>
@@ -354,6 +355,41 @@ private slots:
         QCOMPARE(texts().join('\n'), alert);
     }
 
+    // A new wall on a main decoder this desk keeps no wall on is compared with no wall at all: a wall
+    // another desk put there is shown before it is replaced.
+    void newWallOverAWallThisDeskNeverSaw()
+    {
+        QVERIFY(FleetProbe::connect(Main));
+        QCOMPARE(fleet.setWall(Main, wallOf(QStringLiteral("Desk_2 1x2 10-1 11"))), 0);
+        QStringList outputs{Single};
+        for (int n = 1; n <= 4; ++n)
+            outputs << QStringLiteral("%1-%2").arg(Main).arg(n);
+        dlg = std::make_unique<AddMatrixDlg>(QStringList{Main}, outputs, QStringList(), true,
+                                             TvWallManagement());
+        dlg->setWallsSeenOnDecoders({{Eight, wallOf(Initial)}});
+        dlg->show();
+        QTest::keyClicks(dlg->findChild<QLineEdit*>("tvWallNameEdit"), "Atrium");
+        clickIn(dlg.get(), "widget_bottom", "nextStepBtn");
+        clickIn(dlg.get(), "widget_bottom", "nextStepBtn");
+        for (int i = 0; i < 4; ++i)
+            bind(i, QStringLiteral("%1-%2").arg(Main).arg(i + 1));
+        QString intro;
+        QStringList rows;
+        ModalAnswerer difference(DifferenceClass, [&](QWidget* shown) {
+            intro = shown->findChild<QLabel*>("introLabel")->text();
+            rows = static_cast<WallDifferenceDlg*>(shown)->shownRows();
+            QTest::mouseClick(shown->findChild<QPushButton*>("overwriteBtn"), Qt::LeftButton);
+        });
+        QVERIFY(answered(dlg.get(), "saveBtn", true));
+        QTRY_COMPARE(dlg->result(), int(QDialog::Accepted));
+        QCOMPARE(intro,
+                 "The main decoder 192.0.2.10 holds the TV wall \"Desk_2\", which this desk has not seen. "
+                 "Nothing has been sent yet.");
+        QCOMPARE(rows, (QStringList{"1-1 | bound | 192.0.2.10-1", "1-2 | bound | 192.0.2.11"}));
+        QCOMPARE(layoutText(fleet.wall(Main)),
+                 "Atrium 2x2 192.0.2.10/1 192.0.2.10/2 192.0.2.10/3 192.0.2.10/4");
+    }
+
     void readBackReportsWhatTheDecoderStored_data()
     {
         QTest::addColumn<bool>("overwritten");
@@ -523,14 +559,7 @@ private:
         QVERIFY(QTest::qWaitFor([this] { return form->findChild<QTreeWidget*>() != nullptr; }));
     }
     QTreeWidget* tree() const { return form->findChild<QTreeWidget*>(QStringLiteral("rsTreeWidget")); }
-    ConnectMatrixItem* wallRow(const QString& name) const
-    {
-        for (ConnectMatrixItem* row : form->findChildren<ConnectMatrixItem*>()) {
-            if (row->isVisibleTo(form.get()) && row->text() == name)
-                return row;
-        }
-        return nullptr;
-    }
+    ConnectMatrixItem* wallRow(const QString& name) const { return mgmt::wallRow(form.get(), name); }
 };
 
 QTEST_MAIN(TestOtherDesks)

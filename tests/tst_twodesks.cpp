@@ -300,14 +300,7 @@ private:
         return statuses;
     }
 
-    ConnectMatrixItem* wallRow() const
-    {
-        for (ConnectMatrixItem* row : form->findChildren<ConnectMatrixItem*>()) {
-            if (row->isVisibleTo(form.get()) && row->text() == Wall)
-                return row;
-        }
-        return nullptr;
-    }
+    ConnectMatrixItem* wallRow() const { return mgmt::wallRow(form.get(), Wall); }
 
     /**
      * Edits the wall on this desk's page: binds the screens by dropping outputs, saves and confirms. With
