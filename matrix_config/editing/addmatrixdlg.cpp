@@ -320,21 +320,19 @@ void AddMatrixDlg::slot_setLayoutResult(int ret)
         return;
     if (ret == 0) {
         SystemAssistant::messageAlert(DictDef::alertSuccess, tr("Set the TV wall successfully!"));
-        // Taken is not yet stored as sent: the wizard closes once the decoder has shown what it holds.
+        // Taken is not yet known to be stored as sent: the wizard closes once the decoder has told.
         const CMHandle handle = service().getHandleByIp(mainIp);
         if (compareWithDecoder && handle) {
             exchange = Exchange::ReadingBack;
             service().getLayout(handle, this);
             return;
         }
+        if (compareWithDecoder) {
+            finishReadBack(TvWallManagement());
+            return;
+        }
         exchange = Exchange::Idle;
         PCOMMON::DisabledWaitingWtManager::destroyDisabledWaitingWt(overlayId);
-        if (compareWithDecoder)
-            SystemAssistant::messageAlert(
-                DictDef::alertWarning,
-                tr("The TV wall could not be read back from decoder %1: whether it holds what was sent is "
-                   "not known.")
-                    .arg(mainIp));
         accept();
         return;
     }

@@ -114,6 +114,7 @@ private:
     /** Nothing is sent until the operator has chosen what to do about the decoder's other version. */
     void askAboutDecoderVersion(const pral_matrix::TvWallManagement& seen,
                                 const pral_matrix::TvWallManagement& held);
+    /** Ends a save with what the decoder holds after it; no wall: it could not be read back. */
     void finishReadBack(const pral_matrix::TvWallManagement& held);
     /** Makes the decoder's version the wizard's result. */
     void takeWall(const pral_matrix::TvWallManagement& held);
