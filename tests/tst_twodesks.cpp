@@ -175,7 +175,7 @@ private slots:
         other.write("go\n");
         QTRY_COMPARE_WITH_TIMEOUT(other.state(), QProcess::NotRunning, 60000);
         const QStringList out = lines(other);
-        QVERIFY2(out.contains("desk: done"), qPrintable(out.join('\n')));
+        QVERIFY2(ranWell(out), qPrintable(out.join('\n')));
         QCOMPARE(out.filter("difference"), (QStringList{"desk: difference 2-2 | bound | 127.0.0.40-4",
                                                         "desk: difference 2-2 | unbound | 127.0.0.40-3"}));
         QCOMPARE(out.filter("alert"), QStringList{"desk: " + told});
@@ -188,7 +188,7 @@ private slots:
     void thisDeskSeesTheOtherDesksSave()
     {
         const QStringList out = runDesk("save Lobby " + Theirs.join(',') + " overwrite");
-        QVERIFY2(out.contains("desk: done"), qPrintable(out.join('\n')));
+        QVERIFY2(ranWell(out), qPrintable(out.join('\n')));
         QVERIFY(out.filter("difference").isEmpty());
         QCOMPARE(heldOnDecoder(), Theirs.join(' '));
 
@@ -215,11 +215,11 @@ private slots:
     {
         QVERIFY(saveHere(Ours, nullptr));
         QStringList out = runDesk("connect");
-        QVERIFY2(out.contains("desk: marked Lobby"), qPrintable(out.join('\n')));
+        QVERIFY2(ranWell(out) && out.contains("desk: marked Lobby"), qPrintable(out.join('\n')));
         QCOMPARE(storedThere(), Ours.join(' '));
 
         out = runDesk("save Lobby " + Theirs.join(',') + " overwrite");
-        QVERIFY2(out.contains("desk: done"), qPrintable(out.join('\n')));
+        QVERIFY2(ranWell(out), qPrintable(out.join('\n')));
         // Its own save is not a change from elsewhere for the other desk.
         QVERIFY(!out.contains("desk: marked Lobby"));
         QVERIFY(!wallRow()->isChangedOnDecoder());
@@ -247,7 +247,7 @@ private slots:
         // It may well have ended while this desk's wizard was open.
         QTRY_COMPARE_WITH_TIMEOUT(other.state(), QProcess::NotRunning, 60000);
         const QStringList out = lines(other);
-        QVERIFY2(out.contains("desk: done"), qPrintable(out.join('\n')));
+        QVERIFY2(ranWell(out), qPrintable(out.join('\n')));
 
         const QString held = heldOnDecoder();
         QVERIFY2(held == Ours.join(' ') || held == Theirs.join(' '), qPrintable(held));
@@ -264,7 +264,8 @@ private slots:
         }
         if (held != Theirs.join(' ') && !toldThere) {
             const QStringList next = runDesk("connect");
-            QVERIFY2(next.contains("desk: marked Lobby"), "the other desk lost its save silently");
+            QVERIFY2(ranWell(next) && next.contains("desk: marked Lobby"),
+                     "the other desk lost its save silently");
         }
     }
 
@@ -417,6 +418,7 @@ private:
                seen.contains(line + '\n');
     }
 
+    /** What the other desk said, and last "desk: exit N" once it has ended. */
     QStringList lines(QProcess& process)
     {
         seen += process.readAllStandardOutput();
@@ -426,7 +428,16 @@ private:
                 result << QString::fromUtf8(line);
         }
         seen.clear();
+        if (process.state() == QProcess::NotRunning)
+            result << QStringLiteral("desk: exit %1")
+                          .arg(process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1);
         return result;
+    }
+
+    /** The other desk did what it was told and ended cleanly (under the sanitizers: nothing leaked). */
+    static bool ranWell(const QStringList& out)
+    {
+        return out.contains("desk: done") && out.last() == QLatin1String("desk: exit 0");
     }
 
     QByteArray seen;

@@ -227,6 +227,8 @@ private:
                 say(QStringLiteral("marked %1").arg(name));
         }
         say(QStringLiteral("done"));
+        // The notices have been told; their windows would outlive the event loop.
+        PSingleton<pral_worker::SystemAssistant>::_instance().closeAll();
         QCoreApplication::exit(0);
     }
 
