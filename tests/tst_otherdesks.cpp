@@ -42,12 +42,12 @@ const char* const DifferenceClass = "pral_matrixConfig::WallDifferenceDlg";
  * A wall from "NAME RxC OUT OUT ...": the outputs row by row, "10-3" for output 3 of 192.0.2.10, "11" for
  * the single-output decoder 192.0.2.11, "-" for a screen without one. "none" is no wall at all.
  */
-TvWallManagement wallOf(const QString& spec, bool typed = true)
+TvWallManagement wallOf(const QString& text, bool typed = true)
 {
     TvWallManagement wall;
-    if (spec == QLatin1String("none"))
+    if (text == QLatin1String("none"))
         return wall;
-    const QStringList words = spec.split(QLatin1Char(' '));
+    const QStringList words = text.split(QLatin1Char(' '));
     wall.tvWallName = words.at(0);
     wall.mainIp = Main;
     wall.row = words.at(1).section('x', 0, 0).toInt();
@@ -429,7 +429,7 @@ private slots:
             Qt::DirectConnection);
         QVERIFY(answered(dlg.get(), "saveForEditBtn", true));
         QTRY_COMPARE(dlg->result(), int(QDialog::Accepted));
-        // The Part's success first, then what the read back found; never taken silently as success.
+        // The success message first, then what the read back found; never taken silently as success.
         QCOMPARE(texts(), (QStringList{"success: Set the TV wall successfully!", warning}));
         QCOMPARE(layoutText(dlg->tvWallResult()), result);
         QCOMPARE(layoutText(dlg->decoderCopyResult().wall), result);
