@@ -10,6 +10,7 @@
 #include "managementtesthelpers.h"
 #include "matrixconfigform.h"
 #include "screenwt.h"
+#include "servicespy.h"
 #include "simulatedfleet.h"
 #include "walldifference.h"
 #include "walldifferencedlg.h"
@@ -315,7 +316,7 @@ private slots:
         QCOMPARE(fleet.setWall(Main, wallOf(QStringLiteral("Desk_2 2x2 10-2 10-1 11 12-1"))), 0);
         openEdit(wallOf(Initial));
         bind(3, Main + "-4");
-        QSignalSpy sent(&FleetProbe::worker(), &MatrixSdkWorker::signalSetLayoutResult);
+        ServiceSpy sent(&MatrixSdkWorker::signalSetLayoutResult);
 
         QStringList rows;
         QString heldWhileAsked;

@@ -11,6 +11,7 @@
 #include "onvifbackend.h"
 #include "screenlayoutwt.h"
 #include "screenwt.h"
+#include "servicespy.h"
 #include "walldifferencedlg.h"
 #include "wizardtesthelpers.h"
 
@@ -335,11 +336,11 @@ private:
     /** What the main decoder holds, read over this desk's connection. */
     QString heldOnDecoder()
     {
-        QSignalSpy read(&mgmt::worker(), &MatrixSdkWorker::signalGetLayoutInfoResult);
+        ServiceSpy read(&MatrixSdkWorker::signalGetLayoutInfoResult);
         int tag = 0;
         mgmt::worker().getLayout(mgmt::worker().getHandleByIp(Main), &tag);
         for (int waited = 0; waited < 100; ++waited) {
-            for (const QList<QVariant>& r : qAsConst(read)) {
+            for (const QList<QVariant>& r : read.all()) {
                 if (r.at(6).value<void*>() == &tag)
                     return screensOf(r.at(2).value<MatrixInfoList>());
             }
