@@ -1,14 +1,19 @@
 // Fuzz target: what the client reads from a device. The first byte chooses the input's shape:
 //   0  a SOAP reply: the envelope, a fault with its detail, and every record the client reads out of a
-//      reply (wall, colour, resolution, window, login refusal, clock, services, addressing);
-//   1  a WS-Discovery ProbeMatches datagram, and the decoder each match describes;
+//      reply (wall, colour, resolution, window, login refusal, clock, services, addressing; the standard
+//      services' scopes, users, capabilities, layout, pane configurations, receivers and their state);
+//   1  a WS-Discovery ProbeMatches datagram, and the decoder (ours or any device) each match describes;
 //   2  a program that makes a well-formed document near the XML reader's limits (see fuzzcheck::generate).
 //
 // Besides crashes, hangs, leaks and undefined behaviour, it fails when the XML reader accepts a document
-// beyond its limits or refuses a well-formed one within them, or a fault is read from something else.
+// beyond its limits or refuses a well-formed one within them, a fault is read from something else, or a
+// standard record is read beyond its limits or refused without a reason.
 
+#include "devicecodec.h"
+#include "displaycodec.h"
 #include "onvifcodec.h"
 #include "onvifnamespaces.h"
+#include "receivercodec.h"
 #include "soapenvelope.h"
 #include "wsdiscovery.h"
 #include "xmllimits.h"
@@ -52,6 +57,56 @@ void readReply(const XmlNode& payload)
                                    .childInt(Ns::Schema, QStringLiteral("PrefixLength"), -1));
 }
 
+/** What the client reads of a standard device's replies, and what an accepted record keeps. */
+void readStandardReply(const XmlNode& payload)
+{
+    const QVector<DeviceCodec::Scope> scopes = DeviceCodec::readScopes(payload);
+    if (scopes.size() > DeviceCodec::MaxScopes)
+        fail("more scopes read than a device keeps");
+    QStringList items;
+    for (const DeviceCodec::Scope& scope : scopes) {
+        if (!DeviceCodec::isScope(scope.item))
+            fail("a scope read that is none");
+        items << scope.item;
+    }
+    DeviceCodec::readIdentity(items);
+    DeviceCodec::readCapabilities(payload);
+    QString why;
+    QVector<DeviceCodec::User> users;
+    if (!DeviceCodec::readUsers(payload, &users, &why) && why.isEmpty())
+        fail("a user list refused without a reason");
+
+    why.clear();
+    QVector<DisplayCodec::PaneLayout> panes;
+    if (!DisplayCodec::readLayout(payload.child(Ns::Display, QStringLiteral("Layout")), &panes, &why) &&
+        why.isEmpty())
+        fail("a layout refused without a reason");
+    for (const DisplayCodec::PaneLayout& p : qAsConst(panes)) {
+        MatrixWindowInfo w;
+        if (DisplayCodec::readArea(p, &w) && (w.width <= 0 || w.height <= 0))
+            fail("an empty window read from a layout");
+    }
+    for (const XmlNode* node : payload.all(Ns::Display, QStringLiteral("PaneConfiguration"))) {
+        DisplayCodec::PaneConfiguration pane;
+        if (DisplayCodec::readPaneConfiguration(*node, &pane, &why) && pane.token.isEmpty())
+            fail("a pane configuration read without a token");
+    }
+
+    QVector<const XmlNode*> receivers = payload.all(Ns::Receiver, QStringLiteral("Receivers"));
+    receivers << &payload.child(Ns::Receiver, QStringLiteral("Receiver"));
+    for (const XmlNode* node : qAsConst(receivers)) {
+        ReceiverCodec::Receiver r;
+        why.clear();
+        const bool read = ReceiverCodec::readReceiver(*node, &r, &why);
+        if (!read && why.isEmpty())
+            fail("a receiver refused without a reason");
+        if (read && (r.token.isEmpty() || r.configuration.sources.size() > ReceiverCodec::MaxSources ||
+                     r.configuration.mediaUri.size() > ReceiverCodec::MaxMediaUriLength))
+            fail("a receiver read beyond its limits");
+    }
+    ReceiverCodec::readState(payload);
+}
+
 void readSoap(const QByteArray& xml)
 {
     QString error;
@@ -72,6 +127,7 @@ void readSoap(const QByteArray& xml)
             fail("a fault read from something else");
     }
     readReply(message.payload);
+    readStandardReply(message.payload);
 }
 
 void readMatches(const QByteArray& datagram)
@@ -86,6 +142,7 @@ void readMatches(const QByteArray& datagram)
     for (const WsDiscovery::Match& m : qAsConst(matches)) {
         MatrixInfo info;
         OnvifCodec::readDecoderScopes(m.scopes, &info);
+        DeviceCodec::readIdentity(m.scopes);
     }
 }
 

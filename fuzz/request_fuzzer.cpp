@@ -3,16 +3,23 @@
 //   1  a SOAP body, sent behind a well-formed head so that the XML is reached;
 //   2  a WS-Discovery probe datagram;
 //   3  a program that makes a well-formed document near the XML reader's limits (see fuzzcheck::generate).
-// The request is fed to the reader in pieces whose sizes come from the input too, and a SOAP body goes on
-// through the envelope, the security header and the records the daemon reads out of calls.
+// The request is fed to the reader in pieces whose sizes come from the input too; its Authorization header
+// goes through the HTTP Digest reader and check, and a SOAP body on through the envelope, the security
+// header and the records the daemon reads out of calls, ours and the standard services' (scopes, users,
+// layouts, pane configurations, receivers).
 //
 // Besides crashes, hangs, leaks and undefined behaviour, it fails when the request reader completes a
 // request its own limits should have refused, when the XML reader accepts a document beyond its limits, or
-// when it refuses a well-formed one within them.
+// when it refuses a well-formed one within them, when a record reader accepts one beyond its limits or
+// refuses without a reason, or when a Digest answer to a nonce the daemon never gave is accepted.
 
+#include "devicecodec.h"
+#include "digestauthentication.h"
+#include "displaycodec.h"
 #include "httprequestparser.h"
 #include "onvifcodec.h"
 #include "onvifnamespaces.h"
+#include "receivercodec.h"
 #include "soapenvelope.h"
 #include "wsdiscovery.h"
 #include "xmllimits.h"
@@ -53,6 +60,99 @@ void readCall(const XmlNode& payload)
         fail("a picture larger than the text that carried it");
 }
 
+void refusedWithReason(bool read, const QString& why)
+{
+    if (!read && why.isEmpty())
+        fail("a record refused without a reason");
+}
+
+/** The standard services' records the daemon reads out of a call, and what an accepted one keeps. */
+void readStandardCall(const XmlNode& payload)
+{
+    QString why;
+    QStringList scopes;
+    const bool scopesRead = DeviceCodec::readScopeItems(payload, &scopes, &why);
+    refusedWithReason(scopesRead, why);
+    if (scopesRead && (scopes.isEmpty() || scopes.size() > DeviceCodec::MaxScopes ||
+                       !std::all_of(scopes.begin(), scopes.end(), DeviceCodec::isScope)))
+        fail("a scope list read beyond its limits");
+
+    why.clear();
+    QVector<DeviceCodec::User> users;
+    const bool usersRead = DeviceCodec::readUsers(payload, &users, &why);
+    refusedWithReason(usersRead, why);
+    for (const DeviceCodec::User& u : qAsConst(users)) {
+        if (u.name.isEmpty() || u.name.size() > DeviceCodec::MaxUserNameLength ||
+            u.password.size() > DeviceCodec::MaxPasswordLength || !DeviceCodec::isUserLevel(u.level))
+            fail("a user read beyond the limits");
+    }
+    if (usersRead && (users.isEmpty() || users.size() > DeviceCodec::MaxUsers))
+        fail("a user list read beyond its limits");
+
+    why.clear();
+    QVector<DisplayCodec::PaneLayout> panes;
+    const bool layoutRead =
+        DisplayCodec::readLayout(payload.child(Ns::Display, QStringLiteral("Layout")), &panes, &why);
+    refusedWithReason(layoutRead, why);
+    if (panes.size() > DisplayCodec::MaxPanes)
+        fail("a layout read beyond its limit");
+    for (const DisplayCodec::PaneLayout& p : qAsConst(panes)) {
+        if (!(p.left >= -1 && p.right <= 1 && p.left < p.right && p.bottom >= -1 && p.top <= 1 &&
+              p.bottom < p.top))
+            fail("an area read that is off the output");
+        MatrixWindowInfo w;
+        if (DisplayCodec::readArea(p, &w) && (w.x < 0 || w.y < 0 || w.width <= 0 || w.height <= 0 ||
+                                              qint64(w.x) + w.width > DisplayCodec::WallUnits ||
+                                              qint64(w.y) + w.height > DisplayCodec::WallUnits))
+            fail("a window placed off the wall");
+    }
+
+    for (const XmlNode* node : payload.all(Ns::Display, QStringLiteral("PaneConfiguration"))) {
+        why.clear();
+        DisplayCodec::PaneConfiguration pane;
+        const bool read = DisplayCodec::readPaneConfiguration(*node, &pane, &why);
+        refusedWithReason(read, why);
+        if (read && pane.token.isEmpty())
+            fail("a pane configuration read without a token");
+    }
+
+    why.clear();
+    ReceiverCodec::Configuration c;
+    const bool receiverRead = ReceiverCodec::readConfiguration(
+        payload.child(Ns::Receiver, QStringLiteral("Configuration")), &c, &why);
+    refusedWithReason(receiverRead, why);
+    if (!receiverRead)
+        return;
+    if (!ReceiverCodec::isMode(c.mode) || !ReceiverCodec::isProtocol(c.protocol) || c.mediaUri.isEmpty() ||
+        c.mediaUri.size() > ReceiverCodec::MaxMediaUriLength || c.sources.size() > ReceiverCodec::MaxSources)
+        fail("a receiver configuration read beyond its limits");
+    if (ReceiverCodec::sources(c).isEmpty())
+        fail("a receiver that shows nothing");
+    for (const WindowSourceInfo& s : qAsConst(c.sources)) {
+        if (ReceiverCodec::mediaUri(s).size() > ReceiverCodec::MaxMediaUriLength)
+            fail("a source's address beyond what a receiver takes");
+    }
+}
+
+/** The HTTP Digest credentials of a request, checked as the daemon checks them. */
+void readDigest(const QByteArray& method, const QByteArray& header)
+{
+    static const DigestAuthentication digest;
+    const DigestAuthentication::Credentials c = DigestAuthentication::parse(header);
+    if (!c.present)
+        return;
+    for (const QByteArray* field :
+         {&c.realm, &c.nonce, &c.uri, &c.response, &c.qop, &c.nc, &c.cnonce, &c.algorithm}) {
+        if (field->size() > DigestAuthentication::MaxFieldLength)
+            fail("a Digest field read beyond its limit");
+    }
+    // No input can hold a nonce of this process's key, so nothing proves a password.
+    QHash<QByteArray, quint32> counts;
+    if (digest.check(c, method, QStringLiteral("Passw0rd!"), &counts, QDateTime::currentMSecsSinceEpoch()) !=
+        DigestAuthentication::Check::Unusable)
+        fail("a Digest answer to a nonce the daemon never gave was used");
+}
+
 void readSoap(const QByteArray& body)
 {
     // The envelope's reader is the XML reader's only caller here: a refusal leaves nothing to check.
@@ -72,6 +172,7 @@ void readSoap(const QByteArray& body)
     const SoapEnvelope::ReceivedToken token = SoapEnvelope::readToken(message.header);
     SoapEnvelope::verify(token, QStringLiteral("Passw0rd!"), QDateTime::currentDateTimeUtc());
     readCall(message.payload);
+    readStandardCall(message.payload);
 }
 
 void readRequest(const QByteArray& bytes, const QByteArray& cuts)
@@ -102,6 +203,7 @@ void readRequest(const QByteArray& bytes, const QByteArray& cuts)
         fail("a request completed on a path the admission refused");
     if (parser.headers.size() > HttpRequestParser::MaxHeaderLines)
         fail("more header lines than the limit");
+    readDigest(parser.method, parser.headers.value("authorization"));
     readSoap(parser.body);
 }
 

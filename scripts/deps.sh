@@ -22,6 +22,9 @@ packages=(
     clang libclang-rt-14-dev
 )
 
+# node and npm run the npm ONVIF clients of the interoperability test; a machine may have its own node already
+command -v node >/dev/null && command -v npm >/dev/null || packages+=(nodejs npm)
+
 missing=()
 for p in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then

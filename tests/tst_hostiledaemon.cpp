@@ -523,7 +523,7 @@ private slots:
             &stale));
         QTest::newRow("no credentials")
             << times(3 * LockThreshold, [] { return deviceCall(QStringLiteral("GetUsers")); })
-            << QByteArray("400");
+            << QByteArray("401");
         QTest::newRow("right password, stale token")
             << times(3 * LockThreshold, [staleCall] { return staleCall; }) << QByteArray("400");
         QTest::newRow("wrong password on open calls") << times(3 * LockThreshold, [] {

@@ -567,8 +567,11 @@ private slots:
                                      << QByteArray("400") << QByteArray("WellFormed");
         QTest::newRow("unknown call") << soap(open + "<tds:Frobnicate/>" + close) << QByteArray("400")
                                       << QByteArray("ActionNotSupported");
+        // No credentials at all: the challenge of HTTP Digest, which a UsernameToken answers too.
         QTest::newRow("login without token") << soap(open + "<tds:GetDeviceInformation/>" + close)
-                                             << QByteArray("400") << QByteArray("NotAuthorized");
+                                             << QByteArray("401") << QByteArray("WWW-Authenticate: Digest");
+        QTest::newRow("network settings without token") << soap(open + "<tds:GetNetworkInterfaces/>" + close)
+                                                        << QByteArray("401") << QByteArray("NotAuthorized");
         QTest::newRow("header it must understand")
             << soap("<s:Envelope xmlns:s=\"http://www.w3.org/2003/05/soap-envelope\"><s:Header><x:Y "
                     "xmlns:x=\"urn:x\" "
@@ -583,7 +586,7 @@ private slots:
         QTest::newRow("confirmation without token")
             << soap(open + "<w:ConfirmNetworkChange xmlns:w=\"http://tvwall.example.org/ver10/wall/wsdl\"/>" +
                     close)
-            << QByteArray("400") << QByteArray("NotAuthorized");
+            << QByteArray("401") << QByteArray("NotAuthorized");
         QTest::newRow("boot and marker for anyone")
             << soap(open +
                     "<tds:GetServices><tds:IncludeCapability>true</tds:IncludeCapability></tds:GetServices>" +

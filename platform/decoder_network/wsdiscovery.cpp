@@ -130,7 +130,7 @@ bool WsDiscovery::parseProbe(const QByteArray& datagram, Probe* probe, QString* 
 }
 
 QByteArray WsDiscovery::buildProbeMatch(const QString& relatesTo, const Match& match, quint32 instanceId,
-                                        quint32 messageNumber)
+                                        quint32 messageNumber, SoapEnvelope::Vocabulary vocabulary)
 {
     return SoapEnvelope::build(
         [&](QXmlStreamWriter& w) {
@@ -155,7 +155,8 @@ QByteArray WsDiscovery::buildProbeMatch(const QString& relatesTo, const Match& m
             w.writeAttribute(QStringLiteral("InstanceId"), QString::number(instanceId));
             w.writeAttribute(QStringLiteral("MessageNumber"), QString::number(messageNumber));
             w.writeEndElement();
-        });
+        },
+        vocabulary);
 }
 
 bool WsDiscovery::parseProbeMatches(const QByteArray& datagram, QString* relatesTo, QVector<Match>* matches,

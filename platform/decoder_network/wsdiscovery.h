@@ -1,6 +1,7 @@
 #pragma once
 
 #include "decoder_network_global.h"
+#include "soapenvelope.h"
 
 #include <QByteArray>
 #include <QPair>
@@ -47,8 +48,10 @@ public:
     static QByteArray buildProbe(const QString& messageId, const QVector<Type>& types,
                                  const QStringList& scopes = {});
     static bool parseProbe(const QByteArray& datagram, Probe* probe, QString* error);
-    static QByteArray buildProbeMatch(const QString& relatesTo, const Match& match, quint32 instanceId,
-                                      quint32 messageNumber);
+    /** A ProbeMatches; a device that serves the standard services only answers in their vocabulary. */
+    static QByteArray
+    buildProbeMatch(const QString& relatesTo, const Match& match, quint32 instanceId, quint32 messageNumber,
+                    SoapEnvelope::Vocabulary vocabulary = SoapEnvelope::Vocabulary::WithOurs);
     /** Matches and the probe's message id they answer. */
     static bool parseProbeMatches(const QByteArray& datagram, QString* relatesTo, QVector<Match>* matches,
                                   QString* error);
