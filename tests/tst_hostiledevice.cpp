@@ -5,6 +5,7 @@
 // process's peak memory under a stated bound; nothing secret may reach a host whose identity was not checked;
 // and quitting must not wait for a device that stalls.
 
+#include "backendnotices.h"
 #include "decoderdaemon.h"
 #include "fakepeer.h"
 #include "matrixsdkworker.h"
@@ -266,27 +267,7 @@ MatrixInfo login(const QString& ip)
     return info;
 }
 
-/** The back end's notices, taken from whichever thread tells them. */
-struct Notices
-{
-    QMutex mutex;
-    QStringList texts;
-    void wire(OnvifBackend* backend)
-    {
-        QObject::connect(
-            backend, &OnvifBackend::signalNetworkProblem, backend,
-            [this](const QString&, const QString& text) {
-                QMutexLocker lock(&mutex);
-                texts << text;
-            },
-            Qt::DirectConnection);
-    }
-    QString joined()
-    {
-        QMutexLocker lock(&mutex);
-        return texts.join(QLatin1Char('\n'));
-    }
-};
+using Notices = BackendNotices;
 
 } // namespace
 

@@ -2,6 +2,7 @@
 // stalled, cut and slow connections, replies that are not what they claim, decoders that vanish or move,
 // connections that overlap yet answer in order, and a daemon that refuses bad requests.
 
+#include "backendnotices.h"
 #include "decoderconfigfile.h"
 #include "decoderdaemon.h"
 #include "firmwareimage.h"
@@ -63,27 +64,7 @@ MatrixInfo record(const QString& ip)
     return info;
 }
 
-/** The messages of the back end's network notices, taken from pool threads. */
-struct Notices
-{
-    QMutex mutex;
-    QStringList texts;
-    void wire(OnvifBackend* backend)
-    {
-        QObject::connect(
-            backend, &OnvifBackend::signalNetworkProblem, backend,
-            [this](const QString&, const QString& text) {
-                QMutexLocker lock(&mutex);
-                texts << text;
-            },
-            Qt::DirectConnection);
-    }
-    QStringList all()
-    {
-        QMutexLocker lock(&mutex);
-        return texts;
-    }
-};
+using Notices = BackendNotices;
 
 /** A server that answers every request with the same bytes and then closes. */
 class CannedServer : public QTcpServer

@@ -102,6 +102,21 @@ QString dump(const TvWallManagement& w)
     return f.join(QLatin1Char('#'));
 }
 
+/** What a copy of a decoder's wall keeps: name, grid, and each screen's kind, output and place. */
+QString copyText(const TvWallManagement& w)
+{
+    QStringList f{w.tvWallName, w.mainIp, QString::number(w.row), QString::number(w.col),
+                  QString::number(w.mainMatrix.matrixType)};
+    for (const MatrixInfo& s : w.matrixInfoList)
+        f << QStringLiteral("%1:%2/%3@%4,%5")
+                 .arg(s.matrixType)
+                 .arg(s.ip)
+                 .arg(s.channel)
+                 .arg(s.row)
+                 .arg(s.column);
+    return f.join(QLatin1Char(' '));
+}
+
 QByteArray readAll(const QString& path)
 {
     QFile file(path);
@@ -484,6 +499,23 @@ private slots:
         QTest::newRow("one wall name twice")
             << "tvwalls.json" << walls + R"({"tvWallName":"Lobby"},{"tvWallName":"Lobby","row":2}]})"
             << QStringList{"Lobby"} << "entries 1 and 2 are both \"Lobby\"";
+        // A damaged copy of the decoder's wall is left out; the wall itself is kept.
+        QTest::newRow("copy not an object")
+            << "tvwalls.json" << walls + R"({"tvWallName":"Lobby","decoderCopy":[1]}]})"
+            << QStringList{"Lobby"} << "Lobby: \"decoderCopy\" is not an object";
+        QTest::newRow("copy's field of the wrong type")
+            << "tvwalls.json" << walls + R"({"tvWallName":"Lobby","decoderCopy":{"row":"2"}}]})"
+            << QStringList{"Lobby"} << "Lobby/decoderCopy: \"row\" is not a whole number";
+        QTest::newRow("copy's screen not an object")
+            << "tvwalls.json" << walls + R"({"tvWallName":"Lobby","decoderCopy":{"screens":[{},3]}}]})"
+            << QStringList{"Lobby"} << "\"screens\" screen 2 is not an object";
+        QByteArray many;
+        for (int i = 0; i < 101; ++i)
+            many += i ? ",{}" : "{}";
+        QTest::newRow("copy with more screens than a wall has")
+            << "tvwalls.json"
+            << walls + R"({"tvWallName":"Lobby","decoderCopy":{"screens":[)" + many + "]}}]}"
+            << QStringList{"Lobby"} << "\"screens\" has more than 100 screens";
     }
 
     void partlyDamagedListIsKeptBeforeItsRemainsAreUsed()
@@ -510,6 +542,41 @@ private slots:
         MatrixSdkWorker::addMatrixToJson(walls.values());
         QVERIFY(MatrixSdkWorker::flushStore());
         QCOMPARE(readAll(QDir(dataDir).filePath(aside.first())), entries);
+    }
+
+    // Each wall keeps what this desk last exchanged with its decoder, written with the wall and only while
+    // the wall is listed; lists written before copies were kept read as walls without one.
+    void wallCopiesGoWithTheirWalls()
+    {
+        TvWallManagement held = wall(QStringLiteral("Lobby"), Main);
+        held.matrixInfoList[1].matrixType = MATRIX_TYPE_SINGLE_OUTPUT;
+        held.mainMatrix.matrixType = MATRIX_TYPE_MULTI_OUTPUT;
+        held.connected = false;
+        const DecoderWallCopy copy{true, held, true};
+        // A copy may come before its wall is listed (the wizard's, before the page stores the wall).
+        MatrixSdkWorker::setWallCopyToJson(QStringLiteral("Lobby"), copy);
+        MatrixSdkWorker::addMatrixToJson(
+            {wall(QStringLiteral("Lobby"), Main), wall(QStringLiteral("Hall"), Single)});
+        QVERIFY(MatrixSdkWorker::flushStore());
+        QVERIFY(!readAll(dataPath(MatrixStore::TvWallFileName)).contains("passwordSealed"));
+
+        MatrixSdkWorker::setDataDirectory(dataDir);
+        const DecoderWallCopy back = MatrixSdkWorker::getWallCopyFromJson(QStringLiteral("Lobby"));
+        QVERIFY(back.kept && back.changedOnDecoder);
+        QCOMPARE(copyText(back.wall), copyText(held));
+        QVERIFY(!MatrixSdkWorker::getWallCopyFromJson(QStringLiteral("Hall")).kept);
+
+        // A list without the wall forgets its copy; the same name listed again has none.
+        MatrixSdkWorker::addMatrixToJson({wall(QStringLiteral("Hall"), Single)});
+        MatrixSdkWorker::addMatrixToJson(
+            {wall(QStringLiteral("Lobby"), Main), wall(QStringLiteral("Hall"), Single)});
+        QVERIFY(!MatrixSdkWorker::getWallCopyFromJson(QStringLiteral("Lobby")).kept);
+        QVERIFY(MatrixSdkWorker::flushStore());
+        QVERIFY(!readAll(dataPath(MatrixStore::TvWallFileName)).contains("decoderCopy"));
+
+        // A copy set for a listed wall reaches the disk by itself.
+        MatrixSdkWorker::setWallCopyToJson(QStringLiteral("Hall"), DecoderWallCopy{true, held, false});
+        QTRY_VERIFY(readAll(dataPath(MatrixStore::TvWallFileName)).contains("decoderCopy"));
     }
 
     void firstFormatOpensOnceAndIsSealedAgain()

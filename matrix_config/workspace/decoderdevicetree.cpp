@@ -39,6 +39,7 @@ enum EntryRole
     DraggableRole,
     MappedRole,
     CheckingRole,
+    ChangedRole,
 };
 
 bool isSet(const QTreeWidgetItem* item, int role)
@@ -256,6 +257,7 @@ void DecoderDeviceTree::applyStates(QTreeWidgetItem* item, MatrixTreeItem* row) 
         const bool wizard = isSet(item, WizardRole);
         wallRow->setFixedWidth(wizard ? 220 : 258);
         wallRow->setConnected(isSet(item, ConnectedRole));
+        wallRow->setChangedOnDecoder(isSet(item, ChangedRole));
         if (wizard) {
             wallRow->hideConnectButton();
             wallRow->setCount(1);
@@ -362,6 +364,10 @@ void DecoderDeviceTree::setState(QTreeWidgetItem* item, int role, bool value)
     case MappedRole:
         row->setMapped(value);
         break;
+    case ChangedRole:
+        if (auto* wallRow = qobject_cast<ConnectMatrixItem*>(row))
+            wallRow->setChangedOnDecoder(value);
+        break;
     case CheckableRole:
         row->setOperEnabled(value);
         break;
@@ -449,6 +455,8 @@ void DecoderDeviceTree::showTvWalls(const QMap<QString, TvWallManagement>& walls
         QTreeWidgetItem* wallItem = addWallEntry(wall.tvWallName, wall.tvWallName, wall.mainIp);
         if (wall.connected)
             wallItem->setData(0, ConnectedRole, true);
+        if (changedWalls.contains(wall.tvWallName))
+            wallItem->setData(0, ChangedRole, true);
         for (const pral_matrix::MatrixInfo& screen : wall.matrixInfoList) {
             auto known = connectedIps.constFind(screen.ip);
             if (known == connectedIps.constEnd())
@@ -641,6 +649,18 @@ void DecoderDeviceTree::setTvWallConnected(const QString& name, bool connected)
     }
 }
 
+void DecoderDeviceTree::setTvWallChangedOnDecoder(const QString& name, bool changed)
+{
+    if (changed)
+        changedWalls.insert(name);
+    else
+        changedWalls.remove(name);
+    for (QTreeWidgetItem* item : entriesByText.value(name)) {
+        if (!item->parent() && item->type() == WallItemType && !isSet(item, WizardRole))
+            setState(item, ChangedRole, changed);
+    }
+}
+
 bool DecoderDeviceTree::isTvWallConnected(const QString& name) const
 {
     for (const QTreeWidgetItem* item : entriesByText.value(name)) {
@@ -744,6 +764,7 @@ void DecoderDeviceTree::slotShowMatrixLayout(QWidget* item, QString id)
         return;
     shownWall = wallRow->text();
     emit signalShowMatrixLayout(wallRow->itemType(), wallRow->itemId());
+    emit signalTvWallOpened(wallRow->text());
 }
 
 QString DecoderDeviceTree::chooseTvWall(const QString& name) const

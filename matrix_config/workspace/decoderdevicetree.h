@@ -65,6 +65,9 @@ public:
     void selectOutput(const QString& id);
     void setTvWallConnected(const QString& name, bool connected);
     bool isTvWallConnected(const QString& name) const;
+    /** Marks the wall, now and in later listings, as changed on its decoder since this desk last saw it. */
+    void setTvWallChangedOnDecoder(const QString& name, bool changed);
+    bool isTvWallChangedOnDecoder(const QString& name) const { return changedWalls.contains(name); }
     /** Check buttons follow the decoders' connection handles, read again here. */
     void refreshCheckButtons();
     QString takeCurrentTvWall();
@@ -84,6 +87,8 @@ signals:
     void signalCloseScreenCheck(QString matrixIp, int location);
     void signalRsItemDoubleClicked(QTreeWidgetItem* item, int column);
     void signalRSPressItem(QString id);
+    /** The operator opened a wall: clicked its entry and its layout is shown. */
+    void signalTvWallOpened(QString tvWallName);
 
 public slots:
     void slotShowMatrixLayout(QString tvwallName);
@@ -133,6 +138,7 @@ private:
     QStringList tvWallNames;
     QSet<QString> listedNames;
     QString shownWall;
+    QSet<QString> changedWalls;
 
     // Entries by the text their row shows, in tree order (mapped marks), and outputs by decoder address
     // (check buttons): the mapping notices arrive once per screen and must not walk the list.

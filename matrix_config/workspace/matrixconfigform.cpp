@@ -12,6 +12,7 @@
 #include "setlayoutdlg.h"
 #include "systemassistant.h"
 #include "treeitem.h"
+#include "walldifference.h"
 
 #include <QApplication>
 #include <QDesktopWidget>
@@ -23,6 +24,7 @@
 namespace pral_matrixConfig {
 
 using pral_contact::DictDef;
+using pral_matrix::DecoderWallCopy;
 using pral_matrix::MatrixInfo;
 using pral_matrix::MatrixSdkWorker;
 using pral_matrix::TvWallManagement;
@@ -164,6 +166,7 @@ MatrixConfigForm::MatrixConfigForm(QWidget* parent)
             SLOT(slotTreeItemDoubleClicked(QTreeWidgetItem*, int)));
     connect(ui->treewt, &DecoderDeviceTree::signalRSPressItem, this,
             &MatrixConfigForm::slotOnDecoderTreePressItem);
+    connect(ui->treewt, &DecoderDeviceTree::signalTvWallOpened, this, &MatrixConfigForm::onTvWallOpened);
 
     connect(&service(), SIGNAL(signalCheckScreenResult(int)), this, SLOT(slotCheckScreen(int)),
             Qt::BlockingQueuedConnection);
@@ -248,6 +251,10 @@ void MatrixConfigForm::slotShowEvent()
         return;
     decoderMap = MatrixSdkWorker::getDecoderFromJson();
     tvWallMap = MatrixSdkWorker::getMatrixFromJson();
+    for (const TvWallManagement& wall : qAsConst(tvWallMap)) {
+        if (MatrixSdkWorker::getWallCopyFromJson(wall.tvWallName).changedOnDecoder)
+            ui->treewt->setTvWallChangedOnDecoder(wall.tvWallName, true);
+    }
     // A first start shows an empty page: it says where to begin.
     ui->treewt->setEmptyHint(
         tr("No TV wall yet.\n\nStart under \"Decoder Management\" above: search for the decoders and add "
@@ -518,11 +525,50 @@ bool MatrixConfigForm::execTvWallWizard(const QStringList& decodersOrBoundOutput
                                         bool addMode, const TvWallManagement& wall, TvWallManagement& result)
 {
     AddMatrixDlg dialog(decodersOrBoundOutputs, outputIds, wallNames, addMode, wall, this);
+    dialog.setWallsSeenOnDecoders(wallsSeenOnDecoders());
     DlgMaskWt mask(window(), &dialog);
     if (dialog.exec() != QDialog::Accepted)
         return false;
     result = dialog.tvWallResult();
+    wizardCopy = dialog.decoderCopyResult();
     return true;
+}
+
+QMap<QString, TvWallManagement> MatrixConfigForm::wallsSeenOnDecoders() const
+{
+    QMap<QString, TvWallManagement> seen;
+    for (const TvWallManagement& wall : tvWallMap) {
+        // The first wall of a main decoder, the one a save replaces.
+        if (seen.contains(wall.mainIp))
+            continue;
+        // Lists from before copies were kept: the wall as stored is what this desk last exchanged.
+        const DecoderWallCopy copy = MatrixSdkWorker::getWallCopyFromJson(wall.tvWallName);
+        seen.insert(wall.mainIp, copy.kept ? copy.wall : wall);
+    }
+    return seen;
+}
+
+void MatrixConfigForm::keepWizardCopy(const QString& tvWallName)
+{
+    if (wizardCopy.kept)
+        MatrixSdkWorker::setWallCopyToJson(tvWallName, wizardCopy);
+    wizardCopy = DecoderWallCopy();
+}
+
+void MatrixConfigForm::setChangedOnDecoder(const QString& tvWallName, bool changed)
+{
+    ui->treewt->setTvWallChangedOnDecoder(tvWallName, changed);
+    DecoderWallCopy copy = MatrixSdkWorker::getWallCopyFromJson(tvWallName);
+    if (copy.kept && copy.changedOnDecoder != changed) {
+        copy.changedOnDecoder = changed;
+        MatrixSdkWorker::setWallCopyToJson(tvWallName, copy);
+    }
+}
+
+void MatrixConfigForm::onTvWallOpened(const QString& tvWallName)
+{
+    if (ui->treewt->isTvWallChangedOnDecoder(tvWallName))
+        setChangedOnDecoder(tvWallName, false);
 }
 
 void MatrixConfigForm::slotAddBtnClicked()
@@ -551,8 +597,11 @@ void MatrixConfigForm::slotAddBtnClicked()
     tvWallMap.insert(wall.tvWallName, wall);
     refreshTvWallStates();
     ui->treewt->setShownTvWallName(wall.tvWallName);
+    ui->treewt->setTvWallChangedOnDecoder(wall.tvWallName, false);
     redraw();
-    storeTvWallsNow();
+    storeTvWalls();
+    keepWizardCopy(wall.tvWallName);
+    MatrixSdkWorker::flushStore();
 }
 
 void MatrixConfigForm::slotEditBtnClicked()
@@ -569,6 +618,9 @@ void MatrixConfigForm::slotEditBtnClicked()
         return;
     }
     const TvWallManagement current = *found;
+    // The wizard shows the wall: the operator has seen what changed on the decoder.
+    if (ui->treewt->isTvWallChangedOnDecoder(name))
+        setChangedOnDecoder(name, false);
     QStringList boundOutputs;
     for (const MatrixInfo& screen : current.matrixInfoList)
         boundOutputs.append(
@@ -581,8 +633,11 @@ void MatrixConfigForm::slotEditBtnClicked()
         return;
     removeFirstWallWithMainIp(wall.mainIp);
     tvWallMap.insert(wall.tvWallName, wall);
+    ui->treewt->setTvWallChangedOnDecoder(wall.tvWallName, false);
     redraw();
-    storeTvWallsNow();
+    storeTvWalls();
+    keepWizardCopy(wall.tvWallName);
+    MatrixSdkWorker::flushStore();
 }
 
 void MatrixConfigForm::slotDeleteBtnClicked()
@@ -594,6 +649,7 @@ void MatrixConfigForm::slotDeleteBtnClicked()
         return;
     }
     tvWallMap.remove(name);
+    ui->treewt->setTvWallChangedOnDecoder(name, false);
     redraw();
     storeTvWallsNow();
 }
@@ -672,6 +728,18 @@ void MatrixConfigForm::onTvWallManagementChanged(const TvWallManagement& wall)
     // A known wall reported again as it is listed (a main decoder that reconnected) changes no entry.
     auto first = std::find_if(tvWallMap.begin(), tvWallMap.end(),
                               [&wall](const TvWallManagement& w) { return w.mainIp == wall.mainIp; });
+    // A wall this desk had is marked when the decoder holds another version than this desk last saw; the
+    // mark stays, through later connections, until the operator opens the wall.
+    DecoderWallCopy seen;
+    if (first != tvWallMap.end()) {
+        seen = MatrixSdkWorker::getWallCopyFromJson(first->tvWallName);
+        if (!seen.kept)
+            seen.wall = *first;
+        seen.changedOnDecoder = seen.changedOnDecoder || !WallDifference::sameWall(seen.wall, wall);
+        if (first->tvWallName != wall.tvWallName)
+            ui->treewt->setTvWallChangedOnDecoder(first->tvWallName, false);
+    }
+    const DecoderWallCopy received{true, wall, seen.changedOnDecoder};
     if (first != tvWallMap.end() && showsTheSame(*first, wall)) {
         // Every reconnect of a main decoder reports its wall; one that comes back as it is stored leaves the
         // list as it is on disk.
@@ -679,12 +747,16 @@ void MatrixConfigForm::onTvWallManagementChanged(const TvWallManagement& wall)
         const bool connected = first->connected;
         *first = wall;
         first->connected = connected;
+        MatrixSdkWorker::setWallCopyToJson(wall.tvWallName, received);
+        ui->treewt->setTvWallChangedOnDecoder(wall.tvWallName, received.changedOnDecoder);
         changedDecoders.insert(wall.mainIp);
         scheduleUpdate(UpdateConnectionStates | (stored ? 0 : UpdateStoreTvWalls));
         return;
     }
     removeFirstWallWithMainIp(wall.mainIp);
     tvWallMap.insert(wall.tvWallName, wall);
+    MatrixSdkWorker::setWallCopyToJson(wall.tvWallName, received);
+    ui->treewt->setTvWallChangedOnDecoder(wall.tvWallName, received.changedOnDecoder);
     // A wall taken over is the operator's choice; a known wall reported again on a reconnect is not.
     if (newWall)
         applyUpdateNow(UpdateWallStates | UpdateRedraw | UpdateStoreTvWalls);
@@ -694,12 +766,21 @@ void MatrixConfigForm::onTvWallManagementChanged(const TvWallManagement& wall)
 
 void MatrixConfigForm::onIpChanged(const QString& mainIp, const QString& formerIp)
 {
-    for (TvWallManagement& wall : tvWallMap) {
+    const auto moveDecoder = [&mainIp, &formerIp](TvWallManagement& wall) {
         if (wall.mainIp == formerIp)
             wall.mainIp = mainIp;
         for (MatrixInfo& screen : wall.matrixInfoList) {
             if (screen.ip == formerIp)
                 screen.ip = mainIp;
+        }
+    };
+    for (TvWallManagement& wall : tvWallMap) {
+        moveDecoder(wall);
+        // Decoders name the outputs of a moved decoder by its new address, in the walls they hold too.
+        DecoderWallCopy copy = MatrixSdkWorker::getWallCopyFromJson(wall.tvWallName);
+        if (copy.kept) {
+            moveDecoder(copy.wall);
+            MatrixSdkWorker::setWallCopyToJson(wall.tvWallName, copy);
         }
     }
     applyUpdateNow(UpdateWallStates | UpdateRedraw | UpdateStoreTvWalls);
@@ -709,6 +790,7 @@ void MatrixConfigForm::onDeleteTvwallItem(const QString& ip)
 {
     for (auto it = tvWallMap.begin(); it != tvWallMap.end(); ++it) {
         if (it->mainIp == ip || wallDecoderIps(*it).contains(ip)) {
+            ui->treewt->setTvWallChangedOnDecoder(it.key(), false);
             tvWallMap.erase(it);
             break;
         }

@@ -116,6 +116,14 @@ private:
     void onTvWallManagementChanged(const pral_matrix::TvWallManagement& wall);
     void onIpChanged(const QString& mainIp, const QString& formerIp);
     void onDeleteTvwallItem(const QString& ip);
+    /** The operator has seen the wall: it no longer carries the changed-on-decoder mark. */
+    void onTvWallOpened(const QString& tvWallName);
+
+    /** What this desk last exchanged with each main decoder, for the wizard to compare with. */
+    QMap<QString, pral_matrix::TvWallManagement> wallsSeenOnDecoders() const;
+    /** Keeps what the wizard left on the decoder as the copy of the wall it was saved as. */
+    void keepWizardCopy(const QString& tvWallName);
+    void setChangedOnDecoder(const QString& tvWallName, bool changed);
 
     static QStringList wallDecoderIps(const pral_matrix::TvWallManagement& wall);
     void refreshTvWallStates();
@@ -171,6 +179,9 @@ private:
     QString drawnWall;
     // Whether the tree lists the walls of tvWallMap at all: before the first redraw it lists nothing.
     bool wallsListed = false;
+
+    // What the last accepted wizard left on the main decoder, until the wall is stored under its name.
+    pral_matrix::DecoderWallCopy wizardCopy;
 
     int pendingUpdate = 0;
     QTimer updateTimer;

@@ -845,6 +845,16 @@ void MatrixSdkWorker::addMatrixToJson(const QList<TvWallManagement>& list)
     PSingleton<MatrixSdkWorker>::_instance().store->replaceTvWalls(list);
 }
 
+DecoderWallCopy MatrixSdkWorker::getWallCopyFromJson(const QString& tvWallName)
+{
+    return PSingleton<MatrixSdkWorker>::_instance().store->wallCopy(tvWallName);
+}
+
+void MatrixSdkWorker::setWallCopyToJson(const QString& tvWallName, const DecoderWallCopy& copy)
+{
+    PSingleton<MatrixSdkWorker>::_instance().store->setWallCopy(tvWallName, copy);
+}
+
 void MatrixSdkWorker::setDataDirectory(const QString& dir)
 {
     PSingleton<MatrixSdkWorker>::_instance().store->setDataDirectory(dir);

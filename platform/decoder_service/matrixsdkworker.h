@@ -3,6 +3,7 @@
 #include "csharedhandle.h"
 #include "decoder_service_global.h"
 #include "decoderbackend.h"
+#include "decoderwallcopy.h"
 #include "decoderwatch.h"
 #include "matrixrecords.h"
 #include "psingleton.h"
@@ -204,6 +205,13 @@ public:
     static void addDecoderToJson(const QList<MatrixInfo>& list);
     /** Replaces the stored TV walls with list. */
     static void addMatrixToJson(const QList<TvWallManagement>& list);
+    /**
+     * What this desk last received from or sent to the main decoder of the
+     * wall called tvWallName; kept is false when nothing was kept.
+     */
+    static DecoderWallCopy getWallCopyFromJson(const QString& tvWallName);
+    /** Kept with the wall of that name; forgotten when a list without it replaces the walls. */
+    static void setWallCopyToJson(const QString& tvWallName, const DecoderWallCopy& copy);
     /** Empty: TVWALL_DATA_DIR, or without it the application data location. */
     static void setDataDirectory(const QString& dir);
     static QString dataDirectory();

@@ -4,6 +4,7 @@
 #include "safefile.h"
 #include "secretbox.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -99,6 +100,11 @@ bool sameEntry(const TvWallManagement& a, const TvWallManagement& b)
     return true;
 }
 
+bool sameCopy(const DecoderWallCopy& a, const DecoderWallCopy& b)
+{
+    return a.kept == b.kept && a.changedOnDecoder == b.changedOnDecoder && sameEntry(a.wall, b.wall);
+}
+
 } // namespace
 
 MatrixStore::MatrixStore(QObject* parent)
@@ -167,6 +173,7 @@ void MatrixStore::resetLocked()
     passwordsUnsavedReported = false;
     decoderMap.clear();
     tvWallMap.clear();
+    wallCopies.clear();
     keptSeals.clear();
     entryTexts.clear();
 }
@@ -335,6 +342,20 @@ void MatrixStore::ensureLoadedLocked()
                               .arg(wall.tvWallName));
         entryOfName.insert(wall.tvWallName, i + 1);
         tvWallMap.insert(wall.tvWallName, wall);
+        // A later entry of the same name replaces the copy of an earlier one, or drops it.
+        wallCopies.remove(wall.tvWallName);
+        const QJsonValue copy = walls.at(i).toObject().value(QStringLiteral("decoderCopy"));
+        if (copy.isObject()) {
+            const DecoderWallCopy read = RecordJson::wallCopyFromJson(
+                copy.toObject(), wall.tvWallName + QStringLiteral("/decoderCopy"), &issues);
+            if (read.kept)
+                wallCopies.insert(wall.tvWallName, read);
+        } else if (!copy.isUndefined()) {
+            issues.append(
+                QCoreApplication::translate("pral_matrix::RecordJson", "%1: \"%2\" %3")
+                    .arg(wall.tvWallName, QStringLiteral("decoderCopy"),
+                         QCoreApplication::translate("pral_matrix::RecordJson", "is not an object")));
+        }
     }
     if (!issues.isEmpty())
         keepDamagedCopyLocked(TvWallDoc, QString::fromLatin1(TvWallFileName), issues);
@@ -463,8 +484,36 @@ void MatrixStore::replaceTvWalls(const QList<TvWallManagement>& list)
     tvWallMap.clear();
     for (const TvWallManagement& wall : list)
         tvWallMap.insert(wall.tvWallName, wall);
+    for (auto it = wallCopies.begin(); it != wallCopies.end();) {
+        if (tvWallMap.contains(it.key()))
+            ++it;
+        else
+            it = wallCopies.erase(it);
+    }
     dirty |= TvWallDoc;
     scheduleWriteLocked();
+}
+
+DecoderWallCopy MatrixStore::wallCopy(const QString& tvWallName)
+{
+    QMutexLocker lock(&mutex);
+    ensureLoadedLocked();
+    return wallCopies.value(tvWallName);
+}
+
+void MatrixStore::setWallCopy(const QString& tvWallName, const DecoderWallCopy& copy)
+{
+    QMutexLocker lock(&mutex);
+    ensureLoadedLocked();
+    if (copy.kept)
+        wallCopies.insert(tvWallName, copy);
+    else
+        wallCopies.remove(tvWallName);
+    // Written with its wall; a wall not listed yet takes it along when the list comes.
+    if (tvWallMap.contains(tvWallName)) {
+        dirty |= TvWallDoc;
+        scheduleWriteLocked();
+    }
 }
 
 void MatrixStore::scheduleWriteLocked()
@@ -578,9 +627,16 @@ QList<QByteArray> MatrixStore::buildDocumentLocked(int doc, bool* passwordsLost)
     } else {
         for (const TvWallManagement& wall : qAsConst(tvWallMap))
             take(
-                wall.tvWallName, wall,
-                [](const CachedEntry& c, const TvWallManagement& r) { return sameEntry(c.wall, r); },
-                [&seal](const TvWallManagement& r) { return RecordJson::toJson(r, seal); });
+                wall.tvWallName, WallEntry{wall, wallCopies.value(wall.tvWallName)},
+                [](const CachedEntry& c, const WallEntry& r) {
+                    return sameEntry(c.wall, r.wall) && sameCopy(c.copy, r.copy);
+                },
+                [&seal](const WallEntry& r) {
+                    QJsonObject entry = RecordJson::toJson(r.wall, seal);
+                    if (r.copy.kept)
+                        entry.insert(QStringLiteral("decoderCopy"), RecordJson::toJson(r.copy));
+                    return entry;
+                });
     }
     cache = next;
     // Values whose entry is gone or carries a new password are no longer kept once this list is written;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "decoderwallcopy.h"
 #include "matrixrecords.h"
 
 #include <QElapsedTimer>
@@ -65,7 +66,16 @@ public:
     MatrixInfoMap decoders();
     QMap<QString, TvWallManagement> tvWalls();
     void replaceDecoders(const QList<MatrixInfo>& list);
+    /** Copies of walls that list leaves out are forgotten. */
     void replaceTvWalls(const QList<TvWallManagement>& list);
+
+    /** The copy kept for the wall called name; kept is false when there is none. */
+    DecoderWallCopy wallCopy(const QString& tvWallName);
+    /**
+     * Keeps copy for the wall called name; it is written with the wall, and
+     * forgotten when a list without that wall replaces the walls.
+     */
+    void setWallCopy(const QString& tvWallName, const DecoderWallCopy& copy);
 
     /** Writes what is pending now; false when a write failed (it stays pending). */
     bool flush();
@@ -144,17 +154,29 @@ private:
     int failing = 0;
     MatrixInfoMap decoderMap;
     QMap<QString, TvWallManagement> tvWallMap;
+    QHash<QString, DecoderWallCopy> wallCopies;
     /** By document, then by the entry's path in it. */
     QHash<int, QHash<QString, KeptSeal>> keptSeals;
     /** An entry as last written, its text, and the paths of the records in it. */
+    /** A wall as it is written: with the copy of it this desk last saw on its main decoder. */
+    struct WallEntry
+    {
+        TvWallManagement wall;
+        DecoderWallCopy copy;
+    };
     struct CachedEntry
     {
         MatrixInfo decoder;
         TvWallManagement wall;
+        DecoderWallCopy copy;
         QByteArray text;
         QStringList paths;
         void keep(const MatrixInfo& record) { decoder = record; }
-        void keep(const TvWallManagement& record) { wall = record; }
+        void keep(const WallEntry& record)
+        {
+            wall = record.wall;
+            copy = record.copy;
+        }
     };
     /** By document, then by address or wall name. */
     QHash<int, QHash<QString, CachedEntry>> entryTexts;
