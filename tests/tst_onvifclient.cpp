@@ -282,8 +282,7 @@ private:
         const bool open = op == QLatin1String("GetSystemDateAndTime") || op == QLatin1String("GetServices") ||
                           op == QLatin1String("GetCapabilities") ||
                           op == QLatin1String("GetEndpointReference") ||
-                          (informationForAnyone &&
-                           (op == QLatin1String("GetDeviceInformation") || op == QLatin1String("GetUsers")));
+                          (informationForAnyone && op == QLatin1String("GetDeviceInformation"));
         // ONVIF: a device without users yet asks nobody for credentials.
         if (!open && !noUsers && !authorisedBy(r)) {
             refused << op;
@@ -297,7 +296,7 @@ private:
             }
             return FakePeer::reply(400, notAuthorized());
         }
-        if (!open)
+        if (!open && !noUsers)
             authorised << op;
         if (op == QLatin1String("GetSystemDateAndTime")) {
             const QDateTime at = now();

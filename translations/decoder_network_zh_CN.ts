@@ -55,7 +55,12 @@
 <context>
     <name>DeviceServiceClient</name>
     <message>
-        <location filename="../platform/decoder_network/deviceserviceclient.cpp" line="+257"/>
+        <location filename="../platform/decoder_network/deviceserviceclient.cpp" line="+260"/>
+        <source>%1 video outputs (at most %2)</source>
+        <translation>%1 个视频输出（最多 %2 个）</translation>
+    </message>
+    <message>
+        <location line="+15"/>
         <source>Decoder(%1) named another host (%2) for its services; its calls stay at %1.</source>
         <translation>解码器(%1)为其服务指定了另一主机(%2)；请求仍发往 %1。</translation>
     </message>
@@ -83,7 +88,7 @@
 <context>
     <name>DiscoveryClient</name>
     <message>
-        <location filename="../platform/decoder_network/discoveryclient.cpp" line="+134"/>
+        <location filename="../platform/decoder_network/discoveryclient.cpp" line="+138"/>
         <location line="+41"/>
         <source>Decoder(%1) reported %2, which this client cannot hold; it is not listed.</source>
         <translation>解码器(%1)报告了%2，本客户端无法容纳，未列出该解码器。</translation>

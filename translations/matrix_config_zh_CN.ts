@@ -6,7 +6,7 @@
     <message>
         <location filename="../matrix_config/editing/addmatrixdlg.ui" line="+8"/>
         <location line="+18"/>
-        <location filename="../matrix_config/editing/addmatrixdlg.cpp" line="+91"/>
+        <location filename="../matrix_config/editing/addmatrixdlg.cpp" line="+95"/>
         <source>Add a TV Wall</source>
         <translation>添加电视墙</translation>
     </message>
@@ -82,19 +82,19 @@
     </message>
     <message>
         <location line="+11"/>
-        <location line="+331"/>
+        <location line="+473"/>
         <location line="+6"/>
         <location line="+31"/>
         <source>Edit a TV Wall</source>
         <translation>编辑电视墙</translation>
     </message>
     <message>
-        <location line="-508"/>
+        <location line="-507"/>
         <source>edit</source>
         <translation>编辑</translation>
     </message>
     <message>
-        <location line="+129"/>
+        <location line="+130"/>
         <source>Please enter the name of the TV wall!</source>
         <translation>请输入电视墙名称！</translation>
     </message>
@@ -129,8 +129,7 @@
         <translation>电视墙设置成功！</translation>
     </message>
     <message>
-        <location line="+13"/>
-        <location line="+88"/>
+        <location line="+99"/>
         <source>The TV wall could not be read back from decoder %1: whether it holds what was sent is not known.</source>
         <translation>无法从解码器 %1 读回电视墙：不能确定它是否保存了所发送的内容。</translation>
     </message>
@@ -140,12 +139,12 @@
         <translation>电视墙设置失败，错误码：%1！</translation>
     </message>
     <message>
-        <location line="+54"/>
+        <location line="+53"/>
         <source>The TV wall &quot;%1&quot; is taken as decoder %2 holds it; nothing was sent.</source>
         <translation>电视墙“%1”已按解码器 %2 上保存的版本采用，未发送任何内容。</translation>
     </message>
     <message>
-        <location line="+37"/>
+        <location line="+38"/>
         <source>named &quot;%1&quot;</source>
         <translation>名称为“%1”</translation>
     </message>
@@ -326,7 +325,7 @@
 <context>
     <name>pral_matrixConfig::ConnectMatrixItem</name>
     <message>
-        <location filename="../matrix_config/workspace/connectmatrixitem.cpp" line="+63"/>
+        <location filename="../matrix_config/workspace/connectmatrixitem.cpp" line="+64"/>
         <source>Changed on the decoder since this desk last saw it. Click the TV wall to see it.</source>
         <translation>自本工作台上次查看以来，解码器上的该电视墙已被更改。单击该电视墙查看。</translation>
     </message>
@@ -548,7 +547,7 @@
         <translation>此设备没有视频输出：可在此管理，但不能用于电视墙。</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+3"/>
         <location line="+720"/>
         <location line="+29"/>
         <source>connecting</source>
@@ -1064,7 +1063,7 @@
         <translation>窗口信息：</translation>
     </message>
     <message>
-        <location filename="../matrix_config/workspace/matrixconfigform.cpp" line="+253"/>
+        <location filename="../matrix_config/workspace/matrixconfigform.cpp" line="+260"/>
         <source>No TV wall yet.
 
 Start under &quot;Decoder Management&quot; above: search for the decoders and add them. Then add a TV wall with the + button of &quot;TV Wall Management&quot;.</source>
@@ -1073,7 +1072,7 @@ Start under &quot;Decoder Management&quot; above: search for the decoders and ad
 请先在上方的“解码器管理”中搜索并添加解码器，然后点击“电视墙管理”的 + 按钮添加电视墙。</translation>
     </message>
     <message>
-        <location line="+291"/>
+        <location line="+330"/>
         <source>Please add the decoder first!</source>
         <translation>请先添加解码器！</translation>
     </message>
@@ -1089,7 +1088,7 @@ Start under &quot;Decoder Management&quot; above: search for the decoders and ad
         <translation>请先连接电视墙！</translation>
     </message>
     <message>
-        <location line="+162"/>
+        <location line="+195"/>
         <source>The current TV wall configuration is not saved, whether to save the TV wall configuration?</source>
         <translation>当前电视墙配置尚未保存，是否保存电视墙配置？</translation>
     </message>
@@ -1533,7 +1532,7 @@ Start under &quot;Decoder Management&quot; above: search for the decoders and ad
         <translation>输出</translation>
     </message>
     <message>
-        <location line="+19"/>
+        <location line="+23"/>
         <source>%1, from screen %2</source>
         <translation>%1，来自屏幕 %2</translation>
     </message>

@@ -17,7 +17,11 @@ class DeviceIoServiceClient
 public:
     explicit DeviceIoServiceClient(OnvifTransport& transport);
 
+    /** Through the output's configuration, where a decoder of ours keeps the resolution. */
     int getResolution(const QString& ip, int screenRow, int screenColumn, ScreenResolution_t* out);
+    /** Through GetVideoOutputs, as any ONVIF display tells it: the output of the screen's token, or for
+     * screen (0, 0) the first output. */
+    int outputResolution(const QString& ip, int screenRow, int screenColumn, ScreenResolution_t* out);
     /** persist: the decoder keeps it past the session (ForcePersistence). */
     int setResolution(const QString& ip, int screenRow, int screenColumn,
                       const ScreenResolution_t& resolution, bool persist);

@@ -242,6 +242,24 @@ DeviceServiceClient::LoginOutcome DeviceServiceClient::login(const QString& ip, 
                               .child(Ns::DeviceIo, QStringLiteral("Capabilities"))
                               .attributeInt(QStringLiteral("VideoOutputs"), -1);
         }
+        // Devices that give no capabilities with their services give their outputs here.
+        if (outputs < 0) {
+            const OnvifTransport::Call capabilities =
+                transport.soap(ip, Ns::Device,
+                               onvifRequest(Ns::Device, QStringLiteral("GetCapabilities"),
+                                            {{QStringLiteral("Category"), QStringLiteral("All")}}),
+                               &token);
+            if (capabilities.ok())
+                outputs = capabilities.message.payload.child(Ns::Device, QStringLiteral("Capabilities"))
+                              .child(Ns::Schema, QStringLiteral("Extension"))
+                              .child(Ns::Schema, QStringLiteral("DeviceIO"))
+                              .childInt(Ns::Schema, QStringLiteral("VideoOutputs"), -1);
+        }
+        if (outputs > OnvifCodec::MaxChannels) {
+            login.result = transport.refuse(
+                ip, tr("%1 video outputs (at most %2)").arg(outputs).arg(OnvifCodec::MaxChannels));
+            return outcome;
+        }
         const bool display = session.offers(Ns::Display) || outputs > 0;
         session.matrixType = !display      ? MATRIX_TYPE_NO_OUTPUT
                              : outputs > 1 ? MATRIX_TYPE_MULTI_OUTPUT

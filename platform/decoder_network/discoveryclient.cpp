@@ -116,17 +116,21 @@ bool DiscoveryClient::describe(DeviceDiscovery::Answer* a, QList<DeviceDiscovery
                          onvifRequest(Ns::Device, QStringLiteral("GetServices"),
                                       {{QStringLiteral("IncludeCapability"), QStringLiteral("true")}}),
                          nullptr, DescribeTimeoutMs);
-    if (services.ok()) {
+    if (services.ok())
         roles = rolesFromServices(services.message);
-    } else {
-        // Devices of ONVIF's first versions know only GetCapabilities.
+    // Devices of ONVIF's first versions know only GetCapabilities; others give their outputs only there.
+    if (!services.ok() || roles.videoOutputs < 0) {
         const OnvifTransport::Call capabilities =
             transport.soapAt(a->xaddr,
                              onvifRequest(Ns::Device, QStringLiteral("GetCapabilities"),
                                           {{QStringLiteral("Category"), QStringLiteral("All")}}),
                              nullptr, DescribeTimeoutMs);
-        if (capabilities.ok())
-            roles = rolesFromCapabilities(capabilities.message);
+        if (capabilities.ok()) {
+            const Roles more = rolesFromCapabilities(capabilities.message);
+            roles.answered = true;
+            roles.display = roles.display || more.display;
+            roles.videoOutputs = more.videoOutputs;
+        }
     }
     const bool displayType = a->types.contains(QStringLiteral("NetworkVideoDisplay"));
     const bool display = roles.display || roles.videoOutputs > 0 || (!roles.answered && displayType);
@@ -157,12 +161,12 @@ bool DiscoveryClient::describe(DeviceDiscovery::Answer* a, QList<DeviceDiscovery
         QString why;
         if (OnvifCodec::checkVersion(version, &why))
             info.version = version;
-        // A device that tells anyone who it is may have no users yet: then it is in its factory state.
-        const OnvifTransport::Call users = transport.soapAt(
-            a->xaddr, onvifRequest(Ns::Device, QStringLiteral("GetUsers")), nullptr, DescribeTimeoutMs);
-        info.activated =
-            !(users.ok() && users.message.payload.all(Ns::Device, QStringLiteral("User")).isEmpty());
     }
+    // ONVIF asks nobody for credentials before a device has its first user: one that tells anyone who its
+    // users are is in its factory state, waiting to be given an administrator.
+    const OnvifTransport::Call users = transport.soapAt(
+        a->xaddr, onvifRequest(Ns::Device, QStringLiteral("GetUsers")), nullptr, DescribeTimeoutMs);
+    info.activated = !users.ok();
     MatrixInfo checked = info;
     checked.deviceId = serial;
     QString why;

@@ -446,8 +446,14 @@ int OnvifBackend::getResolution(const QString& ip, int screenRow, int screenColu
     if (screenRow < 0 || screenColumn < 0)
         return RESULT_BAD_ARGUMENT;
     ScreenResolution_t read{0, 0, 0};
-    const int result =
-        inLane(ip, [&] { return deviceIo->getResolution(ip, screenRow, screenColumn, &read); });
+    const int result = inLane(ip, [&] {
+        OnvifTransport::Session session;
+        // Only our extension keeps a resolution in the output's configuration; any display tells it with
+        // its outputs.
+        if (transport->session(ip, &session) && !session.offers(Ns::Wall))
+            return deviceIo->outputResolution(ip, screenRow, screenColumn, &read);
+        return deviceIo->getResolution(ip, screenRow, screenColumn, &read);
+    });
     if (result == RESULT_OK)
         *out = read;
     return result;

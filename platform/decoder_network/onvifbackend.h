@@ -2,6 +2,7 @@
 
 #include "decoder_network_global.h"
 #include "decoderbackend.h"
+#include "soapenvelope.h"
 
 #include <QAtomicInt>
 #include <QMap>
@@ -209,8 +210,22 @@ private:
     int addPane(const QString& ip, const MatrixWindowInfo& window);
     /** Pool thread: a window's sources shown through a receiver. */
     int feedPane(const QString& ip, const MatrixWindowInfo& window, int windowId);
-    void runUpgrade(const QList<DeviceInfo_t>& devices, const QByteArray& image, const UpgradeSink& sink,
-                    int firstCard);
+    /** How one card's upgrade began. */
+    struct CardStart
+    {
+        int result = RESULT_NO_DEVICE;
+        SoapEnvelope::Token token;
+        /** The card offers our extension, which tells the upgrade's progress. */
+        bool ours = false;
+        /** Another maker's card: the version it ran before. */
+        QString before;
+    };
+    /** Pool thread: the card's credentials, what it offers, and the image sent to it. */
+    CardStart startCard(const DeviceInfo_t& d, const QByteArray& image);
+    /** target: the version the image installs, when its file says; a decoder of another maker is judged by
+     * it. */
+    void runUpgrade(const QList<DeviceInfo_t>& devices, const QByteArray& image, const QString& target,
+                    const UpgradeSink& sink, const CardStart& firstStart);
     /** Pool thread: the probe's login and readings. */
     ProbeResult probeNow(const Probe& probe);
     /** Service thread: ip's new session is checked from now on. */

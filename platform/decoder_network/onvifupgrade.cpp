@@ -5,11 +5,16 @@
 
 #include "deviceserviceclient.h"
 #include "extensionserviceclient.h"
+#include "firmwareimage.h"
+#include "onvifnamespaces.h"
+#include "onvifrequest.h"
 #include "onviftransport.h"
 
 #include <QElapsedTimer>
 #include <QFile>
 #include <QThread>
+
+#include <algorithm>
 
 namespace pral_matrix {
 
@@ -31,7 +36,41 @@ SoapEnvelope::Token tokenOf(const DeviceInfo_t& d, OnvifTransport& transport, De
                                fieldText(d.password, sizeof d.password), offset};
 }
 
+// The progress a decoder without our extension shows: the image sent, the decoder away to install it.
+constexpr int UploadedPercent = 40;
+constexpr int RestartingPercent = 70;
+// How long a decoder may take to install and come back before its upgrade counts as failed.
+constexpr qint64 UpgradeLimitMs = 10 * 60 * 1000;
+
 } // namespace
+
+OnvifBackend::CardStart OnvifBackend::startCard(const DeviceInfo_t& d, const QByteArray& image)
+{
+    CardStart start;
+    const QString ip = fieldText(d.ip, sizeof d.ip);
+    start.token = tokenOf(d, *transport, *device);
+    OnvifTransport::Session session;
+    if (transport->session(ip, &session)) {
+        start.ours = session.offers(Ns::Wall);
+    } else {
+        const OnvifTransport::Call services =
+            transport->soap(ip, Ns::Device,
+                            onvifRequest(Ns::Device, QStringLiteral("GetServices"),
+                                         {{QStringLiteral("IncludeCapability"), QStringLiteral("false")}}),
+                            nullptr);
+        const QVector<const XmlNode*> offered =
+            services.ok() ? services.message.payload.all(Ns::Device, QStringLiteral("Service"))
+                          : QVector<const XmlNode*>();
+        start.ours = std::any_of(offered.begin(), offered.end(), [](const XmlNode* s) {
+            return s->childText(Ns::Device, QStringLiteral("Namespace")) == Ns::Wall;
+        });
+    }
+    // Any ONVIF device tells how its upgrade went by the version it runs after its restart.
+    if (!start.ours)
+        device->firmwareVersion(ip, start.token, &start.before);
+    start.result = device->startFirmwareUpgrade(ip, start.token, image);
+    return start;
+}
 
 int OnvifBackend::startUpgrade(const QList<DeviceInfo_t>& devices, const QString& path,
                                const UpgradeSink& sink)
@@ -44,16 +83,18 @@ int OnvifBackend::startUpgrade(const QList<DeviceInfo_t>& devices, const QString
     if (!upgrading.testAndSetOrdered(0, 1))
         return RESULT_UNAVAILABLE;
     const QByteArray image = file.readAll();
+    // The version the image installs, where the file says it in our format; a decoder of another maker is
+    // judged by it.
+    FirmwareImage header;
+    const QString target = FirmwareImage::read(path, &header) ? header.version : QString();
     // The first card is started here, so that an image the decoder refuses is a refused start.
-    const DeviceInfo_t& first = devices.first();
-    const int started = device->startFirmwareUpgrade(fieldText(first.ip, sizeof first.ip),
-                                                     tokenOf(first, *transport, *device), image);
-    if (started == RESULT_BAD_ARGUMENT) {
+    const CardStart first = startCard(devices.first(), image);
+    if (first.result == RESULT_BAD_ARGUMENT) {
         upgrading.storeRelease(0);
         return RESULT_BAD_ARGUMENT;
     }
-    pool.start([this, devices, image, sink, started] {
-        if (started != RESULT_OK) {
+    pool.start([this, devices, image, target, sink, first] {
+        if (first.result != RESULT_OK) {
             // Refused for another reason than the image: the first card fails as a login would.
             QMetaObject::invokeMethod(this, [sink] {
                 sink.progress(1, -1, -1, 1, false);
@@ -63,14 +104,14 @@ int OnvifBackend::startUpgrade(const QList<DeviceInfo_t>& devices, const QString
             upgrading.storeRelease(0);
             return;
         }
-        runUpgrade(devices, image, sink, 1);
+        runUpgrade(devices, image, target, sink, first);
         upgrading.storeRelease(0);
     });
     return RESULT_OK;
 }
 
 void OnvifBackend::runUpgrade(const QList<DeviceInfo_t>& devices, const QByteArray& image,
-                              const UpgradeSink& sink, int firstCard)
+                              const QString& target, const UpgradeSink& sink, const CardStart& firstStart)
 {
     // Reports go to the service thread, where the back end lives, in the order they are made.
     auto progress = [this, sink](int card, int marker, int percent, int code, bool latest) {
@@ -83,23 +124,60 @@ void OnvifBackend::runUpgrade(const QList<DeviceInfo_t>& devices, const QByteArr
                 sink.result(RESULT_UPGRADE_FAILED);
         });
     };
-    for (int card = firstCard; card <= devices.size(); ++card) {
+    for (int card = 1; card <= devices.size(); ++card) {
         const DeviceInfo_t& d = devices.at(card - 1);
         const QString ip = fieldText(d.ip, sizeof d.ip);
-        const SoapEnvelope::Token token = tokenOf(d, *transport, *device);
-        if (card > firstCard && device->startFirmwareUpgrade(ip, token, image) != RESULT_OK)
+        const CardStart start = card == 1 ? firstStart : startCard(d, image);
+        if (start.result != RESULT_OK)
             return fail(card, 1);
+        const SoapEnvelope::Token& token = start.token;
         int lastPercent = 0;
+        bool wentAway = false;
         QElapsedTimer clock;
         clock.start();
+        if (!start.ours) {
+            // Uploaded; what is left is the restart and the version read back.
+            lastPercent = UploadedPercent;
+            progress(card, 0, lastPercent, 0, false);
+        }
         for (;;) {
             if (transport->abandonment().isDue())
                 return;
             QThread::msleep(quint32(opts.upgradePollMs));
+            if (!start.ours) {
+                QString version;
+                // The decoder restarts while it installs: a missed answer is not yet a failure.
+                if (device->firmwareVersion(ip, token, &version) != RESULT_OK) {
+                    if (!wentAway) {
+                        wentAway = true;
+                        progress(card, 0, lastPercent = RestartingPercent, 0, false);
+                    }
+                    if (clock.elapsed() > UpgradeLimitMs)
+                        return fail(card, 1);
+                    continue;
+                }
+                // An image of the version the decoder runs already changes nothing.
+                if (!target.isEmpty() && target == start.before) {
+                    progress(card, 0, 100, 0, true);
+                    break;
+                }
+                // Without a version in the image's file, any other version after the restart is the new one.
+                const bool installed = target.isEmpty() ? version != start.before : version == target;
+                if (installed) {
+                    progress(card, 0, 100, 0, false);
+                    // It restarted to run the new firmware: a client's session to it is over.
+                    checkSession(ip);
+                    break;
+                }
+                // Back from its restart on another firmware than the image's: the upgrade did not take.
+                if (wentAway || clock.elapsed() > UpgradeLimitMs)
+                    return fail(card, 1);
+                continue;
+            }
             ExtensionServiceClient::UpgradeState state;
             // The decoder restarts while it installs: a missed answer is not yet a failure.
             if (!extension->upgradeState(ip, token, &state)) {
-                if (clock.elapsed() > 10 * 60 * 1000)
+                if (clock.elapsed() > UpgradeLimitMs)
                     return fail(card, 1);
                 continue;
             }
