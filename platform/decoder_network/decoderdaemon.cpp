@@ -856,8 +856,8 @@ DecoderDaemon::Reply DecoderDaemon::handleSoap(Endpoint* e, const QByteArray& bo
         const MatrixInfo d = info(ip);
         return respond(Ns::Device, op + QStringLiteral("Response"), [&](QXmlStreamWriter& w) {
             S::writeText(w, Ns::Device, QStringLiteral("Manufacturer"), QStringLiteral("tvwall"));
-            S::writeText(w, Ns::Device, QStringLiteral("Model"),
-                         QStringLiteral("decoder-%1x%2").arg(login.matrixType).arg(d.channelCount));
+            // What firmware images must be made for, as in the process.
+            S::writeText(w, Ns::Device, QStringLiteral("Model"), login.model);
             S::writeText(w, Ns::Device, QStringLiteral("FirmwareVersion"), login.version);
             S::writeText(w, Ns::Device, QStringLiteral("SerialNumber"), d.deviceId);
             S::writeText(w, Ns::Device, QStringLiteral("HardwareId"),

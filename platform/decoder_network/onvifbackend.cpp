@@ -521,6 +521,7 @@ OnvifBackend::LoginOutcome OnvifBackend::doLogin(const QString& ip, const QStrin
         return outcome;
     }
     session.version = info.message.payload.childText(Ns::Device, QStringLiteral("FirmwareVersion"));
+    login.model = info.message.payload.childText(Ns::Device, QStringLiteral("Model"));
 
     Call services = soap(ip, Ns::Device,
                          element(Ns::Device, QStringLiteral("GetServices"),
@@ -546,6 +547,7 @@ OnvifBackend::LoginOutcome OnvifBackend::doLogin(const QString& ip, const QStrin
     login.result = RESULT_OK;
     login.matrixType = session.matrixType;
     login.version = session.version;
+    login.bootId = session.bootId;
     return outcome;
 }
 
@@ -1151,8 +1153,22 @@ int OnvifBackend::startUpgrade(const QList<DeviceInfo_t>& devices, const QString
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.size() == 0 || file.size() > opts.maxFileBytes)
         return RESULT_BAD_ARGUMENT;
-    if (!upgrading.testAndSetOrdered(0, 1))
-        return RESULT_UNAVAILABLE;
+    // Each decoder takes one image at a time; other decoders may be upgraded meanwhile.
+    const QStringList ips = deviceIps(devices);
+    {
+        QMutexLocker lock(&mutex);
+        for (const QString& ip : ips) {
+            if (upgradingIps.contains(ip))
+                return RESULT_UNAVAILABLE;
+        }
+        for (const QString& ip : ips)
+            upgradingIps.insert(ip);
+    }
+    const auto done = [this, ips] {
+        QMutexLocker lock(&mutex);
+        for (const QString& ip : ips)
+            upgradingIps.remove(ip);
+    };
     const QByteArray image = file.readAll();
     // The first card is started here, so that an image the decoder refuses is a refused start.
     const DeviceInfo_t& first = devices.first();
@@ -1160,10 +1176,10 @@ int OnvifBackend::startUpgrade(const QList<DeviceInfo_t>& devices, const QString
                                          fieldText(first.userName, sizeof first.userName),
                                          fieldText(first.password, sizeof first.password), image);
     if (started == RESULT_BAD_ARGUMENT) {
-        upgrading.storeRelease(0);
+        done();
         return RESULT_BAD_ARGUMENT;
     }
-    pool.start([this, devices, image, sink, started] {
+    pool.start([this, devices, image, sink, started, done] {
         if (started != RESULT_OK) {
             // Refused for another reason than the image: the first card fails as a login would.
             QMetaObject::invokeMethod(this, [sink] {
@@ -1171,13 +1187,38 @@ int OnvifBackend::startUpgrade(const QList<DeviceInfo_t>& devices, const QString
                 if (sink.result)
                     sink.result(RESULT_UPGRADE_FAILED);
             });
-            upgrading.storeRelease(0);
+            done();
             return;
         }
         runUpgrade(devices, image, sink, 1);
-        upgrading.storeRelease(0);
+        done();
     });
     return RESULT_OK;
+}
+
+QStringList OnvifBackend::deviceIps(const QList<DeviceInfo_t>& devices)
+{
+    QStringList ips;
+    for (const DeviceInfo_t& d : devices)
+        ips.append(fieldText(d.ip, sizeof d.ip));
+    return ips;
+}
+
+bool OnvifBackend::restartsHandOver(const UpgradeSink& sink, const QString& ip, int card, bool answered,
+                                    const std::function<void(int, int, int, int, bool)>& progress)
+{
+    // The caller checks the decoder after its restart itself: the card is done once the decoder is found
+    // done, or has gone down to restart, which ends its session without a network problem to tell.
+    if (!sink.endsAtRestart)
+        return false;
+    progress(card, 0, 100, 0, false);
+    if (answered) {
+        checkSession(ip);
+    } else {
+        dropSession(ip);
+        endSession(ip, SessionEnd::Restarted);
+    }
+    return true;
 }
 
 void OnvifBackend::runUpgrade(const QList<DeviceInfo_t>& devices, const QByteArray& image,
@@ -1212,6 +1253,8 @@ void OnvifBackend::runUpgrade(const QList<DeviceInfo_t>& devices, const QByteArr
                 soap(ip, Ns::Wall, element(Ns::Wall, QStringLiteral("GetUpgradeState")), &token);
             // The decoder restarts while it installs: a missed answer is not yet a failure.
             if (!state.ok()) {
+                if (restartsHandOver(sink, ip, card, false, progress))
+                    break;
                 if (clock.elapsed() > 10 * 60 * 1000)
                     return fail(card, 1);
                 continue;
@@ -1228,6 +1271,8 @@ void OnvifBackend::runUpgrade(const QList<DeviceInfo_t>& devices, const QByteArr
                 lastPercent = percent;
                 progress(card, 0, percent, 0, false);
             }
+            if (s == QLatin1String("Done") && restartsHandOver(sink, ip, card, true, progress))
+                break;
             if (s == QLatin1String("Done")) {
                 // The version the decoder reports after its restart confirms the upgrade.
                 const Call info =

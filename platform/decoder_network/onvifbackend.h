@@ -202,6 +202,10 @@ private:
                     int firstCard);
     int startCardUpgrade(const QString& ip, const QString& user, const QString& password,
                          const QByteArray& image);
+    static QStringList deviceIps(const QList<DeviceInfo_t>& devices);
+    /** Pool thread: ends a card at its decoder's restart for a sink that checks the decoder itself. */
+    bool restartsHandOver(const UpgradeSink& sink, const QString& ip, int card, bool answered,
+                          const std::function<void(int, int, int, int, bool)>& progress);
     /** Pool thread: the probe's login and readings. */
     ProbeResult probeNow(const Probe& probe);
     /** Service thread: ip's new session is checked from now on. */
@@ -217,7 +221,6 @@ private:
     Options opts;
     QThreadPool pool;
     QAtomicInt cancelled;
-    QAtomicInt upgrading;
 
     mutable QMutex mutex;
     QMap<QString, Session> sessions;
@@ -229,6 +232,8 @@ private:
     /** The decoder whose login the service thread is waiting for. */
     QSet<QString> collecting;
     QSet<QString> uploadedPictures;
+    /** Decoders an upgrade is under way for, until it ends. */
+    QSet<QString> upgradingIps;
     /** Service thread: when each session is checked next (ms since the epoch). */
     QMap<QString, qint64> checkDue;
     QTimer* checkTimer = nullptr;
