@@ -113,5 +113,6 @@ void runManagementBench();
 void runWizardBench();
 void runMaintenanceBench();
 void runNetworkBench();
+void runUpgradeBench();
 
 } // namespace bench

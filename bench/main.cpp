@@ -62,7 +62,8 @@ int main(int argc, char* argv[])
     parser.addHelpOption();
     QCommandLineOption only(
         QStringLiteral("only"),
-        QStringLiteral("Run one group: service, workspace, management, wizard, maintenance or network."),
+        QStringLiteral(
+            "Run one group: service, workspace, management, wizard, maintenance, network or upgrade."),
         QStringLiteral("group"));
     parser.addOption(only);
     bench::addSizeOptions(parser);
@@ -83,5 +84,7 @@ int main(int argc, char* argv[])
         bench::runMaintenanceBench();
     if (group.isEmpty() || group == QLatin1String("network"))
         bench::runNetworkBench();
+    if (group.isEmpty() || group == QLatin1String("upgrade"))
+        bench::runUpgradeBench();
     return 0;
 }
