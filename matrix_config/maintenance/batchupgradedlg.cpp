@@ -80,6 +80,9 @@ void prepareTable(QTableWidget* table, const QStringList& headings, const QList<
         else
             table->setColumnWidth(column, widths.at(column));
     }
+    // Wrapped texts take the lines their column's width gives them, also once the page is laid out.
+    QObject::connect(table->horizontalHeader(), &QHeaderView::sectionResized, table,
+                     &QTableWidget::resizeRowsToContents);
 }
 
 void setCell(QTableWidget* table, int row, int column, const QString& text,
@@ -120,6 +123,16 @@ BatchUpgradeDlg::BatchUpgradeDlg(const QList<MatrixInfo>& decoders,
     ui->summaryLabel->setStyleSheet(QStringLiteral("QLabel{color:#acb3be;font-size:13px;}"));
     ui->filePath->setPlaceholderText(tr("Please select the decoder file"));
     ui->filePath->setReadOnly(true);
+    // The host's style gives edit fields their dark face; the arrows need one that shows on it.
+    ui->concurrencySpin->setStyleSheet(QStringLiteral(
+        "QSpinBox{padding-right:18px;}"
+        "QSpinBox::up-button,QSpinBox::down-button{subcontrol-origin:border;width:18px;border:none;"
+        "background:#1c2a40;}"
+        "QSpinBox::up-button{subcontrol-position:top right;}"
+        "QSpinBox::down-button{subcontrol-position:bottom right;}"
+        "QSpinBox::up-button:hover,QSpinBox::down-button:hover{background:#266baf;}"
+        "QSpinBox::up-arrow{image:url(:/images/images/arrow_up_n.png);width:10px;height:10px;}"
+        "QSpinBox::down-arrow{image:url(:/images/images/arrow_down_n.png);width:10px;height:10px;}"));
     ui->concurrencySpin->setValue(DefaultConcurrency);
     ui->concurrencySpin->setToolTip(
         tr("How many decoders are out of service at once, from their upload until they are checked back"));
@@ -127,7 +140,7 @@ BatchUpgradeDlg::BatchUpgradeDlg(const QList<MatrixInfo>& decoders,
     prepareTable(
         ui->checkTable,
         {tr("Decoder"), tr("Connected"), tr("Model"), tr("Running version"), tr("Image"), tr("Check")},
-        {120, 96, 96, 170, 150, 0}, CheckResult);
+        {120, 96, 96, 170, 96, 0}, CheckResult);
     prepareTable(ui->runTable,
                  {tr("Decoder"), tr("Model"), tr("Before"), tr("After"), tr("State"), tr("Time")},
                  {120, 96, 160, 160, 0, 86}, RunState);
@@ -221,7 +234,7 @@ void BatchUpgradeDlg::onCheckResult(quint64 run, const FirmwareImageInfo& checke
         const QString reason = leftOutReason(decoder);
         row.state = reason.isEmpty() ? State::Ready : State::LeftOut;
         row.outcome = reason;
-        row.at = QDateTime::currentDateTime();
+        row.at = reason.isEmpty() ? QDateTime() : QDateTime::currentDateTime();
         showCheckRow(i);
     }
     ui->checkTable->resizeRowsToContents();
@@ -273,8 +286,7 @@ void BatchUpgradeDlg::showCheckRow(int index)
                        comparable;
     setCell(table, index, CheckVersion, row.connected ? row.before : QString(),
             newer ? GoodColour : BadColour);
-    setCell(table, index, CheckImage,
-            image.sound ? tr("sound, %1 for %2").arg(image.version, image.model) : tr("damaged"),
+    setCell(table, index, CheckImage, image.sound ? tr("sound") : tr("damaged"),
             image.sound ? GoodColour : BadColour);
     setCell(table, index, CheckResult,
             row.state == State::Ready ? tr("ready") : tr("left out: %1").arg(row.outcome),
@@ -563,9 +575,12 @@ void BatchUpgradeDlg::updateSummary()
                 tr("Choose the firmware image for the %1 decoder(s) chosen.").arg(rows.size()));
         else if (!checked)
             ui->summaryLabel->setText(tr("Checking the image and the decoders..."));
+        else if (!image.sound)
+            ui->summaryLabel->setText(tr("The image cannot be used: %1").arg(image.problem));
         else
-            ui->summaryLabel->setText(tr("%1 of %2 decoder(s) can take this image; the others are left out, "
-                                         "each with the reason.")
+            ui->summaryLabel->setText(tr("The image installs %1 on %2: %3 of %4 decoder(s) can take it; the "
+                                         "others are left out, each with the reason.")
+                                          .arg(image.version, image.model)
                                           .arg(ready)
                                           .arg(rows.size()));
         ui->runProgress->hide();

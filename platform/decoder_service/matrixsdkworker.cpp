@@ -847,14 +847,29 @@ void MatrixSdkWorker::reportBatch(const BatchUpgradeReport& report)
     deliver([this, report] { emit signalBatchUpgradeReport(report); });
 }
 
+FirmwareImageInfo MatrixSdkWorker::readImage(const QString& path)
+{
+    // A batch reads one image for every decoder: its checksum is taken again only when the file changed.
+    const QFileInfo file(path);
+    const QDateTime modified = file.exists() ? file.lastModified() : QDateTime();
+    if (imageRead.path != path || imageRead.size != file.size() || imageRead.modified != modified ||
+        !modified.isValid()) {
+        FirmwareImage image;
+        imageRead.info = FirmwareImageInfo();
+        imageRead.info.sound = FirmwareImage::read(path, &image, &imageRead.info.problem);
+        imageRead.info.model = image.model;
+        imageRead.info.version = image.version;
+        imageRead.path = path;
+        imageRead.size = file.size();
+        imageRead.modified = modified;
+    }
+    return imageRead.info;
+}
+
 void MatrixSdkWorker::checkFirmware(const QStringList& ips, const QString& givenPath, quint64 run)
 {
     post([this, ips, givenPath, run] {
-        FirmwareImage image;
-        FirmwareImageInfo info;
-        info.sound = FirmwareImage::read(clientFilePath(givenPath), &image, &info.problem);
-        info.model = image.model;
-        info.version = image.version;
+        const FirmwareImageInfo info = readImage(clientFilePath(givenPath));
         QList<DecoderFirmwareInfo> decoders;
         for (const QString& ip : ips) {
             DecoderFirmwareInfo decoder;
@@ -894,8 +909,8 @@ void MatrixSdkWorker::upgradeDecoder(const MatrixInfo& decoder, const QString& g
             watch.formerVersion = handle->version();
             watch.formerBootId = handle->bootId();
         }
-        FirmwareImage image;
-        if (FirmwareImage::read(filePath, &image))
+        const FirmwareImageInfo image = readImage(filePath);
+        if (image.sound)
             watch.expectedVersion = image.version;
         DeviceInfo_t device{};
         const auto put = [](char* field, size_t size, const QString& text) {

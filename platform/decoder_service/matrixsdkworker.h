@@ -290,6 +290,8 @@ private:
     void watchChange(const WatchRequest& request);
     /** Service thread: a batch's report, after the results asked for before it. */
     void reportBatch(const BatchUpgradeReport& report);
+    /** Service thread: the image at path, read again only when the file changed since the last time. */
+    FirmwareImageInfo readImage(const QString& path);
     /** Service thread. */
     DecoderBackend::Login loginOnce(const MatrixInfo& info);
 
@@ -308,6 +310,14 @@ private:
     /** Service thread: a request is being carried out; the notices it causes wait for its result. */
     bool inRequest = false;
     QList<QPair<CMHandle, QString>> pendingNotices;
+    /** Service thread: the image readImage() read last. */
+    struct
+    {
+        QString path;
+        qint64 size = -1;
+        QDateTime modified;
+        FirmwareImageInfo info;
+    } imageRead;
 
     mutable QMutex handleMutex;
     QMap<QString, CMHandle> handles;
