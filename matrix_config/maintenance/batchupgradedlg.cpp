@@ -69,6 +69,8 @@ quint64 nextId()
 
 void prepareTable(QTableWidget* table, const QStringList& headings, const QList<int>& widths, int stretch)
 {
+    // Row heights are measured in the font the style sheet gives the table.
+    table->ensurePolished();
     table->setColumnCount(headings.size());
     table->setHorizontalHeaderLabels(headings);
     table->verticalHeader()->hide();
@@ -80,9 +82,6 @@ void prepareTable(QTableWidget* table, const QStringList& headings, const QList<
         else
             table->setColumnWidth(column, widths.at(column));
     }
-    // Wrapped texts take the lines their column's width gives them, also once the page is laid out.
-    QObject::connect(table->horizontalHeader(), &QHeaderView::sectionResized, table,
-                     &QTableWidget::resizeRowsToContents);
 }
 
 void setCell(QTableWidget* table, int row, int column, const QString& text,
@@ -154,8 +153,11 @@ BatchUpgradeDlg::BatchUpgradeDlg(const QList<MatrixInfo>& decoders,
         ui->checkTable->insertRow(index);
         showCheckRow(index);
     }
-    ui->checkTable->resizeRowsToContents();
     ui->pages->setCurrentWidget(ui->checkPage);
+
+    // Rows are measured again whenever a table's width changes (laid out, a scroll bar that comes or goes).
+    ui->checkTable->viewport()->installEventFilter(this);
+    ui->runTable->viewport()->installEventFilter(this);
 
     connect(ui->filePath, &PCOMMON::SelDirLineEt::signalClicked, this, &BatchUpgradeDlg::slotOnFileDlg);
     connect(ui->startBt, &QPushButton::clicked, this, &BatchUpgradeDlg::slotOnStartBt);
@@ -180,6 +182,9 @@ BatchUpgradeDlg::BatchUpgradeDlg(const QList<MatrixInfo>& decoders,
 
 BatchUpgradeDlg::~BatchUpgradeDlg()
 {
+    // The tables go with the children, after this dialog's own part: they must not call back here.
+    ui->checkTable->viewport()->removeEventFilter(this);
+    ui->runTable->viewport()->removeEventFilter(this);
     delete ui;
 }
 
@@ -237,7 +242,6 @@ void BatchUpgradeDlg::onCheckResult(quint64 run, const FirmwareImageInfo& checke
         row.at = reason.isEmpty() ? QDateTime() : QDateTime::currentDateTime();
         showCheckRow(i);
     }
-    ui->checkTable->resizeRowsToContents();
     updateSummary();
     updateButtons();
 }
@@ -274,6 +278,7 @@ void BatchUpgradeDlg::showCheckRow(int index)
             setCell(table, index, column, QString());
         setCell(table, index, CheckResult,
                 row.state == State::Checking ? tr("checking...") : tr("choose an image"), QuietColour);
+        table->resizeRowToContents(index);
         return;
     }
     setCell(table, index, CheckConnected, row.connected ? tr("yes") : tr("no"),
@@ -291,6 +296,7 @@ void BatchUpgradeDlg::showCheckRow(int index)
     setCell(table, index, CheckResult,
             row.state == State::Ready ? tr("ready") : tr("left out: %1").arg(row.outcome),
             row.state == State::Ready ? GoodColour : BadColour);
+    table->resizeRowToContents(index);
 }
 
 // ---- the run ----
@@ -330,7 +336,6 @@ void BatchUpgradeDlg::slotOnStartBt()
             showRunRow(row);
         }
     }
-    table->resizeRowsToContents();
     ui->pages->setCurrentWidget(ui->runPage);
     startWaiting();
     updateSummary();
@@ -493,6 +498,17 @@ void BatchUpgradeDlg::slotOnCloseBt()
             .arg(running));
 }
 
+bool BatchUpgradeDlg::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Resize) {
+        for (QTableWidget* table : {ui->checkTable, ui->runTable}) {
+            if (watched == table->viewport())
+                table->resizeRowsToContents();
+        }
+    }
+    return PCOMMON::CommonDialog::eventFilter(watched, event);
+}
+
 void BatchUpgradeDlg::keyPressEvent(QKeyEvent* event)
 {
     // Escape would reject the dialog behind the back of the close rule.
@@ -559,6 +575,7 @@ void BatchUpgradeDlg::showRunRow(const Row& row)
     setCell(table, r, RunState, stateText(row), stateColour);
     setCell(table, r, RunTime, row.at.isValid() ? row.at.toString(QStringLiteral("HH:mm:ss")) : QString(),
             QuietColour);
+    // Only this row: a list of hundreds is not measured again for every report.
     table->resizeRowToContents(r);
 }
 
