@@ -42,6 +42,7 @@
 #include "watchreportdlg.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QDir>
 #include <QFileDialog>
 #include <QJsonArray>
@@ -873,6 +874,9 @@ void TestPageShots::batchUpgrade()
         checks.chooseImage(image);
         auto* table = checks.findChild<QTableWidget*>(QStringLiteral("checkTable"));
         QTRY_COMPARE(table->item(0, 5)->text(), shown("pral_matrixConfig::BatchUpgradeDlg", "ready"));
+        // The pointer on the title, where it lights up no cell.
+        QCursor::setPos(checks.mapToGlobal(QPoint(checks.width() / 2, 8)));
+        QTRY_VERIFY(!table->viewport()->underMouse());
         shoot(&checks, QStringLiteral("batch-checks.png"), data);
     }
     // Mid-run, three at a time: one back with the new version, one failed, one that does not come back
@@ -898,6 +902,8 @@ void TestPageShots::batchUpgrade()
                                  state(&batch, QStringLiteral("192.0.2.42")) == restarting &&
                                  batch.runningCount() == 3,
                              15000);
+    QCursor::setPos(batch.mapToGlobal(QPoint(batch.width() / 2, 8)));
+    QTRY_VERIFY(!batch.findChild<QTableWidget*>(QStringLiteral("runTable"))->viewport()->underMouse());
     shoot(&batch, QStringLiteral("batch-running.png"), data);
     static_cast<QDialog&>(batch).reject();
 }

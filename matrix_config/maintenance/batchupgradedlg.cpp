@@ -139,7 +139,7 @@ BatchUpgradeDlg::BatchUpgradeDlg(const QList<MatrixInfo>& decoders,
     prepareTable(
         ui->checkTable,
         {tr("Decoder"), tr("Connected"), tr("Model"), tr("Running version"), tr("Image"), tr("Check")},
-        {120, 96, 96, 170, 96, 0}, CheckResult);
+        {110, 80, 90, 160, 80, 0}, CheckResult);
     prepareTable(ui->runTable,
                  {tr("Decoder"), tr("Model"), tr("Before"), tr("After"), tr("State"), tr("Time")},
                  {120, 96, 160, 160, 0, 86}, RunState);
