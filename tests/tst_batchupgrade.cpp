@@ -779,6 +779,62 @@ private slots:
         QCOMPARE(versionOf(at(52)), ImageVersion);
     }
 
+    void anUpgradedDecoderIsJudgedOnlyOnceItRestarted()
+    {
+        // A decoder that still answers from the boot its upgrade began on is installing, not back with its
+        // old version: the watch waits for the restart before it reads the version.
+        const QString ip = at(50);
+        QObject receiver;
+        int connected = 1;
+        connect(&worker(), &MatrixSdkWorker::signalConnectMatrixResult, &receiver,
+                [&connected](const CMHandle&, int result) { connected = result; });
+        worker().connectMatrix(stored(ip), nullptr);
+        QTRY_VERIFY(connected != 1);
+        QCOMPARE(connected, 0);
+        const CMHandle handle = worker().getHandleByIp(ip);
+        QVERIFY(handle && handle->bootId() >= 0);
+        QCOMPARE(handle->model(), Model);
+
+        QList<pral_matrix::WatchOutcome> ended;
+        connect(&worker().changeWatch(), &pral_matrix::DecoderWatch::signalWatchFinished, &receiver,
+                [&ended](const pral_matrix::WatchOutcome& outcome) { ended << outcome; });
+        pral_matrix::WatchRequest request;
+        request.kind = pral_matrix::ChangeKind::Upgrade;
+        request.ip = ip;
+        request.userName = handle->userName();
+        request.password = handle->password();
+        request.formerVersion = handle->version();
+        request.expectedVersion = ImageVersion;
+        request.formerBootId = handle->bootId();
+        request.tag = 77;
+        worker().changeWatch().watch(request);
+        // Several looks find it on its old boot: nothing is concluded.
+        QVERIFY(!QTest::qWaitFor([&ended] { return !ended.isEmpty(); }, 400));
+        ServiceBackend::onFleet([&ip](SimulatedFleet& fleet) { fleet.restartDecoder(ip); });
+        QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 5000);
+        QCOMPARE(ended.first().verdict, pral_matrix::WatchOutcome::NotApplied);
+        QCOMPARE(ended.first().text, "back, but still at " + OldVersion);
+        QCOMPARE(ended.first().version, OldVersion);
+        QCOMPARE(ended.first().tag, quint64(77));
+    }
+
+    void aDecoderThatRunsTheImageAlreadyEndsLatest()
+    {
+        // The checks leave such a decoder out; one that got there meanwhile is told by the decoder itself.
+        QSignalSpy reports(&worker(), &MatrixSdkWorker::signalBatchUpgradeReport);
+        MatrixInfo decoder = stored(at(42));
+        decoder.version = ImageVersion;
+        worker().upgradeDecoder(decoder, image, 99);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !reports.isEmpty() && reports.last().at(0).value<BatchUpgradeReport>().ended(), 10000);
+        const auto last = reports.last().at(0).value<BatchUpgradeReport>();
+        QCOMPARE(last.stage, BatchUpgradeReport::Done);
+        QVERIFY(last.latest);
+        QCOMPARE(last.version, ImageVersion);
+        QCOMPARE(last.run, quint64(99));
+        QCOMPARE(last.ip, at(42));
+    }
+
     void resultsExportToCsv()
     {
         const QStringList ips{at(50), at(51), at(46)};
