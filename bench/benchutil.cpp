@@ -1,7 +1,12 @@
 #include "benchutil.h"
 
+#include <QEvent>
+
+#include <QSet>
 #include <QTextStream>
 #include <QVector>
+#include <QWidget>
+#include <ctime>
 
 namespace bench {
 
@@ -44,6 +49,156 @@ void readSizeOptions(const QCommandLineParser& parser)
     }
     if (s.scale.isEmpty())
         s.scale.append(1);
+}
+
+namespace {
+struct ClockState
+{
+    QElapsedTimer clock;
+    bool counting = false;
+    bool armed = false;
+    QSet<QObject*> triggers;
+    QSet<QObject*> helpers;
+    int depth = 0;
+    qint64 busyNs = 0;
+    qint64 busyAtLastEventNs = 0;
+    qint64 cpuNs = 0;
+    qint64 cpuAtLastEventNs = 0;
+    qint64 lastEventEndNs = 0;
+    int windows = 0;
+};
+
+// Time the GUI thread ran, whatever else the machine did meanwhile.
+qint64 threadCpuNs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+ClockState& clockState()
+{
+    static ClockState s;
+    return s;
+}
+
+// A notice fades out by itself on timers of its own; that is not work the result left behind.
+bool isNoticeWork(QObject* receiver)
+{
+    const char* className = receiver->metaObject()->className();
+    if (qstrcmp(className, "QUnifiedTimer") == 0 || qstrcmp(className, "QDefaultAnimationDriver") == 0)
+        return true;
+    for (QObject* o = receiver; o; o = o->parent()) {
+        if (o->objectName() == QLatin1String("alertToast"))
+            return true;
+    }
+    return false;
+}
+
+void begin(ClockState& s)
+{
+    s.counting = true;
+    s.busyNs = 0;
+    s.busyAtLastEventNs = 0;
+    s.cpuNs = 0;
+    s.cpuAtLastEventNs = 0;
+    s.windows = 0;
+    s.clock.start();
+    s.lastEventEndNs = 0;
+}
+} // namespace
+
+void BusyClock::startNow()
+{
+    ClockState& s = clockState();
+    s.armed = false;
+    begin(s);
+}
+
+void BusyClock::startAtCallTo(std::initializer_list<QObject*> objects)
+{
+    ClockState& s = clockState();
+    s.counting = false;
+    s.triggers = QSet<QObject*>(objects.begin(), objects.end());
+    s.armed = true;
+}
+
+void BusyClock::stop()
+{
+    ClockState& s = clockState();
+    s.counting = false;
+    s.armed = false;
+}
+
+bool BusyClock::started()
+{
+    return clockState().counting;
+}
+
+double BusyClock::busyMs()
+{
+    return double(clockState().busyAtLastEventNs) / 1e6;
+}
+
+double BusyClock::cpuMs()
+{
+    return double(clockState().cpuAtLastEventNs) / 1e6;
+}
+
+double BusyClock::msSinceLastEvent()
+{
+    const ClockState& s = clockState();
+    return double(s.clock.nsecsElapsed() - s.lastEventEndNs) / 1e6;
+}
+
+int BusyClock::windowsShown()
+{
+    return clockState().windows;
+}
+
+void BusyClock::ignore(QObject* helper)
+{
+    clockState().helpers.insert(helper);
+}
+
+void BusyClock::forget(QObject* helper)
+{
+    clockState().helpers.remove(helper);
+}
+
+bool BusyClock::deliver(QObject* receiver, QEvent* event, const std::function<bool()>& notify)
+{
+    ClockState& s = clockState();
+    if (s.counting && event->type() == QEvent::Show && receiver->isWidgetType() &&
+        static_cast<QWidget*>(receiver)->isWindow())
+        ++s.windows;
+    if (s.depth > 0 || s.helpers.contains(receiver)) {
+        ++s.depth;
+        const bool result = notify();
+        --s.depth;
+        return result;
+    }
+    if (s.armed && event->type() == QEvent::MetaCall && s.triggers.contains(receiver)) {
+        s.armed = false;
+        begin(s);
+    }
+    if (!s.counting)
+        return notify();
+    const bool notice = isNoticeWork(receiver);
+    const qint64 start = s.clock.nsecsElapsed();
+    const qint64 cpuStart = threadCpuNs();
+    ++s.depth;
+    const bool result = notify();
+    --s.depth;
+    s.cpuNs += threadCpuNs() - cpuStart;
+    const qint64 end = s.clock.nsecsElapsed();
+    s.busyNs += end - start;
+    if (!notice) {
+        s.busyAtLastEventNs = s.busyNs;
+        s.cpuAtLastEventNs = s.cpuNs;
+        s.lastEventEndNs = end;
+    }
+    return result;
 }
 
 void ScaleTable::print() const

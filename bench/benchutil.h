@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <initializer_list>
+
 #include <algorithm>
 #include <functional>
 #include <utility>
@@ -104,12 +106,41 @@ inline void releaseDataDirectory(const QString& unusedPlace)
     pral_matrix::MatrixSdkWorker::setDataDirectory(unusedPlace);
 }
 
+/**
+ * @brief The time the GUI thread spends delivering events, taken around every outermost notify() of the
+ * benchmark's application object. Events of the benchmark's own helpers are not counted, and events of
+ * notices (their display and fade timers) do not keep the loop from counting as idle.
+ */
+class BusyClock
+{
+public:
+    /** Counts from now on. */
+    static void startNow();
+    /** Counts from the first queued call delivered to one of these objects on. */
+    static void startAtCallTo(std::initializer_list<QObject*> objects);
+    static void stop();
+    static bool started();
+    /** Work from the start to the end of the last event that was not a notice's. */
+    static double busyMs();
+    /** The same work as the GUI thread's own CPU time: what it cost without the waits a loaded machine adds.
+     */
+    static double cpuMs();
+    static double msSinceLastEvent();
+    /** Top-level windows shown while counting. */
+    static int windowsShown();
+    static void ignore(QObject* helper);
+    static void forget(QObject* helper);
+    /** Called by the application object for every event. */
+    static bool deliver(QObject* receiver, QEvent* event, const std::function<bool()>& notify);
+};
+
 /** Prints one line of the report: the measure, its baseline measured in the same run, and the target. */
 void report(const QString& name, double value, const QString& unit, double baseline, const QString& target);
 
 void runServiceBench();
 void runWorkspaceBench();
 void runManagementBench();
+void runResultBench();
 void runWizardBench();
 void runMaintenanceBench();
 void runNetworkBench();

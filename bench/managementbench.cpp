@@ -254,6 +254,8 @@ double loginWithPage(const Fleet& fleet)
             allRowsConnected(dialog, fleet.decoders))
             break;
     }
+    // Stored means on disk: whatever the store still gathers is written inside the time.
+    MatrixSdkWorker::flushStore();
     const double elapsed = double(timer.nsecsElapsed()) / 1e6;
     if (!dialog || !allRowsConnected(dialog, fleet.decoders))
         qFatal("the page did not show every decoder connected");
@@ -338,7 +340,8 @@ void runManagementBench()
                        "<= 400 ms at 2000 (baseline: plain QTableWidget, same rows and cell widgets)"));
             report(QStringLiteral("connect-all, shown and stored: ") + fleet.label(), login.first,
                    QStringLiteral("ms"), login.second,
-                   QStringLiteral("<= 2000 ms at 2000 decoders, 80 walls (baseline: bare result receiver)"));
+                   QStringLiteral(
+                       "linear; <= 600 ms at 4000 decoders, 160 walls (baseline: bare result receiver)"));
             const qint64 peak = statusKiB("VmHWM:");
             report(QStringLiteral("peak resident memory (VmHWM) after these"), double(peak) / 1024.0,
                    QStringLiteral("MiB"), double(startPeak) / 1024.0,

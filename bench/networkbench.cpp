@@ -3,24 +3,31 @@
 // (an imported configuration) to the decoder checked back, for 1 and 100 decoders, each against the
 // in-process fleet doing the same in the same run.
 
+#include "addmatrixdlg.h"
 #include "benchutil.h"
 #include "decodermanagementdlg.h"
 #include "matrixconfigform.h"
 #include "matrixsdkworker.h"
 #include "onvifbackend.h"
+#include "walldifference.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLoggingCategory>
 #include <QProcess>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTimer>
 
 using namespace pral_matrix;
+using pral_matrixConfig::AddMatrixDlg;
 using pral_matrixConfig::DecoderManagementDlg;
 using pral_matrixConfig::MatrixConfigForm;
+using pral_matrixConfig::WallDifference;
 
 namespace bench {
 namespace {
@@ -283,6 +290,138 @@ double restartToVerified(int n)
     return elapsed;
 }
 
+// ---- one wall, several desks ----
+
+constexpr int WallSide = 10;
+constexpr int WallOutputs = 4;
+constexpr int WallDecoders = WallSide * WallSide / WallOutputs;
+constexpr int Saves = 15;
+/** The version of the bench wall the main decoder holds: each save sends the next one. */
+int wallTurn = 0;
+
+/** Decoders of four outputs, enough for a 10 x 10 wall, served where the daemon places them. */
+QByteArray wallFleetJson()
+{
+    QJsonArray decoders;
+    for (int i = 0; i < WallDecoders; ++i)
+        decoders.append(QJsonObject{{"ip", loopbackOf(i)},
+                                    {"deviceId", QStringLiteral("WALL-%1").arg(i)},
+                                    {"type", 3},
+                                    {"channels", WallOutputs},
+                                    {"password", Password},
+                                    {"daemon", QJsonObject{{"address", loopbackOf(i)}}}});
+    return QJsonDocument(QJsonObject{{"latencyMs", 0}, {"decoders", decoders}}).toJson();
+}
+
+/** Every output once, on the first decoder; turn shifts the outputs by one screen, so each save changes. */
+TvWallManagement benchWall(int turn)
+{
+    TvWallManagement wall;
+    wall.tvWallName = QStringLiteral("Bench wall");
+    wall.mainIp = loopbackOf(0);
+    wall.row = wall.col = WallSide;
+    for (int s = 0; s < WallSide * WallSide; ++s) {
+        const int n = (s + turn) % (WallSide * WallSide);
+        MatrixInfo screen;
+        screen.ip = loopbackOf(n / WallOutputs);
+        screen.channel = n % WallOutputs + 1;
+        screen.row = s / WallSide;
+        screen.column = s % WallSide;
+        wall.matrixInfoList.append(screen);
+    }
+    return wall;
+}
+
+void connectWallDecoders()
+{
+    for (int i = 0; i < WallDecoders; ++i) {
+        MatrixInfo info;
+        info.ip = loopbackOf(i);
+        info.userName = "admin";
+        info.password = Password;
+        worker().connectMatrix(info, nullptr);
+    }
+    QElapsedTimer wait;
+    wait.start();
+    while (worker().getHandleByIp(loopbackOf(WallDecoders - 1)).isNull() && wait.elapsed() < 60000)
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    if (worker().getHandleByIp(loopbackOf(WallDecoders - 1)).isNull())
+        qFatal("wall save: the decoders did not connect");
+}
+
+/**
+ * The wizard's save of the wall from its preview, from the click to the accepted dialog, the question
+ * answered at once. Checked, the wizard reads the main decoder's wall and compares it with what this desk
+ * saw before it sends, and reads it back after.
+ */
+double wizardSave(bool checked)
+{
+    QStringList outputs;
+    for (int n = 0; n < WallSide * WallSide; ++n)
+        outputs << QStringLiteral("%1-%2").arg(loopbackOf(n / WallOutputs)).arg(n % WallOutputs + 1);
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [] {
+        QWidget* box = QApplication::activeModalWidget();
+        if (box && box->inherits("PCOMMON::PMessageBox"))
+            box->findChild<QPushButton*>(QStringLiteral("okBtn"))->click();
+    });
+    answer.start(1);
+    std::vector<double> samples;
+    // One save first warms up the connections; it is not counted.
+    for (int run = 0; run <= Saves; ++run) {
+        // What the decoder holds now is what this desk saw: the check finds nothing to ask about.
+        const TvWallManagement seen = benchWall(wallTurn);
+        AddMatrixDlg dialog(QStringList(), outputs, {seen.tvWallName}, false, benchWall(++wallTurn));
+        if (checked)
+            dialog.setWallsSeenOnDecoders({{seen.mainIp, seen}});
+        dialog.show();
+        QApplication::processEvents();
+        QElapsedTimer timer;
+        timer.start();
+        dialog.findChild<QPushButton*>(QStringLiteral("saveForEditBtn"))->click();
+        while (dialog.result() != QDialog::Accepted && timer.elapsed() < 10000)
+            QApplication::processEvents(QEventLoop::AllEvents, 1);
+        if (dialog.result() != QDialog::Accepted)
+            qFatal("wall save: the wizard did not close");
+        if (run > 0)
+            samples.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+    return median(samples);
+}
+
+/** The read and the compare alone: the main decoder's wall asked for and set against this desk's copy. */
+double preflight()
+{
+    const CMHandle handle = worker().getHandleByIp(loopbackOf(0));
+    TvWallManagement seen = benchWall(0);
+    QEventLoop loop;
+    QObject receiver;
+    int tag = 0;
+    bool same = false;
+    QObject::connect(
+        &worker(), &MatrixSdkWorker::signalGetLayoutInfoResult, &receiver,
+        [&](QString ip, int type, MatrixInfoList screens, int row, int col, QString name, void* user) {
+            if (user != &tag)
+                return;
+            TvWallManagement held;
+            held.tvWallName = name;
+            held.mainIp = ip;
+            held.row = row;
+            held.col = col;
+            held.mainMatrix.matrixType = MatrixType(type);
+            held.matrixInfoList = screens;
+            same = WallDifference::sameWall(seen, held);
+            loop.quit();
+        });
+    const double ms = medianMs(Saves * 4, [&] {
+        worker().getLayout(handle, &tag);
+        loop.exec();
+    });
+    if (!same)
+        qFatal("preflight: the decoder holds another wall than the one read");
+    return ms;
+}
+
 } // namespace
 
 void runNetworkBench()
@@ -340,6 +479,26 @@ void runNetworkBench()
                "<= 2500 ms: the restart, a retry interval and the look (baseline: in-process fleet)");
         report("network: restart (import) to checked back, 100 decoders silent 1 s", restartToVerified(100),
                "ms", localHundred, "<= 4000 ms (baseline: in-process fleet)");
+    }
+    {
+        Daemon daemon;
+        if (!daemon.start(wallFleetJson()))
+            qFatal("tvwall-decoderd did not start");
+        useNetwork(daemon.port, 2000);
+        connectWallDecoders();
+        // Each save ends in a notice; a screenful of them would hide the figures.
+        QLoggingCategory::setFilterRules(QStringLiteral("tvwall.alert.info=false"));
+        const double plain = wizardSave(false);
+        const double checked = wizardSave(true);
+        // The last checked save left benchWall(Saves) on the decoder; the preflight reads that one.
+        worker().setLayout(loopbackOf(0), 3, WallSide, WallSide, benchWall(0).matrixInfoList,
+                           benchWall(0).tvWallName);
+        report("desks: preflight read and compare of a 10 x 10 wall on the daemon", preflight(), "ms", plain,
+               "<= 50 ms added to a save (baseline: the save without it)");
+        report("desks: save of a 10 x 10 wall on the daemon, read before and read back", checked, "ms", plain,
+               "the two reads added (baseline: the save without them)");
+        QLoggingCategory::setFilterRules(QString());
+        worker().disconnectAllMatrix();
     }
     worker().loadFleet(MatrixSdkWorker::defaultFleetJson());
     qInstallMessageHandler(previous);

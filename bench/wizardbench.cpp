@@ -315,6 +315,14 @@ void benchSlider()
         plainTotals.push_back(sweep(
             &plain, [&] { return echoed >= 98; }, &busy));
     }
+    // Values still on their way are answered blocking queued: the loop runs until the echo has seen them all,
+    // or the wait for its thread would wait on this one.
+    QObject::disconnect(&plain, nullptr, &echo, nullptr);
+    QAtomicInt drained;
+    QMetaObject::invokeMethod(
+        &echo, [&drained] { drained.storeRelease(1); }, Qt::QueuedConnection);
+    while (!drained.loadAcquire())
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
     thread.quit();
     thread.wait();
 

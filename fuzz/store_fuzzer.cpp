@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -53,8 +54,13 @@ QByteArray contentOf(MatrixStore& store)
         decoders.append(RecordJson::toJson(info, nullptr, info.ip));
     QJsonArray walls;
     const auto wallMap = store.tvWalls();
-    for (const TvWallManagement& wall : wallMap)
-        walls.append(RecordJson::toJson(wall, nullptr));
+    for (const TvWallManagement& wall : wallMap) {
+        QJsonObject entry = RecordJson::toJson(wall, nullptr);
+        const DecoderWallCopy copy = store.wallCopy(wall.tvWallName);
+        if (copy.kept)
+            entry.insert(QStringLiteral("decoderCopy"), RecordJson::toJson(copy));
+        walls.append(entry);
+    }
     return QJsonDocument(QJsonArray{decoders, walls}).toJson(QJsonDocument::Compact);
 }
 

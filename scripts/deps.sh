@@ -6,7 +6,9 @@ set -euo pipefail
 packages=(
     build-essential cmake pkg-config
     qtbase5-dev qttools5-dev qttools5-dev-tools libqt5svg5-dev libqt5x11extras5-dev libxcb1-dev
-    libsodium-dev libkf5archive-dev libcpp-httplib-dev
+    libsodium-dev libkf5archive-dev
+    # the ONVIF client's HTTP: whole-request deadline, header callback, Digest and pinned TLS keys
+    libcurl4-openssl-dev
     # the manual pages are made from the programs' --help
     help2man
     # the network back end's interoperability test talks to the daemon through Debian's ONVIF client library
@@ -19,6 +21,9 @@ packages=(
     # CI's fuzz target: clang with libFuzzer and the sanitizers' runtime
     clang libclang-rt-14-dev
 )
+
+# node and npm run the npm ONVIF clients of the interoperability test; a machine may have its own node already
+command -v node >/dev/null && command -v npm >/dev/null || packages+=(nodejs npm)
 
 missing=()
 for p in "${packages[@]}"; do

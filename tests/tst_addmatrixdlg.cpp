@@ -6,6 +6,7 @@
 #include "connectmatrixitem.h"
 #include "disabledwaitingwtmanager.h"
 #include "screenwt.h"
+#include "servicespy.h"
 #include "systemassistant.h"
 #include "treeitem.h"
 #include "wizardtesthelpers.h"
@@ -244,7 +245,7 @@ private slots:
     void declinedSaveSendsNothing()
     {
         QFETCH(bool, add);
-        QSignalSpy results(&FleetProbe::worker(), &MatrixSdkWorker::signalSetLayoutResult);
+        ServiceSpy results(&MatrixSdkWorker::signalSetLayoutResult);
         if (add)
             toBindingPage(outputs.mid(0, 4));
         else
@@ -451,7 +452,7 @@ private slots:
         dlg->findChild<QSlider*>("brightSlider")->setValue(30);
         QCOMPARE(fleet.color(Main, 1, 1).brightness, 30);
 
-        QSignalSpy sets(&FleetProbe::worker(), &MatrixSdkWorker::signalMatrixSetScreenColorResult);
+        ServiceSpy sets(&MatrixSdkWorker::signalMatrixSetScreenColorResult);
         if (button.isEmpty()) {
             ModalAnswerer yes("PCOMMON::PMessageBox",
                               [](QWidget* box) { ModalAnswerer::clickButton(box, "okBtn"); });

@@ -8,6 +8,7 @@
 #include "disabledwaitingwt.h"
 #include "disabledwaitingwtmanager.h"
 #include "screenwt.h"
+#include "servicespy.h"
 #include "systemassistant.h"
 #include "wizardtesthelpers.h"
 
@@ -40,7 +41,7 @@ class TestAdjustScreen : public QObject
     FleetProbe fleet;
     std::unique_ptr<AdjustScreen> panel;
     std::unique_ptr<QSignalSpy> alerts;
-    std::unique_ptr<QSignalSpy> setResults;
+    std::unique_ptr<ServiceSpy> setResults;
 
 private slots:
     void initTestCase()
@@ -63,8 +64,7 @@ private slots:
             panel->bindScreen(i, Eight, QStringLiteral("%1-%2").arg(Eight).arg((i * 5) % 8 + 1));
         panel->show();
         alerts = std::make_unique<QSignalSpy>(&SystemAssistant::_instance(), &SystemAssistant::signalAlert);
-        setResults = std::make_unique<QSignalSpy>(&FleetProbe::worker(),
-                                                  &MatrixSdkWorker::signalMatrixSetScreenColorResult);
+        setResults = std::make_unique<ServiceSpy>(&MatrixSdkWorker::signalMatrixSetScreenColorResult);
     }
 
     void cleanup()

@@ -10,11 +10,14 @@
 #include "disabledwaitingwtmanager.h"
 #include "managementtesthelpers.h"
 #include "matrixconfigform.h"
+#include "servicespy.h"
 #include "servicethread.h"
 
 #include <QApplication>
+#include <QSemaphore>
 
 #include <cstring>
+#include <memory>
 
 using namespace mgmt;
 using pral_matrix::ConnectErrorMsgInfo;
@@ -82,6 +85,43 @@ QStringList connectedWalls()
     names.sort();
     return names;
 }
+
+/**
+ * Stops the service thread inside every emit of one of its signals, after the receivers connected
+ * before, until opened (at most 30 s). It lives on the service thread and is deleted there, so that it
+ * never goes while an emit is calling it.
+ */
+class EmitHold : public QObject
+{
+    Q_OBJECT
+
+public:
+    static EmitHold* on(const QMetaMethod& signal)
+    {
+        auto* made = new EmitHold;
+        made->moveToThread(worker().serviceThread());
+        const QMetaMethod slot = made->metaObject()->method(made->metaObject()->indexOfSlot("hold()"));
+        QObject::connect(&worker(), signal, made, slot, Qt::DirectConnection);
+        return made;
+    }
+
+    /** Lets the held emit and every later one go. Any thread. */
+    static void open(const std::shared_ptr<QSemaphore>& gate) { gate->release(1000); }
+    std::shared_ptr<QSemaphore> gate = std::make_shared<QSemaphore>();
+
+public slots:
+    void hold() { gate->tryAcquire(1, 30000); }
+};
+
+/** Opens its hold and deletes it on the service thread. */
+struct EmitHoldDeleter
+{
+    void operator()(EmitHold* hold) const
+    {
+        EmitHold::open(hold->gate);
+        hold->deleteLater();
+    }
+};
 
 MatrixInfoMap storedDecoders(MatrixConfigForm* form)
 {
@@ -226,7 +266,7 @@ private slots:
         click(dialog.get(), "patchChangePwdBtn");
         QCOMPARE(text, QStringLiteral("Please select decoders!"));
 
-        QSignalSpy results(&worker(), &MatrixSdkWorker::signalConnectMatrixResult);
+        ServiceSpy results(&MatrixSdkWorker::signalConnectMatrixResult);
         clickRowBox(dialog.get(), Single);
         clickRowBox(dialog.get(), Eight);
         ModalAnswerer login(LoginClass, loginWith("admin", Password));
@@ -260,12 +300,11 @@ private slots:
         QCOMPARE(dialog->getMatrixInfoMap().value(Main).password, Password);
 
         // A cancelled login starts nothing.
-        QSignalSpy results(&worker(), &MatrixSdkWorker::signalConnectMatrixResult);
+        ServiceSpy results(&MatrixSdkWorker::signalConnectMatrixResult);
         ModalAnswerer cancelled(LoginClass, [](QWidget* login) { click(login, "cancelBtn"); });
         clickRowButton(dialog.get(), Main, "changePwdBtn");
         QVERIFY(cancelled.answered());
         QVERIFY(overlaysOver(dialog.get()).isEmpty());
-        QVERIFY(runOnServiceThread([] {}));
         QCOMPARE(results.count(), 0);
     }
 
@@ -539,12 +578,11 @@ private slots:
         QSignalSpy reports(dialog.get(), &DecoderManagementDlg::sig_matrixInfoChanged);
 
         // Declined, nothing is asked of the decoder.
-        QSignalSpy results(&worker(), &MatrixSdkWorker::signalMatrixFactoryResetResult);
+        ServiceSpy results(&MatrixSdkWorker::signalMatrixFactoryResetResult);
         ModalAnswerer no(BoxClass, confirm(nullptr, false));
         QVERIFY(QMetaObject::invokeMethod(dialog.get(), "slotFactoryReset", Q_ARG(QString, Main)));
         QVERIFY(no.answered());
         QVERIFY(overlaysOver(dialog.get()).isEmpty());
-        QVERIFY(runOnServiceThread([] {}));
         QCOMPARE(results.count(), 0);
 
         QString question;
@@ -575,12 +613,11 @@ private slots:
     void layoutOfMainDecoderBecomesWall()
     {
         MatrixSdkWorker::addMatrixToJson({wall("Stored", Main, {Main + "-1"})});
-        QSignalSpy layouts(&worker(), &MatrixSdkWorker::signalGetLayoutInfoResult);
+        ServiceSpy layouts(&MatrixSdkWorker::signalGetLayoutInfoResult);
         dialog = management({stored(Main), stored(Single)});
         QSignalSpy walls(dialog.get(), &DecoderManagementDlg::sig_tvWallManagementChanged);
         QTRY_COMPARE(walls.count(), 1);
         QVERIFY(settle(dialog.get(), {Single}));
-        QVERIFY(runOnServiceThread([] {}));
         // Only the main decoder of a stored wall is asked for its layout.
         QCOMPARE(layouts.count(), 1);
         const auto taken = walls.at(0).at(0).value<TvWallManagement>();
@@ -600,6 +637,54 @@ private slots:
         }));
         QCOMPARE(walls.count(), 1);
         QVERIFY(dialog->getMatrixInfoMap().value(Single).subMatrixList.isEmpty());
+    }
+
+    void resultTakenByTheDialogIsRecordedWhole_data()
+    {
+        QTest::addColumn<QByteArray>("signal");
+        QTest::addColumn<QString>("request");
+        QTest::newRow("connection") << QByteArray("signalConnectMatrixResult") << "connect";
+        QTest::newRow("disconnection") << QByteArray("signalDisconnectMatrixResult") << "disconnect";
+        QTest::newRow("layout") << QByteArray("signalGetLayoutInfoResult") << "layout";
+        QTest::newRow("factory reset") << QByteArray("signalMatrixFactoryResetResult") << "reset";
+    }
+
+    void resultTakenByTheDialogIsRecordedWhole()
+    {
+        QFETCH(QByteArray, signal);
+        QFETCH(QString, request);
+        QVERIFY(connected({Main}));
+        const QMetaObject& meta = MatrixSdkWorker::staticMetaObject;
+        QMetaMethod method;
+        for (int i = meta.methodOffset(); i < meta.methodCount(); ++i) {
+            if (meta.method(i).name() == signal)
+                method = meta.method(i);
+        }
+        QVERIFY(method.isValid());
+
+        QSignalSpy reports(dialog.get(), &DecoderManagementDlg::sig_matrixInfoChanged);
+        // The dialog takes the result blocking-queued and lets the GUI thread go; the service thread then
+        // stops before the receivers connected after the dialog, the spy's among them.
+        const std::unique_ptr<EmitHold, EmitHoldDeleter> hold(EmitHold::on(method));
+        ServiceSpy results(method);
+        QVERIFY(results.isValid());
+        // A factory reset's result is shown in a box.
+        ModalAnswerer box(BoxClass, confirm());
+        const CMHandle handle = worker().getHandleByIp(Main);
+        if (request == "connect")
+            worker().connectMatrix(stored(Main), dialog.get());
+        else if (request == "disconnect")
+            worker().disconnectMatrix(handle);
+        else if (request == "layout")
+            worker().getLayout(handle, dialog.get());
+        else
+            worker().factoryReset(handle);
+        QTRY_COMPARE(reports.count(), 1);
+
+        // Opened while the spy is being read: the read waits for the emit to end.
+        QTimer::singleShot(50, [gate = hold->gate] { EmitHold::open(gate); });
+        QCOMPARE(results.count(), 1);
+        QCOMPARE(results.first().size(), method.parameterCount());
     }
 
     void resultsForDecodersNotListed()

@@ -7,6 +7,7 @@
 #include "disabledwaitingwtmanager.h"
 #include "ipeditwt.h"
 #include "managementtesthelpers.h"
+#include "servicespy.h"
 #include "servicethread.h"
 
 #include <QApplication>
@@ -349,7 +350,7 @@ private slots:
 
     void addNeedsAnActivatedRow()
     {
-        QSignalSpy results(&worker(), &MatrixSdkWorker::signalConnectMatrixResult);
+        ServiceSpy results(&MatrixSdkWorker::signalConnectMatrixResult);
         DecoderManagementDlg search(found({Fresh, Other}), MatrixInfoMap(), true, nullptr);
         search.show();
         QCOMPARE(status(&search, Other), QStringLiteral("activated"));
@@ -369,7 +370,7 @@ private slots:
 
     void addLoginCancelledThenRetried()
     {
-        QSignalSpy results(&worker(), &MatrixSdkWorker::signalConnectMatrixResult);
+        ServiceSpy results(&MatrixSdkWorker::signalConnectMatrixResult);
         DecoderManagementDlg search(found({Other, Eight}), MatrixInfoMap(), true, nullptr);
         search.show();
         clickRowBox(&search, Other);
@@ -523,7 +524,7 @@ private slots:
         QVERIFY(!search.getMatrixInfoMap().value(Fresh).activated);
 
         // The decoder now takes that password.
-        QSignalSpy results(&worker(), &MatrixSdkWorker::signalConnectMatrixResult);
+        ServiceSpy results(&MatrixSdkWorker::signalConnectMatrixResult);
         worker().connectMatrix(stored(Fresh, QStringLiteral("Newpass@2025")), nullptr);
         QTRY_COMPARE(results.count(), 1);
         QCOMPARE(results.at(0).at(1).toInt(), 0);
@@ -545,7 +546,7 @@ private slots:
             QVERIFY(!noActivation.answered());
         }
 
-        QSignalSpy activations(&worker(), &MatrixSdkWorker::signalActiveDecoderFinished);
+        ServiceSpy activations(&MatrixSdkWorker::signalActiveDecoderFinished);
         clickRowBox(&search, Fresh2);
         clickRowBox(&search, Fresh);
         ModalAnswerer answer(ActiveClass, activateWith(QStringLiteral("Newpass@2025")));
@@ -634,7 +635,7 @@ private slots:
     {
         DecoderManagementDlg search(found({Other, Eight}), MatrixInfoMap(), true, nullptr);
         search.show();
-        QSignalSpy results(&worker(), &MatrixSdkWorker::signalSetMatrixNetworkResult);
+        ServiceSpy results(&MatrixSdkWorker::signalSetMatrixNetworkResult);
         {
             ModalAnswerer network(NetworkClass, moveTo(Eight));
             ModalAnswerer noLogin(

@@ -4,6 +4,7 @@
 #include "modalanswerer.h"
 #include "pmessagebox.h"
 #include "servicebackend.h"
+#include "servicespy.h"
 #include "servicethread.h"
 
 #include <QApplication>
@@ -433,7 +434,7 @@ private slots:
         const CMHandle second = connectAndWait(C);
         QVERIFY(second && second != first);
         QCOMPARE(worker().getHandleByIp(C), second);
-        QSignalSpy colors(&worker(), &MatrixSdkWorker::signalMatrixSetScreenColorResult);
+        ServiceSpy colors(&MatrixSdkWorker::signalMatrixSetScreenColorResult);
         worker().setMatrixScreenColor(first, 1, 1, ScreenColor{});
         worker().setMatrixScreenColor(second, 1, 1, ScreenColor{});
         QTRY_COMPARE(colors.size(), 2);
@@ -442,7 +443,7 @@ private slots:
         // A removed handle is stale too; its disconnect still names the address.
         worker().removeHandle(C);
         QVERIFY(!worker().getHandleByIp(C));
-        QSignalSpy disconnected(&worker(), &MatrixSdkWorker::signalDisconnectMatrixResult);
+        ServiceSpy disconnected(&MatrixSdkWorker::signalDisconnectMatrixResult);
         worker().disconnectMatrix(second);
         QTRY_VERIFY_WITH_TIMEOUT(!disconnected.isEmpty(), 5000);
         QCOMPARE(disconnected.first().at(0).toInt(), int(RESULT_BAD_HANDLE));
@@ -453,14 +454,14 @@ private slots:
     {
         const CMHandle handle = connectAndWait(B);
         QVERIFY(handle);
-        QSignalSpy dropped(&worker(), SIGNAL(signalDisconnectStatus(CMHandle, QString)));
+        ServiceSpy dropped(SIGNAL(signalDisconnectStatus(CMHandle, QString)));
         worker().dropConnection(B);
         QTRY_VERIFY_WITH_TIMEOUT(!dropped.isEmpty(), 5000);
         QCOMPARE(dropped.first().at(0).value<CMHandle>(), handle);
         QCOMPARE(dropped.first().at(1).toString(), B);
         // Nothing to drop: nothing is reported.
         worker().dropConnection(B);
-        QSignalSpy search(&worker(), &MatrixSdkWorker::signalSearchMatrixResult);
+        ServiceSpy search(&MatrixSdkWorker::signalSearchMatrixResult);
         worker().searchMatrix();
         QTRY_VERIFY_WITH_TIMEOUT(!search.isEmpty(), 5000);
         QCOMPARE(dropped.size(), 1);
@@ -483,7 +484,7 @@ private slots:
         const CMHandle a = connectAndWait(A);
         QVERIFY(a);
         int token = 0;
-        QSignalSpy got(&worker(), &MatrixSdkWorker::signalGetLayoutInfoResult);
+        ServiceSpy got(&MatrixSdkWorker::signalGetLayoutInfoResult);
         worker().getLayout(a, &token);
         QTRY_VERIFY_WITH_TIMEOUT(!got.isEmpty(), 5000);
         QList<QVariant> args = got.takeFirst();
@@ -494,7 +495,7 @@ private slots:
         QCOMPARE(args.at(6).value<void*>(), static_cast<void*>(&token));
 
         worker().faults().failLayout(A, -30);
-        QSignalSpy set(&worker(), &MatrixSdkWorker::signalSetLayoutResult);
+        ServiceSpy set(&MatrixSdkWorker::signalSetLayoutResult);
         MatrixInfo s = record(A);
         s.channel = 1;
         s.row = 0;
@@ -569,7 +570,7 @@ private slots:
                     worker().dropConnection(C);
             },
             Qt::BlockingQueuedConnection);
-        QSignalSpy dropped(&worker(), &MatrixSdkWorker::signalDisconnectStatus);
+        ServiceSpy dropped(&MatrixSdkWorker::signalDisconnectStatus);
         worker().setUpdateMatrixInfo({deviceC()}, firmware);
         // Progress reads "card marker percent code latest": started, some progress, the failure, the end.
         QTRY_VERIFY(events.endsWith(QStringLiteral("result -10")));
@@ -596,9 +597,9 @@ private slots:
         QFETCH(int, result);
         const CMHandle a = connectAndWait(A);
         QVERIFY(a);
-        QSignalSpy exported(&worker(), &MatrixSdkWorker::signalExportConfigResult);
-        QSignalSpy imported(&worker(), &MatrixSdkWorker::signalImportConfigResult);
-        QSignalSpy colors(&worker(), &MatrixSdkWorker::signalMatrixGetScreenColorResult);
+        ServiceSpy exported(&MatrixSdkWorker::signalExportConfigResult);
+        ServiceSpy imported(&MatrixSdkWorker::signalImportConfigResult);
+        ServiceSpy colors(&MatrixSdkWorker::signalMatrixGetScreenColorResult);
         const QString path = dir.filePath(QStringLiteral("restart.matrix"));
         worker().exportMatrixConfig(a, path);
         worker().setMatrixScreenColor(a, 1, 1, ScreenColor{5, 5, 5, 5});
@@ -662,7 +663,7 @@ private slots:
         worker().setWindowSignalSource(a, window, -1, true);
 
         // The decoder tells in its logs what it showed (operation log) or refused (warnings).
-        QSignalSpy logs(&worker(), &MatrixSdkWorker::signalGetLogsResult);
+        ServiceSpy logs(&MatrixSdkWorker::signalGetLogsResult);
         const QDateTime now = QDateTime::currentDateTime();
         worker().getLog(a, now.addSecs(-60), now.addSecs(60), shown ? 2 : 1, QString());
         QTRY_COMPARE(logs.size(), 1);
@@ -802,7 +803,7 @@ private slots:
         QVERIFY(a);
         QTemporaryDir files;
         const QString path = files.filePath(QStringLiteral("logs.tgz"));
-        QSignalSpy answered(&worker(), &MatrixSdkWorker::signalGetLogsResult);
+        ServiceSpy answered(&MatrixSdkWorker::signalGetLogsResult);
         worker().getLog(a, QDateTime(), QDateTime(), -1,
                         given == QLatin1String("none") ? QString()
                         : given == QLatin1String("doubled")
@@ -838,10 +839,10 @@ private slots:
         QFETCH(int, width);
         const CMHandle a = connectAndWait(A);
         QVERIFY(a);
-        QSignalSpy set(&worker(), &MatrixSdkWorker::signalMatrixSetResolutionResult);
-        QSignalSpy disconnected(&worker(), &MatrixSdkWorker::signalDisconnectMatrixResult);
-        QSignalSpy got(&worker(), &MatrixSdkWorker::signalMatrixGetResolutionResult);
-        QSignalSpy logs(&worker(), &MatrixSdkWorker::signalGetLogsResult);
+        ServiceSpy set(&MatrixSdkWorker::signalMatrixSetResolutionResult);
+        ServiceSpy disconnected(&MatrixSdkWorker::signalDisconnectMatrixResult);
+        ServiceSpy got(&MatrixSdkWorker::signalMatrixGetResolutionResult);
+        ServiceSpy logs(&MatrixSdkWorker::signalGetLogsResult);
         worker().setMatrixResolution(a, ScreenResolutionInfo{0, 0, {3840, 2160, 30}, false}, persist);
         worker().disconnectMatrix(a);
         if (!atOnce)

@@ -3,15 +3,18 @@
 #include "decoderdevicetree.h"
 #include "disabledwt.h"
 #include "matrixsdkworker.h"
+#include "servicespy.h"
 #include "treeitem.h"
 
 #include <QApplication>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 
 #include <memory>
 
@@ -149,7 +152,7 @@ private slots:
 
     void checkButtonNeedsAConnection()
     {
-        QSignalSpy results(&worker(), &MatrixSdkWorker::signalConnectMatrixResult);
+        ServiceSpy results(&MatrixSdkWorker::signalConnectMatrixResult);
         MatrixInfo single;
         single.ip = "192.0.2.11";
         single.userName = "admin";
@@ -358,7 +361,167 @@ private slots:
         QVERIFY(!row(1, 0)->isMapped());
     }
 
+    // A keystroke of the wizard's rename lists the same outputs under the new name. Whatever the operator
+    // did to the listing before, the tree must then show what a new listing would.
+    void sameOutputsUnderANewNameShowAsANewListing_data()
+    {
+        QTest::addColumn<QString>("before");
+        QTest::newRow("untouched") << "";
+        QTest::newRow("a check runs") << "check";
+        QTest::newRow("an output is marked") << "mark";
+        QTest::newRow("an entry selected, list scrolled") << "select";
+        QTest::newRow("the listing collapsed") << "collapse";
+        QTest::newRow("a decoder's connection went") << "disconnect";
+        QTest::newRow("a decoder's connection came") << "connect";
+    }
+
+    void sameOutputsUnderANewNameShowAsANewListing()
+    {
+        QFETCH(QString, before);
+        // The view makes its first entry current when it gains the focus: that happens before, not between
+        // the two listings compared.
+        QVERIFY(QTest::qWaitForWindowActive(tree.get()));
+        const QString connected = QStringLiteral("192.0.2.10");
+        const QString other = QStringLiteral("192.0.2.12");
+        QVERIFY(connectTo(connected));
+        QStringList outputs;
+        for (int n = 1; n <= 4; ++n)
+            outputs << QStringLiteral("%1-%2").arg(connected).arg(n);
+        for (int n = 1; n <= 8; ++n)
+            outputs << QStringLiteral("%1-%2").arg(other).arg(n);
+        for (int n = 1; n <= 30; ++n)
+            outputs << QStringLiteral("10.0.0.%1").arg(n);
+        tree->showOutputs("Old name", outputs);
+        QApplication::processEvents();
+
+        QSignalSpy close(tree.get(), &DecoderDeviceTree::signalCloseScreenCheck);
+        if (before == "check") {
+            clickCheck(row(0, 1));
+            QVERIFY(row(0, 1)->isChecking());
+        } else if (before == "mark") {
+            emit worker().signalScreenMapping(outputs.at(2), true);
+            QVERIFY(row(0, 2)->isMapped());
+        } else if (before == "select") {
+            tree->selectOutput(outputs.at(3));
+            view()->setCurrentItem(view()->topLevelItem(0)->child(3));
+            view()->verticalScrollBar()->setValue(view()->verticalScrollBar()->maximum());
+        } else if (before == "collapse") {
+            view()->collapseAll();
+        } else if (before == "disconnect") {
+            worker().removeHandle(connected);
+        } else if (before == "connect") {
+            QVERIFY(connectTo(other));
+        }
+        QApplication::processEvents();
+
+        QVERIFY(tree->relistOutputs("New name", outputs));
+        QApplication::processEvents();
+        const QStringList relisted = describe(tree.get());
+        // Listed anew in the same tree: the same window, the same focus.
+        tree->clearTree();
+        tree->showOutputs("New name", outputs);
+        QApplication::processEvents();
+        QCOMPARE(relisted, describe(tree.get()));
+        // A new listing drops running checks as a clear does: silently, their timers gone.
+        QCOMPARE(close.count(), 0);
+        QVERIFY(tree->findChildren<QTimer*>().isEmpty() ||
+                std::none_of(tree->findChildren<QTimer*>().cbegin(), tree->findChildren<QTimer*>().cend(),
+                             [](QTimer* t) { return t->isActive() && t->interval() == 60000; }));
+        worker().disconnectAllMatrix();
+        QTRY_VERIFY(worker().getHandleByIp(other).isNull() && worker().getHandleByIp(connected).isNull());
+    }
+
+    void otherOutputsAreListedAnew()
+    {
+        tree->showOutputs("Wall", {"10.0.0.1", "10.0.0.2"});
+        QVERIFY(!tree->relistOutputs("Wall", {"10.0.0.1", "10.0.0.3"}));
+        QVERIFY(!tree->relistOutputs("Wall", {"10.0.0.1"}));
+        tree->clearTree();
+        tree->showTvWalls(walls({wall("A", "10.0.0.1", true, {"10.0.0.1", "10.0.0.2"})}));
+        // Walls of the page are never taken for a wizard's listing.
+        QVERIFY(!tree->relistOutputs("A", {"10.0.0.1", "10.0.0.2"}));
+        QCOMPARE(tree->listedTvWallNames(), QStringList{"A"});
+    }
+
+    // Check buttons follow the connection handles each time the page asks, whether or not a handle went with
+    // a report, and agree with a listing made at that moment.
+    void checkButtonsFollowTheHandles()
+    {
+        const QString first = QStringLiteral("192.0.2.10");
+        const QString second = QStringLiteral("192.0.2.12");
+        const auto map = walls({wall("A", first, true, {first + "-1", first + "-2", second + "-1"}),
+                                wall("B", second, true, {second + "-2", first + "-3"})});
+        QVERIFY(QTest::qWaitForWindowActive(tree.get()));
+        QVERIFY(connectTo(first));
+        tree->showTvWalls(map);
+        // The check buttons as the page leaves them, then as a new listing in the same tree shows them.
+        const auto agrees = [&] {
+            tree->refreshCheckButtons();
+            QApplication::processEvents();
+            const QStringList refreshed = describe(tree.get());
+            tree->clearTree();
+            tree->showTvWalls(map);
+            QApplication::processEvents();
+            const QStringList listed = describe(tree.get());
+            if (refreshed != listed)
+                qWarning("%s\n---\n%s", qPrintable(refreshed.join('\n')), qPrintable(listed.join('\n')));
+            return refreshed == listed;
+        };
+        QVERIFY(agrees());
+        QVERIFY(row(0, 0)->isOperEnabled() && !row(0, 2)->isOperEnabled());
+        QVERIFY(connectTo(second));
+        QVERIFY(agrees());
+        QVERIFY(row(0, 2)->isOperEnabled());
+        worker().removeHandle(first);
+        QVERIFY(agrees());
+        QVERIFY(!row(0, 0)->isOperEnabled() && !row(1, 1)->isOperEnabled());
+        // Nothing came or went: asking again changes nothing.
+        QVERIFY(agrees());
+        worker().disconnectAllMatrix();
+        QTRY_VERIFY(worker().getHandleByIp(second).isNull());
+        QVERIFY(agrees());
+    }
+
 private:
+    static bool connectTo(const QString& ip)
+    {
+        MatrixInfo info;
+        info.ip = ip;
+        info.userName = QStringLiteral("admin");
+        info.password = QStringLiteral("Tvwall@2024");
+        worker().connectMatrix(info, nullptr);
+        return QTest::qWaitFor([&ip] { return !worker().getHandleByIp(ip).isNull(); });
+    }
+
+    // What the operator sees of a tree: every entry, and the rows in view with their states.
+    static QStringList describe(DecoderDeviceTree* t)
+    {
+        auto* list = t->findChild<QTreeWidget*>("rsTreeWidget");
+        QStringList lines{
+            QStringLiteral("scroll %1 current %2")
+                .arg(list->verticalScrollBar()->value())
+                .arg(list->currentItem() ? list->indexOfTopLevelItem(list->currentItem()) : -2)};
+        for (QTreeWidgetItemIterator it(list); *it; ++it) {
+            auto* entry = dynamic_cast<pral_base::TreeItem*>(*it);
+            QString line = QStringLiteral("%1 selected %2 expanded %3")
+                               .arg(entry ? entry->getId() : QString())
+                               .arg((*it)->isSelected())
+                               .arg((*it)->isExpanded());
+            if (auto* row = qobject_cast<MatrixTreeItem*>(list->itemWidget(*it, 0))) {
+                auto* output = qobject_cast<CheckScreenTreeItem*>(row);
+                line += QStringLiteral(" row %1 at %2 usable %3 checking %4 mapped %5 draggable %6")
+                            .arg(row->text())
+                            .arg(row->geometry().top())
+                            .arg(row->isOperEnabled())
+                            .arg(output && output->isChecking())
+                            .arg(row->isMapped())
+                            .arg(output && output->isDraggable());
+            }
+            lines << line;
+        }
+        return lines;
+    }
+
     QTreeWidget* view() const { return tree->findChild<QTreeWidget*>("rsTreeWidget"); }
     ConnectMatrixItem* wallRow(int wallIndex) const
     {

@@ -11,6 +11,7 @@
 #include "firmwarefile.h"
 #include "ipeditwt.h"
 #include "maintenancetesthelpers.h"
+#include "servicespy.h"
 #include "updatedecodercarddlg.h"
 
 #include <QApplication>
@@ -65,7 +66,7 @@ QString currentResolution()
                          text = QStringLiteral("%1x%2@%3").arg(r.width).arg(r.height).arg(r.frameRate);
                      });
     if (const CMHandle session = worker().getHandleByIp(Main)) {
-        QSignalSpy ended(&worker(), &MatrixSdkWorker::signalDisconnectMatrixResult);
+        ServiceSpy ended(&MatrixSdkWorker::signalDisconnectMatrixResult);
         worker().disconnectMatrix(session);
         if (!QTest::qWaitFor([&ended] { return !ended.isEmpty(); }, 5000))
             return QStringLiteral("no logout");
@@ -203,7 +204,7 @@ private slots:
         QFETCH(QString, cancel);
         QFETCH(QByteArray, result);
         openMenu();
-        QSignalSpy sent(&worker(), result.constData());
+        ServiceSpy sent(result.constData());
         ModalAnswerer answer(child, [cancel](QWidget* dlg) { click(dlg, qPrintable(cancel)); });
         click(menu.get(), qPrintable(button));
         QTRY_VERIFY(answer.answered() && !QApplication::activeModalWidget());
@@ -234,7 +235,7 @@ private slots:
         QFETCH(QString, notice);
         QFETCH(QString, moved);
         openMenu();
-        QSignalSpy sent(&worker(), &MatrixSdkWorker::signalSetMatrixNetworkResult);
+        ServiceSpy sent(&MatrixSdkWorker::signalSetMatrixNetworkResult);
         ModalAnswerer answer(NetworkClass, [address](QWidget* dlg) {
             dlg->findChild<PCOMMON::IpEditWt*>(QStringLiteral("ipAddress"))->setText(address);
             click(dlg, "okBtn");
@@ -254,7 +255,7 @@ private slots:
         QCOMPARE(fx.alerts(), notice.isEmpty() ? QStringList{} : QStringList{notice});
         QCOMPARE(sent.size(), moved.isEmpty() ? 0 : 1);
         if (!moved.isEmpty())
-            QCOMPARE(sent[0], (QVariantList{0, moved, Main}));
+            QCOMPARE(sent.at(0), (QVariantList{0, moved, Main}));
     }
 
     // The choice of the resolution dialog is what reaches the decoder, and is kept past a new login.
@@ -423,6 +424,32 @@ private slots:
         QCOMPARE(PCOMMON::DisabledWaitingWtManager::count(), 0);
         menu.reset();
         QCOMPARE(currentWidth(), 1920);
+    }
+
+    void servicePathsWithDoubledSeparators()
+    {
+        // The upgrade dialog hands over a picked file with each "/" as two backslashes.
+        const auto doubled = [](QString path) {
+            return path.replace('/', "\\\\");
+        };
+        const QString config = files.filePath("doubled.matrix");
+        const QString package = files.filePath("doubled.tgz");
+        const CMHandle handle = worker().getHandleByIp(Main);
+        QCOMPARE(serviceResult(&MatrixSdkWorker::signalExportConfigResult,
+                               [&] { worker().exportMatrixConfig(handle, doubled(config)); }),
+                 0);
+        QVERIFY(QFileInfo(config).size() > 0);
+        ServiceSpy answered(&MatrixSdkWorker::signalGetLogsResult);
+        worker().getLog(worker().getHandleByIp(Main), QDateTime(), QDateTime(), -1, doubled(package));
+        QTRY_VERIFY(QFileInfo(package).size() > 0);
+        // A package without a path is a cancelled save dialog: nothing to write, nothing to answer.
+        worker().getLog(worker().getHandleByIp(Main), QDateTime(), QDateTime(), -1, QString());
+        QVERIFY(flushService());
+        QCOMPARE(answered.size(), 0);
+        // The import restarts the decoder and ends its session, so it comes last.
+        QCOMPARE(serviceResult(&MatrixSdkWorker::signalImportConfigResult,
+                               [&] { worker().importMatrixConfig(handle, doubled(config)); }),
+                 0);
     }
 
     void fromAManagementRowThroughEveryAction()

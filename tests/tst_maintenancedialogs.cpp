@@ -14,6 +14,7 @@
 #include "maintenancetesthelpers.h"
 #include "pageeditwt.h"
 #include "resolutionsettingdlg.h"
+#include "servicespy.h"
 #include "timespacelineet.h"
 #include "updatedecodercarddlg.h"
 
@@ -248,7 +249,7 @@ private slots:
     {
         UpdateDecoderCardDlg dialog({device(Single)});
         dialog.show();
-        QSignalSpy started(&worker(), &MatrixSdkWorker::signalUpdateMatrixResult);
+        ServiceSpy started(&MatrixSdkWorker::signalUpdateMatrixResult);
         click(&dialog, "okBt");
         QVERIFY(flushService());
         QVERIFY(started.isEmpty());

@@ -5,6 +5,7 @@
 #include "dictdef.h"
 #include "disabledwaitingwtmanager.h"
 #include "faultinjector.h"
+#include "managementtesthelpers.h"
 #include "matrixconfigform.h"
 #include "matrixsdkworker.h"
 #include "modalanswerer.h"
@@ -12,6 +13,7 @@
 #include "pmessagebox.h"
 #include "screenlayoutwt.h"
 #include "screenwt.h"
+#include "servicespy.h"
 #include "servicethread.h"
 #include "systemassistant.h"
 #include "treeitem.h"
@@ -256,7 +258,7 @@ private slots:
     {
         QVERIFY(showForm({}, {wall("Lobby", Main, 1, 2, {Main + "-1", Single})}));
         report({decoder(Main, 3, 4, 0), decoder(Single, 1, 1, 0)});
-        QSignalSpy results(&worker(), &MatrixSdkWorker::signalConnectMatrixResult);
+        ServiceSpy results(&MatrixSdkWorker::signalConnectMatrixResult);
         QTest::mouseClick(wallRow("Lobby")->findChild<QPushButton*>("connectBt"), Qt::LeftButton);
         QCOMPARE(PCOMMON::DisabledWaitingWtManager::count(), 1);
         QTRY_COMPARE(results.count(), 2);
@@ -305,7 +307,7 @@ private slots:
         if (singleStatus >= 0)
             decoders << decoder(Single, 1, 1, singleStatus);
         report(decoders);
-        QSignalSpy results(&worker(), &MatrixSdkWorker::signalConnectMatrixResult);
+        ServiceSpy results(&MatrixSdkWorker::signalConnectMatrixResult);
         form->connectTvWall(name);
         QCOMPARE(PCOMMON::DisabledWaitingWtManager::count(), 0);
         // Everything asked of the service before this marker has been answered after it.
@@ -810,7 +812,7 @@ private slots:
     {
         QVERIFY(showForm({}, {}));
         report({decoder(Main, 3, 4, 1)});
-        QSignalSpy results(&worker(), &MatrixSdkWorker::signalCheckScreenResult);
+        ServiceSpy results(&MatrixSdkWorker::signalCheckScreenResult);
         const QString unknown = QStringLiteral("192.0.2.77");
         QMetaObject::invokeMethod(form.get(), "slotOpenScreenCheck", Q_ARG(QString, unknown), Q_ARG(int, 1));
         QVERIFY(runOnServiceThread([] {}));
@@ -890,16 +892,21 @@ private slots:
     {
         QTest::addColumn<QList<int>>("dropped");
         QTest::addColumn<int>("reconnected");
-        QTest::newRow("refused wall in view reconnects") << QList<int>{} << 6;
-        QTest::newRow("shown wall drops") << QList<int>{0} << -1;
-        QTest::newRow("wall out of view drops") << QList<int>{ManyWalls - 1} << -1;
-        QTest::newRow("burst: shown and others drop") << QList<int>{0, 1, 5, 7, 8} << -1;
+        // A wall whose main decoder's connection breaks first: the handle goes without a report.
+        QTest::addColumn<int>("broken");
+        QTest::newRow("refused wall in view reconnects") << QList<int>{} << 6 << -1;
+        QTest::newRow("shown wall drops") << QList<int>{0} << -1 << -1;
+        QTest::newRow("wall out of view drops") << QList<int>{ManyWalls - 1} << -1 << -1;
+        QTest::newRow("burst: shown and others drop") << QList<int>{0, 1, 5, 7, 8} << -1 << -1;
+        QTest::newRow("connection in view breaks, another wall drops") << QList<int>{9} << -1 << 6;
+        QTest::newRow("shown wall's connection breaks, another drops") << QList<int>{3} << -1 << 0;
     }
 
     void connectionResultsDrawAsAFullRedraw()
     {
         QFETCH(QList<int>, dropped);
         QFETCH(int, reconnected);
+        QFETCH(int, broken);
         QJsonArray fleet;
         QList<MatrixInfo> decoders;
         QList<TvWallManagement> walls;
@@ -936,6 +943,12 @@ private slots:
             QVERIFY(!row->isConnected());
             QTest::mouseClick(row->findChild<QPushButton*>("connectBt"), Qt::LeftButton);
         }
+        if (broken >= 0) {
+            const QString ip = walls.at(broken).mainIp;
+            worker().dropConnection(ip);
+            // The dialog lets the handle go and shows its tip; nothing is reported to the page.
+            QTRY_VERIFY(worker().getHandleByIp(ip).isNull());
+        }
         for (int i : dropped)
             worker().disconnectMatrix(worker().getHandleByIp(walls.at(i).mainIp));
         QTRY_VERIFY(!form->isUpdatePending() &&
@@ -952,7 +965,168 @@ private slots:
         QCOMPARE(drawn, pageState());
     }
 
+    // The operator logs a row in again from the management dialog, first mistyping the password. Each
+    // result's credentials are the operator's change: on disk before the next input is handled. What the
+    // page shows afterwards equals a full redraw, though the credentials alone do not make it refill.
+    void typedCredentialsAreStoredAtOnceAndDrawAsAFullRedraw_data()
+    {
+        QTest::addColumn<int>("wallIndex");
+        QTest::newRow("shown wall's main decoder") << 0;
+        QTest::newRow("main decoder of a wall in view") << 6;
+        QTest::newRow("main decoder of a wall out of view") << ManyWalls - 1;
+    }
+
+    void typedCredentialsAreStoredAtOnceAndDrawAsAFullRedraw()
+    {
+        QFETCH(int, wallIndex);
+        const QList<TvWallManagement> walls = manyWalls();
+        QVERIFY(showForm(manyDecoders(), walls));
+        QTRY_VERIFY(!form->isUpdatePending() && tree()->isTvWallConnected(walls.last().tvWallName) &&
+                    tree()->isTvWallConnected(walls.first().tvWallName));
+        treeWidget()->verticalScrollBar()->setValue(treeWidget()->verticalScrollBar()->maximum() / 2);
+        QTRY_VERIFY(wallRow(walls.at(6).tvWallName) && !wallRow(walls.first().tvWallName));
+
+        const QString ip = walls.at(wallIndex).mainIp;
+        DecoderManagementDlg* dialog = managementDialog();
+        const QString decodersFile = dir->filePath(QStringLiteral("data/decoders.json"));
+        // Connected after the page: runs once the page has handled each report.
+        QString typedUser;
+        QStringList onDiskWhenReported;
+        const auto watch = connect(dialog, &DecoderManagementDlg::sig_matrixInfoChanged, this, [&] {
+            QFile json(decodersFile);
+            if (json.open(QIODevice::ReadOnly))
+                onDiskWhenReported << (json.readAll().contains('"' + typedUser.toUtf8() + '"')
+                                           ? "stored"
+                                           : "not stored");
+        });
+        const auto login = [&](const QString& user, const QString& password, const QString& status) {
+            typedUser = user;
+            onDiskWhenReported.clear();
+            ModalAnswerer answer(mgmt::LoginClass, mgmt::loginWith(user, password));
+            mgmt::clickRowButton(dialog, ip, "changePwdBtn");
+            QVERIFY(answer.answered());
+            QTRY_COMPARE(mgmt::cell(dialog, mgmt::rowOf(dialog, ip), mgmt::StatusColumn), status);
+            QTRY_VERIFY(!form->isUpdatePending() && PCOMMON::DisabledWaitingWtManager::count() == 0);
+            QVERIFY(!onDiskWhenReported.isEmpty());
+            QCOMPARE(onDiskWhenReported.first(), QStringLiteral("stored"));
+        };
+
+        login(QStringLiteral("operator2"), QStringLiteral("Mistyped@2024"), mgmt::Down);
+        if (QTest::currentTestFailed())
+            return;
+        QVERIFY(!tree()->isTvWallConnected(walls.at(wallIndex).tvWallName));
+        QStringList drawn = pageState();
+        emit dialog->sig_ipChanged(QStringLiteral("192.0.2.250"), QStringLiteral("192.0.2.251"));
+        QTRY_VERIFY(!form->isUpdatePending());
+        QApplication::processEvents();
+        QCOMPARE(drawn, pageState());
+
+        login(QStringLiteral("admin"), QStringLiteral("Tvwall@2024"), mgmt::Up);
+        if (QTest::currentTestFailed())
+            return;
+        // The success asks the main decoder for its wall, which comes back as it is stored.
+        QTRY_VERIFY(!form->isUpdatePending() && tree()->isTvWallConnected(walls.at(wallIndex).tvWallName));
+        drawn = pageState();
+        emit dialog->sig_ipChanged(QStringLiteral("192.0.2.250"), QStringLiteral("192.0.2.251"));
+        QTRY_VERIFY(!form->isUpdatePending());
+        QApplication::processEvents();
+        QCOMPARE(drawn, pageState());
+        disconnect(watch);
+
+        // The page keeps the dialog's list, record for record: what it stores is what the dialog holds.
+        MatrixSdkWorker::flushStore();
+        const MatrixInfoMap stored = MatrixSdkWorker::getDecoderFromJson();
+        const MatrixInfoMap shown = dialog->getMatrixInfoMap();
+        QCOMPARE(stored.keys(), shown.keys());
+        for (const MatrixInfo& d : shown) {
+            QCOMPARE(stored.value(d.ip).connectStatus, d.connectStatus);
+            QCOMPARE(stored.value(d.ip).userName, d.userName);
+            QCOMPARE(stored.value(d.ip).password, d.password);
+        }
+    }
+
+    // A report changes records the page must take over even when the dialog changed them without a report
+    // of their own (a batch login sets the credentials, then reports each result): none may be missed.
+    void batchLoginReachesThePageRecordForRecord()
+    {
+        QVERIFY(showForm(manyDecoders(), manyWalls()));
+        DecoderManagementDlg* dialog = managementDialog();
+        QTRY_VERIFY(!form->isUpdatePending() && tree()->isTvWallConnected(manyWalls().last().tvWallName));
+        const QStringList chosen{QStringLiteral("192.0.2.101"), QStringLiteral("192.0.2.104"),
+                                 QStringLiteral("192.0.2.110")};
+        for (const QString& ip : chosen)
+            mgmt::clickRowBox(dialog, ip);
+        ModalAnswerer answer(mgmt::LoginClass, mgmt::loginWith("operator3", "Mistyped@2024"));
+        mgmt::click(dialog, "patchChangePwdBtn");
+        QVERIFY(answer.answered());
+        for (const QString& ip : chosen)
+            QTRY_COMPARE(mgmt::cell(dialog, mgmt::rowOf(dialog, ip), mgmt::StatusColumn), mgmt::Down);
+        QTRY_VERIFY(!form->isUpdatePending());
+        MatrixSdkWorker::flushStore();
+        const MatrixInfoMap stored = MatrixSdkWorker::getDecoderFromJson();
+        for (const MatrixInfo& d : dialog->getMatrixInfoMap()) {
+            QCOMPARE(stored.value(d.ip).userName, chosen.contains(d.ip) ? "operator3" : "admin");
+            QCOMPARE(stored.value(d.ip).connectStatus, chosen.contains(d.ip) ? 2 : 1);
+        }
+    }
+
+    // A declined reconnect after a password change leaves the decoder failed: the page shows its wall not
+    // connected and stores the state, along with the results of other decoders that follow.
+    void declinedReconnectReachesThePage()
+    {
+        const QList<TvWallManagement> walls = manyWalls();
+        QVERIFY(showForm(manyDecoders(), walls));
+        DecoderManagementDlg* dialog = managementDialog();
+        QTRY_VERIFY(!form->isUpdatePending() && tree()->isTvWallConnected(walls.last().tvWallName) &&
+                    tree()->isTvWallConnected(walls.at(2).tvWallName));
+        const QString changed = walls.at(2).mainIp;
+        ModalAnswerer decline(mgmt::BoxClass, mgmt::confirm(nullptr, false));
+        QVERIFY(runOnServiceThread(
+            [&] { emit worker().signalUserPasswordModifyResult(0, changed, QStringLiteral("New@2024")); }));
+        QVERIFY(decline.answered());
+        QCOMPARE(mgmt::cell(dialog, mgmt::rowOf(dialog, changed), mgmt::StatusColumn), mgmt::Down);
+        QTRY_VERIFY(worker().getHandleByIp(changed).isNull());
+
+        worker().disconnectMatrix(worker().getHandleByIp(walls.at(5).mainIp));
+        QTRY_VERIFY(!form->isUpdatePending() && !tree()->isTvWallConnected(walls.at(5).tvWallName));
+        QVERIFY(!tree()->isTvWallConnected(walls.at(2).tvWallName));
+        MatrixSdkWorker::flushStore();
+        QCOMPARE(MatrixSdkWorker::getDecoderFromJson().value(changed).connectStatus, 2);
+    }
+
 private:
+    QList<MatrixInfo> manyDecoders()
+    {
+        QJsonArray fleet;
+        QList<MatrixInfo> decoders;
+        for (int i = 0; i < ManyWalls; ++i) {
+            const QString ip = QStringLiteral("192.0.2.%1").arg(100 + i);
+            fleet.append(
+                QJsonObject{{"ip", ip},
+                            {"deviceId", QStringLiteral("TVD-04-2023%1AA").arg(i, 4, 10, QChar('0'))},
+                            {"type", 3},
+                            {"channels", 4},
+                            {"password", "Tvwall@2024"}});
+            decoders << decoder(ip, 3, 4, 0);
+        }
+        QString error;
+        if (!worker().loadFleet(QJsonDocument(QJsonObject{{"latencyMs", 0}, {"decoders", fleet}}).toJson(),
+                                &error))
+            qWarning("fleet: %s", qPrintable(error));
+        return decoders;
+    }
+
+    static QList<TvWallManagement> manyWalls()
+    {
+        QList<TvWallManagement> walls;
+        for (int i = 0; i < ManyWalls; ++i) {
+            const QString ip = QStringLiteral("192.0.2.%1").arg(100 + i);
+            walls << wall(QStringLiteral("Wall %1").arg(i + 1, 2, 10, QChar('0')), ip, 2, 2,
+                          {ip + "-1", ip + "-2", ip + "-3", ip + "-4"});
+        }
+        return walls;
+    }
+
     WizardForm* showForm(const QList<MatrixInfo>& decoders, const QList<TvWallManagement>& walls)
     {
         MatrixSdkWorker::addDecoderToJson(decoders);

@@ -1,6 +1,7 @@
 #include "decodernetworkconfigdlg.h"
 #include "ipeditwt.h"
 #include "managementtesthelpers.h"
+#include "servicespy.h"
 #include "servicethread.h"
 
 #include <QApplication>
@@ -59,7 +60,7 @@ DeviceNetworkCfg_t reported(const char* ipv6 = "")
 /** Asks the service for the decoder's network settings and waits for them. */
 bool fetchNetwork(const QString& ip, DeviceNetworkCfg_t* cfg)
 {
-    QSignalSpy answers(&worker(), &MatrixSdkWorker::signalGetMatrixNetworkResult);
+    ServiceSpy answers(&MatrixSdkWorker::signalGetMatrixNetworkResult);
     worker().getMatrixNetworkInfo(stored(ip), 3);
     if (!QTest::qWaitFor([&] { return !answers.isEmpty(); }))
         return false;
@@ -347,7 +348,7 @@ private slots:
             ModalAnswerer::clickButton(dlg, QStringLiteral("okBtn"));
         });
         QCOMPARE(dialog.exec(), int(QDialog::Accepted));
-        QSignalSpy sent(&worker(), &MatrixSdkWorker::signalSetMatrixNetworkResult);
+        ServiceSpy sent(&MatrixSdkWorker::signalSetMatrixNetworkResult);
         worker().setMatrixNetworkConfig(worker().getHandleByIp(Main), stored(Main), stored(Main),
                                         dialog.getNetworkConfig(), 3, this);
         QTRY_COMPARE(sent.count(), 1);

@@ -13,6 +13,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTcpSocket>
+#include <QThread>
 #include <QUdpSocket>
 #include <QtTest>
 
@@ -44,6 +45,18 @@ struct Peer
         qstrcpy(data->password, password);
     }
 };
+
+/**
+ * Returns in the millisecond after the one it was called in. The peer's UsernameToken carries the same nonce
+ * every time and its Created to the millisecond, so two of its calls within one millisecond send the same
+ * token, which the decoder rightly refuses as a replay; over a real network no two calls come that close.
+ */
+void nextMillisecond()
+{
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    while (QDateTime::currentMSecsSinceEpoch() == now)
+        QThread::yieldCurrentThread();
+}
 
 /** One SOAP call with our own envelope and a digest, over a plain socket; the reply's body. */
 QByteArray call(quint16 port, const QString& name)
@@ -110,11 +123,15 @@ private slots:
         QVERIFY(qAbs(qint64(d->time_offset)) < 5);
         QCOMPARE(getDeviceInformation(d), 0);
         QCOMPARE(QByteArray(d->serial_number), QByteArray("TVD-61-20240101AA"));
+        // The network settings need credentials, which the peer sends with every call.
+        nextMillisecond();
         QCOMPARE(getNetworkInterfaces(d), 0);
         QCOMPARE(QByteArray(d->ip_address_buf), Address.toLatin1());
         QCOMPARE(d->prefix_length, 24);
+        nextMillisecond();
         QCOMPARE(getDNS(d), 0);
         QCOMPARE(QByteArray(d->dns_buf), QByteArray("192.0.2.53"));
+        nextMillisecond();
         QCOMPARE(getNetworkDefaultGateway(d), 0);
         QVERIFY(qstrlen(d->default_gateway_buf) > 0);
         Peer wrong(port, "not-the-password");
@@ -187,7 +204,9 @@ private slots:
         QCOMPARE(getTimeOffset(peer.data.get()), 0);
         char changed[] = "Changed@2024";
         // The peer reports -1 for an empty SetUserResponse whatever happened; what counts is the effect.
+        nextMillisecond();
         setUser(changed, peer.data.get());
+        nextMillisecond();
         QVERIFY(getDeviceInformation(peer.data.get()) != 0);
         Peer renewed(port, changed);
         QCOMPARE(getDeviceInformation(renewed.data.get()), 0);

@@ -2,12 +2,14 @@
 // stalled, cut and slow connections, replies that are not what they claim, decoders that vanish or move,
 // connections that overlap yet answer in order, and a daemon that refuses bad requests.
 
+#include "backendnotices.h"
 #include "decoderconfigfile.h"
 #include "decoderdaemon.h"
 #include "firmwareimage.h"
 #include "matrixsdkworker.h"
 #include "onvifbackend.h"
 #include "servicebackend.h"
+#include "servicespy.h"
 #include "servicethread.h"
 #include "simulatedfleet.h"
 
@@ -62,27 +64,7 @@ MatrixInfo record(const QString& ip)
     return info;
 }
 
-/** The messages of the back end's network notices, taken from pool threads. */
-struct Notices
-{
-    QMutex mutex;
-    QStringList texts;
-    void wire(OnvifBackend* backend)
-    {
-        QObject::connect(
-            backend, &OnvifBackend::signalNetworkProblem, backend,
-            [this](const QString&, const QString& text) {
-                QMutexLocker lock(&mutex);
-                texts << text;
-            },
-            Qt::DirectConnection);
-    }
-    QStringList all()
-    {
-        QMutexLocker lock(&mutex);
-        return texts;
-    }
-};
+using Notices = BackendNotices;
 
 /** A server that answers every request with the same bytes and then closes. */
 class CannedServer : public QTcpServer
@@ -188,8 +170,8 @@ private slots:
         QVERIFY2(ServiceBackend::loadOverNetwork(fleet(1, {{0, fault}}), options, &error,
                                                  [&](OnvifBackend* b) { notices.wire(b); }),
                  qPrintable(error));
-        QSignalSpy results(&worker(), &MatrixSdkWorker::signalConnectMatrixResult);
-        QSignalSpy refusals(&worker(), &MatrixSdkWorker::signalConnectErrorMsg);
+        ServiceSpy results(&MatrixSdkWorker::signalConnectMatrixResult);
+        ServiceSpy refusals(&MatrixSdkWorker::signalConnectErrorMsg);
         QElapsedTimer clock;
         clock.start();
         worker().connectMatrix(record(at(0)), nullptr);
@@ -219,7 +201,8 @@ private slots:
             << http("500 Error", envelope, envelope.size()) << int(OnvifBackend::ResultBadReply);
         QTest::newRow("truncated body")
             << http("200 OK", envelope.left(20), envelope.size()) << int(OnvifBackend::ResultConnectionLost);
-        QTest::newRow("not HTTP") << QByteArray("SSH-2.0-x\r\n") << int(OnvifBackend::ResultConnectionLost);
+        // Something answered, but not in HTTP: a reply that cannot be read, not a connection cut short.
+        QTest::newRow("not HTTP") << QByteArray("SSH-2.0-x\r\n") << int(OnvifBackend::ResultBadReply);
     }
     void repliesThatAreNotWhatTheyClaimAreRefused()
     {
@@ -232,7 +215,7 @@ private slots:
         options.requestTimeoutMs = 2000;
         options.httpPort = server.serverPort();
         worker().setBackend(std::make_unique<OnvifBackend>(options));
-        QSignalSpy results(&worker(), &MatrixSdkWorker::signalConnectMatrixResult);
+        ServiceSpy results(&MatrixSdkWorker::signalConnectMatrixResult);
         worker().connectMatrix(record(QStringLiteral("127.0.0.1")), nullptr);
         QTRY_COMPARE_WITH_TIMEOUT(results.size(), 1, 5000);
         QCOMPARE(results.first().at(1).toInt(), result);
@@ -274,7 +257,7 @@ private slots:
         QString error;
         QVERIFY2(ServiceBackend::loadOverNetwork(fleet(2), OnvifBackend::Options(), &error),
                  qPrintable(error));
-        QSignalSpy connected(&worker(), &MatrixSdkWorker::signalConnectMatrixResult);
+        ServiceSpy connected(&MatrixSdkWorker::signalConnectMatrixResult);
         worker().connectMatrix(record(at(0)), nullptr);
         QTRY_COMPARE(connected.size(), 1);
         const CMHandle handle = worker().getHandleByIp(at(0));
@@ -284,8 +267,8 @@ private slots:
             gone.refuse = true;
             d.setNetworkFault(at(0), gone);
         });
-        QSignalSpy checked(&worker(), &MatrixSdkWorker::signalCheckScreenResult);
-        QSignalSpy broken(&worker(), SIGNAL(signalDisconnectStatus(CMHandle, QString)));
+        ServiceSpy checked(&MatrixSdkWorker::signalCheckScreenResult);
+        ServiceSpy broken(SIGNAL(signalDisconnectStatus(CMHandle, QString)));
         worker().checkScreen(handle, 1, true);
         QTRY_COMPARE(checked.size(), 1);
         QCOMPARE(checked.first().first().toInt(), int(OnvifBackend::ResultConnectionRefused));
@@ -305,7 +288,7 @@ private slots:
                      fleet(4, {{1, QJsonObject{{"stallMs", 5000}}}, {2, QJsonObject{{"refuse", true}}}}),
                      options, &error),
                  qPrintable(error));
-        QSignalSpy found(&worker(), &MatrixSdkWorker::signalSearchMatrixResult);
+        ServiceSpy found(&MatrixSdkWorker::signalSearchMatrixResult);
         QElapsedTimer clock;
         clock.start();
         worker().searchMatrix();
@@ -331,13 +314,13 @@ private slots:
         QString error;
         QVERIFY2(ServiceBackend::loadOverNetwork(fleet(1), OnvifBackend::Options(), &error),
                  qPrintable(error));
-        QSignalSpy connected(&worker(), &MatrixSdkWorker::signalConnectMatrixResult);
+        ServiceSpy connected(&MatrixSdkWorker::signalConnectMatrixResult);
         worker().connectMatrix(record(at(0)), nullptr);
         QTRY_COMPARE(connected.size(), 1);
         DeviceNetworkCfg_t cfg{};
         qstrcpy(cfg.ipv4Addr, address.toLatin1().constData());
         qstrcpy(cfg.ipv4Mask, "255.255.255.0");
-        QSignalSpy set(&worker(), &MatrixSdkWorker::signalSetMatrixNetworkResult);
+        ServiceSpy set(&MatrixSdkWorker::signalSetMatrixNetworkResult);
         worker().setMatrixNetworkConfig(worker().getHandleByIp(at(0)), record(at(0)), record(at(0)), cfg, 3,
                                         nullptr);
         QTRY_COMPARE(set.size(), 1);
@@ -584,8 +567,11 @@ private slots:
                                      << QByteArray("400") << QByteArray("WellFormed");
         QTest::newRow("unknown call") << soap(open + "<tds:Frobnicate/>" + close) << QByteArray("400")
                                       << QByteArray("ActionNotSupported");
+        // No credentials at all: the challenge of HTTP Digest, which a UsernameToken answers too.
         QTest::newRow("login without token") << soap(open + "<tds:GetDeviceInformation/>" + close)
-                                             << QByteArray("400") << QByteArray("NotAuthorized");
+                                             << QByteArray("401") << QByteArray("WWW-Authenticate: Digest");
+        QTest::newRow("network settings without token") << soap(open + "<tds:GetNetworkInterfaces/>" + close)
+                                                        << QByteArray("401") << QByteArray("NotAuthorized");
         QTest::newRow("header it must understand")
             << soap("<s:Envelope xmlns:s=\"http://www.w3.org/2003/05/soap-envelope\"><s:Header><x:Y "
                     "xmlns:x=\"urn:x\" "
@@ -600,7 +586,7 @@ private slots:
         QTest::newRow("confirmation without token")
             << soap(open + "<w:ConfirmNetworkChange xmlns:w=\"http://tvwall.example.org/ver10/wall/wsdl\"/>" +
                     close)
-            << QByteArray("400") << QByteArray("NotAuthorized");
+            << QByteArray("401") << QByteArray("NotAuthorized");
         QTest::newRow("boot and marker for anyone")
             << soap(open +
                     "<tds:GetServices><tds:IncludeCapability>true</tds:IncludeCapability></tds:GetServices>" +

@@ -8,6 +8,7 @@
 #include "managementtesthelpers.h"
 #include "matrixconfigform.h"
 #include "servicebackend.h"
+#include "servicespy.h"
 
 #include <QDir>
 #include <QtTest>
@@ -68,7 +69,7 @@ private slots:
 
     void pageWorksOnDecodersFoundOverTheNetwork()
     {
-        QSignalSpy searched(&worker(), &MatrixSdkWorker::signalSearchMatrixResult);
+        ServiceSpy searched(&MatrixSdkWorker::signalSearchMatrixResult);
         worker().searchMatrix();
         QTRY_COMPARE(searched.size(), 1);
         const MatrixInfoMap found = searched.first().first().value<MatrixInfoMap>();

@@ -6,6 +6,7 @@
 #include "onvifnamespaces.h"
 #include "soapenvelope.h"
 #include "wsdiscovery.h"
+#include "xmlnode.h"
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>
@@ -33,6 +34,55 @@ QByteArray tokenEnvelope(const QString& type, const QByteArray& digest, const QS
 QByteArray request(const QByteArray& head, const QByteArray& body = {})
 {
     return head + "\r\n\r\n" + body;
+}
+
+/** Admits a body of up to maxBody bytes anywhere but on /gone, which takes none. */
+HttpRequestParser::Admit admitUpTo(qint64 maxBody)
+{
+    return [maxBody](const HttpRequestParser& head) {
+        return head.path == "/gone" ? HttpRequestParser::Admission{0, 404}
+                                    : HttpRequestParser::Admission{maxBody, 0};
+    };
+}
+
+const QByteArray SoapNs = "http://www.w3.org/2003/05/soap-envelope";
+
+/** A SOAP envelope whose root carries rootAttributes and whose body holds body. */
+QByteArray envelope(const QByteArray& rootAttributes, const QByteArray& body)
+{
+    return "<s:Envelope xmlns:s=\"" + SoapNs + "\"" + rootAttributes + "><s:Body>" + body +
+           "</s:Body></s:Envelope>";
+}
+
+/** count declarations of distinct prefixes (p<first>, p<first+1>, ...), each with a namespace of its own. */
+QByteArray declarations(int count, int first = 0)
+{
+    QByteArray out;
+    out.reserve(count * 40);
+    for (int i = first; i < first + count; ++i) {
+        const QByteArray n = QByteArray::number(i);
+        out.append(" xmlns:p").append(n).append("=\"urn:example:ns:").append(n).append('"');
+    }
+    return out;
+}
+
+QByteArray repeated(const QByteArray& piece, int count)
+{
+    QByteArray out;
+    out.reserve(piece.size() * count);
+    for (int i = 0; i < count; ++i)
+        out += piece;
+    return out;
+}
+
+/** An element with count attributes a0="1" a1="1" ... */
+QByteArray attributed(int count)
+{
+    QByteArray out = "<x";
+    out.reserve(count * 12);
+    for (int i = 0; i < count; ++i)
+        out.append(" a").append(QByteArray::number(i)).append("=\"1\"");
+    return out + "/>";
 }
 
 } // namespace
@@ -136,6 +186,138 @@ private slots:
         QVERIFY(!error.isEmpty());
     }
 
+    // Every limit of the XML reader, at its value and one beyond, and the shapes that once cost gigabytes
+    // or seconds: refused (naming the limit) or read, each quickly.
+    void xmlReaderKeepsItsLimits_data()
+    {
+        QTest::addColumn<QByteArray>("xml");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<QString>("says");
+        using X = XmlNode;
+        // Envelope and Body are two levels and two elements of every document here.
+        auto nested = [](int levels) {
+            return repeated("<a>", levels) + repeated("</a>", levels);
+        };
+        auto text = [](int bytes) {
+            return "<x>" + QByteArray(bytes, 't') + "</x>";
+        };
+        auto value = [](int bytes) {
+            return "<x a=\"" + QByteArray(bytes, 'v') + "\"/>";
+        };
+        const QByteArray inner = "<a" + declarations(X::MaxNamespaceDeclarationsPerElement, 1000) + ">";
+
+        QTest::newRow("depth at the limit") << envelope({}, nested(X::MaxDepth - 2)) << true << QString();
+        QTest::newRow("depth beyond") << envelope({}, nested(X::MaxDepth - 1)) << false << "nested deeper";
+        QTest::newRow("elements at the limit")
+            << envelope({}, repeated("<a/>", X::MaxElements - 2)) << true << QString();
+        QTest::newRow("elements beyond")
+            << envelope({}, repeated("<a/>", X::MaxElements - 1)) << false << "more than 20000 elements";
+        QTest::newRow("attributes at the limit")
+            << envelope({}, attributed(X::MaxAttributesPerElement)) << true << QString();
+        QTest::newRow("attributes beyond") << envelope({}, attributed(X::MaxAttributesPerElement + 1))
+                                           << false << "more than 64 attributes on one element";
+        QTest::newRow("declarations on one element at the limit")
+            << envelope(declarations(X::MaxNamespaceDeclarationsPerElement - 1), "<x/>") << true << QString();
+        QTest::newRow("declarations on one element beyond")
+            << envelope(declarations(X::MaxNamespaceDeclarationsPerElement), "<x/>") << false
+            << "more than 128 namespace declarations on one element";
+        QTest::newRow("declarations in scope at the limit")
+            << envelope(declarations(X::MaxNamespaceDeclarationsPerElement - 1), inner + "<x/></a>") << true
+            << QString();
+        QTest::newRow("declarations in scope beyond")
+            << envelope(declarations(X::MaxNamespaceDeclarationsPerElement - 1),
+                        inner + "<x xmlns:q=\"urn:q\"/></a>")
+            << false << "more than 256 namespace declarations in scope";
+        QTest::newRow("declarations in a document at the limit")
+            << envelope({}, repeated("<a xmlns:p=\"urn:p\"/>", X::MaxNamespaceDeclarations - 1)) << true
+            << QString();
+        QTest::newRow("declarations in a document beyond")
+            << envelope({}, repeated("<a xmlns:p=\"urn:p\"/>", X::MaxNamespaceDeclarations)) << false
+            << "more than 4096 namespace declarations";
+        QTest::newRow("attribute value at the limit")
+            << envelope({}, value(X::MaxAttributeValueBytes)) << true << QString();
+        QTest::newRow("attribute value beyond") << envelope({}, value(X::MaxAttributeValueBytes + 1)) << false
+                                                << "an attribute value longer than 16384 bytes";
+        QTest::newRow("text at the limit") << envelope({}, text(X::MaxTextBytes)) << true << QString();
+        QTest::newRow("text beyond") << envelope({}, text(X::MaxTextBytes + 1)) << false
+                                     << "a text longer than 4194304 bytes";
+        // The text of one element is all of its pieces: around a child and in a CDATA section.
+        QTest::newRow("text beyond in pieces")
+            << envelope({}, "<x>" + QByteArray(X::MaxTextBytes / 2, 't') + "<y/><![CDATA[" +
+                                QByteArray(X::MaxTextBytes / 2 + 1, 'c') + "]]></x>")
+            << false << "a text longer";
+        const QByteArray twoTexts = envelope({}, text(0) + text(0));
+        const int fill = X::MaxDocumentBytes - twoTexts.size();
+        QTest::newRow("document at the limit")
+            << envelope({}, text(fill / 2) + text(fill - fill / 2)) << true << QString();
+        QTest::newRow("document beyond") << envelope({}, text(fill / 2) + text(fill - fill / 2 + 1)) << false
+                                         << "a document larger than 8388608 bytes";
+
+        // A root with 12,000 prefixes and 20,000 children declaring one more each: gigabytes once.
+        QByteArray children;
+        children.reserve(20000 * 48);
+        for (int i = 0; i < 20000; ++i)
+            children.append("<a").append(declarations(1, 12000 + i)).append("/>");
+        QTest::newRow("namespace bomb")
+            << envelope(declarations(12000), children) << false << "namespace declarations on one element";
+        QTest::newRow("attribute flood")
+            << envelope({}, attributed(50000)) << false << "attributes on one element";
+        // The largest namespace bomb the limits let through, every child using the prefix it declares.
+        QByteArray allowed;
+        for (int i = 0; i < X::MaxNamespaceDeclarations - X::MaxNamespaceDeclarationsPerElement; ++i)
+            allowed.append("<q:a xmlns:q=\"urn:q").append(QByteArray::number(i)).append("\" q:b=\"1\"/>");
+        QTest::newRow("namespace bomb within the limits")
+            << envelope(declarations(X::MaxNamespaceDeclarationsPerElement - 1), allowed) << true
+            << QString();
+        // What real devices send: their whole namespace table on the Envelope.
+        QTest::newRow("sixty prefixes on the envelope")
+            << envelope(declarations(60), "<p7:x p3:token=\"a\"><p59:y/></p7:x>") << true << QString();
+    }
+    void xmlReaderKeepsItsLimits()
+    {
+        QFETCH(QByteArray, xml);
+        QFETCH(bool, accepted);
+        QFETCH(QString, says);
+        QElapsedTimer clock;
+        clock.start();
+        QString error;
+        const XmlNode root = XmlNode::parse(xml, &error);
+        const qint64 ms = clock.elapsed();
+        QVERIFY2(root.isNull() != accepted, qPrintable(error));
+        if (!accepted)
+            QVERIFY2(error.contains(says), qPrintable(error));
+        else
+            QVERIFY(root.is(QString::fromLatin1(SoapNs), QStringLiteral("Envelope")));
+#ifdef __SANITIZE_ADDRESS__
+        const qint64 budget = 4000; // the sanitizers slow reading several times over
+#else
+        const qint64 budget = 1000;
+#endif
+        // 8 MiB reads in a fraction of this; the bombs took seconds to minutes before they were bounded.
+        QVERIFY2(ms < budget, qPrintable(QStringLiteral("took %1 ms").arg(ms)));
+    }
+
+    void namespacesResolveInTheirScope()
+    {
+        QString error;
+        XmlNode root = XmlNode::parse("<r xmlns:a=\"urn:1\" xmlns=\"urn:d\"><x xmlns:a=\"urn:2\"><y/></x>"
+                                      "<z/></r>",
+                                      &error);
+        QVERIFY2(!root.isNull(), qPrintable(error));
+        const XmlNode inner = root.children.at(0).children.at(0);
+        QCOMPARE(inner.resolveQName(QStringLiteral("a:q")),
+                 qMakePair(QStringLiteral("urn:2"), QStringLiteral("q")));
+        // The sibling after a redeclaring element sees the outer declaration again.
+        QCOMPARE(root.children.at(1).resolveQName(QStringLiteral("a:q")).first, QStringLiteral("urn:1"));
+        QCOMPARE(root.children.at(1).resolveQName(QStringLiteral("q")).first, QStringLiteral("urn:d"));
+        QCOMPARE(root.children.at(1).ns, QStringLiteral("urn:d"));
+        QCOMPARE(root.children.at(1).resolveQName(QStringLiteral("b:q")).first, QString());
+        // A node taken out of its tree keeps the scope it was read in.
+        root = XmlNode();
+        QCOMPARE(inner.resolveQName(QStringLiteral("a:q")).first, QStringLiteral("urn:2"));
+        QCOMPARE(inner.namespaceFor(QString()), QStringLiteral("urn:d"));
+    }
+
     void decoderAnswersOnlyTheProbesItMatches_data()
     {
         QTest::addColumn<QByteArray>("types");
@@ -173,6 +355,40 @@ private slots:
         info.outputList = {OutputInfo{401, 1, 0}, OutputInfo{402, 2, 0}};
         QCOMPARE(WsDiscovery::answers(parsed, WsDiscovery::decoderTypes(), OnvifCodec::decoderScopes(info)),
                  answers);
+    }
+
+    // A datagram is read only up to its limit, whatever its XML would allow: padding after the envelope
+    // makes it as large as the row says.
+    void discoveryDatagramsKeepTheirLimit_data()
+    {
+        QTest::addColumn<bool>("matches");
+        QTest::addColumn<int>("size");
+        QTest::addColumn<bool>("read");
+        QTest::newRow("probe at the limit") << false << WsDiscovery::MaxDatagramBytes << true;
+        QTest::newRow("probe beyond") << false << WsDiscovery::MaxDatagramBytes + 1 << false;
+        QTest::newRow("matches at the limit") << true << WsDiscovery::MaxDatagramBytes << true;
+        QTest::newRow("matches beyond") << true << WsDiscovery::MaxDatagramBytes + 1 << false;
+    }
+    void discoveryDatagramsKeepTheirLimit()
+    {
+        QFETCH(bool, matches);
+        QFETCH(int, size);
+        QFETCH(bool, read);
+        WsDiscovery::Match match;
+        match.endpoint = QStringLiteral("urn:uuid:5f0c2a1e-0000-4000-8000-000000000002");
+        match.types = WsDiscovery::decoderTypes();
+        QByteArray datagram = matches ? WsDiscovery::buildProbeMatch("uuid:1", match, 1, 1)
+                                      : WsDiscovery::buildProbe("uuid:1", WsDiscovery::decoderTypes());
+        datagram += QByteArray(size - datagram.size(), ' ');
+        QString error;
+        WsDiscovery::Probe probe;
+        QString relatesTo;
+        QVector<WsDiscovery::Match> found;
+        const bool ok = matches ? WsDiscovery::parseProbeMatches(datagram, &relatesTo, &found, &error)
+                                : WsDiscovery::parseProbe(datagram, &probe, &error);
+        QVERIFY2(ok == read, qPrintable(error));
+        if (!read)
+            QVERIFY2(error.contains(QStringLiteral("larger than")), qPrintable(error));
     }
 
     void probeMatchCarriesTheDecoder()
@@ -289,12 +505,26 @@ private slots:
         QTest::newRow("other version") << request("GET /x HTTP/2.0") << 505;
         QTest::newRow("negative length") << request("POST /x HTTP/1.1\r\nContent-Length: -1") << 400;
         QTest::newRow("header twice") << request("GET /x HTTP/1.1\r\nA: 1\r\na: 2") << 400;
+        QByteArray lines;
+        for (int i = 1; i < HttpRequestParser::MaxHeaderLines; ++i)
+            lines += "\r\nh" + QByteArray::number(i) + ": 1";
+        QTest::newRow("header lines at the limit")
+            << request("POST /x HTTP/1.1\r\nContent-Length: 3" + lines, "abc") << 0;
+        QTest::newRow("header lines beyond")
+            << request("POST /x HTTP/1.1\r\nContent-Length: 3" + lines + "\r\nh0: 1", "abc") << 431;
+        // Short lines without end: refused by their number long before they fill the head's bytes.
+        QTest::newRow("header lines without end") << "GET /x HTTP/1.1" + lines + lines << 431;
+        QTest::newRow("path that takes no body")
+            << request("POST /gone HTTP/1.1\r\nContent-Length: 3", "abc") << 404;
+        // The admission sees the head alone: a body is never read for a path that refuses it.
+        QTest::newRow("path refused before its body")
+            << request("POST /gone HTTP/1.1\r\nContent-Length: 900") << 404;
     }
     void requestReaderKeepsItsLimits()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(int, status);
-        HttpRequestParser parser(1000);
+        HttpRequestParser parser(admitUpTo(1000), 60000);
         HttpRequestParser::State state = HttpRequestParser::NeedMore;
         // Byte by byte: the reader must not depend on how the stream is cut.
         for (int i = 0; i < bytes.size() && state == HttpRequestParser::NeedMore; ++i)
@@ -303,6 +533,37 @@ private slots:
         QCOMPARE(parser.failureStatus(), status);
         if (!status)
             QCOMPARE(parser.body, QByteArray("abc"));
+    }
+
+    // A request is cut at its deadline however its bytes trickle in: the head at the head's, the rest at
+    // the whole request's, each counted from the first byte on.
+    void requestReaderHoldsItsDeadlines_data()
+    {
+        QTest::addColumn<QByteArray>("prompt");
+        QTest::addColumn<int>("deadlineMs");
+        QTest::newRow("head dripped") << QByteArray("POST /x HTTP/1.1") << 200;
+        QTest::newRow("body dripped") << request("POST /x HTTP/1.1\r\nContent-Length: 900") << 400;
+    }
+    void requestReaderHoldsItsDeadlines()
+    {
+        QFETCH(QByteArray, prompt);
+        QFETCH(int, deadlineMs);
+        QElapsedTimer clock;
+        clock.start();
+        HttpRequestParser parser(admitUpTo(1000), 400, 200);
+        QCOMPARE(parser.feed(prompt), HttpRequestParser::NeedMore);
+        QVERIFY(parser.remainingMs() <= deadlineMs);
+        // One more byte at every poll: each read is prompt, the request as a whole is not.
+        const QByteArray drip = prompt.endsWith("\r\n\r\n") ? "b" : "x";
+        QTRY_COMPARE_WITH_TIMEOUT(parser.feed(drip), HttpRequestParser::Failed, 5000);
+        QVERIFY2(clock.elapsed() >= deadlineMs, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(parser.failureStatus(), 408);
+        QCOMPARE(parser.remainingMs(), qint64(0));
+        // A connection that went quiet is cut as well.
+        HttpRequestParser quiet(admitUpTo(1000), 400, 200);
+        quiet.feed(prompt);
+        QTRY_COMPARE_WITH_TIMEOUT(quiet.checkDeadline(), HttpRequestParser::Failed, 5000);
+        QCOMPARE(quiet.failureStatus(), 408);
     }
 
     void mutatedMessagesAreRefusedOrReadCleanly()
@@ -367,7 +628,7 @@ private slots:
             QString relatesTo;
             WsDiscovery::parseProbe(bytes, &probe, &error);
             WsDiscovery::parseProbeMatches(bytes, &relatesTo, &matches, &error);
-            HttpRequestParser parser(64);
+            HttpRequestParser parser(admitUpTo(64), 60000);
             if (parser.feed(bytes) == HttpRequestParser::Complete)
                 QVERIFY(parser.body.size() <= 64 &&
                         parser.body.size() == parser.headers.value("content-length").toInt());

@@ -39,6 +39,7 @@
 #include "testlanguage.h"
 #include "updatedecodercarddlg.h"
 #include "userlogindlg.h"
+#include "walldifferencedlg.h"
 #include "watchreportdlg.h"
 
 #include <QApplication>
@@ -160,6 +161,7 @@ private slots:
     void noticesOverThePage();
     void hintAfterTheLastWallGoes();
     void batchUpgrade();
+    void wallChangedElsewhere();
 
 private:
     void shoot(const QString& name);
@@ -906,6 +908,77 @@ void TestPageShots::batchUpgrade()
     QTRY_VERIFY(!batch.findChild<QTableWidget*>(QStringLiteral("runTable"))->viewport()->underMouse());
     shoot(&batch, QStringLiteral("batch-running.png"), data);
     static_cast<QDialog&>(batch).reject();
+}
+
+namespace {
+/** A 2 x 2 or larger wall on the default fleet's Main from output ids row by row; "-" leaves a screen
+ * unbound. */
+TvWallManagement lobbyWall(const QString& name, int rows, int cols, const QStringList& outputs)
+{
+    TvWallManagement wall;
+    wall.tvWallName = name;
+    wall.mainIp = Main;
+    wall.row = rows;
+    wall.col = cols;
+    for (int i = 0; i < outputs.size(); ++i) {
+        MatrixInfo screen;
+        screen.row = i / cols;
+        screen.column = i % cols;
+        if (outputs.at(i) != QLatin1String("-")) {
+            screen.ip = outputs.at(i).section('-', 0, 0);
+            screen.channel = outputs.at(i).contains('-') ? outputs.at(i).section('-', 1).toInt() : 1;
+            screen.matrixType = outputs.at(i).contains('-') ? pral_matrix::MATRIX_TYPE_MULTI_OUTPUT
+                                                            : pral_matrix::MATRIX_TYPE_SINGLE_OUTPUT;
+        }
+        wall.matrixInfoList << screen;
+    }
+    return wall;
+}
+} // namespace
+
+// Another desk changed a wall: the tree marks it when this desk connects, and a save shows the difference
+// before it sends.
+void TestPageShots::wallChangedElsewhere()
+{
+    // This desk last saw output 3 on screen 1-2; the decoder holds its fleet wall, with output 2 there.
+    const TvWallManagement seen =
+        lobbyWall(QStringLiteral("Lobby wall"), 2, 2, {Main + "-1", Main + "-3", Single, Eight + "-1"});
+    MatrixSdkWorker::addDecoderToJson({stored(Main), stored(Single), stored(Eight)});
+    MatrixSdkWorker::addMatrixToJson({seen});
+    MatrixSdkWorker::setWallCopyToJson(seen.tvWallName, pral_matrix::DecoderWallCopy{true, seen, false});
+    MatrixSdkWorker::flushStore();
+    form = std::make_unique<MatrixConfigForm>();
+    form->resize(1280, 760);
+    form->show();
+    QTRY_VERIFY(wallRow(form.get(), "Lobby wall") && wallRow(form.get(), "Lobby wall")->isChangedOnDecoder());
+    QTRY_VERIFY(!form->isUpdatePending());
+    const QStringList data{QStringLiteral("Lobby wall"), Main, Single, Eight};
+    shoot(form.get(), QStringLiteral("page-wall-changed-elsewhere.png"), data);
+    ConnectMatrixItem* row = wallRow(form.get(), "Lobby wall");
+    QToolTip::showText(row->mapToGlobal(row->rect().center()), row->toolTip(), row);
+    QWidget* tooltip = nullptr;
+    QTRY_VERIFY((tooltip = [] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (w->inherits("QTipLabel") && w->isVisible())
+                return w;
+        }
+        return static_cast<QWidget*>(nullptr);
+    }()));
+    shoot(tooltip, QStringLiteral("page-wall-changed-tooltip.png"));
+    QToolTip::hideText();
+    form.reset();
+
+    // Renamed and regrown elsewhere: outputs moved, one bound anew, one unbound.
+    const TvWallManagement held = lobbyWall(
+        QStringLiteral("Atrium"), 2, 3, {Main + "-2", Main + "-1", Single, Eight + "-2", Eight + "-3", "-"});
+    WallDifferenceDlg difference(
+        Main, lobbyWall(QStringLiteral("Lobby wall"), 2, 2, {Main + "-1", Main + "-2", Single, Eight + "-1"}),
+        held);
+    difference.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&difference));
+    QCOMPARE(difference.shownRows().size(), 6);
+    shoot(&difference, QStringLiteral("wall-difference.png"),
+          {QStringLiteral("Lobby wall"), QStringLiteral("Atrium"), Main, Single, Eight});
 }
 
 QTEST_MAIN(TestPageShots)

@@ -47,7 +47,7 @@ const QList<Role>& roles()
              "ico_download_h ico_export_n ico_export_h update_n update_h resolution_n resolution_h recover_n "
              "recover_h selected unselected ip_list_right_pic watching",
              QSize(16, 16)),
-        role("jmq_n jmq_p ip_n ip_h ip_p ip_main_decoder", QSize(16, 16)),
+        role("jmq_n jmq_p jmq_changed ip_n ip_h ip_p ip_main_decoder", QSize(16, 16)),
         role("switch_on switch_off", QSize(32, 16)),
         role("bg_homicon_n bg_homicon_hover", QSize(48, 48)),
         role("add_matrix_first_page add_matrix_second_page add_matrix_third_page", QSize(540, 32)),
@@ -156,7 +156,7 @@ private slots:
         const QStringList present = QDir(BundleDir).entryList(QDir::Files, QDir::Name);
         // Exactly the module's images: a missing one shows as an empty button, a stray one is dead weight.
         QCOMPARE(present, allNames());
-        QCOMPARE(present.size(), 2 * 64);
+        QCOMPARE(present.size(), 2 * 65);
         for (const QString& name : present) {
             QVERIFY2(QFile::exists(bundlePath(name)), qPrintable(name));
             firstLoad.insert(name, readImage(name));
@@ -237,7 +237,7 @@ private slots:
                                   "cs_open_n cs_open_p cs_runing",
                                   "connect_n unconnect_n unconnect_h",
                                   "ip_n ip_h ip_p",
-                                  "jmq_n jmq_p",
+                                  "jmq_n jmq_p jmq_changed",
                                   "ico_show_log_n ico_show_log_h",
                                   "netsetting_n netsetting_h",
                                   "ico_download_n ico_download_h",
@@ -301,7 +301,7 @@ private slots:
     {
         QVERIFY2(library.load(), qPrintable(library.errorString()));
         QCOMPARE(QDir(BundleDir).entryList(QDir::Files, QDir::Name), allNames());
-        QCOMPARE(firstLoad.size(), 2 * 64);
+        QCOMPARE(firstLoad.size(), 2 * 65);
         for (auto it = firstLoad.cbegin(); it != firstLoad.cend(); ++it) {
             const QImage again = readImage(it.key());
             QVERIFY2(!again.isNull(), qPrintable(it.key()));

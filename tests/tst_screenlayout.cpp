@@ -20,6 +20,7 @@
 
 using namespace pral_matrixConfig;
 using pral_matrix::MatrixSdkWorker;
+using Grid = QPair<int, int>;
 
 namespace {
 
@@ -129,6 +130,58 @@ private slots:
         QCOMPARE(marks.count(), 1);
         QCOMPARE(marks.at(0).at(0).toString(), QString());
         QCOMPARE(marks.at(0).at(1).toBool(), false);
+    }
+
+    // A rebuild keeps the screens of the old grid for the new one; each must be as a new screen would be,
+    // in its place, answering drops under its new number and for no output of its former binding.
+    void rebuiltGridEqualsANewOne_data()
+    {
+        QTest::addColumn<Grid>("from");
+        QTest::addColumn<Grid>("to");
+        QTest::newRow("10 x 10 to 3 x 4") << Grid{10, 10} << Grid{3, 4};
+        QTest::newRow("2 x 2 to 10 x 10") << Grid{2, 2} << Grid{10, 10};
+        QTest::newRow("3 x 3 again") << Grid{3, 3} << Grid{3, 3};
+        QTest::newRow("4 x 1 to 1 x 4") << Grid{4, 1} << Grid{1, 4};
+    }
+
+    void rebuiltGridEqualsANewOne()
+    {
+        QFETCH(Grid, from);
+        QFETCH(Grid, to);
+        view->setLayout(from.first, from.second);
+        const int count = from.first * from.second;
+        for (int i = 0; i < count; ++i) {
+            if (i % 3 == 0)
+                view->bindScreen(i, QStringLiteral("DEV-%1").arg(i), QStringLiteral("10.0.1.%1").arg(i),
+                                 30 + i, -1);
+            else
+                view->bindScreen(i, QStringLiteral("10.0.0.%1-1").arg(i),
+                                 QStringLiteral("10.0.0.%1-1").arg(i), 1, 1);
+        }
+        view->slotScreenWtClicked(count - 1);
+        view->setLayout(to.first, to.second);
+
+        ScreenLayoutWt fresh;
+        fresh.resize(view->size());
+        fresh.show();
+        fresh.setLayout(to.first, to.second);
+        QApplication::processEvents();
+        QCOMPARE(describe(view.get()), describe(&fresh));
+
+        QSignalSpy mapping(&worker(), &MatrixSdkWorker::signalScreenMapping);
+        for (int i = 0; i < count; ++i)
+            emit PSingleton<MatrixConfigSignals>::_instance().signalDeleteMatrix(
+                QStringLiteral("DEV-%1").arg(i));
+        QCOMPARE(mapping.count(), 0);
+        QSignalSpy drops(view.get(), &ScreenLayoutWt::signaldropEvent);
+        const int last = to.first * to.second - 1;
+        QVERIFY(dropOn(view->screen(last), "matrixtreeitem", "3~10.0.0.9-2"));
+        QCOMPARE(drops.count(), 1);
+        QCOMPARE(drops.at(0).at(0).toInt(), last);
+        QSignalSpy clicks(view.get(), &ScreenLayoutWt::signalScreenClicked);
+        QTest::mouseClick(view->screen(last), Qt::LeftButton);
+        QCOMPARE(view->selectedScreenId(), last);
+        QCOMPARE(clicks.count(), 1);
     }
 
     void emptyOrNegativeGridReportsNothing()
@@ -341,6 +394,45 @@ private slots:
     }
 
 private:
+    // What the operator sees of a view, screen by screen, and what it answers about each.
+    static QStringList describe(ScreenLayoutWt* v)
+    {
+        int rows = 0;
+        int cols = 0;
+        v->getLayout(rows, cols);
+        QStringList lines{QStringLiteral("%1 x %2, %3 screens, selected %4, all unbound %5")
+                              .arg(rows)
+                              .arg(cols)
+                              .arg(v->screenCount())
+                              .arg(v->selectedScreenId())
+                              .arg(v->allScreensUnbound())};
+        for (int i = 0; i < v->screenCount(); ++i) {
+            ScreenWt* screen = v->screen(i);
+            QString key;
+            int id = 0;
+            int no = 0;
+            v->screenBinding(i, key, id, no);
+            lines << QStringLiteral(
+                         "%1: id %2 at %3,%4 %5x%6 shown %7 \"%8\" %9 bound \"%10\" %11 %12 \"%13\"")
+                         .arg(i)
+                         .arg(screen->screenWtId())
+                         .arg(screen->x())
+                         .arg(screen->y())
+                         .arg(screen->width())
+                         .arg(screen->height())
+                         .arg(screen->isVisible())
+                         .arg(screen->labelText(), screen->positionText(), key)
+                         .arg(id)
+                         .arg(no)
+                         .arg(screen->boundMatrixKey());
+        }
+        int shownScreens = 0;
+        for (ScreenWt* screen : v->findChildren<ScreenWt*>())
+            shownScreens += screen->isVisible() ? 1 : 0;
+        lines << QStringLiteral("screens in sight %1").arg(shownScreens);
+        return lines;
+    }
+
     static void writeMappingFile()
     {
         QSettings settings("tvWallConfig.ini", QSettings::IniFormat);

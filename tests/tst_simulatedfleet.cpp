@@ -200,6 +200,12 @@ private slots:
         row("password of 32 characters", "", R"("password": "Passw0rd!Passw0rd!Passw0rd!Passw")",
             "\"password\"");
         row("activated as text", "", R"("activated": "yes")", "\"activated\" must be true or false");
+        // Activation refuses weak passwords; a description may not give an activated decoder none.
+        row("activated without a password", "", R"("password": null)",
+            R"(decoder 1 (192.0.2.1): "password" is required for an activated decoder)");
+        row("activated with an empty password", "", R"("password": "")",
+            R"(decoder 1 (192.0.2.1): "password" is required for an activated decoder, not "")");
+        row("factory state without a password", "", R"("activated": false, "password": null)", "");
         row("wall name of 18 bytes", "",
             R"("tvWall": {"name": "墙墙墙墙墙墙", "rows": 1, "cols": 2, "screens": ["192.0.2.1-1", "192.0.2.2"]})",
             "");
@@ -243,7 +249,7 @@ private slots:
         QFETCH(QString, error);
         QJsonObject first =
             QJsonDocument::fromJson(R"({"ip": "192.0.2.1", "deviceId": "X-1", "type": 3, "channels": 4,
-            "tvWall": {"name": "W", "rows": 1, "cols": 2, "screens": ["192.0.2.1-1", "192.0.2.2"]}})")
+            "password": "Passw0rd!", "tvWall": {"name": "W", "rows": 1, "cols": 2, "screens": ["192.0.2.1-1", "192.0.2.2"]}})")
                 .object();
         const QJsonObject changes = QJsonDocument::fromJson("{" + patch + "}").object();
         for (auto it = changes.begin(); it != changes.end(); ++it) {
@@ -252,7 +258,8 @@ private slots:
             else
                 first.insert(it.key(), it.value());
         }
-        const QByteArray second = R"({"ip": "192.0.2.2", "deviceId": "X-2", "type": 1})";
+        const QByteArray second =
+            R"({"ip": "192.0.2.2", "deviceId": "X-2", "type": 1, "password": "Passw0rd!"})";
         const QByteArray json =
             root.startsWith("RAW:")
                 ? root.mid(4)

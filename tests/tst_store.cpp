@@ -1,8 +1,10 @@
 #include "matrixsdkworker.h"
 #include "matrixstore.h"
 #include "readonlyfolder.h"
+#include "servicespy.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -100,6 +102,21 @@ QString dump(const TvWallManagement& w)
     return f.join(QLatin1Char('#'));
 }
 
+/** What a copy of a decoder's wall keeps: name, grid, and each screen's kind, output and place. */
+QString copyText(const TvWallManagement& w)
+{
+    QStringList f{w.tvWallName, w.mainIp, QString::number(w.row), QString::number(w.col),
+                  QString::number(w.mainMatrix.matrixType)};
+    for (const MatrixInfo& s : w.matrixInfoList)
+        f << QStringLiteral("%1:%2/%3@%4,%5")
+                 .arg(s.matrixType)
+                 .arg(s.ip)
+                 .arg(s.channel)
+                 .arg(s.row)
+                 .arg(s.column);
+    return f.join(QLatin1Char(' '));
+}
+
 QByteArray readAll(const QString& path)
 {
     QFile file(path);
@@ -129,6 +146,7 @@ QByteArray decoderDocument(const QByteArray& entries)
 
 const QString Main = QStringLiteral("192.0.2.10");
 const QString Single = QStringLiteral("192.0.2.11");
+const QString Other = QStringLiteral("192.0.2.13");
 const QString FleetPassword = QStringLiteral("Tvwall@2024");
 
 } // namespace
@@ -214,6 +232,96 @@ private slots:
         const MatrixInfoMap back = MatrixSdkWorker::getDecoderFromJson();
         QCOMPARE(back.size(), 250);
         QCOMPARE(back.value(QStringLiteral("192.0.2.51")).password, QStringLiteral("pw300"));
+    }
+
+    // A fleet logging in replaces the list once per connection result: the disk gets the stream once it
+    // pauses, and while it goes on at the longest delay, not a write per result; a flush writes at once.
+    void streamOfReplacesIsWrittenWhenItPauses()
+    {
+        const QString path = dataPath(MatrixStore::DecoderFileName);
+        MatrixSdkWorker::addDecoderToJson({decoder(Main, QStringLiteral("first"))});
+        QVERIFY(MatrixSdkWorker::flushStore());
+        const QByteArray before = readAll(path);
+        for (int i = 1; i <= 20; ++i) {
+            MatrixSdkWorker::addDecoderToJson({decoder(Main, QStringLiteral("pw%1").arg(i)),
+                                               decoder(Single, QStringLiteral("turn%1").arg(i))});
+            QCoreApplication::processEvents();
+        }
+        QCOMPARE(readAll(path), before);
+        QTRY_VERIFY(readAll(path).contains(Single.toUtf8()));
+        MatrixSdkWorker::setDataDirectory(dataDir);
+        QCOMPARE(MatrixSdkWorker::getDecoderFromJson().value(Main).password, QStringLiteral("pw20"));
+
+        // A stream that does not pause is written while it goes on.
+        const QByteArray settled = readAll(path);
+        QElapsedTimer clock;
+        clock.start();
+        for (int i = 0; readAll(path) == settled && clock.elapsed() < 10000; ++i) {
+            MatrixSdkWorker::addDecoderToJson({decoder(Main, QStringLiteral("long%1").arg(i))});
+            if (QTest::qWaitFor([&] { return readAll(path) != settled; }, 20))
+                break;
+        }
+        QVERIFY(readAll(path) != settled);
+        QVERIFY2(clock.elapsed() >= MatrixStore::MaxWriteDelayMs / 2,
+                 qPrintable(QString::number(clock.elapsed())));
+
+        MatrixSdkWorker::addDecoderToJson({decoder(Other, QStringLiteral("now"))});
+        QVERIFY(MatrixSdkWorker::flushStore());
+        QVERIFY(readAll(path).contains(Other.toUtf8()));
+    }
+
+    // A write after a change of one entry reuses the other entries' texts: the file must still be the
+    // document as Qt writes it, every entry (sealed passwords included) as it is now.
+    void changedEntryIsWrittenAmongItsUnchangedNeighbours()
+    {
+        MatrixInfo a = decoder(Main, QStringLiteral("alpha"));
+        MatrixInfo b = decoder(Single, QStringLiteral("beta"));
+        MatrixInfo c = decoder(Other, QStringLiteral("gamma"));
+        const MatrixInfo unchanged = decoder(QStringLiteral("192.0.2.14"), QStringLiteral("epsilon"));
+        a.subMatrixList = {decoder(QStringLiteral("192.0.2.40"), QString()), decoder(Single, QString())};
+        a.outputList = {OutputInfo{3, 1, 0}};
+        QList<TvWallManagement> walls{wall(QStringLiteral("Hall"), Main),
+                                      wall(QStringLiteral("Lobby"), Other)};
+        const QString decoders = dataPath(MatrixStore::DecoderFileName);
+        const QString tvWalls = dataPath(MatrixStore::TvWallFileName);
+        const auto asQtWritesIt = [](const QByteArray& text) {
+            return QJsonDocument::fromJson(text).toJson(QJsonDocument::Indented) == text;
+        };
+        MatrixSdkWorker::addDecoderToJson({a, b, c, unchanged});
+        MatrixSdkWorker::addMatrixToJson(walls);
+        QVERIFY(MatrixSdkWorker::flushStore());
+        QVERIFY(asQtWritesIt(readAll(decoders)));
+        QVERIFY(asQtWritesIt(readAll(tvWalls)));
+        const QMap<QString, QString> firstSeals = sealedValues(readAll(decoders));
+
+        b.connectStatus = 1;
+        c.password = QStringLiteral("delta");
+        a.subMatrixList[1].channel = 7;
+        walls[1].matrixInfoList[0].channel = 9;
+        MatrixSdkWorker::addDecoderToJson({a, b, c, unchanged});
+        MatrixSdkWorker::addMatrixToJson(walls);
+        QVERIFY(MatrixSdkWorker::flushStore());
+        QVERIFY(asQtWritesIt(readAll(decoders)));
+        QVERIFY(asQtWritesIt(readAll(tvWalls)));
+        const QMap<QString, QString> seals = sealedValues(readAll(decoders));
+        // Unchanged credentials keep their sealed value; new ones are sealed anew.
+        QCOMPARE(seals.value(unchanged.ip), firstSeals.value(unchanged.ip));
+        QVERIFY(seals.value(Other) != firstSeals.value(Other));
+
+        MatrixSdkWorker::setDataDirectory(dataDir);
+        const MatrixInfoMap back = MatrixSdkWorker::getDecoderFromJson();
+        QCOMPARE(dump(back.value(Main)), dump(a));
+        QCOMPARE(dump(back.value(Single)), dump(b));
+        QCOMPARE(dump(back.value(Other)), dump(c));
+        QCOMPARE(dump(back.value(unchanged.ip)), dump(unchanged));
+        const auto wallsBack = MatrixSdkWorker::getMatrixFromJson();
+        QCOMPARE(dump(wallsBack.value(QStringLiteral("Lobby"))), dump(walls.at(1)));
+        QCOMPARE(dump(wallsBack.value(QStringLiteral("Hall"))), dump(walls.at(0)));
+
+        MatrixSdkWorker::addDecoderToJson({});
+        QVERIFY(MatrixSdkWorker::flushStore());
+        QVERIFY(asQtWritesIt(readAll(decoders)));
+        QVERIFY(MatrixSdkWorker::getDecoderFromJson().isEmpty());
     }
 
     void missingFilesAreEmptyLists()
@@ -391,6 +499,23 @@ private slots:
         QTest::newRow("one wall name twice")
             << "tvwalls.json" << walls + R"({"tvWallName":"Lobby"},{"tvWallName":"Lobby","row":2}]})"
             << QStringList{"Lobby"} << "entries 1 and 2 are both \"Lobby\"";
+        // A damaged copy of the decoder's wall is left out; the wall itself is kept.
+        QTest::newRow("copy not an object")
+            << "tvwalls.json" << walls + R"({"tvWallName":"Lobby","decoderCopy":[1]}]})"
+            << QStringList{"Lobby"} << "Lobby: \"decoderCopy\" is not an object";
+        QTest::newRow("copy's field of the wrong type")
+            << "tvwalls.json" << walls + R"({"tvWallName":"Lobby","decoderCopy":{"row":"2"}}]})"
+            << QStringList{"Lobby"} << "Lobby/decoderCopy: \"row\" is not a whole number";
+        QTest::newRow("copy's screen not an object")
+            << "tvwalls.json" << walls + R"({"tvWallName":"Lobby","decoderCopy":{"screens":[{},3]}}]})"
+            << QStringList{"Lobby"} << "\"screens\" screen 2 is not an object";
+        QByteArray many;
+        for (int i = 0; i < 101; ++i)
+            many += i ? ",{}" : "{}";
+        QTest::newRow("copy with more screens than a wall has")
+            << "tvwalls.json"
+            << walls + R"({"tvWallName":"Lobby","decoderCopy":{"screens":[)" + many + "]}}]}"
+            << QStringList{"Lobby"} << "\"screens\" has more than 100 screens";
     }
 
     void partlyDamagedListIsKeptBeforeItsRemainsAreUsed()
@@ -417,6 +542,41 @@ private slots:
         MatrixSdkWorker::addMatrixToJson(walls.values());
         QVERIFY(MatrixSdkWorker::flushStore());
         QCOMPARE(readAll(QDir(dataDir).filePath(aside.first())), entries);
+    }
+
+    // Each wall keeps what this desk last exchanged with its decoder, written with the wall and only while
+    // the wall is listed; lists written before copies were kept read as walls without one.
+    void wallCopiesGoWithTheirWalls()
+    {
+        TvWallManagement held = wall(QStringLiteral("Lobby"), Main);
+        held.matrixInfoList[1].matrixType = MATRIX_TYPE_SINGLE_OUTPUT;
+        held.mainMatrix.matrixType = MATRIX_TYPE_MULTI_OUTPUT;
+        held.connected = false;
+        const DecoderWallCopy copy{true, held, true};
+        // A copy may come before its wall is listed (the wizard's, before the page stores the wall).
+        MatrixSdkWorker::setWallCopyToJson(QStringLiteral("Lobby"), copy);
+        MatrixSdkWorker::addMatrixToJson(
+            {wall(QStringLiteral("Lobby"), Main), wall(QStringLiteral("Hall"), Single)});
+        QVERIFY(MatrixSdkWorker::flushStore());
+        QVERIFY(!readAll(dataPath(MatrixStore::TvWallFileName)).contains("passwordSealed"));
+
+        MatrixSdkWorker::setDataDirectory(dataDir);
+        const DecoderWallCopy back = MatrixSdkWorker::getWallCopyFromJson(QStringLiteral("Lobby"));
+        QVERIFY(back.kept && back.changedOnDecoder);
+        QCOMPARE(copyText(back.wall), copyText(held));
+        QVERIFY(!MatrixSdkWorker::getWallCopyFromJson(QStringLiteral("Hall")).kept);
+
+        // A list without the wall forgets its copy; the same name listed again has none.
+        MatrixSdkWorker::addMatrixToJson({wall(QStringLiteral("Hall"), Single)});
+        MatrixSdkWorker::addMatrixToJson(
+            {wall(QStringLiteral("Lobby"), Main), wall(QStringLiteral("Hall"), Single)});
+        QVERIFY(!MatrixSdkWorker::getWallCopyFromJson(QStringLiteral("Lobby")).kept);
+        QVERIFY(MatrixSdkWorker::flushStore());
+        QVERIFY(!readAll(dataPath(MatrixStore::TvWallFileName)).contains("decoderCopy"));
+
+        // A copy set for a listed wall reaches the disk by itself.
+        MatrixSdkWorker::setWallCopyToJson(QStringLiteral("Hall"), DecoderWallCopy{true, held, false});
+        QTRY_VERIFY(readAll(dataPath(MatrixStore::TvWallFileName)).contains("decoderCopy"));
     }
 
     void firstFormatOpensOnceAndIsSealedAgain()
@@ -492,8 +652,8 @@ private slots:
         QCOMPARE(readAll(keyFile), damagedKey);
 
         // No login with a password nobody knows: the decoder's tries stay untouched.
-        QSignalSpy errors(&worker(), &MatrixSdkWorker::signalConnectErrorMsg);
-        QSignalSpy results(&worker(), &MatrixSdkWorker::signalConnectMatrixResult);
+        ServiceSpy errors(&MatrixSdkWorker::signalConnectErrorMsg);
+        ServiceSpy results(&MatrixSdkWorker::signalConnectMatrixResult);
         worker().connectMatrix(read.value(Main), this);
         QTRY_COMPARE(results.count(), 1);
         QVERIFY(results.first().at(1).toInt() != 0);

@@ -6,7 +6,7 @@
     <message>
         <location filename="../matrix_config/editing/addmatrixdlg.ui" line="+8"/>
         <location line="+18"/>
-        <location filename="../matrix_config/editing/addmatrixdlg.cpp" line="+91"/>
+        <location filename="../matrix_config/editing/addmatrixdlg.cpp" line="+95"/>
         <source>Add a TV Wall</source>
         <translation>添加电视墙</translation>
     </message>
@@ -82,19 +82,19 @@
     </message>
     <message>
         <location line="+11"/>
-        <location line="+331"/>
+        <location line="+474"/>
         <location line="+6"/>
         <location line="+31"/>
         <source>Edit a TV Wall</source>
         <translation>编辑电视墙</translation>
     </message>
     <message>
-        <location line="-365"/>
+        <location line="-508"/>
         <source>edit</source>
         <translation>编辑</translation>
     </message>
     <message>
-        <location line="+128"/>
+        <location line="+129"/>
         <source>Please enter the name of the TV wall!</source>
         <translation>请输入电视墙名称！</translation>
     </message>
@@ -114,27 +114,63 @@
         <translation>电视墙名称已存在，请重新输入！</translation>
     </message>
     <message>
-        <location line="+11"/>
+        <location line="+25"/>
         <source>Saving the current configuration will empty the TV wall. Are you sure to continue?</source>
         <translation>保存当前配置将清空电视墙，确定要继续吗？</translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="-9"/>
         <source>TV wall configuration...</source>
         <translation>正在配置电视墙...</translation>
     </message>
     <message>
-        <location line="+39"/>
+        <location line="+58"/>
         <source>Set the TV wall successfully!</source>
         <translation>电视墙设置成功！</translation>
     </message>
     <message>
-        <location line="+4"/>
+        <location line="+13"/>
+        <location line="+88"/>
+        <source>The TV wall could not be read back from decoder %1: whether it holds what was sent is not known.</source>
+        <translation>无法从解码器 %1 读回电视墙：不能确定它是否保存了所发送的内容。</translation>
+    </message>
+    <message>
+        <location line="-80"/>
         <source>Failed to set the TV wall,ret = %1!</source>
         <translation>电视墙设置失败，错误码：%1！</translation>
     </message>
     <message>
-        <location line="+66"/>
+        <location line="+54"/>
+        <source>The TV wall &quot;%1&quot; is taken as decoder %2 holds it; nothing was sent.</source>
+        <translation>电视墙“%1”已按解码器 %2 上保存的版本采用，未发送任何内容。</translation>
+    </message>
+    <message>
+        <location line="+37"/>
+        <source>named &quot;%1&quot;</source>
+        <translation>名称为“%1”</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>%1 x %2 screens</source>
+        <translation>%1 × %2 块屏幕</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>%1 screen(s) bound otherwise</source>
+        <translation>%1 块屏幕的绑定不同</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Decoder %1 stored another TV wall than the one sent: %2. The page shows the TV wall as the decoder holds it.</source>
+        <translation>解码器 %1 保存的电视墙与所发送的不同：%2。页面按解码器上保存的版本显示该电视墙。</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>, </source>
+        <translation>，</translation>
+    </message>
+    <message>
+        <location line="+70"/>
         <location line="+51"/>
         <source>There is an unbinging screen.</source>
         <translation>还有未绑定的屏幕。</translation>
@@ -593,6 +629,14 @@
     </message>
 </context>
 <context>
+    <name>pral_matrixConfig::ConnectMatrixItem</name>
+    <message>
+        <location filename="../matrix_config/workspace/connectmatrixitem.cpp" line="+63"/>
+        <source>Changed on the decoder since this desk last saw it. Click the TV wall to see it.</source>
+        <translation>自本工作台上次查看以来，解码器上的该电视墙已被更改。单击该电视墙查看。</translation>
+    </message>
+</context>
+<context>
     <name>pral_matrixConfig::DecoderConfigDlg</name>
     <message>
         <location filename="../matrix_config/maintenance/decoderconfigdlg.ui" line="+8"/>
@@ -707,7 +751,7 @@
     <message>
         <location filename="../matrix_config/decoders/decodermanagementdlg.ui" line="+8"/>
         <location line="+18"/>
-        <location filename="../matrix_config/decoders/decodermanagementdlg.cpp" line="+230"/>
+        <location filename="../matrix_config/decoders/decodermanagementdlg.cpp" line="+227"/>
         <location line="+1"/>
         <source>Decoder Management</source>
         <translation>解码器管理</translation>
@@ -799,8 +843,8 @@
         <translation>激活状态</translation>
     </message>
     <message>
-        <location line="+120"/>
-        <location line="+714"/>
+        <location line="+118"/>
+        <location line="+687"/>
         <location line="+28"/>
         <source>connecting</source>
         <translation>连接中</translation>
@@ -1316,7 +1360,7 @@
         <translation>窗口信息：</translation>
     </message>
     <message>
-        <location filename="../matrix_config/workspace/matrixconfigform.cpp" line="+239"/>
+        <location filename="../matrix_config/workspace/matrixconfigform.cpp" line="+246"/>
         <source>No TV wall yet.
 
 Start under &quot;Decoder Management&quot; above: search for the decoders and add them. Then add a TV wall with the + button of &quot;TV Wall Management&quot;.</source>
@@ -1325,23 +1369,23 @@ Start under &quot;Decoder Management&quot; above: search for the decoders and ad
 请先在上方的“解码器管理”中搜索并添加解码器，然后点击“电视墙管理”的 + 按钮添加电视墙。</translation>
     </message>
     <message>
-        <location line="+263"/>
+        <location line="+302"/>
         <source>Please add the decoder first!</source>
         <translation>请先添加解码器！</translation>
     </message>
     <message>
-        <location line="+20"/>
-        <location line="+29"/>
+        <location line="+23"/>
+        <location line="+35"/>
         <source>Please select a TV wall first!</source>
         <translation>请先选择电视墙！</translation>
     </message>
     <message>
-        <location line="-25"/>
+        <location line="-31"/>
         <source>Please connect the TV wall first!</source>
         <translation>请先连接电视墙！</translation>
     </message>
     <message>
-        <location line="+149"/>
+        <location line="+182"/>
         <source>The current TV wall configuration is not saved, whether to save the TV wall configuration?</source>
         <translation>当前电视墙配置尚未保存，是否保存电视墙配置？</translation>
     </message>
@@ -1685,6 +1729,116 @@ Start under &quot;Decoder Management&quot; above: search for the decoders and ad
         <location filename="../matrix_config/maintenance/upgradeexclusion.cpp" line="+34"/>
         <source>Firmware is being upgraded in another window: close it first.</source>
         <translation>另一个窗口正在升级固件：请先将其关闭。</translation>
+    </message>
+</context>
+<context>
+    <name>pral_matrixConfig::WallDifferenceDlg</name>
+    <message>
+        <location filename="../matrix_config/editing/walldifferencedlg.ui" line="+7"/>
+        <location line="+19"/>
+        <location filename="../matrix_config/editing/walldifferencedlg.cpp" line="+41"/>
+        <source>TV wall changed on the decoder</source>
+        <translation>解码器上的电视墙已更改</translation>
+    </message>
+    <message>
+        <location line="+69"/>
+        <source>Overwrite</source>
+        <translation>覆盖</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>Take the decoder&apos;s</source>
+        <translation>采用解码器版本</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <location filename="../matrix_config/editing/walldifferencedlg.cpp" line="+18"/>
+        <source>The main decoder %1 holds the TV wall &quot;%2&quot;, which this desk has not seen. Nothing has been sent yet.</source>
+        <translation>主解码器 %1 上保存着本工作台未见过的电视墙“%2”。尚未发送任何内容。</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>The main decoder %1 no longer holds the TV wall &quot;%2&quot; that this desk last saw there. Nothing has been sent yet.</source>
+        <translation>主解码器 %1 上已不再保存本工作台上次所见的电视墙“%2”。尚未发送任何内容。</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Since this desk last saw it, the TV wall on the main decoder %1 was changed elsewhere. Nothing has been sent yet.</source>
+        <translation>自本工作台上次查看以来，主解码器 %1 上的电视墙已在别处被更改。尚未发送任何内容。</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>Name: &quot;%1&quot; became &quot;%2&quot;.</source>
+        <translation>名称：“%1”已改为“%2”。</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Screens: %1 x %2 became %3 x %4.</source>
+        <translation>屏幕：%1 × %2 已改为 %3 × %4。</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>Unchanged screens: %1</source>
+        <translation>未改变的屏幕：%1</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Send this desk&apos;s TV wall to the decoder?</source>
+        <translation>是否将本工作台的电视墙发送到解码器？</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>The decoder holds no TV wall to take.</source>
+        <translation>解码器上没有可采用的电视墙。</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Overwrite the decoder&apos;s TV wall with this desk&apos;s, or take the decoder&apos;s version and send nothing?</source>
+        <translation>用本工作台的电视墙覆盖解码器上的电视墙，还是采用解码器上的版本且不发送任何内容？</translation>
+    </message>
+    <message>
+        <location line="+19"/>
+        <source>bound</source>
+        <translation>已绑定</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>unbound</source>
+        <translation>已解绑</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>moved</source>
+        <translation>已移动</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>unchanged</source>
+        <translation>未改变</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>Screen</source>
+        <translation>屏幕</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Change</source>
+        <translation>更改</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Output</source>
+        <translation>输出</translation>
+    </message>
+    <message>
+        <location line="+19"/>
+        <source>%1, from screen %2</source>
+        <translation>%1，来自屏幕 %2</translation>
     </message>
 </context>
 <context>

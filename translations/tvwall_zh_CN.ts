@@ -38,7 +38,7 @@
         <translation>设备管理</translation>
     </message>
     <message>
-        <location filename="../apps/tvwall/main.cpp" line="+136"/>
+        <location filename="../apps/tvwall/main.cpp" line="+154"/>
         <source>%1. Quit that one first, or start this one with a data directory of its own (--data-dir DIR).</source>
         <translation>%1。请先退出该程序，或为本程序指定单独的数据目录（--data-dir DIR）启动。</translation>
     </message>

@@ -55,7 +55,12 @@ int main(int argc, char* argv[])
             "How long a decoder's new address waits for a client's confirmation before the decoder "
             "goes back to its former one (default: the fleet file's confirmWindowMs; 0: never)."),
         QStringLiteral("MS"), QStringLiteral("-1"));
-    parser.addOptions({fleetOption, portOption, discoveryOption, confirmOption});
+    const QCommandLineOption standardOption(
+        QStringLiteral("standard-only"),
+        QStringLiteral(
+            "Serve the standard ONVIF services only (device, device IO, display, receiver): no extension "
+            "service and no private scopes, as another maker's device would."));
+    parser.addOptions({fleetOption, portOption, discoveryOption, confirmOption, standardOption});
     parser.process(app);
 
     // Every decoder holds a listening socket and a datagram socket.
@@ -77,6 +82,7 @@ int main(int argc, char* argv[])
     pral_matrix::DecoderDaemon::Options options;
     options.port = quint16(parser.value(portOption).toUInt());
     options.discoveryPort = quint16(parser.value(discoveryOption).toUInt());
+    options.standardOnly = parser.isSet(standardOption);
     bool confirmOk = false;
     options.confirmWindowMs = parser.value(confirmOption).toInt(&confirmOk);
     if (!confirmOk || options.confirmWindowMs < -1 || options.confirmWindowMs > 3600000) {

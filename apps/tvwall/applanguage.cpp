@@ -14,8 +14,8 @@ const QString ModuleCatalogue = QStringLiteral("matrix_config");
 
 QStringList catalogues()
 {
-    return {ModuleCatalogue, QStringLiteral("decoder_service"), QStringLiteral("host_framework"),
-            QStringLiteral("tvwall")};
+    return {ModuleCatalogue, QStringLiteral("decoder_service"), QStringLiteral("decoder_network"),
+            QStringLiteral("host_framework"), QStringLiteral("tvwall")};
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "applanguage.h"
 #include "demoseed.h"
 #include "hostwindow.h"
+#include "testdesk.h"
 #include "unixsignalquit.h"
 
 #include "decoderdaemon.h"
@@ -230,6 +231,11 @@ int main(int argc, char* argv[])
 
     // SIGTERM and SIGINT end the event loop as a quit would: decoders disconnected, lists written.
     UnixSignalQuit signalQuit;
+
+    // Tests drive one desk of several through this (see testdesk.h); operators never set it.
+    const QByteArray testDesk = qgetenv("TVWALL_TEST_DESK");
+    if (!testDesk.isEmpty())
+        TestDesk::start(&window, testDesk);
 
     if (parser.isSet(screenshotOption)) {
         const QString path = parser.value(screenshotOption);

@@ -326,6 +326,7 @@ void DecoderManagementDlg::addDecoderRows(const MatrixInfoMap& matrixInfoMapToAd
         const MatrixInfo& record = it.value();
         if (!searchMode && !initial && matrixInfoMap.contains(ip))
             break;
+        listChanged = true;
         matrixInfoMap.insert(ip, record);
 
         const int row = table->rowCount();
@@ -397,6 +398,44 @@ void DecoderManagementDlg::makeRowWidgets(int row)
     connect(opr, &DecoderOprWt::sig_changeIpOrActiveBtnClicked, this,
             &DecoderManagementDlg::slotChangeIpOrActive);
     table->setCellWidget(row, OperColumn, opr);
+}
+
+// ---- reports ----
+
+MatrixInfo* DecoderManagementDlg::editRecord(const QString& ip)
+{
+    const auto record = matrixInfoMap.find(ip);
+    if (record == matrixInfoMap.end())
+        return nullptr;
+    changedIps.insert(ip);
+    return &record.value();
+}
+
+void DecoderManagementDlg::reportDecoders()
+{
+    emit sig_matrixInfoChanged(matrixInfoMap);
+    changedIps.clear();
+    listChanged = false;
+}
+
+const QSet<QString>* DecoderManagementDlg::changedSinceLastReport(const MatrixInfoMap& reported) const
+{
+    if (listChanged || !reported.isSharedWith(matrixInfoMap))
+        return nullptr;
+    return &changedIps;
+}
+
+bool DecoderManagementDlg::isMainOfStoredWall(const QString& ip)
+{
+    // Each result of a fleet logging in asks; the stored walls are walked again only once they were replaced.
+    const QMap<QString, TvWallManagement> walls = MatrixSdkWorker::getMatrixFromJson();
+    if (!walls.isSharedWith(storedWalls)) {
+        storedWalls = walls;
+        storedWallMains.clear();
+        for (const TvWallManagement& wall : walls)
+            storedWallMains.insert(wall.mainIp);
+    }
+    return storedWallMains.contains(ip);
 }
 
 int DecoderManagementDlg::rowOfIp(const QString& ip) const
@@ -579,6 +618,7 @@ void DecoderManagementDlg::slot_searchMatrixFinished(MatrixInfoMap found)
     }
 
     if (searchMode) {
+        listChanged = true;
         matrixInfoMap = newDecoders;
         ui->decoderTableWidget->setRowCount(0);
         ui->decoderTableWidget->setFixedHeight(0);
@@ -602,7 +642,7 @@ void DecoderManagementDlg::slot_searchMatrixFinished(MatrixInfoMap found)
         service().getLayout(service().getHandleByIp(ip), this);
     addDecoderRows(searchDialog.getMatrixInfoMap(), false);
     // The added decoders are the operator's change: the page stores them now, not when they answer.
-    emit sig_matrixInfoChanged(matrixInfoMap);
+    reportDecoders();
 }
 
 void DecoderManagementDlg::slot_saveBtnClieked()
@@ -646,6 +686,7 @@ void DecoderManagementDlg::slot_saveBtnClieked()
         it->password = password;
         service().connectMatrix(*it, this);
     }
+    listChanged = true;
     matrixInfoMap = chosen;
 }
 
@@ -676,6 +717,7 @@ void DecoderManagementDlg::slotDeleteDecoder(QString ip)
         tr("Delete the decoder will automatically delete the associated TV wall, sure to delete?");
     if (PCOMMON::PMessageBox::question(this, question, 3, false) != 1)
         return;
+    listChanged = true;
     matrixInfoMap.remove(ip);
 
     QTableWidget* table = ui->decoderTableWidget;
@@ -690,7 +732,7 @@ void DecoderManagementDlg::slotDeleteDecoder(QString ip)
         ensureRowWidgets();
     }
     service().disconnectMatrix(service().getHandleByIp(ip));
-    emit sig_matrixInfoChanged(matrixInfoMap);
+    reportDecoders();
     emit sig_deleteTvwallItem(ip);
 }
 
@@ -734,12 +776,14 @@ void DecoderManagementDlg::slotOnGetMatrixNetworkResult(DeviceNetworkCfg_t netwo
     }
 
     const QString key = fieldText(networkCfg.ipv4Addr);
-    const auto record = matrixInfoMap.find(key);
-    if (record == matrixInfoMap.end())
+    if (!matrixInfoMap.contains(key))
         return;
     QString userName;
     QString password;
     if (!runLogin(userName, password))
+        return;
+    MatrixInfo* record = editRecord(key);
+    if (!record)
         return;
     record->userName = userName;
     record->password = password;
@@ -787,11 +831,11 @@ void DecoderManagementDlg::slotGetLayoutInfoResult(QString mainMatrixIp, int mai
     if (user != this)
         return;
     PCOMMON::DisabledWaitingWtManager::destroyDisabledWaitingWt(searchWaitingUuid);
-    const auto record = matrixInfoMap.find(mainMatrixIp);
-    if (record == matrixInfoMap.end())
+    MatrixInfo* record = editRecord(mainMatrixIp);
+    if (!record)
         return;
     record->subMatrixList = matrixInfoList;
-    emit sig_matrixInfoChanged(matrixInfoMap);
+    reportDecoders();
 
     TvWallManagement wall;
     wall.tvWallName = matrixName;
@@ -854,8 +898,8 @@ void DecoderManagementDlg::slot_patchChangePwdBtnClieked()
     // Rows are read again: the table may have changed while the login dialog was open.
     for (const int row : checkedRows()) {
         const QTableWidgetItem* ipItem = ui->decoderTableWidget->item(row, IpColumn);
-        const auto record = matrixInfoMap.find(ipItem ? ipItem->text() : QString());
-        if (record == matrixInfoMap.end())
+        MatrixInfo* record = editRecord(ipItem ? ipItem->text() : QString());
+        if (!record)
             continue;
         record->userName = userName;
         record->password = password;
@@ -908,15 +952,14 @@ void DecoderManagementDlg::slot_connectMatrixResult(QSharedPointer<CSharedHandle
             connectStateTipWt->show();
             connectStateTipWt->raise();
         }
-        const auto record = matrixInfoMap.find(ip);
-        if (record != matrixInfoMap.end()) {
+        if (MatrixInfo* record = editRecord(ip)) {
             if (mHandle) {
                 record->userName = mHandle->userName();
                 record->password = mHandle->password();
             }
             record->connectStatus = 2;
             setStatusOfIp(ip, tr("connect failed"));
-            emit sig_matrixInfoChanged(matrixInfoMap);
+            reportDecoders();
         }
         service().removeHandle(ip);
     } else {
@@ -926,24 +969,16 @@ void DecoderManagementDlg::slot_connectMatrixResult(QSharedPointer<CSharedHandle
         }
         ++successCount;
         connectedIpList.append(ip);
-        const auto record = matrixInfoMap.find(ip);
-        if (record != matrixInfoMap.end()) {
+        if (MatrixInfo* record = editRecord(ip)) {
             record->matrixType = static_cast<pral_matrix::MatrixType>(mHandle->matrixType());
             record->userName = mHandle->userName();
             record->password = mHandle->password();
             record->connectStatus = 1;
             record->version = mHandle->version();
             setStatusOfIp(ip, tr("connect success"));
-            emit sig_matrixInfoChanged(matrixInfoMap);
-            if (!searchMode) {
-                const QMap<QString, TvWallManagement> walls = MatrixSdkWorker::getMatrixFromJson();
-                for (const TvWallManagement& wall : walls) {
-                    if (wall.mainIp == ip) {
-                        service().getLayout(mHandle, this);
-                        break;
-                    }
-                }
-            }
+            reportDecoders();
+            if (!searchMode && isMainOfStoredWall(ip))
+                service().getLayout(mHandle, this);
         }
     }
 
@@ -1018,10 +1053,9 @@ void DecoderManagementDlg::slotTipReconnect()
 
 void DecoderManagementDlg::slotTipHidden(QString ip)
 {
-    const auto record = matrixInfoMap.find(ip);
-    if (record != matrixInfoMap.end())
+    if (MatrixInfo* record = editRecord(ip))
         record->connectStatus = 2;
-    emit sig_matrixInfoChanged(matrixInfoMap);
+    reportDecoders();
     service().removeHandle(ip);
     setStatusOfIp(ip, tr("connect failed"));
 }
@@ -1030,11 +1064,11 @@ void DecoderManagementDlg::slot_onDisconnectMatrixResult(int ret, QString ip)
 {
     if (ret != 0)
         return;
-    const auto record = matrixInfoMap.find(ip);
-    if (record == matrixInfoMap.end())
+    MatrixInfo* record = editRecord(ip);
+    if (!record)
         return;
     record->connectStatus = 2;
-    emit sig_matrixInfoChanged(matrixInfoMap);
+    reportDecoders();
 }
 
 // ---- results of changes made on a decoder ----
@@ -1048,8 +1082,8 @@ void DecoderManagementDlg::slotOnAlterPasswordResult(int ret, QString ip, QStrin
     service().disconnectMatrix(service().getHandleByIp(ip));
     const int answer = PCOMMON::PMessageBox::question(
         this, tr("Decoder %1 Password modification successful, please reconnect login!").arg(ip), 3, false);
-    const auto record = matrixInfoMap.find(ip);
-    if (record == matrixInfoMap.end())
+    MatrixInfo* record = editRecord(ip);
+    if (!record)
         return;
     if (answer != 1) {
         record->connectStatus = 2;
@@ -1077,6 +1111,7 @@ void DecoderManagementDlg::slotOnSetMatrixNetworkResult(int ret, QString mainIp,
     MatrixInfo moved = *former;
     moved.connectStatus = 0;
     moved.ip = mainIp;
+    listChanged = true;
     if (mainIp != formerIp)
         matrixInfoMap.remove(formerIp);
     matrixInfoMap.insert(mainIp, moved);
@@ -1091,7 +1126,7 @@ void DecoderManagementDlg::slotOnSetMatrixNetworkResult(int ret, QString mainIp,
     }
     if (!searchMode)
         service().connectMatrix(moved, this);
-    emit sig_matrixInfoChanged(matrixInfoMap);
+    reportDecoders();
     emit sig_ipChanged(mainIp, formerIp);
 }
 
@@ -1107,10 +1142,9 @@ void DecoderManagementDlg::slotOnMatrixFactoryResetResult(int ret, QString ip)
             this,
             tr("Factory Settings of the decoder card have been restored successfully. Please search again!"),
             1, false);
-        const auto record = matrixInfoMap.find(ip);
-        if (record != matrixInfoMap.end()) {
+        if (MatrixInfo* record = editRecord(ip)) {
             record->connectStatus = 2;
-            emit sig_matrixInfoChanged(matrixInfoMap);
+            reportDecoders();
             setStatusOfIp(ip, tr("connect failed"));
         }
     }

@@ -5,6 +5,7 @@
 #include "matrixsdkworker.h"
 
 #include <QHash>
+#include <QSet>
 #include <QStringList>
 #include <QUuid>
 
@@ -45,6 +46,12 @@ public:
 
     MatrixInfoMap getMatrixInfoMap() const { return matrixInfoMap; }
     QStringList getSyncMatrixIpList() const { return syncMatrixIpList; }
+    /**
+     * The addresses whose records may differ from what the last report carried, when reported is the map
+     * this dialog holds and no address came or went since that report; null otherwise. A receiver that
+     * keeps its own copy of the list takes a report over without comparing every record.
+     */
+    const QSet<QString>* changedSinceLastReport(const MatrixInfoMap& reported) const;
     void setMainWidget(QWidget* widget) { mainWidget = widget; }
     QWidget* getMainWidget() const { return mainWidget; }
     /** The marks of decoders watched after a change, and in management mode their report. */
@@ -99,6 +106,12 @@ private:
      */
     void ensureRowWidgets();
     void makeRowWidgets(int row);
+    /** The record of ip to change, noted for the next report; null when ip is not listed. */
+    pral_matrix::MatrixInfo* editRecord(const QString& ip);
+    /** sig_matrixInfoChanged with the whole list; what changed is noted afresh from here on. */
+    void reportDecoders();
+    /** Whether a TV wall the service has stored has ip as its main decoder. */
+    bool isMainOfStoredWall(const QString& ip);
     void changeIp(const QString& ip);
     void activateOne(const QString& ip);
 
@@ -135,6 +148,12 @@ private:
     QStringList connectedIpList;
     MatrixInfoMap managedMatrixInfoMap;
     DecoderWatchView* watches = nullptr;
+    // Changed since the last report: these addresses' records, or the list itself (addresses came or went).
+    QSet<QString> changedIps;
+    bool listChanged = true;
+    // The stored walls as last read, and their main decoders.
+    QMap<QString, pral_matrix::TvWallManagement> storedWalls;
+    QSet<QString> storedWallMains;
 };
 
 } // namespace pral_matrixConfig

@@ -4,10 +4,13 @@
 #include "dictdef.h"
 #include "disabledwaitingwt.h"
 #include "disabledwaitingwtmanager.h"
+#include "dlgmaskwt.h"
 #include "highdpi.h"
 #include "modulelook.h"
 #include "pmessagebox.h"
 #include "systemassistant.h"
+#include "walldifference.h"
+#include "walldifferencedlg.h"
 
 #include <QApplication>
 #include <QDesktopWidget>
@@ -21,6 +24,7 @@
 namespace pral_matrixConfig {
 
 using pral_contact::DictDef;
+using pral_matrix::DecoderWallCopy;
 using pral_matrix::MatrixInfo;
 using pral_matrix::MatrixSdkWorker;
 using pral_matrix::TvWallManagement;
@@ -144,6 +148,8 @@ AddMatrixDlg::AddMatrixDlg(const QStringList& decoderIps, const QStringList& out
     connect(ui->adjustScreenWt, &AdjustScreen::signalrestoreMatrixScene, this,
             &AddMatrixDlg::slotrestoreMatrixScene);
     connect(&service(), &MatrixSdkWorker::signalSetLayoutResult, this, &AddMatrixDlg::slot_setLayoutResult);
+    connect(&service(), &MatrixSdkWorker::signalGetLayoutInfoResult, this,
+            &AddMatrixDlg::slotDecoderWallRead);
     connect(ui->tvWallNamePreviewEdit, &QLineEdit::textChanged, this, [this](const QString& text) {
         tvWallName = text;
         listOutputs();
@@ -247,16 +253,27 @@ bool AddMatrixDlg::checkName(const QString& name)
     return false;
 }
 
+void AddMatrixDlg::setWallsSeenOnDecoders(const QMap<QString, TvWallManagement>& byMainIp)
+{
+    compareWithDecoder = true;
+    seenOnDecoders = byMainIp;
+}
+
+void AddMatrixDlg::showBusy()
+{
+    auto* overlay = new PCOMMON::DisabledWaitingWt(this, tr("TV wall configuration..."), QString(), false);
+    overlay->show();
+    overlay->raise();
+    overlayId = overlay->getUuid();
+}
+
 void AddMatrixDlg::sendLayout()
 {
     const QString question =
         tr("Saving the current configuration will empty the TV wall. Are you sure to continue?");
     if (PCOMMON::PMessageBox::question(this, question, 3, false) != 1)
         return;
-    auto* overlay = new PCOMMON::DisabledWaitingWt(this, tr("TV wall configuration..."), QString(), false);
-    overlay->show();
-    overlay->raise();
-    overlayId = overlay->getUuid();
+    showBusy();
 
     int rows = 0;
     int columns = 0;
@@ -280,30 +297,159 @@ void AddMatrixDlg::sendLayout()
     wall.matrixInfoList = screens;
     wall.row = rows;
     wall.col = columns;
-    layoutPending = true;
-    service().setLayout(mainIp, 3, rows, columns, screens, tvWallName);
+    // Without a connection there is nothing to read: the layout's own result says so.
+    const CMHandle handle = service().getHandleByIp(mainIp);
+    if (compareWithDecoder && handle) {
+        exchange = Exchange::Checking;
+        service().getLayout(handle, this);
+        return;
+    }
+    sendToDecoder();
+}
+
+void AddMatrixDlg::sendToDecoder()
+{
+    exchange = Exchange::Sending;
+    service().setLayout(mainIp, 3, wall.row, wall.col, wall.matrixInfoList, tvWallName);
 }
 
 void AddMatrixDlg::slot_setLayoutResult(int ret)
 {
     // Nothing else sends layouts while the wizard is open; a result without a request is not ours to take.
-    if (!layoutPending)
+    if (exchange != Exchange::Sending)
         return;
-    layoutPending = false;
-    PCOMMON::DisabledWaitingWtManager::destroyDisabledWaitingWt(overlayId);
     if (ret == 0) {
         SystemAssistant::messageAlert(DictDef::alertSuccess, tr("Set the TV wall successfully!"));
+        // Taken is not yet known to be stored as sent: the wizard closes once the decoder has told.
+        const CMHandle handle = service().getHandleByIp(mainIp);
+        if (compareWithDecoder && handle) {
+            exchange = Exchange::ReadingBack;
+            service().getLayout(handle, this);
+            return;
+        }
+        if (compareWithDecoder) {
+            finishReadBack(TvWallManagement());
+            return;
+        }
+        exchange = Exchange::Idle;
+        PCOMMON::DisabledWaitingWtManager::destroyDisabledWaitingWt(overlayId);
         accept();
         return;
     }
+    exchange = Exchange::Idle;
+    PCOMMON::DisabledWaitingWtManager::destroyDisabledWaitingWt(overlayId);
     SystemAssistant::messageAlert(DictDef::alertWarning, tr("Failed to set the TV wall,ret = %1!").arg(ret));
+}
+
+void AddMatrixDlg::slotDecoderWallRead(QString mainMatrixIp, int maintype, MatrixInfoList screens, int row,
+                                       int col, QString matrixName, void* user)
+{
+    if (user != this || (exchange != Exchange::Checking && exchange != Exchange::ReadingBack))
+        return;
+    // The decoder's wall as a connection's takeover makes it; an empty address: it holds none (or said none).
+    TvWallManagement held;
+    if (!mainMatrixIp.isEmpty()) {
+        held.tvWallName = matrixName;
+        held.mainIp = mainIp;
+        held.row = row;
+        held.col = col;
+        held.mainMatrix.matrixType = pral_matrix::MatrixType(maintype);
+        for (const MatrixInfo& received : qAsConst(screens)) {
+            MatrixInfo screen;
+            screen.matrixType = received.matrixType;
+            screen.ip = received.ip;
+            screen.column = received.column;
+            screen.row = received.row;
+            screen.channel = received.channel;
+            held.matrixInfoList.append(screen);
+        }
+    }
+    if (exchange == Exchange::ReadingBack) {
+        finishReadBack(held);
+        return;
+    }
+    const TvWallManagement seen = seenOnDecoders.value(mainIp);
+    if (WallDifference::sameWall(seen, held)) {
+        sendToDecoder();
+        return;
+    }
+    askAboutDecoderVersion(seen, held);
+}
+
+void AddMatrixDlg::askAboutDecoderVersion(const TvWallManagement& seen, const TvWallManagement& held)
+{
+    exchange = Exchange::Idle;
+    PCOMMON::DisabledWaitingWtManager::destroyDisabledWaitingWt(overlayId);
+    WallDifferenceDlg dialog(mainIp, seen, held, this);
+    DlgMaskWt mask(this, &dialog);
+    dialog.exec();
+    switch (dialog.choice()) {
+    case WallDifferenceDlg::Overwrite:
+        showBusy();
+        sendToDecoder();
+        break;
+    case WallDifferenceDlg::TakeDecoders:
+        takeWall(held);
+        SystemAssistant::messageAlert(
+            DictDef::alertNotice, tr("The TV wall \"%1\" is taken as decoder %2 holds it; nothing was sent.")
+                                      .arg(held.tvWallName, mainIp));
+        accept();
+        break;
+    case WallDifferenceDlg::Cancel:
+        // Nothing was sent; the wizard stays as it was, and the next save reads the decoder again.
+        break;
+    }
+}
+
+void AddMatrixDlg::takeWall(const TvWallManagement& held)
+{
+    wall = held;
+    tvWallName = held.tvWallName;
+    decoderCopy = DecoderWallCopy{true, held, false};
+}
+
+void AddMatrixDlg::finishReadBack(const TvWallManagement& held)
+{
+    exchange = Exchange::Idle;
+    PCOMMON::DisabledWaitingWtManager::destroyDisabledWaitingWt(overlayId);
+    TvWallManagement sent = wall;
+    sent.tvWallName = tvWallName;
+    sent.mainIp = mainIp;
+    if (WallDifference::isNoWall(held)) {
+        SystemAssistant::messageAlert(
+            DictDef::alertWarning,
+            tr("The TV wall could not be read back from decoder %1: whether it holds what was sent is not "
+               "known.")
+                .arg(mainIp));
+        decoderCopy = DecoderWallCopy{true, sent, false};
+    } else if (WallDifference::sameWall(sent, held)) {
+        // The decoder's own record of it: the kinds of the decoders as it knows them.
+        decoderCopy = DecoderWallCopy{true, held, false};
+    } else {
+        const WallDifference diff = WallDifference::between(sent, held);
+        QStringList how;
+        if (diff.nameChanged())
+            how << tr("named \"%1\"").arg(held.tvWallName);
+        if (diff.gridChanged())
+            how << tr("%1 x %2 screens").arg(held.row).arg(held.col);
+        if (diff.changedScreens() > 0)
+            how << tr("%1 screen(s) bound otherwise").arg(diff.changedScreens());
+        SystemAssistant::messageAlert(
+            DictDef::alertWarning,
+            tr("Decoder %1 stored another TV wall than the one sent: %2. The page shows the TV wall as the "
+               "decoder holds it.")
+                .arg(mainIp, how.join(tr(", "))));
+        // The decoder decides what the screens show: the page follows it, not the wizard.
+        takeWall(held);
+    }
+    accept();
 }
 
 void AddMatrixDlg::keyPressEvent(QKeyEvent* event)
 {
     // A plain reject would leave scene 6 on the decoder and the adjustments in place.
     if (event->key() == Qt::Key_Escape) {
-        if (!layoutPending)
+        if (exchange == Exchange::Idle)
             addMode ? slot_cancelBtnClieked() : slot_cancelForEditBtnClieked();
         return;
     }

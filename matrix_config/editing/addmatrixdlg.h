@@ -1,9 +1,11 @@
 #pragma once
 
 #include "commondialog.h"
+#include "decoderwallcopy.h"
 #include "matrix_config_global.h"
 #include "matrixsdkworker.h"
 
+#include <QMap>
 #include <QSize>
 #include <QStringList>
 #include <QUuid>
@@ -23,6 +25,14 @@ class AddMatrixDlg;
  * accepted only when the decoder took it. Runs modally on the GUI thread; the
  * layout result arrives through an automatic (queued) connection made for the
  * dialog's lifetime.
+ *
+ * Other desks may change the same wall on the decoder. Given what this desk
+ * last saw on the main decoders (setWallsSeenOnDecoders), a save first reads
+ * the wall the main decoder holds; when it is not the one this desk saw, the
+ * difference is shown and nothing is sent until the operator has chosen to
+ * overwrite it, to take the decoder's version, or to cancel. After a layout
+ * was taken, the wall is read back: a decoder that stored something else is
+ * reported, and the wizard's result is the wall as the decoder holds it.
  */
 class MATRIX_CONFIG_EXPORT AddMatrixDlg : public PCOMMON::CommonDialog
 {
@@ -40,6 +50,19 @@ public:
     /** The wall as saved, with the name and main decoder chosen; read it after the dialog was accepted. */
     pral_matrix::TvWallManagement tvWallResult();
 
+    /**
+     * The wall this desk last received from or sent to each main decoder, by
+     * the decoder's address; a decoder that is not listed held no wall as far
+     * as this desk knows. Without it a save compares nothing before it sends.
+     */
+    void setWallsSeenOnDecoders(const QMap<QString, pral_matrix::TvWallManagement>& byMainIp);
+    /**
+     * What the main decoder holds after the dialog was accepted: what it
+     * stored (read back), or the version taken from it. kept is false when
+     * nothing was compared.
+     */
+    pral_matrix::DecoderWallCopy decoderCopyResult() const { return decoderCopy; }
+
 public slots:
     void slot_cancelBtnClieked();
     void slot_lastStepBtnClieked();
@@ -52,6 +75,11 @@ public slots:
     void slotAdjustBtnClicked();
     void slot_setLayoutResult(int ret);
     void slotrestoreMatrixScene();
+
+private slots:
+    /** The wall the main decoder holds, read before a save or after it. */
+    void slotDecoderWallRead(QString mainMatrixIp, int maintype, MatrixInfoList screens, int row, int col,
+                             QString matrixName, void* user);
 
 protected:
     /** Escape does what the cancel button of the page does (and nothing while a layout is on its way). */
@@ -68,8 +96,28 @@ private:
     void shiftBy(int dx, int dy);
     /** False, with a warning and tvWallName cleared, when the name is empty, too long or taken. */
     bool checkName(const QString& name);
+    /** Where a save stands with the main decoder. */
+    enum class Exchange
+    {
+        Idle,
+        /** Reading the decoder's wall before anything is sent. */
+        Checking,
+        Sending,
+        /** Reading back what the decoder stored. */
+        ReadingBack,
+    };
+
     /** Reads the grid into the wall and sends it to the main decoder, after the operator confirms. */
     void sendLayout();
+    void showBusy();
+    void sendToDecoder();
+    /** Nothing is sent until the operator has chosen what to do about the decoder's other version. */
+    void askAboutDecoderVersion(const pral_matrix::TvWallManagement& seen,
+                                const pral_matrix::TvWallManagement& held);
+    /** Ends a save with what the decoder holds after it; no wall: it could not be read back. */
+    void finishReadBack(const pral_matrix::TvWallManagement& held);
+    /** Makes the decoder's version the wizard's result. */
+    void takeWall(const pral_matrix::TvWallManagement& held);
     void leaveAdjustPage();
     /**
      * Lists the offered outputs under the wall's name on the binding page. A fleet offers thousands:
@@ -90,8 +138,10 @@ private:
     pral_matrix::TvWallManagement wall;
     QUuid overlayId;
     QSharedPointer<CSharedHandle> sceneHandle;
-    /** A layout was sent and its result has not come back. */
-    bool layoutPending = false;
+    Exchange exchange = Exchange::Idle;
+    bool compareWithDecoder = false;
+    QMap<QString, pral_matrix::TvWallManagement> seenOnDecoders;
+    pral_matrix::DecoderWallCopy decoderCopy;
 };
 
 } // namespace pral_matrixConfig

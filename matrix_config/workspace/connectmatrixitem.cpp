@@ -1,15 +1,23 @@
 #include "connectmatrixitem.h"
 
+#include "ui_matrixtreeitem.h"
+
+#include "highdpi.h"
 #include "ppushbutton.h"
 
 #include <QMouseEvent>
 
 namespace pral_matrixConfig {
 
+namespace {
+const QString ChangedIcon = QStringLiteral(":/matrixConfig_images/images/jmq_changed.png");
+}
+
 ConnectMatrixItem::ConnectMatrixItem(const QString& id, int type, int level, const QString& text,
                                      const QString& iconPath, QWidget* parent)
     : MatrixTreeItem(id, type, text, iconPath, parent)
     , level(level)
+    , ownIconPath(iconPath)
     , connectBt(new PCOMMON::PPushButton(this))
 {
     connectBt->setObjectName(QStringLiteral("connectBt"));
@@ -26,6 +34,9 @@ ConnectMatrixItem::~ConnectMatrixItem() = default;
 void ConnectMatrixItem::reuse(const QString& id, int type, const QString& text, const QString& iconPath)
 {
     MatrixTreeItem::reuse(id, type, text, iconPath);
+    ownIconPath = iconPath;
+    changedOnDecoder = false;
+    setToolTip(QString());
     setOperEnabled(false);
     setConnected(false);
     connectBt->show();
@@ -40,6 +51,18 @@ void ConnectMatrixItem::setConnected(bool connected)
     this->connected = connected;
     connectBt->setProperty("connected", connected);
     repolish(connectBt);
+}
+
+void ConnectMatrixItem::setChangedOnDecoder(bool changed)
+{
+    if (changed == changedOnDecoder)
+        return;
+    changedOnDecoder = changed;
+    // Few walls carry the mark at a time: their icons need no cache.
+    ui->iconLabel->setPixmap(PCOMMON::imagePixmap(changed ? ChangedIcon : ownIconPath));
+    setToolTip(changed
+                   ? tr("Changed on the decoder since this desk last saw it. Click the TV wall to see it.")
+                   : QString());
 }
 
 void ConnectMatrixItem::hideConnectButton()

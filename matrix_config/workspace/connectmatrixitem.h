@@ -25,6 +25,12 @@ public:
 
     void setConnected(bool connected);
     bool isConnected() const { return connected; }
+    /**
+     * A wall whose decoder holds another version than this desk last saw shows
+     * a mark in place of its icon, and says so in its tooltip.
+     */
+    void setChangedOnDecoder(bool changed);
+    bool isChangedOnDecoder() const { return changedOnDecoder; }
     /** The wizard lists outputs under a wall that has nothing to connect. */
     void hideConnectButton();
     int itemLevel() const { return level; }
@@ -39,6 +45,8 @@ protected:
 private:
     int level;
     bool connected = false;
+    bool changedOnDecoder = false;
+    QString ownIconPath;
     PCOMMON::PPushButton* connectBt;
 };
 

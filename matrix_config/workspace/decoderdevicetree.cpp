@@ -39,6 +39,7 @@ enum EntryRole
     DraggableRole,
     MappedRole,
     CheckingRole,
+    ChangedRole,
 };
 
 bool isSet(const QTreeWidgetItem* item, int role)
@@ -205,6 +206,12 @@ void DecoderDeviceTree::addOutputEntry(QTreeWidgetItem* wall, const QString& out
     int location = 1;
     splitOutputId(outputId, &address, &location);
     outputsByAddress[address].append(item);
+    // An address whose entries were listed with different check buttons has no one state to compare with.
+    const auto known = checkableOfAddress.constFind(address);
+    if (known == checkableOfAddress.constEnd())
+        checkableOfAddress.insert(address, canCheck ? 1 : 0);
+    else if (known.value() != (canCheck ? 1 : 0))
+        checkableOfAddress.insert(address, -1);
 }
 
 void DecoderDeviceTree::finishListing()
@@ -250,6 +257,7 @@ void DecoderDeviceTree::applyStates(QTreeWidgetItem* item, MatrixTreeItem* row) 
         const bool wizard = isSet(item, WizardRole);
         wallRow->setFixedWidth(wizard ? 220 : 258);
         wallRow->setConnected(isSet(item, ConnectedRole));
+        wallRow->setChangedOnDecoder(isSet(item, ChangedRole));
         if (wizard) {
             wallRow->hideConnectButton();
             wallRow->setCount(1);
@@ -356,6 +364,10 @@ void DecoderDeviceTree::setState(QTreeWidgetItem* item, int role, bool value)
     case MappedRole:
         row->setMapped(value);
         break;
+    case ChangedRole:
+        if (auto* wallRow = qobject_cast<ConnectMatrixItem*>(row))
+            wallRow->setChangedOnDecoder(value);
+        break;
     case CheckableRole:
         row->setOperEnabled(value);
         break;
@@ -377,6 +389,9 @@ void DecoderDeviceTree::forgetEntries()
     listedNames.clear();
     entriesByText.clear();
     outputsByAddress.clear();
+    checkableOfAddress.clear();
+    checkedHandleChanges = -1;
+    listedOutputs.clear();
     mappedEntries.clear();
 }
 
@@ -419,8 +434,17 @@ void DecoderDeviceTree::updateEmptyHint()
         ui->rsTreeWidget->hide();
 }
 
+void DecoderDeviceTree::noteHandlesRead(int changesBefore, bool allEntries)
+{
+    // The entries listed before agree with the handles as they were then; all of them agree with these
+    // reads only when no handle came or went in between.
+    checkedHandleChanges = allEntries || checkedHandleChanges == changesBefore ? changesBefore : -1;
+}
+
 void DecoderDeviceTree::showTvWalls(const QMap<QString, TvWallManagement>& walls)
 {
+    const int handleChanges = service().handleTableChanges();
+    const bool firstListing = outputsByAddress.isEmpty();
     QHash<QString, bool> connectedIps;
     QList<QTreeWidgetItem*> added;
     for (const TvWallManagement& wall : walls) {
@@ -431,6 +455,8 @@ void DecoderDeviceTree::showTvWalls(const QMap<QString, TvWallManagement>& walls
         QTreeWidgetItem* wallItem = addWallEntry(wall.tvWallName, wall.tvWallName, wall.mainIp);
         if (wall.connected)
             wallItem->setData(0, ConnectedRole, true);
+        if (changedWalls.contains(wall.tvWallName))
+            wallItem->setData(0, ChangedRole, true);
         for (const pral_matrix::MatrixInfo& screen : wall.matrixInfoList) {
             auto known = connectedIps.constFind(screen.ip);
             if (known == connectedIps.constEnd())
@@ -440,6 +466,7 @@ void DecoderDeviceTree::showTvWalls(const QMap<QString, TvWallManagement>& walls
         }
         added.append(wallItem);
     }
+    noteHandlesRead(handleChanges, firstListing);
     // Whole walls go in at once: the view takes one insertion instead of one per entry.
     ui->rsTreeWidget->addTopLevelItems(added);
     finishListing();
@@ -512,6 +539,8 @@ void DecoderDeviceTree::refillTvWalls(const QMap<QString, TvWallManagement>& wal
 
 void DecoderDeviceTree::showOutputs(const QString& tvWallName, const QStringList& outputIds)
 {
+    const int handleChanges = service().handleTableChanges();
+    const bool firstListing = outputsByAddress.isEmpty();
     QTreeWidgetItem* wallItem = addWallEntry(QStringLiteral("id"), tvWallName, QString());
     wallItem->setData(0, WizardRole, true);
     QHash<QString, bool> connectedIps;
@@ -524,8 +553,54 @@ void DecoderDeviceTree::showOutputs(const QString& tvWallName, const QStringList
             known = connectedIps.insert(address, !service().getHandleByIp(address).isNull());
         addOutputEntry(wallItem, outputId, outputId.contains(QLatin1Char('-')) ? 3 : 1, known.value(), true);
     }
+    noteHandlesRead(handleChanges, firstListing);
     ui->rsTreeWidget->addTopLevelItem(wallItem);
+    listedOutputs = outputIds;
     finishListing();
+}
+
+bool DecoderDeviceTree::relistOutputs(const QString& tvWallName, const QStringList& outputIds)
+{
+    QTreeWidget* tree = ui->rsTreeWidget;
+    QTreeWidgetItem* wallItem = tree->topLevelItemCount() == 1 ? tree->topLevelItem(0) : nullptr;
+    if (!wallItem || !isSet(wallItem, WizardRole) || wallItem->childCount() != outputIds.size() ||
+        !(listedOutputs.isSharedWith(outputIds) || listedOutputs == outputIds))
+        return false;
+
+    // The same outputs again under another name (a keystroke of the rename): the entries are left in place
+    // and brought to what a new listing would show, instead of thousands of entries made anew.
+    const QString oldName = textOf(wallItem);
+    if (oldName != tvWallName) {
+        entriesByText[oldName].removeOne(wallItem);
+        if (entriesByText.value(oldName).isEmpty())
+            entriesByText.remove(oldName);
+        wallItem->setData(0, TextRole, tvWallName);
+        entriesByText[tvWallName].prepend(wallItem);
+        // The row in view shows the new name; a row widget set anew would have the view lay out every entry.
+        if (MatrixTreeItem* row = rowOf(wallItem))
+            applyStates(wallItem, row);
+    }
+    // A new listing has no running checks (their timers go as a clear takes them), no marks, nothing
+    // selected or current, every entry expanded and the list at its top.
+    QList<QTimer*> timers;
+    for (const auto& check : qAsConst(checkTimers)) {
+        setState(check.first, CheckingRole, false);
+        timers.append(check.second);
+    }
+    qDeleteAll(timers);
+    checkTimers.clear();
+    for (QTreeWidgetItem* item : qAsConst(mappedEntries))
+        setState(item, MappedRole, false);
+    mappedEntries.clear();
+    refreshCheckButtons();
+    tree->clearSelection();
+    tree->setCurrentItem(nullptr);
+    tree->show();
+    if (!wallItem->isExpanded())
+        tree->expandAll();
+    tree->verticalScrollBar()->setValue(0);
+    syncRows();
+    return true;
 }
 
 // ---- operations for the page ----
@@ -574,6 +649,18 @@ void DecoderDeviceTree::setTvWallConnected(const QString& name, bool connected)
     }
 }
 
+void DecoderDeviceTree::setTvWallChangedOnDecoder(const QString& name, bool changed)
+{
+    if (changed)
+        changedWalls.insert(name);
+    else
+        changedWalls.remove(name);
+    for (QTreeWidgetItem* item : entriesByText.value(name)) {
+        if (!item->parent() && item->type() == WallItemType && !isSet(item, WizardRole))
+            setState(item, ChangedRole, changed);
+    }
+}
+
 bool DecoderDeviceTree::isTvWallConnected(const QString& name) const
 {
     for (const QTreeWidgetItem* item : entriesByText.value(name)) {
@@ -585,11 +672,21 @@ bool DecoderDeviceTree::isTvWallConnected(const QString& name) const
 
 void DecoderDeviceTree::refreshCheckButtons()
 {
+    // Each connection result and each keystroke of the wizard's rename asks: the handles are read again only
+    // when one came or went, and only the outputs of a decoder whose connection came or went are touched.
+    const int handleChanges = service().handleTableChanges();
+    if (handleChanges == checkedHandleChanges)
+        return;
     for (auto it = outputsByAddress.constBegin(); it != outputsByAddress.constEnd(); ++it) {
-        const bool canCheck = !service().getHandleByIp(it.key()).isNull();
+        const int canCheck = service().getHandleByIp(it.key()).isNull() ? 0 : 1;
+        int& shown = checkableOfAddress[it.key()];
+        if (shown == canCheck)
+            continue;
         for (QTreeWidgetItem* item : it.value())
-            setState(item, CheckableRole, canCheck);
+            setState(item, CheckableRole, canCheck != 0);
+        shown = canCheck;
     }
+    checkedHandleChanges = handleChanges;
 }
 
 QString DecoderDeviceTree::takeCurrentTvWall()
@@ -667,6 +764,7 @@ void DecoderDeviceTree::slotShowMatrixLayout(QWidget* item, QString id)
         return;
     shownWall = wallRow->text();
     emit signalShowMatrixLayout(wallRow->itemType(), wallRow->itemId());
+    emit signalTvWallOpened(wallRow->text());
 }
 
 QString DecoderDeviceTree::chooseTvWall(const QString& name) const

@@ -54,12 +54,20 @@ public:
      */
     void refillTvWalls(const QMap<QString, pral_matrix::TvWallManagement>& walls);
     void showOutputs(const QString& tvWallName, const QStringList& outputIds);
+    /**
+     * What clearTree() and showOutputs() would show, done in place when the tree lists exactly these outputs
+     * already; false, with nothing changed, when it does not.
+     */
+    bool relistOutputs(const QString& tvWallName, const QStringList& outputIds);
     void lock();
     void unlock();
     bool isLocked() const;
     void selectOutput(const QString& id);
     void setTvWallConnected(const QString& name, bool connected);
     bool isTvWallConnected(const QString& name) const;
+    /** Marks the wall, now and in later listings, as changed on its decoder since this desk last saw it. */
+    void setTvWallChangedOnDecoder(const QString& name, bool changed);
+    bool isTvWallChangedOnDecoder(const QString& name) const { return changedWalls.contains(name); }
     /** Check buttons follow the decoders' connection handles, read again here. */
     void refreshCheckButtons();
     QString takeCurrentTvWall();
@@ -79,6 +87,8 @@ signals:
     void signalCloseScreenCheck(QString matrixIp, int location);
     void signalRsItemDoubleClicked(QTreeWidgetItem* item, int column);
     void signalRSPressItem(QString id);
+    /** The operator opened a wall: clicked its entry and its layout is shown. */
+    void signalTvWallOpened(QString tvWallName);
 
 public slots:
     void slotShowMatrixLayout(QString tvwallName);
@@ -128,11 +138,19 @@ private:
     QStringList tvWallNames;
     QSet<QString> listedNames;
     QString shownWall;
+    QSet<QString> changedWalls;
 
     // Entries by the text their row shows, in tree order (mapped marks), and outputs by decoder address
     // (check buttons): the mapping notices arrive once per screen and must not walk the list.
     QHash<QString, QVector<QTreeWidgetItem*>> entriesByText;
     QHash<QString, QVector<QTreeWidgetItem*>> outputsByAddress;
+    // The check buttons' state of each address's outputs: 1 usable, 0 not, -1 not the same for all.
+    QHash<QString, int> checkableOfAddress;
+    // The handle table's changes count when every entry's check button last agreed with it; -1: unknown.
+    int checkedHandleChanges = -1;
+    void noteHandlesRead(int changesBefore, bool allEntries);
+    // The outputs of the wizard's listing, as given.
+    QStringList listedOutputs;
     QSet<QTreeWidgetItem*> mappedEntries;
 
     // Row widgets of the entries in view, and the pools of the others.

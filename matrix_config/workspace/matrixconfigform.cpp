@@ -12,6 +12,7 @@
 #include "setlayoutdlg.h"
 #include "systemassistant.h"
 #include "treeitem.h"
+#include "walldifference.h"
 
 #include <QApplication>
 #include <QDesktopWidget>
@@ -23,6 +24,7 @@
 namespace pral_matrixConfig {
 
 using pral_contact::DictDef;
+using pral_matrix::DecoderWallCopy;
 using pral_matrix::MatrixInfo;
 using pral_matrix::MatrixSdkWorker;
 using pral_matrix::TvWallManagement;
@@ -64,17 +66,17 @@ void information(const QString& text)
 constexpr int UpdateQuietMs = 10;
 constexpr qint64 UpdateMaxDelayMs = 1000;
 
-// A report that adds, removes, re-addresses or re-credentials a decoder carries an operator's change, not
-// a connection state: it must not wait in a burst, and it redraws the lists.
-bool isOperatorChange(const MatrixInfoMap& before, const MatrixInfoMap& after)
+// A report whose addresses differ from the page's list (decoders added, removed or re-addressed) is an
+// operator's change that the lists show: it must not wait in a burst, and it redraws them.
+bool sameAddresses(const MatrixInfoMap& before, const MatrixInfoMap& after)
 {
     if (before.size() != after.size())
-        return true;
+        return false;
     for (auto a = before.constBegin(), b = after.constBegin(); a != before.constEnd(); ++a, ++b) {
-        if (a.key() != b.key() || a->userName != b->userName || a->password != b->password)
-            return true;
+        if (a.key() != b.key())
+            return false;
     }
-    return false;
+    return true;
 }
 
 // Records copied from one another share their texts and lists, so an unchanged record is recognised
@@ -107,6 +109,20 @@ bool showsTheSame(const TvWallManagement& a, const TvWallManagement& b)
         const MatrixInfo& y = b.matrixInfoList.at(i);
         if (x.matrixType != y.matrixType || x.ip != y.ip || x.channel != y.channel || x.row != y.row ||
             x.column != y.column)
+            return false;
+    }
+    return true;
+}
+
+// Every field the store keeps of a wall.
+bool sameStoredWall(const TvWallManagement& a, const TvWallManagement& b)
+{
+    if (!sameValue(a.tvWallName, b.tvWallName) || !sameValue(a.mainIp, b.mainIp) || a.row != b.row ||
+        a.col != b.col || a.matrixInfoList.size() != b.matrixInfoList.size() ||
+        !sameRecord(a.mainMatrix, b.mainMatrix))
+        return false;
+    for (int i = 0; i < a.matrixInfoList.size(); ++i) {
+        if (!sameRecord(a.matrixInfoList.at(i), b.matrixInfoList.at(i)))
             return false;
     }
     return true;
@@ -150,6 +166,7 @@ MatrixConfigForm::MatrixConfigForm(QWidget* parent)
             SLOT(slotTreeItemDoubleClicked(QTreeWidgetItem*, int)));
     connect(ui->treewt, &DecoderDeviceTree::signalRSPressItem, this,
             &MatrixConfigForm::slotOnDecoderTreePressItem);
+    connect(ui->treewt, &DecoderDeviceTree::signalTvWallOpened, this, &MatrixConfigForm::onTvWallOpened);
 
     connect(&service(), SIGNAL(signalCheckScreenResult(int)), this, SLOT(slotCheckScreen(int)),
             Qt::BlockingQueuedConnection);
@@ -234,6 +251,10 @@ void MatrixConfigForm::slotShowEvent()
         return;
     decoderMap = MatrixSdkWorker::getDecoderFromJson();
     tvWallMap = MatrixSdkWorker::getMatrixFromJson();
+    for (const TvWallManagement& wall : qAsConst(tvWallMap)) {
+        if (MatrixSdkWorker::getWallCopyFromJson(wall.tvWallName).changedOnDecoder)
+            ui->treewt->setTvWallChangedOnDecoder(wall.tvWallName, true);
+    }
     // A first start shows an empty page: it says where to begin.
     ui->treewt->setEmptyHint(
         tr("No TV wall yet.\n\nStart under \"Decoder Management\" above: search for the decoders and add "
@@ -292,23 +313,51 @@ void MatrixConfigForm::indexWallDecoders()
     }
 }
 
-bool MatrixConfigForm::takeOverDecoders(const MatrixInfoMap& reported)
+MatrixConfigForm::Takeover MatrixConfigForm::takeOverDecoders(const MatrixInfoMap& reported)
 {
-    if (isOperatorChange(decoderMap, reported)) {
+    // The dialog knows which records it changed since its last report: a report of one connection result
+    // is taken over without comparing the thousands of records it did not touch.
+    const QSet<QString>* changed =
+        decoderManagementDlg ? decoderManagementDlg->changedSinceLastReport(reported) : nullptr;
+    if (changed && reported.size() == decoderMap.size()) {
+        Takeover result = StatesOnly;
+        for (const QString& ip : *changed) {
+            const auto theirs = reported.constFind(ip);
+            const auto mine = decoderMap.find(ip);
+            if (theirs == reported.constEnd() || mine == decoderMap.end()) {
+                changed = nullptr;
+                break;
+            }
+            if (!takeOverRecord(ip, *mine, *theirs))
+                result = CredentialsChanged;
+        }
+        if (changed)
+            return result;
+    }
+    if (!sameAddresses(decoderMap, reported)) {
         decoderMap = reported;
-        return true;
+        return AddressesChanged;
     }
     // Same keys in the same order: only records changed. They are copied one by one into the page's own
     // map; holding the dialog's map instead would make the dialog copy all of it on its next result.
+    Takeover result = StatesOnly;
     auto mine = decoderMap.begin();
     for (auto theirs = reported.constBegin(); theirs != reported.constEnd(); ++theirs, ++mine) {
-        if (sameRecord(*mine, *theirs))
-            continue;
-        if (mine->connectStatus != theirs->connectStatus)
-            changedDecoders.insert(theirs.key());
-        *mine = *theirs;
+        if (!takeOverRecord(theirs.key(), *mine, *theirs))
+            result = CredentialsChanged;
     }
-    return false;
+    return result;
+}
+
+bool MatrixConfigForm::takeOverRecord(const QString& ip, MatrixInfo& mine, const MatrixInfo& theirs)
+{
+    if (sameRecord(mine, theirs))
+        return true;
+    if (mine.connectStatus != theirs.connectStatus)
+        changedDecoders.insert(ip);
+    const bool sameCredentials = mine.userName == theirs.userName && mine.password == theirs.password;
+    mine = theirs;
+    return sameCredentials;
 }
 
 QStringList MatrixConfigForm::refreshChangedWallStates()
@@ -476,11 +525,50 @@ bool MatrixConfigForm::execTvWallWizard(const QStringList& decodersOrBoundOutput
                                         bool addMode, const TvWallManagement& wall, TvWallManagement& result)
 {
     AddMatrixDlg dialog(decodersOrBoundOutputs, outputIds, wallNames, addMode, wall, this);
+    dialog.setWallsSeenOnDecoders(wallsSeenOnDecoders());
     DlgMaskWt mask(window(), &dialog);
     if (dialog.exec() != QDialog::Accepted)
         return false;
     result = dialog.tvWallResult();
+    wizardCopy = dialog.decoderCopyResult();
     return true;
+}
+
+QMap<QString, TvWallManagement> MatrixConfigForm::wallsSeenOnDecoders() const
+{
+    QMap<QString, TvWallManagement> seen;
+    for (const TvWallManagement& wall : tvWallMap) {
+        // The first wall of a main decoder, the one a save replaces.
+        if (seen.contains(wall.mainIp))
+            continue;
+        // Lists from before copies were kept: the wall as stored is what this desk last exchanged.
+        const DecoderWallCopy copy = MatrixSdkWorker::getWallCopyFromJson(wall.tvWallName);
+        seen.insert(wall.mainIp, copy.kept ? copy.wall : wall);
+    }
+    return seen;
+}
+
+void MatrixConfigForm::keepWizardCopy(const QString& tvWallName)
+{
+    if (wizardCopy.kept)
+        MatrixSdkWorker::setWallCopyToJson(tvWallName, wizardCopy);
+    wizardCopy = DecoderWallCopy();
+}
+
+void MatrixConfigForm::setChangedOnDecoder(const QString& tvWallName, bool changed)
+{
+    ui->treewt->setTvWallChangedOnDecoder(tvWallName, changed);
+    DecoderWallCopy copy = MatrixSdkWorker::getWallCopyFromJson(tvWallName);
+    if (copy.kept && copy.changedOnDecoder != changed) {
+        copy.changedOnDecoder = changed;
+        MatrixSdkWorker::setWallCopyToJson(tvWallName, copy);
+    }
+}
+
+void MatrixConfigForm::onTvWallOpened(const QString& tvWallName)
+{
+    if (ui->treewt->isTvWallChangedOnDecoder(tvWallName))
+        setChangedOnDecoder(tvWallName, false);
 }
 
 void MatrixConfigForm::slotAddBtnClicked()
@@ -509,8 +597,11 @@ void MatrixConfigForm::slotAddBtnClicked()
     tvWallMap.insert(wall.tvWallName, wall);
     refreshTvWallStates();
     ui->treewt->setShownTvWallName(wall.tvWallName);
+    ui->treewt->setTvWallChangedOnDecoder(wall.tvWallName, false);
     redraw();
-    storeTvWallsNow();
+    storeTvWalls();
+    keepWizardCopy(wall.tvWallName);
+    MatrixSdkWorker::flushStore();
 }
 
 void MatrixConfigForm::slotEditBtnClicked()
@@ -527,6 +618,9 @@ void MatrixConfigForm::slotEditBtnClicked()
         return;
     }
     const TvWallManagement current = *found;
+    // The wizard shows the wall: the operator has seen what changed on the decoder.
+    if (ui->treewt->isTvWallChangedOnDecoder(name))
+        setChangedOnDecoder(name, false);
     QStringList boundOutputs;
     for (const MatrixInfo& screen : current.matrixInfoList)
         boundOutputs.append(
@@ -539,8 +633,11 @@ void MatrixConfigForm::slotEditBtnClicked()
         return;
     removeFirstWallWithMainIp(wall.mainIp);
     tvWallMap.insert(wall.tvWallName, wall);
+    ui->treewt->setTvWallChangedOnDecoder(wall.tvWallName, false);
     redraw();
-    storeTvWallsNow();
+    storeTvWalls();
+    keepWizardCopy(wall.tvWallName);
+    MatrixSdkWorker::flushStore();
 }
 
 void MatrixConfigForm::slotDeleteBtnClicked()
@@ -552,6 +649,7 @@ void MatrixConfigForm::slotDeleteBtnClicked()
         return;
     }
     tvWallMap.remove(name);
+    ui->treewt->setTvWallChangedOnDecoder(name, false);
     redraw();
     storeTvWallsNow();
 }
@@ -605,11 +703,21 @@ void MatrixConfigForm::slotSplit12BtnClicked()
 
 void MatrixConfigForm::onMatrixInfoChanged(const MatrixInfoMap& matrixInfoMap)
 {
-    const bool operatorChange = takeOverDecoders(matrixInfoMap);
-    if (operatorChange)
+    switch (takeOverDecoders(matrixInfoMap)) {
+    case AddressesChanged:
         applyUpdateNow(UpdateWallStates | UpdateRedraw | UpdateStoreDecoders);
-    else
+        break;
+    case CredentialsChanged:
+        // Credentials the operator typed are on disk before the next input; the lists show no credentials,
+        // so what they show follows with the connection states.
+        MatrixSdkWorker::addDecoderToJson(decoderMap.values());
+        MatrixSdkWorker::flushStore();
+        scheduleUpdate(UpdateConnectionStates);
+        break;
+    case StatesOnly:
         scheduleUpdate(UpdateConnectionStates | UpdateStoreDecoders);
+        break;
+    }
 }
 
 void MatrixConfigForm::onTvWallManagementChanged(const TvWallManagement& wall)
@@ -620,16 +728,35 @@ void MatrixConfigForm::onTvWallManagementChanged(const TvWallManagement& wall)
     // A known wall reported again as it is listed (a main decoder that reconnected) changes no entry.
     auto first = std::find_if(tvWallMap.begin(), tvWallMap.end(),
                               [&wall](const TvWallManagement& w) { return w.mainIp == wall.mainIp; });
+    // A wall this desk had is marked when the decoder holds another version than this desk last saw; the
+    // mark stays, through later connections, until the operator opens the wall.
+    DecoderWallCopy seen;
+    if (first != tvWallMap.end()) {
+        seen = MatrixSdkWorker::getWallCopyFromJson(first->tvWallName);
+        if (!seen.kept)
+            seen.wall = *first;
+        seen.changedOnDecoder = seen.changedOnDecoder || !WallDifference::sameWall(seen.wall, wall);
+        if (first->tvWallName != wall.tvWallName)
+            ui->treewt->setTvWallChangedOnDecoder(first->tvWallName, false);
+    }
+    const DecoderWallCopy received{true, wall, seen.changedOnDecoder};
     if (first != tvWallMap.end() && showsTheSame(*first, wall)) {
+        // Every reconnect of a main decoder reports its wall; one that comes back as it is stored leaves the
+        // list as it is on disk.
+        const bool stored = sameStoredWall(*first, wall);
         const bool connected = first->connected;
         *first = wall;
         first->connected = connected;
+        MatrixSdkWorker::setWallCopyToJson(wall.tvWallName, received);
+        ui->treewt->setTvWallChangedOnDecoder(wall.tvWallName, received.changedOnDecoder);
         changedDecoders.insert(wall.mainIp);
-        scheduleUpdate(UpdateConnectionStates | UpdateStoreTvWalls);
+        scheduleUpdate(UpdateConnectionStates | (stored ? 0 : UpdateStoreTvWalls));
         return;
     }
     removeFirstWallWithMainIp(wall.mainIp);
     tvWallMap.insert(wall.tvWallName, wall);
+    MatrixSdkWorker::setWallCopyToJson(wall.tvWallName, received);
+    ui->treewt->setTvWallChangedOnDecoder(wall.tvWallName, received.changedOnDecoder);
     // A wall taken over is the operator's choice; a known wall reported again on a reconnect is not.
     if (newWall)
         applyUpdateNow(UpdateWallStates | UpdateRedraw | UpdateStoreTvWalls);
@@ -639,12 +766,21 @@ void MatrixConfigForm::onTvWallManagementChanged(const TvWallManagement& wall)
 
 void MatrixConfigForm::onIpChanged(const QString& mainIp, const QString& formerIp)
 {
-    for (TvWallManagement& wall : tvWallMap) {
+    const auto moveDecoder = [&mainIp, &formerIp](TvWallManagement& wall) {
         if (wall.mainIp == formerIp)
             wall.mainIp = mainIp;
         for (MatrixInfo& screen : wall.matrixInfoList) {
             if (screen.ip == formerIp)
                 screen.ip = mainIp;
+        }
+    };
+    for (TvWallManagement& wall : tvWallMap) {
+        moveDecoder(wall);
+        // Decoders name the outputs of a moved decoder by its new address, in the walls they hold too.
+        DecoderWallCopy copy = MatrixSdkWorker::getWallCopyFromJson(wall.tvWallName);
+        if (copy.kept) {
+            moveDecoder(copy.wall);
+            MatrixSdkWorker::setWallCopyToJson(wall.tvWallName, copy);
         }
     }
     applyUpdateNow(UpdateWallStates | UpdateRedraw | UpdateStoreTvWalls);
@@ -654,6 +790,7 @@ void MatrixConfigForm::onDeleteTvwallItem(const QString& ip)
 {
     for (auto it = tvWallMap.begin(); it != tvWallMap.end(); ++it) {
         if (it->mainIp == ip || wallDecoderIps(*it).contains(ip)) {
+            ui->treewt->setTvWallChangedOnDecoder(it.key(), false);
             tvWallMap.erase(it);
             break;
         }
@@ -693,6 +830,8 @@ void MatrixConfigForm::setEmbeddedMode()
 
 void MatrixConfigForm::showOutputs(const QString& tvWallName, const QStringList& outputIds)
 {
+    if (ui->treewt->relistOutputs(tvWallName, outputIds))
+        return;
     ui->treewt->clearTree();
     ui->treewt->showOutputs(tvWallName, outputIds);
 }

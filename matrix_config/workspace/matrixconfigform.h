@@ -116,16 +116,33 @@ private:
     void onTvWallManagementChanged(const pral_matrix::TvWallManagement& wall);
     void onIpChanged(const QString& mainIp, const QString& formerIp);
     void onDeleteTvwallItem(const QString& ip);
+    /** The operator has seen the wall: it no longer carries the changed-on-decoder mark. */
+    void onTvWallOpened(const QString& tvWallName);
+
+    /** What this desk last exchanged with each main decoder, for the wizard to compare with. */
+    QMap<QString, pral_matrix::TvWallManagement> wallsSeenOnDecoders() const;
+    /** Keeps what the wizard left on the decoder as the copy of the wall it was saved as. */
+    void keepWizardCopy(const QString& tvWallName);
+    void setChangedOnDecoder(const QString& tvWallName, bool changed);
 
     static QStringList wallDecoderIps(const pral_matrix::TvWallManagement& wall);
     void refreshTvWallStates();
     /** Recomputes the states of the walls that use a decoder whose state changed since the last draw. */
     QStringList refreshChangedWallStates();
+    /** What a report of the decoder list changed, as far as the page is concerned. */
+    enum Takeover
+    {
+        StatesOnly,
+        CredentialsChanged,
+        AddressesChanged,
+    };
     /**
-     * Makes the page's decoder list the reported one and notes the decoders whose connection state changed;
-     * true when the report is an operator's change (decoders added, removed, re-addressed, re-credentialed).
+     * Makes the page's decoder list the reported one and notes the decoders whose connection state changed.
      */
-    bool takeOverDecoders(const MatrixInfoMap& reported);
+    Takeover takeOverDecoders(const MatrixInfoMap& reported);
+    /** Copies a changed record; false when its credentials changed. */
+    bool takeOverRecord(const QString& ip, pral_matrix::MatrixInfo& mine,
+                        const pral_matrix::MatrixInfo& theirs);
     void indexWallDecoders();
     /** Steps (b) and (c): the grid unbound, the tree refilled, the shown wall drawn again. */
     void redraw();
@@ -162,6 +179,9 @@ private:
     QString drawnWall;
     // Whether the tree lists the walls of tvWallMap at all: before the first redraw it lists nothing.
     bool wallsListed = false;
+
+    // What the last accepted wizard left on the main decoder, until the wall is stored under its name.
+    pral_matrix::DecoderWallCopy wizardCopy;
 
     int pendingUpdate = 0;
     QTimer updateTimer;

@@ -49,26 +49,41 @@ void ScreenLayoutWt::setLayout(int rows, int cols)
     this->cols = qBound(0, cols, MaxGridSize);
     selectedScreen = nullptr;
 
-    qDeleteAll(screens);
-    screens.clear();
+    // The view is painted once, when the new grid is in place, not once per screen that goes or comes.
+    const bool updates = updatesEnabled();
+    setUpdatesEnabled(false);
     delete gridLayout;
     gridLayout = nullptr;
-    update();
+    // Screens of the old grid are kept, unbound and out of sight, and come back in the next one: switching
+    // between grids then makes and styles no widgets again. A screen that comes back is as a new one.
+    // A kept screen forgets its binding at once: a hidden screen must not answer for an output any more.
+    for (ScreenWt* screen : qAsConst(screens)) {
+        screen->reset(-1);
+        spareScreens.append(screen);
+    }
+    screens.clear();
 
-    // The grid stays unattached while it fills, so that it is laid out once, not once per screen.
     gridLayout = new QGridLayout;
     gridLayout->setContentsMargins(1, 1, 1, 1);
     gridLayout->setSpacing(1);
 
     const int count = this->rows * this->cols;
     for (int id = 0; id < count; ++id) {
-        auto* screen = new ScreenWt(this, id);
-        screen->hide();
+        ScreenWt* screen = nullptr;
+        if (!spareScreens.isEmpty()) {
+            screen = spareScreens.takeFirst();
+            screen->reset(id);
+        } else {
+            screen = new ScreenWt(this, id);
+            screen->hide();
+            connect(screen, SIGNAL(signalScreenWtClicked(int)), this, SLOT(slotScreenWtClicked(int)));
+            connect(screen, SIGNAL(signaldropEvent(int, QString, int)), this,
+                    SIGNAL(signaldropEvent(int, QString, int)));
+        }
         screens.insert(id, screen);
-        connect(screen, SIGNAL(signalScreenWtClicked(int)), this, SLOT(slotScreenWtClicked(int)));
-        connect(screen, SIGNAL(signaldropEvent(int, QString, int)), this,
-                SIGNAL(signaldropEvent(int, QString, int)));
     }
+    for (ScreenWt* spare : qAsConst(spareScreens))
+        spare->hide();
 
     emit PSingleton<pral_matrix::MatrixSdkWorker>::_instance().signalScreenMapping(QString(), false);
 
@@ -79,9 +94,14 @@ void ScreenLayoutWt::setLayout(int rows, int cols)
             screen->setPosition(r + 1, c + 1);
         }
     }
-    PCOMMON::PWidget::setLayout(gridLayout);
+    // Screens shown while the view has no layout do not lay out the whole page again one by one; the grid
+    // then places all of them in one pass.
     for (ScreenWt* screen : qAsConst(screens))
         screen->show();
+    PCOMMON::PWidget::setLayout(gridLayout);
+    gridLayout->activate();
+    setUpdatesEnabled(updates);
+    update();
 }
 
 void ScreenLayoutWt::getLayout(int& rows, int& cols) const
@@ -276,6 +296,8 @@ void ScreenLayoutWt::slotQuitSystem()
     selectedScreen = nullptr;
     qDeleteAll(screens);
     screens.clear();
+    qDeleteAll(spareScreens);
+    spareScreens.clear();
     delete gridLayout;
     gridLayout = nullptr;
 }

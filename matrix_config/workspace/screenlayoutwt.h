@@ -3,6 +3,7 @@
 #include "matrix_config_global.h"
 #include "pwidget.h"
 
+#include <QList>
 #include <QMap>
 #include <QRect>
 #include <QString>
@@ -76,6 +77,8 @@ private:
     void clearMappingFile();
 
     QMap<int, ScreenWt*> screens;
+    // Screens of earlier grids, hidden, for the next grid to take.
+    QList<ScreenWt*> spareScreens;
     QGridLayout* gridLayout = nullptr;
     ScreenWt* selectedScreen = nullptr;
     PCOMMON::PMenu* contextMenu;

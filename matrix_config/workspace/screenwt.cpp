@@ -82,6 +82,18 @@ void ScreenWt::setPosition(int row, int column)
         showLabel();
 }
 
+void ScreenWt::reset(int screenWtId)
+{
+    wtId = screenWtId;
+    matrixKey.clear();
+    outputKey.clear();
+    outputId = -1;
+    outputNo = -1;
+    row = 0;
+    column = 0;
+    ui->titlelabel->setText(tr("unbanded"));
+}
+
 QString ScreenWt::labelText() const
 {
     return ui->titlelabel->text();

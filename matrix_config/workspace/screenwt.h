@@ -28,6 +28,8 @@ public:
     void binding(QString* matrixKey, QString* outputKey, int* outputId, int* outputNo) const;
     QString boundMatrixKey() const { return matrixKey; }
     void setPosition(int row, int column);
+    /** Makes the screen as a new one of that id would be: unbound, without position; announces nothing. */
+    void reset(int screenWtId);
     int screenWtId() const { return wtId; }
     QString labelText() const;
     QString positionText() const;

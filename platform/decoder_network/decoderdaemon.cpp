@@ -1,8 +1,17 @@
 #include "decoderdaemon.h"
 
+#include "daemonfields.h"
+#include "devicecodec.h"
+#include "deviceioservicehandler.h"
+#include "deviceservicehandler.h"
+#include "digestauthentication.h"
+#include "discoveryhandler.h"
+#include "displayservicehandler.h"
+#include "extensionservicehandler.h"
 #include "httprequestparser.h"
 #include "onvifcodec.h"
 #include "onvifnamespaces.h"
+#include "receiverservicehandler.h"
 #include "simulatedfleet.h"
 #include "soapenvelope.h"
 #include "wsdiscovery.h"
@@ -22,39 +31,45 @@
 #include <QUuid>
 
 #include <cstring>
+#include <sys/socket.h>
 
 namespace pral_matrix {
 
 namespace {
 
 using S = SoapEnvelope;
-constexpr int MaxNonces = 1024;
+
+// What a peer may hold of the daemon. Each number bounds memory or work that a peer could otherwise grow
+// at will; together they bound the daemon's memory whatever arrives.
+
+/** Connections open at once: a client's pool connects to 64 decoders at a time; four times that. */
+constexpr int MaxConnections = 256;
+/** Connections from one address to one decoder: a client keeps one lane per decoder, an upgrade's polling
+ * beside it; room for a second tool on the same host. */
+constexpr int MaxConnectionsPerPeer = 8;
+/** Bodies of SOAP calls held at once, reserved by their Content-Length: 32 of the largest; real ones are a
+ * few KiB. */
+constexpr qint64 MaxReservedSoapBytes = 32 * 1024 * 1024;
+/** Upload bodies read at once across the fleet: an upgrade or a restore goes one decoder at a time. */
+constexpr int MaxUploadsInFlight = 2;
+/** What a socket reads ahead of the request reader: one read's worth, so a connection's memory is its
+ * request's. */
+constexpr qint64 SocketBufferBytes = 64 * 1024;
+/** How long the bytes of a refused request are read and dropped, so that its peer hears the refusal. */
+constexpr int LingerMs = 2000;
+/** How far a token's Created may be from our clock, either way (WS-Security's usual five minutes). */
+constexpr int TokenWindowSecs = 300;
+/** Tokens one decoder remembers within their window: 54 calls a second for five minutes, many times a
+ * client's pace (an upgrade polls ten times a second); at the limit further calls are refused, never
+ * forgotten tokens accepted again. */
+constexpr int MaxReplayTokens = 16384;
+/** Upload addresses one decoder has handed out and not yet seen used. */
 constexpr int MaxTokens = 16;
-constexpr int LogDays = 30;
-
-const QString DevicePath = QStringLiteral("/onvif/device_service");
-const QString DeviceIoPath = QStringLiteral("/onvif/deviceio_service");
-const QString WallPath = QStringLiteral("/onvif/wall_service");
-
-bool isLoopback(const QString& ip)
-{
-    QHostAddress address;
-    return address.setAddress(ip) && address.protocol() == QAbstractSocket::IPv4Protocol &&
-           address.isLoopback();
-}
-
-QString fieldText(const char* field, size_t size)
-{
-    return QString::fromLatin1(field, int(qstrnlen(field, uint(size))));
-}
-
-template <size_t N>
-void putField(char (&field)[N], const QString& text)
-{
-    const QByteArray bytes = text.toLatin1().left(int(N) - 1);
-    std::memset(field, 0, N);
-    std::memcpy(field, bytes.constData(), size_t(bytes.size()));
-}
+/** Pictures one decoder keeps for its windows: the five test pictures and room for more. */
+constexpr int MaxPicturesPerDecoder = 16;
+/** Pictures in the temporary folder, whatever the fleet: it never fills the disk or its inode table. */
+constexpr int MaxStoredPictures = 512;
+constexpr qint64 MaxStoredPictureBytes = 64 * 1024 * 1024;
 
 QByteArray statusText(int status)
 {
@@ -63,6 +78,10 @@ QByteArray statusText(int status)
         return "OK";
     case 400:
         return "Bad Request";
+    case 401:
+        return "Unauthorized";
+    case 403:
+        return "Forbidden";
     case 404:
         return "Not Found";
     case 405:
@@ -73,6 +92,8 @@ QByteArray statusText(int status)
         return "Length Required";
     case 413:
         return "Payload Too Large";
+    case 503:
+        return "Service Unavailable";
     case 415:
         return "Unsupported Media Type";
     case 431:
@@ -81,6 +102,8 @@ QByteArray statusText(int status)
         return "Not Implemented";
     case 505:
         return "HTTP Version Not Supported";
+    case 507:
+        return "Insufficient Storage";
     default:
         return "Internal Server Error";
     }
@@ -92,36 +115,37 @@ bool writeFile(const QString& path, const QByteArray& bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
+TokenKey tokenKey(const QByteArray& base64Digest)
+{
+    const QByteArray raw = QByteArray::fromBase64(base64Digest).leftJustified(16, '\0');
+    TokenKey key;
+    std::memcpy(&key.high, raw.constData(), 8);
+    std::memcpy(&key.low, raw.constData() + 8, 8);
+    return key;
+}
+
 } // namespace
 
 struct DaemonConnection
 {
-    explicit DaemonConnection(qint64 maxBody)
-        : parser(maxBody)
+    using Admit = std::function<HttpRequestParser::Admission(DaemonConnection*, const HttpRequestParser&)>;
+    DaemonConnection(const Admit& admit, int requestTimeoutMs)
+        : parser([this, admit](const HttpRequestParser& head) { return admit(this, head); }, requestTimeoutMs)
     {
     }
     QPointer<QTcpSocket> socket;
+    QTimer* deadline = nullptr;
     HttpRequestParser parser;
+    QString peer;
     bool answered = false;
-};
-
-struct DecoderDaemon::Endpoint
-{
-    QString ip;
-    QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    QString user;
-    QString password;
-    bool activated = true;
-    NetworkFault fault;
-    QTcpServer* server = nullptr;
-    QUdpSocket* udp = nullptr;
-    QList<QByteArray> nonces;
-    QSet<QByteArray> nonceSet;
-    QList<QPair<QString, QString>> tokens;
-    QMap<QString, QString> pictures;
-    QString upgradeState = QStringLiteral("Idle");
-    int upgradePercent = 0;
-    int upgradeCode = 0;
+    /** Refused while the peer may still be sending: what comes is dropped until it closes. */
+    bool draining = false;
+    /** What the admission reserved for this request. */
+    qint64 reservedSoapBytes = 0;
+    bool uploading = false;
+    /** The upload address this request claimed, and what it is for. */
+    QString uploadToken;
+    QString uploadPurpose;
 };
 
 QByteArray DecoderDaemon::placeOnLoopback(const QByteArray& fleetJson, QMap<QString, QString>* moved,
@@ -146,7 +170,7 @@ QByteArray DecoderDaemon::placeOnLoopback(const QByteArray& fleetJson, QMap<QStr
                                    .toString();
         if (wanted.isEmpty())
             continue;
-        if (!isLoopback(wanted) || taken.contains(QHostAddress(wanted).toIPv4Address())) {
+        if (!DaemonFields::isLoopback(wanted) || taken.contains(QHostAddress(wanted).toIPv4Address())) {
             *error = QStringLiteral("daemon address %1 is not a free loopback address").arg(wanted);
             return QByteArray();
         }
@@ -193,6 +217,7 @@ QByteArray DecoderDaemon::placeOnLoopback(const QByteArray& fleetJson, QMap<QStr
 DecoderDaemon::DecoderDaemon(QObject* parent)
     : QObject(parent)
 {
+    makeHandlers();
 }
 
 DecoderDaemon::~DecoderDaemon()
@@ -204,6 +229,7 @@ bool DecoderDaemon::start(const QByteArray& fleetJson, const Options& options, Q
 {
     stop();
     opts = options;
+    makeHandlers();
     QMap<QString, QString> moved;
     const QByteArray placed = placeOnLoopback(fleetJson, &moved, error);
     if (placed.isEmpty())
@@ -223,7 +249,7 @@ bool DecoderDaemon::start(const QByteArray& fleetJson, const Options& options, Q
         QJsonDocument::fromJson(placed).object().value(QStringLiteral("decoders")).toArray();
     for (const QJsonValue& v : decoders) {
         const QJsonObject o = v.toObject();
-        auto* e = new Endpoint;
+        auto* e = new DaemonEndpoint;
         e->ip = o.value(QStringLiteral("ip")).toString();
         // The daemon keeps its own user table, as a device does, to check digests.
         e->user = o.value(QStringLiteral("userName")).toString(QStringLiteral("admin"));
@@ -234,6 +260,11 @@ bool DecoderDaemon::start(const QByteArray& fleetJson, const Options& options, Q
         e->fault.stallMs = qMax(0, net.value(QStringLiteral("stallMs")).toInt());
         e->fault.dropMidReply = net.value(QStringLiteral("dropMidReply")).toBool();
         e->fault.bytesPerSecond = qMax(0, net.value(QStringLiteral("bytesPerSecond")).toInt());
+        const QString id = o.value(QStringLiteral("deviceId")).toString();
+        e->configurableScopes = QStringList() << DeviceCodec::standardScope(QStringLiteral("name"), id)
+                                              << DeviceCodec::standardScope(QStringLiteral("location"),
+                                                                            QStringLiteral("unknown"));
+        e->hostname = QStringLiteral("decoder-") + e->ip.section(QLatin1Char('.'), 3);
         endpoints.append(e);
     }
     refreshInfo();
@@ -244,7 +275,7 @@ bool DecoderDaemon::start(const QByteArray& fleetJson, const Options& options, Q
         httpPort = opts.port;
         udpPort = opts.discoveryPort;
         bool bound = true;
-        for (Endpoint* e : qAsConst(endpoints)) {
+        for (DaemonEndpoint* e : qAsConst(endpoints)) {
             if (!listen(e, error)) {
                 bound = false;
                 break;
@@ -252,7 +283,7 @@ bool DecoderDaemon::start(const QByteArray& fleetJson, const Options& options, Q
         }
         if (bound)
             return true;
-        for (Endpoint* e : qAsConst(endpoints))
+        for (DaemonEndpoint* e : qAsConst(endpoints))
             unlisten(e);
     }
     return false;
@@ -262,26 +293,28 @@ void DecoderDaemon::stop()
 {
     // Open connections refer to their endpoints: they go first.
     qDeleteAll(findChildren<QTcpSocket*>(QString(), Qt::FindDirectChildrenOnly));
-    for (Endpoint* e : qAsConst(endpoints)) {
+    for (DaemonEndpoint* e : qAsConst(endpoints)) {
         unlisten(e);
         delete e;
     }
     endpoints.clear();
     model.reset();
     files.reset();
+    storedPictures = 0;
+    storedPictureBytes = 0;
 }
 
 QStringList DecoderDaemon::addresses() const
 {
     QStringList list;
-    for (const Endpoint* e : endpoints)
+    for (const DaemonEndpoint* e : endpoints)
         list << e->ip;
     return list;
 }
 
 void DecoderDaemon::setNetworkFault(const QString& ip, const NetworkFault& fault)
 {
-    Endpoint* e = endpoint(ip);
+    DaemonEndpoint* e = endpoint(ip);
     if (!e)
         return;
     const bool wasRefusing = e->fault.refuse;
@@ -293,16 +326,16 @@ void DecoderDaemon::setNetworkFault(const QString& ip, const NetworkFault& fault
         listen(e, &ignored);
 }
 
-DecoderDaemon::Endpoint* DecoderDaemon::endpoint(const QString& ip) const
+DaemonEndpoint* DecoderDaemon::endpoint(const QString& ip) const
 {
-    for (Endpoint* e : endpoints) {
+    for (DaemonEndpoint* e : endpoints) {
         if (e->ip == ip)
             return e;
     }
     return nullptr;
 }
 
-bool DecoderDaemon::listen(Endpoint* e, QString* error)
+bool DecoderDaemon::listen(DaemonEndpoint* e, QString* error)
 {
     if (e->fault.refuse)
         return true;
@@ -333,7 +366,7 @@ bool DecoderDaemon::listen(Endpoint* e, QString* error)
     return true;
 }
 
-void DecoderDaemon::unlisten(Endpoint* e)
+void DecoderDaemon::unlisten(DaemonEndpoint* e)
 {
     delete e->server;
     e->server = nullptr;
@@ -341,40 +374,142 @@ void DecoderDaemon::unlisten(Endpoint* e)
     e->udp = nullptr;
 }
 
-void DecoderDaemon::onConnection(Endpoint* e)
+void DecoderDaemon::onConnection(DaemonEndpoint* e)
 {
     while (QTcpSocket* socket = e->server ? e->server->nextPendingConnection() : nullptr) {
         // Not the server's: a decoder that moves closes its server but finishes its last reply.
         socket->setParent(this);
-        auto* c = new DaemonConnection(opts.maxUploadBytes);
-        c->socket = socket;
-        connect(socket, &QTcpSocket::readyRead, this, [this, e, c] { onRead(e, c); });
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QObject::destroyed, this, [c] { delete c; });
-        // A request that does not arrive in time, or a stall that has lasted long enough, ends here.
-        const int limit = e->fault.stallMs > 0 ? e->fault.stallMs : opts.requestTimeoutMs;
-        QTimer::singleShot(limit, socket, [this, e, c] {
-            if (!c->answered && c->socket) {
-                if (e->fault.stallMs > 0)
-                    c->socket->abort();
-                else
-                    send(e, c, Reply{408, "text/plain", "request timeout\n", {}});
-            }
+        const QString peer = socket->peerAddress().toString();
+        if (connections >= MaxConnections || e->peers.value(peer) >= MaxConnectionsPerPeer) {
+            // Refused before anything is read or kept.
+            const QByteArray text = "too many connections\n";
+            socket->write("HTTP/1.1 503 Service Unavailable\r\nContent-Type: text/plain\r\nContent-Length: " +
+                          QByteArray::number(text.size()) + "\r\nConnection: close\r\n\r\n" + text);
+            socket->disconnectFromHost();
+            continue;
+        }
+        ++connections;
+        ++e->peers[peer];
+        // The socket reads no further ahead than the request reader takes.
+        socket->setReadBufferSize(SocketBufferBytes);
+        auto* c = new DaemonConnection(
+            [this, e](DaemonConnection* self, const HttpRequestParser& head) { return admit(e, self, head); },
+            opts.requestTimeoutMs);
+        c->socket = socket;
+        c->peer = peer;
+        connect(socket, &QTcpSocket::readyRead, this, [this, e, c] { onRead(e, c); });
+        connect(socket, &QObject::destroyed, this, [this, e, c] {
+            release(c);
+            --connections;
+            auto it = e->peers.find(c->peer);
+            if (it != e->peers.end() && --it.value() <= 0)
+                e->peers.erase(it);
+            delete c;
         });
+        // The deadline of the request as a whole: a peer that trickles its bytes is cut all the same.
+        c->deadline = new QTimer(socket);
+        c->deadline->setSingleShot(true);
+        connect(c->deadline, &QTimer::timeout, this, [this, e, c] { onDeadline(e, c); });
+        c->deadline->start(int(qMax<qint64>(1, c->parser.remainingMs())));
+        if (e->fault.stallMs > 0) {
+            // A stall that has lasted long enough ends here.
+            QTimer::singleShot(e->fault.stallMs, socket, [c] {
+                if (c->socket)
+                    c->socket->abort();
+            });
+        }
     }
 }
 
-void DecoderDaemon::onRead(Endpoint* e, DaemonConnection* c)
+void DecoderDaemon::onDeadline(DaemonEndpoint* e, DaemonConnection* c)
 {
     if (c->answered || !c->socket)
         return;
-    const HttpRequestParser::State state = c->parser.feed(c->socket->readAll());
+    // Bytes that came while the daemon was busy still count.
+    onRead(e, c);
+    if (c->answered || !c->socket)
+        return;
+    if (c->parser.checkDeadline() == HttpRequestParser::NeedMore) {
+        // The head came in time: the whole request's deadline applies now.
+        c->deadline->start(int(qMax<qint64>(1, c->parser.remainingMs())));
+        return;
+    }
+    if (e->fault.stallMs > 0)
+        c->socket->abort();
+    else
+        send(e, c, DaemonReply::text(408, "request timeout\n"));
+}
+
+HttpRequestParser::Admission DecoderDaemon::admit(DaemonEndpoint* e, DaemonConnection* c,
+                                                  const HttpRequestParser& head)
+{
+    using A = HttpRequestParser::Admission;
+    if (isSoapPath(head.path)) {
+        if (head.method != "POST")
+            return A{0, 405};
+        if (head.contentLength > opts.maxSoapBytes)
+            return A{opts.maxSoapBytes, 0};
+        if (reservedSoapBytes + head.contentLength > MaxReservedSoapBytes)
+            return A{0, 503};
+        c->reservedSoapBytes = head.contentLength;
+        reservedSoapBytes += head.contentLength;
+        return A{opts.maxSoapBytes, 0};
+    }
+    const QString path = QString::fromLatin1(head.path);
+    if (path.startsWith(QLatin1String("/files/")))
+        return head.method == "GET" ? A{0, 0} : A{0, 405};
+    if (path.startsWith(QLatin1String("/upload/"))) {
+        if (head.method != "POST")
+            return A{0, 405};
+        // Only an address an authenticated call handed out takes a body, and only once.
+        const QString token = path.mid(8);
+        const auto it =
+            std::find_if(e->tokens.begin(), e->tokens.end(), [&token](const QPair<QString, QString>& t) {
+                return t.first == token &&
+                       (t.second == QLatin1String("restore") || t.second == QLatin1String("firmware"));
+            });
+        if (it == e->tokens.end())
+            return A{0, 404};
+        if (uploadsInFlight >= MaxUploadsInFlight)
+            return A{0, 503};
+        c->uploadToken = token;
+        c->uploadPurpose = it->second;
+        c->uploading = true;
+        ++uploadsInFlight;
+        e->tokens.erase(it);
+        return A{opts.maxUploadBytes, 0};
+    }
+    return A{0, 404};
+}
+
+void DecoderDaemon::release(DaemonConnection* c)
+{
+    reservedSoapBytes -= c->reservedSoapBytes;
+    c->reservedSoapBytes = 0;
+    if (c->uploading) {
+        c->uploading = false;
+        --uploadsInFlight;
+    }
+}
+
+void DecoderDaemon::onRead(DaemonEndpoint* e, DaemonConnection* c)
+{
+    if (c->draining && c->socket) {
+        while (c->socket->bytesAvailable() > 0)
+            c->socket->read(SocketBufferBytes);
+        return;
+    }
+    if (c->answered || !c->socket)
+        return;
+    HttpRequestParser::State state = c->parser.state();
+    while (state == HttpRequestParser::NeedMore && c->socket->bytesAvailable() > 0)
+        state = c->parser.feed(c->socket->read(SocketBufferBytes));
     if (state == HttpRequestParser::NeedMore)
         return;
     if (state == HttpRequestParser::Failed) {
-        send(
-            e, c,
-            Reply{c->parser.failureStatus(), "text/plain", statusText(c->parser.failureStatus()) + '\n', {}});
+        send(e, c,
+             DaemonReply::text(c->parser.failureStatus(), statusText(c->parser.failureStatus()) + '\n'));
         return;
     }
     if (e->fault.stallMs > 0) {
@@ -387,26 +522,24 @@ void DecoderDaemon::onRead(Endpoint* e, DaemonConnection* c)
         c->socket->abort();
         return;
     }
-    const HttpRequestParser& p = c->parser;
-    const bool isSoap =
-        p.path == DevicePath.toLatin1() || p.path == DeviceIoPath.toLatin1() || p.path == WallPath.toLatin1();
-    if (isSoap && p.body.size() > opts.maxSoapBytes) {
-        send(e, c, Reply{413, "text/plain", "too large\n", {}});
-        return;
-    }
-    send(e, c, handle(e, p.method, p.path, p.body));
+    send(e, c, handle(e, c));
 }
 
-void DecoderDaemon::send(Endpoint* e, DaemonConnection* c, Reply reply)
+void DecoderDaemon::send(DaemonEndpoint* e, DaemonConnection* c, DaemonReply reply)
 {
     c->answered = true;
+    release(c);
+    if (c->deadline)
+        c->deadline->stop();
     QTcpSocket* socket = c->socket;
     if (!socket)
         return;
     QByteArray bytes = "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + statusText(reply.status) +
                        "\r\nContent-Type: " + reply.contentType +
-                       "\r\nContent-Length: " + QByteArray::number(reply.body.size()) +
-                       "\r\nConnection: close\r\n\r\n" + reply.body;
+                       "\r\nContent-Length: " + QByteArray::number(reply.body.size());
+    for (const auto& header : qAsConst(reply.headers))
+        bytes += "\r\n" + header.first + ": " + header.second;
+    bytes += "\r\nConnection: close\r\n\r\n" + reply.body;
     const auto after = reply.after;
     if (reply.cut) {
         socket->abort();
@@ -424,7 +557,17 @@ void DecoderDaemon::send(Endpoint* e, DaemonConnection* c, Reply reply)
     }
     if (e->fault.bytesPerSecond <= 0) {
         socket->write(bytes);
-        socket->disconnectFromHost();
+        if (c->parser.state() == HttpRequestParser::Failed) {
+            // Refused before all of it arrived: the peer may still be sending. Closing now would answer
+            // its next bytes with a reset, which takes the refusal with it; so the refusal goes out with
+            // our end closed for writing, and what still comes is read and dropped for a while.
+            socket->flush();
+            ::shutdown(int(socket->socketDescriptor()), SHUT_WR);
+            c->draining = true;
+            QTimer::singleShot(LingerMs, socket, [socket] { socket->abort(); });
+        } else {
+            socket->disconnectFromHost();
+        }
         if (after)
             after();
         return;
@@ -446,7 +589,7 @@ void DecoderDaemon::send(Endpoint* e, DaemonConnection* c, Reply reply)
     timer->start(50);
 }
 
-void DecoderDaemon::onDatagram(Endpoint* e)
+void DecoderDaemon::onDatagram(DaemonEndpoint* e)
 {
     while (e->udp && e->udp->hasPendingDatagrams()) {
         QHostAddress from;
@@ -456,27 +599,18 @@ void DecoderDaemon::onDatagram(Endpoint* e)
         if (size <= 0 || e->fault.stallMs > 0 || !answering(e))
             continue;
         datagram.truncate(int(size));
-        WsDiscovery::Probe probe;
-        QString ignored;
-        const MatrixInfo decoder = info(e->ip);
-        const QStringList scopes = OnvifCodec::decoderScopes(decoder);
-        if (!WsDiscovery::parseProbe(datagram, &probe, &ignored) ||
-            !WsDiscovery::answers(probe, WsDiscovery::decoderTypes(), scopes))
-            continue;
-        WsDiscovery::Match match;
-        match.endpoint = QStringLiteral("urn:uuid:") + e->uuid;
-        match.types = WsDiscovery::decoderTypes();
-        match.scopes = scopes;
-        match.xaddrs = QStringList{xaddr(e, DevicePath)};
-        match.metadataVersion = 1;
-        e->udp->writeDatagram(
-            WsDiscovery::buildProbeMatch(probe.messageId, match, instanceId, ++messageNumber), from,
-            fromPort);
+        const QByteArray match = discovery->answer(*e, datagram);
+        if (!match.isEmpty())
+            e->udp->writeDatagram(match, from, fromPort);
     }
 }
 
 MatrixInfo DecoderDaemon::info(const QString& ip) const
 {
+    // From the model itself: a decoder that was restarting when the list was last made is missing there,
+    // and would be described as a decoder of no kind once it is back.
+    if (const SimulatedDecoder* decoder = model ? model->decoder(ip) : nullptr)
+        return decoder->searchInfo();
     return infos.value(ip);
 }
 
@@ -485,42 +619,246 @@ void DecoderDaemon::refreshInfo()
     infos = model ? model->search() : MatrixInfoMap();
 }
 
-QString DecoderDaemon::xaddr(const Endpoint* e, const QString& path) const
+QString DecoderDaemon::xaddr(const DaemonEndpoint& e, const QString& path) const
 {
-    return QStringLiteral("http://%1:%2%3").arg(e->ip).arg(httpPort).arg(path);
+    return QStringLiteral("http://%1:%2%3").arg(e.ip).arg(httpPort).arg(path);
 }
 
-QString DecoderDaemon::issueToken(Endpoint* e, const QString& purpose)
+QString DecoderDaemon::issueToken(DaemonEndpoint& e, const QString& purpose)
 {
     const QString token = QString::number(QRandomGenerator::system()->generate64(), 36);
-    e->tokens.append(qMakePair(token, purpose));
-    while (e->tokens.size() > MaxTokens)
-        e->tokens.removeFirst();
+    e.tokens.append(qMakePair(token, purpose));
+    while (e.tokens.size() > MaxTokens)
+        e.tokens.removeFirst();
     return token;
 }
 
-DecoderDaemon::Reply DecoderDaemon::handle(Endpoint* e, const QByteArray& method, const QByteArray& path,
-                                           const QByteArray& body)
+SimulatedFleet& DecoderDaemon::decoders()
 {
-    const QString p = QString::fromLatin1(path);
-    if (p == DevicePath || p == DeviceIoPath || p == WallPath) {
-        if (method != "POST")
-            return Reply{405, "text/plain", "POST only\n", {}};
-        return handleSoap(e, body);
-    }
-    if (p.startsWith(QLatin1String("/files/")) && method == "GET")
-        return handleDownload(e, p.mid(7));
-    if (p.startsWith(QLatin1String("/upload/")) && method == "POST")
-        return handleUpload(e, p.mid(8), body);
-    return Reply{404, "text/plain", "not found\n", {}};
+    return *model;
 }
 
-DecoderDaemon::Reply DecoderDaemon::handleDownload(Endpoint* e, const QString& token)
+QList<const DaemonServiceHandler*> DecoderDaemon::services() const
+{
+    QList<const DaemonServiceHandler*> list;
+    for (const auto& handler : handlers)
+        list << handler.get();
+    return list;
+}
+
+bool DecoderDaemon::standardOnly() const
+{
+    return opts.standardOnly;
+}
+
+QVector<DeviceCodec::Scope> DecoderDaemon::scopes(const DaemonEndpoint& e) const
+{
+    const SimulatedDecoder* decoder = model ? model->decoder(e.ip) : nullptr;
+    QVector<DeviceCodec::Scope> list{
+        {DeviceCodec::standardScope(QStringLiteral("type"), QStringLiteral("video_decoder")), true},
+        {DeviceCodec::standardScope(QStringLiteral("type"), QStringLiteral("Network_Video_Decoder")), true}};
+    if (decoder)
+        list.append({DeviceCodec::standardScope(QStringLiteral("hardware"), decoder->model()), true});
+    if (!opts.standardOnly) {
+        // What our client reads of a decoder in a search, in scopes of our own.
+        for (const QString& scope : OnvifCodec::decoderScopes(info(e.ip))) {
+            if (!scope.startsWith(DeviceCodec::scopeRoot()))
+                list.append({scope, true});
+        }
+    }
+    for (const QString& scope : e.configurableScopes)
+        list.append({scope, false});
+    return list;
+}
+
+void DecoderDaemon::moveAfterReply(DaemonEndpoint& e, const QString& newIp, DaemonReply* reply)
+{
+    const QPointer<DecoderDaemon> self(this);
+    DaemonEndpoint* moving = &e;
+    reply->after = [this, self, moving, newIp] {
+        if (!self)
+            return;
+        unlisten(moving);
+        moving->ip = newIp;
+        QString error;
+        if (!listen(moving, &error))
+            qWarning("tvwall-decoderd: %s", qPrintable(error));
+    };
+}
+
+bool DecoderDaemon::storePicture(DaemonEndpoint& e, const QString& name, const QByteArray& data,
+                                 DaemonReply* refusal)
+{
+    // The folder holds what the caps allow; a picture sent again under its name replaces itself.
+    const auto known = e.pictures.constFind(name);
+    const bool replaces = known != e.pictures.constEnd();
+    const qint64 replaced = replaces ? known->second : 0;
+    if ((!replaces && (e.pictures.size() >= MaxPicturesPerDecoder || storedPictures >= MaxStoredPictures)) ||
+        storedPictureBytes - replaced + data.size() > MaxStoredPictureBytes) {
+        *refusal =
+            DaemonReply::fault(507, QStringLiteral("Receiver"), QStringLiteral("Action"),
+                               QStringLiteral("The decoder has no room for more pictures"), RESULT_IO_ERROR);
+        return false;
+    }
+    const QString path = files->filePath(QStringLiteral("picture-%1-%2").arg(e.uuid, name));
+    if (!writeFile(path, data)) {
+        QFile::remove(path);
+        if (replaces) {
+            e.pictures.remove(name);
+            --storedPictures;
+            storedPictureBytes -= replaced;
+        }
+        *refusal = DaemonReply::failed(RESULT_IO_ERROR);
+        return false;
+    }
+    if (!replaces)
+        ++storedPictures;
+    storedPictureBytes += data.size() - replaced;
+    e.pictures.insert(name, qMakePair(path, qint64(data.size())));
+    return true;
+}
+
+QString DecoderDaemon::passwordOf(const DaemonEndpoint* e, const QString& user, bool* known)
+{
+    *known = true;
+    if (user == e->user)
+        return e->password;
+    for (const DeviceCodec::User& u : e->users) {
+        if (u.name == user)
+            return u.password;
+    }
+    *known = false;
+    return QString();
+}
+
+DecoderDaemon::Proven DecoderDaemon::prove(DaemonEndpoint* e, const S::ReceivedToken& token,
+                                           const HttpRequestParser& request)
+{
+    Proven proven;
+    // The decoder's own clock, which SetSystemDateAndTime may have set apart from ours.
+    const qint64 now = QDateTime::currentMSecsSinceEpoch() + e->clockOffsetMs;
+    bool known = false;
+    if (!token.present) {
+        const DigestAuthentication::Credentials c =
+            DigestAuthentication::parse(request.headers.value("authorization"));
+        if (!c.present)
+            return proven;
+        proven.digest = true;
+        proven.user = c.userName;
+        if (e->digestCounts.size() >= MaxReplayTokens && now - e->lastSweepMs >= 1000) {
+            e->lastSweepMs = now;
+            for (auto it = e->digestCounts.begin(); it != e->digestCounts.end();)
+                it = digest.nonceExpiry(it.key()) < now ? e->digestCounts.erase(it) : std::next(it);
+        }
+        if (e->digestCounts.size() >= MaxReplayTokens && !e->digestCounts.contains(c.nonce)) {
+            proven.proof = Proof::Busy;
+            return proven;
+        }
+        const QString password = passwordOf(e, c.userName, &known);
+        // An unknown user is checked against a password no one has, so that the answer takes as long.
+        switch (digest.check(c, request.method, known ? password : QStringLiteral("\x01"), &e->digestCounts,
+                             now)) {
+        case DigestAuthentication::Check::Valid:
+            proven.proof = known ? Proof::Valid : Proof::Wrong;
+            break;
+        case DigestAuthentication::Check::Wrong:
+            proven.proof = Proof::Wrong;
+            break;
+        case DigestAuthentication::Check::Stale:
+            proven.proof = Proof::Stale;
+            break;
+        case DigestAuthentication::Check::Replayed:
+            proven.proof = Proof::Replayed;
+            break;
+        case DigestAuthentication::Check::Unusable:
+            proven.proof = Proof::None;
+            break;
+        }
+        return proven;
+    }
+    proven.user = token.userName;
+    if (token.userName.isEmpty() && token.digest.isEmpty())
+        return proven;
+    const QString password = passwordOf(e, token.userName, &known);
+    if (!known || !token.isDigest || token.nonce.isEmpty() ||
+        S::passwordDigest(token.nonce, token.created, password) != token.digest) {
+        proven.proof = Proof::Wrong;
+        return proven;
+    }
+    // The password is right: what remains to check says nothing about guessing it.
+    const QDateTime at = QDateTime::fromString(token.created, Qt::ISODateWithMs);
+    if (!at.isValid() || qAbs(at.toMSecsSinceEpoch() - now) > TokenWindowSecs * 1000LL) {
+        proven.proof = Proof::Stale;
+        return proven;
+    }
+    // A token seen before is a replay. Some clients repeat a nonce within a second, so the whole token
+    // (its digest covers nonce, creation time and password) is what must not come twice. It is kept until
+    // it leaves its window, from where it could no longer be accepted anyway.
+    const TokenKey key = tokenKey(token.digest);
+    if (e->seenTokens.contains(key)) {
+        proven.proof = Proof::Replayed;
+        return proven;
+    }
+    if (e->seenTokens.size() >= MaxReplayTokens && now - e->lastSweepMs >= 1000) {
+        e->lastSweepMs = now;
+        for (auto it = e->seenTokens.begin(); it != e->seenTokens.end();)
+            it = it.value() < now ? e->seenTokens.erase(it) : std::next(it);
+    }
+    if (e->seenTokens.size() >= MaxReplayTokens) {
+        proven.proof = Proof::Busy;
+        return proven;
+    }
+    e->seenTokens.insert(key, at.toMSecsSinceEpoch() + TokenWindowSecs * 1000LL);
+    proven.proof = Proof::Valid;
+    return proven;
+}
+
+bool DecoderDaemon::resolvePictures(const DaemonEndpoint& e, QList<WindowSourceInfo>* sources) const
+{
+    // Pictures were uploaded first; a window names them by token.
+    for (WindowSourceInfo& s : *sources) {
+        if (!s.picturePath.startsWith(QLatin1String("picture:")))
+            continue;
+        const QString name = s.picturePath.mid(8);
+        if (!e.pictures.contains(name))
+            return false;
+        s.picturePath = e.pictures.value(name).first;
+    }
+    return true;
+}
+
+void DecoderDaemon::removePictures(DaemonEndpoint& e)
+{
+    for (const QPair<QString, qint64>& file : qAsConst(e.pictures)) {
+        QFile::remove(file.first);
+        --storedPictures;
+        storedPictureBytes -= file.second;
+    }
+    e.pictures.clear();
+}
+
+DaemonReply DecoderDaemon::handle(DaemonEndpoint* e, DaemonConnection* c)
+{
+    // The admission let through only what each path takes.
+    const HttpRequestParser& p = c->parser;
+    if (isSoapPath(p.path)) {
+        // Whatever a handler answers, a standard-only decoder's replies carry nothing of ours.
+        const DaemonReply::StandardOnly standard(opts.standardOnly);
+        return handleSoap(e, p);
+    }
+    if (c->uploading)
+        return handleUpload(e, c->uploadToken, c->uploadPurpose, p.body);
+    if (p.path.startsWith("/files/"))
+        return handleDownload(e, QString::fromLatin1(p.path.mid(7)));
+    return DaemonReply::text(404, "not found\n");
+}
+
+DaemonReply DecoderDaemon::handleDownload(DaemonEndpoint* e, const QString& token)
 {
     const auto it = std::find_if(e->tokens.begin(), e->tokens.end(),
                                  [&token](const QPair<QString, QString>& t) { return t.first == token; });
     if (it == e->tokens.end())
-        return Reply{404, "text/plain", "not found\n", {}};
+        return DaemonReply::text(404, "not found\n");
     const QString purpose = it->second;
     e->tokens.erase(it);
     const QString path = files->filePath(QStringLiteral("download-") + token);
@@ -531,23 +869,21 @@ DecoderDaemon::Reply DecoderDaemon::handleDownload(Endpoint* e, const QString& t
                            : int(RESULT_BAD_ARGUMENT);
     QFile file(path);
     if (result != RESULT_OK || !file.open(QIODevice::ReadOnly))
-        return Reply{500, "text/plain", "result " + QByteArray::number(result) + '\n', {}};
-    Reply reply{200, "application/octet-stream", file.readAll(), {}};
+        return DaemonReply::text(500, "result " + QByteArray::number(result) + '\n');
+    DaemonReply reply = DaemonReply::text(200, file.readAll());
+    reply.contentType = "application/octet-stream";
     file.remove();
     return reply;
 }
 
-DecoderDaemon::Reply DecoderDaemon::handleUpload(Endpoint* e, const QString& token, const QByteArray& body)
+DaemonReply DecoderDaemon::handleUpload(DaemonEndpoint* e, const QString& token, const QString& purpose,
+                                        const QByteArray& body)
 {
-    const auto it = std::find_if(e->tokens.begin(), e->tokens.end(),
-                                 [&token](const QPair<QString, QString>& t) { return t.first == token; });
-    if (it == e->tokens.end())
-        return Reply{404, "text/plain", "not found\n", {}};
-    const QString purpose = it->second;
-    e->tokens.erase(it);
     const QString path = files->filePath(QStringLiteral("upload-") + token);
-    if (!writeFile(path, body))
-        return Reply{500, "text/plain", "result " + QByteArray::number(int(RESULT_IO_ERROR)) + '\n', {}};
+    if (!writeFile(path, body)) {
+        QFile::remove(path);
+        return DaemonReply::text(500, "result " + QByteArray::number(int(RESULT_IO_ERROR)) + '\n');
+    }
     int result = RESULT_BAD_ARGUMENT;
     if (purpose == QLatin1String("restore")) {
         result = model->importConfig(e->ip, path);
@@ -555,15 +891,15 @@ DecoderDaemon::Reply DecoderDaemon::handleUpload(Endpoint* e, const QString& tok
         // The fleet's way of saying the transfer broke off (FaultInjector::breakTransfers): on a
         // network the client hears no answer at all.
         if (result == RESULT_BAD_HANDLE) {
-            Reply cut;
+            DaemonReply cut;
             cut.cut = true;
             return cut;
         }
     } else if (purpose == QLatin1String("firmware")) {
         DeviceInfo_t device{};
-        putField(device.ip, e->ip);
-        putField(device.userName, e->user);
-        putField(device.password, e->password);
+        DaemonFields::put(device.ip, e->ip);
+        DaemonFields::put(device.userName, e->user);
+        DaemonFields::put(device.password, e->password);
         DecoderBackend::UpgradeSink sink;
         const QPointer<DecoderDaemon> self(this);
         sink.progress = [this, self, e](int card, int marker, int percent, int code, bool latest) {
@@ -593,608 +929,171 @@ DecoderDaemon::Reply DecoderDaemon::handleUpload(Endpoint* e, const QString& tok
         e->upgradePercent = 0;
         e->upgradeCode = 0;
         result = model->startUpgrade({device}, path, sink);
+        // The image is read as the upgrade starts: the file is not kept.
+        QFile::remove(path);
         if (result != RESULT_OK)
             e->upgradeState = QStringLiteral("Idle");
     }
     if (result != RESULT_OK)
-        return Reply{415, "text/plain", "result " + QByteArray::number(result) + '\n', {}};
-    return Reply{200, "text/plain", "result 0\n", {}};
+        return DaemonReply::text(415, "result " + QByteArray::number(result) + '\n');
+    return DaemonReply::text(200, "result 0\n");
 }
 
-DecoderDaemon::Reply DecoderDaemon::handleSoap(Endpoint* e, const QByteArray& body)
+bool DecoderDaemon::isSoapPath(const QByteArray& path) const
 {
-    auto fault = [](int status, const QString& code, const QString& subcode, const QString& reason,
-                    int result, const S::Writer& detail = {}) {
-        return Reply{status,
-                     "application/soap+xml; charset=utf-8",
-                     S::buildFault(code, subcode, reason, result, detail),
-                     {}};
-    };
-    auto failed = [&fault](int result) {
-        switch (result) {
-        case RESULT_BAD_ARGUMENT:
-            return fault(400, QStringLiteral("Sender"), QStringLiteral("InvalidArgVal"),
-                         QStringLiteral("Argument value invalid"), result);
-        case RESULT_WRONG_PASSWORD:
-        case RESULT_NOT_ACTIVATED:
-        case RESULT_USER_LOCKED:
-            return fault(400, QStringLiteral("Sender"), QStringLiteral("NotAuthorized"),
-                         QStringLiteral("Sender not Authorized"), result);
-        default:
-            return fault(500, QStringLiteral("Receiver"), QStringLiteral("Action"),
-                         QStringLiteral("The decoder could not carry out the request"), result);
-        }
-    };
-    auto respond = [](const QString& ns, const QString& name, const S::Writer& content = {}) {
-        return Reply{200,
-                     "application/soap+xml; charset=utf-8",
-                     S::build([&](QXmlStreamWriter& w) {
-                         w.writeStartElement(ns, name);
-                         if (content)
-                             content(w);
-                         w.writeEndElement();
-                     }),
-                     {}};
-    };
-    auto done = [&](int result, const QString& ns, const QString& name) {
-        return result == RESULT_OK ? respond(ns, name + QStringLiteral("Response")) : failed(result);
-    };
+    return std::any_of(handlers.begin(), handlers.end(),
+                       [&path](const auto& h) { return h->path().toLatin1() == path; });
+}
 
+DaemonServiceHandler* DecoderDaemon::handler(const QString& ns) const
+{
+    for (const auto& h : handlers) {
+        if (h->ns() == ns)
+            return h.get();
+    }
+    return nullptr;
+}
+
+void DecoderDaemon::makeHandlers()
+{
+    DaemonContext& context = *this;
+    handlers.clear();
+    handlers.push_back(std::make_unique<DeviceServiceHandler>(context));
+    handlers.push_back(std::make_unique<DeviceIoServiceHandler>(context));
+    handlers.push_back(std::make_unique<DisplayServiceHandler>(context));
+    handlers.push_back(std::make_unique<ReceiverServiceHandler>(context));
+    if (!opts.standardOnly)
+        handlers.push_back(std::make_unique<ExtensionServiceHandler>(context));
+    discovery = std::make_unique<DiscoveryHandler>(context);
+}
+
+DaemonReply DecoderDaemon::challenge(DaemonReply reply, bool stale) const
+{
+    reply.status = 401;
+    for (const QByteArray& value : digest.challenges(QDateTime::currentMSecsSinceEpoch(), stale))
+        reply.headers.append(qMakePair(QByteArray("WWW-Authenticate"), value));
+    return reply;
+}
+
+DaemonReply DecoderDaemon::handleSoap(DaemonEndpoint* e, const HttpRequestParser& request)
+{
+    using R = DaemonReply;
+    using Access = DaemonServiceHandler::Access;
     S::Message m;
     QString why;
-    if (!S::parse(body, &m, &why))
-        return fault(400, QStringLiteral("Sender"), QStringLiteral("WellFormed"), why, RESULT_BAD_ARGUMENT);
+    if (!S::parse(request.body, &m, &why))
+        return R::fault(400, QStringLiteral("Sender"), QStringLiteral("WellFormed"), why,
+                        RESULT_BAD_ARGUMENT);
     for (const XmlNode& block : qAsConst(m.header.children)) {
         const QString must = block.attributes.value(QStringLiteral("mustUnderstand"));
         if ((must == QLatin1String("1") || must == QLatin1String("true")) && block.ns != Ns::Security &&
             block.ns != Ns::Addressing)
-            return fault(400, QStringLiteral("MustUnderstand"), QString(),
-                         QStringLiteral("Header block not understood"), RESULT_BAD_ARGUMENT);
+            return R::fault(400, QStringLiteral("MustUnderstand"), QString(),
+                            QStringLiteral("Header block not understood"), RESULT_BAD_ARGUMENT);
     }
 
-    const XmlNode& req = m.payload;
-    const QString op = req.name;
-    static const QSet<QString> known = {Ns::Device + QStringLiteral("#GetSystemDateAndTime"),
-                                        Ns::Device + QStringLiteral("#GetServices"),
-                                        Ns::Device + QStringLiteral("#GetNetworkInterfaces"),
-                                        Ns::Device + QStringLiteral("#GetDNS"),
-                                        Ns::Device + QStringLiteral("#GetNetworkDefaultGateway"),
-                                        Ns::Device + QStringLiteral("#GetDeviceInformation"),
-                                        Ns::Device + QStringLiteral("#CreateUsers"),
-                                        Ns::Device + QStringLiteral("#GetUsers"),
-                                        Ns::Device + QStringLiteral("#SetUser"),
-                                        Ns::Device + QStringLiteral("#SetSystemFactoryDefault"),
-                                        Ns::Device + QStringLiteral("#SetNetworkInterfaces"),
-                                        Ns::Device + QStringLiteral("#SetDNS"),
-                                        Ns::Device + QStringLiteral("#SetNetworkDefaultGateway"),
-                                        Ns::Device + QStringLiteral("#GetSystemLog"),
-                                        Ns::Device + QStringLiteral("#GetSystemUris"),
-                                        Ns::Device + QStringLiteral("#StartSystemRestore"),
-                                        Ns::Device + QStringLiteral("#StartFirmwareUpgrade"),
-                                        Ns::DeviceIo + QStringLiteral("#GetVideoOutputs"),
-                                        Ns::DeviceIo + QStringLiteral("#GetVideoOutputConfiguration"),
-                                        Ns::DeviceIo + QStringLiteral("#SetVideoOutputConfiguration"),
-                                        Ns::Wall + QStringLiteral("#GetWall"),
-                                        Ns::Wall + QStringLiteral("#SetWall"),
-                                        Ns::Wall + QStringLiteral("#SaveScene"),
-                                        Ns::Wall + QStringLiteral("#RestoreScene"),
-                                        Ns::Wall + QStringLiteral("#RemoveScene"),
-                                        Ns::Wall + QStringLiteral("#CheckScreen"),
-                                        Ns::Wall + QStringLiteral("#RemoveBanner"),
-                                        Ns::Wall + QStringLiteral("#GetScreenColor"),
-                                        Ns::Wall + QStringLiteral("#SetScreenColor"),
-                                        Ns::Wall + QStringLiteral("#UploadPicture"),
-                                        Ns::Wall + QStringLiteral("#AddWindow"),
-                                        Ns::Wall + QStringLiteral("#SetWindowSource"),
-                                        Ns::Wall + QStringLiteral("#GetLog"),
-                                        Ns::Wall + QStringLiteral("#GetUpgradeState"),
-                                        Ns::Wall + QStringLiteral("#EndSession"),
-                                        Ns::Wall + QStringLiteral("#ConfirmNetworkChange")};
-    if (!known.contains(req.ns + QLatin1Char('#') + op))
-        return fault(400, QStringLiteral("Sender"), QStringLiteral("ActionNotSupported"),
-                     QStringLiteral("Optional Action Not Implemented"), RESULT_BAD_ARGUMENT);
+    DaemonServiceHandler* service = handler(m.payload.ns);
+    DaemonCall call{*e, m.payload, m.payload.name, S::readToken(m.header), QString()};
+    if (!service || !service->operations().contains(call.op))
+        return R::notSupported();
     const QString ip = e->ip;
-    const S::ReceivedToken token = S::readToken(m.header);
-    bool authenticated = false;
-    // A token seen before is a replay. Some clients repeat a nonce within a second, so the whole
-    // token (its digest covers nonce, creation time and password) is what must not come twice.
-    const QByteArray seen = token.digest + '/' + token.created.toLatin1();
-    if (token.present && token.userName == e->user && !e->nonceSet.contains(seen) &&
-        S::verify(token, e->password, QDateTime::currentDateTimeUtc())) {
-        authenticated = true;
-        e->nonces.append(seen);
-        e->nonceSet.insert(seen);
-        if (e->nonces.size() > MaxNonces)
-            e->nonceSet.remove(e->nonces.takeFirst());
-    }
-    // Until the first user exists a device is open, as ONVIF has it.
-    const bool allowed = authenticated || !e->activated;
-    const bool device = req.ns == Ns::Device;
-    const bool deviceIo = req.ns == Ns::DeviceIo;
-    const bool wall = req.ns == Ns::Wall;
+    // Every call needs credentials once the decoder has its first user (until then it is open, as ONVIF has
+    // it), but those anyone may make, which ignore them. Wherever a wrong password is sent it counts, and a
+    // locked decoder refuses them all.
+    const Access access = service->access(call.op, *e);
+    if (access == Access::Anyone || (!e->activated && access != Access::Login))
+        return service->handle(call);
 
-    // ---- calls before authentication ----
-    if (device && op == QLatin1String("GetSystemDateAndTime")) {
-        const QDateTime now = QDateTime::currentDateTimeUtc();
-        return respond(Ns::Device, op + QStringLiteral("Response"), [&](QXmlStreamWriter& w) {
-            w.writeStartElement(Ns::Device, QStringLiteral("SystemDateAndTime"));
-            S::writeText(w, Ns::Schema, QStringLiteral("DateTimeType"), QStringLiteral("Manual"));
-            S::writeText(w, Ns::Schema, QStringLiteral("DaylightSavings"), QStringLiteral("false"));
-            w.writeStartElement(Ns::Schema, QStringLiteral("TimeZone"));
-            S::writeText(w, Ns::Schema, QStringLiteral("TZ"), QStringLiteral("UTC0"));
-            w.writeEndElement();
-            w.writeStartElement(Ns::Schema, QStringLiteral("UTCDateTime"));
-            w.writeStartElement(Ns::Schema, QStringLiteral("Time"));
-            S::writeInt(w, Ns::Schema, QStringLiteral("Hour"), now.time().hour());
-            S::writeInt(w, Ns::Schema, QStringLiteral("Minute"), now.time().minute());
-            S::writeInt(w, Ns::Schema, QStringLiteral("Second"), now.time().second());
-            w.writeEndElement();
-            w.writeStartElement(Ns::Schema, QStringLiteral("Date"));
-            S::writeInt(w, Ns::Schema, QStringLiteral("Year"), now.date().year());
-            S::writeInt(w, Ns::Schema, QStringLiteral("Month"), now.date().month());
-            S::writeInt(w, Ns::Schema, QStringLiteral("Day"), now.date().day());
-            w.writeEndElement();
-            w.writeEndElement();
-            w.writeEndElement();
-        });
+    // A decoder in its factory state refuses the login as not activated.
+    Proven proven;
+    if (e->activated)
+        proven = prove(e, call.token, request);
+    else
+        proven.proof = Proof::Wrong;
+    switch (proven.proof) {
+    case Proof::Valid:
+    case Proof::Wrong:
+        break;
+    // Credentials that prove nothing either way: refused, and never counted as a wrong password.
+    case Proof::Stale:
+        if (proven.digest)
+            return challenge(R::fault(401, QStringLiteral("Sender"), QStringLiteral("NotAuthorized"),
+                                      QStringLiteral("The nonce has expired"), RESULT_WRONG_PASSWORD),
+                             true);
+        return R::fault(400, QStringLiteral("Sender"), QStringLiteral("NotAuthorized"),
+                        QStringLiteral("The security token is outside its time window"),
+                        RESULT_WRONG_PASSWORD);
+    case Proof::Replayed:
+        if (proven.digest)
+            return challenge(R::fault(401, QStringLiteral("Sender"), QStringLiteral("NotAuthorized"),
+                                      QStringLiteral("The nonce count was used before"),
+                                      RESULT_WRONG_PASSWORD),
+                             false);
+        return R::fault(400, QStringLiteral("Sender"), QStringLiteral("NotAuthorized"),
+                        QStringLiteral("The security token was used before"), RESULT_WRONG_PASSWORD);
+    case Proof::Busy:
+        return R::fault(503, QStringLiteral("Receiver"), QStringLiteral("Action"),
+                        QStringLiteral("Too many calls within the security window; try again later"),
+                        RESULT_UNAVAILABLE);
+    case Proof::None:
+        // No credentials yet: the challenge of HTTP Digest, which a UsernameToken answers as well.
+        return challenge(R::fault(401, QStringLiteral("Sender"), QStringLiteral("NotAuthorized"),
+                                  QStringLiteral("Sender not Authorized"), RESULT_WRONG_PASSWORD),
+                         false);
     }
-    if (device && op == QLatin1String("GetServices")) {
-        const MatrixInfo d = info(ip);
-        const bool withCapabilities =
-            req.childText(Ns::Device, QStringLiteral("IncludeCapability")) == QLatin1String("true");
-        return respond(Ns::Device, op + QStringLiteral("Response"), [&](QXmlStreamWriter& w) {
-            const QList<QPair<QString, QString>> services = {
-                {Ns::Device, DevicePath}, {Ns::DeviceIo, DeviceIoPath}, {Ns::Wall, WallPath}};
-            for (const auto& s : services) {
-                w.writeStartElement(Ns::Device, QStringLiteral("Service"));
-                S::writeText(w, Ns::Device, QStringLiteral("Namespace"), s.first);
-                S::writeText(w, Ns::Device, QStringLiteral("XAddr"), xaddr(e, s.second));
-                if (withCapabilities && s.first == Ns::Wall) {
-                    w.writeStartElement(Ns::Device, QStringLiteral("Capabilities"));
-                    w.writeStartElement(Ns::Wall, QStringLiteral("Capabilities"));
-                    w.writeAttribute(QStringLiteral("DecoderType"), QString::number(int(d.matrixType)));
-                    w.writeAttribute(QStringLiteral("Channels"), QString::number(d.channelCount));
-                    if (const SimulatedDecoder* decoder = model->decoder(ip))
-                        OnvifCodec::writeRestartCapabilities(w, decoder->bootId(), decoder->configMarker());
-                    w.writeEndElement();
-                    w.writeEndElement();
-                }
-                w.writeStartElement(Ns::Device, QStringLiteral("Version"));
-                S::writeInt(w, Ns::Schema, QStringLiteral("Major"), 2);
-                S::writeInt(w, Ns::Schema, QStringLiteral("Minor"), 60);
-                w.writeEndElement();
-                w.writeEndElement();
-            }
-        });
+    // What the decoder's lock-out says of proven or wrong credentials: the login opens a session, every
+    // other call is only checked. The lock-out is the decoder's account, whichever of its users was tried.
+    const bool valid = proven.proof == Proof::Valid;
+    const QString userName = valid ? e->user : proven.user;
+    const QString tried = valid ? e->password : QStringLiteral("\x01") + e->password;
+    const DecoderBackend::Login login = access == Access::Login ? model->login(ip, userName, tried)
+                                                                : model->authenticate(ip, userName, tried);
+    if (login.result != RESULT_OK) {
+        DaemonReply refusal =
+            !login.hasError
+                ? R::failed(login.result)
+                // The decoder's own refusal (wrong password, locked), with the counters the operator is told.
+                : R::fault(400, QStringLiteral("Sender"), QStringLiteral("NotAuthorized"),
+                           QStringLiteral("Sender not Authorized"), login.result,
+                           [&](QXmlStreamWriter& w) { OnvifCodec::writeLoginRefusal(w, login.error); });
+        // A wrong Digest answer is challenged again; a locked decoder is not worth another try.
+        return proven.digest && login.result != RESULT_USER_LOCKED ? challenge(refusal, false) : refusal;
     }
-    if (device && (op == QLatin1String("GetNetworkInterfaces") || op == QLatin1String("GetDNS") ||
-                   op == QLatin1String("GetNetworkDefaultGateway"))) {
-        // Our access policy lets anyone on the segment read the addressing, as search tools need.
-        DeviceNetworkCfg_t cfg{};
-        const int result = model->getNetwork(ip, &cfg);
-        if (result != RESULT_OK)
-            return failed(result);
-        return respond(Ns::Device, op + QStringLiteral("Response"), [&](QXmlStreamWriter& w) {
-            if (op == QLatin1String("GetDNS")) {
-                w.writeStartElement(Ns::Device, QStringLiteral("DNSInformation"));
-                S::writeText(w, Ns::Schema, QStringLiteral("FromDHCP"), QStringLiteral("false"));
-                const QString dns = fieldText(cfg.dns, sizeof cfg.dns);
-                if (!dns.isEmpty()) {
-                    w.writeStartElement(Ns::Schema, QStringLiteral("DNSManual"));
-                    S::writeText(w, Ns::Schema, QStringLiteral("Type"), QStringLiteral("IPv4"));
-                    S::writeText(w, Ns::Schema, QStringLiteral("IPv4Address"), dns);
-                    w.writeEndElement();
-                }
-                w.writeEndElement();
-                return;
-            }
-            if (op == QLatin1String("GetNetworkDefaultGateway")) {
-                w.writeStartElement(Ns::Device, QStringLiteral("NetworkGateway"));
-                const QString v4 = fieldText(cfg.ipv4Gateway, sizeof cfg.ipv4Gateway);
-                const QString v6 = fieldText(cfg.ipv6Gateway, sizeof cfg.ipv6Gateway);
-                if (!v4.isEmpty())
-                    S::writeText(w, Ns::Schema, QStringLiteral("IPv4Address"), v4);
-                if (!v6.isEmpty())
-                    S::writeText(w, Ns::Schema, QStringLiteral("IPv6Address"), v6);
-                w.writeEndElement();
-                return;
-            }
-            w.writeStartElement(Ns::Device, QStringLiteral("NetworkInterfaces"));
-            w.writeAttribute(QStringLiteral("token"), QStringLiteral("eth0"));
-            S::writeText(w, Ns::Schema, QStringLiteral("Enabled"), QStringLiteral("true"));
-            w.writeStartElement(Ns::Schema, QStringLiteral("Info"));
-            S::writeText(w, Ns::Schema, QStringLiteral("Name"), QStringLiteral("eth0"));
-            const quint32 a = QHostAddress(ip).toIPv4Address();
-            S::writeText(w, Ns::Schema, QStringLiteral("HwAddress"),
-                         QString::asprintf("02:00:%02x:%02x:%02x:%02x", (a >> 24) & 255, (a >> 16) & 255,
-                                           (a >> 8) & 255, a & 255));
-            S::writeInt(w, Ns::Schema, QStringLiteral("MTU"), 1500);
-            w.writeEndElement();
-            w.writeStartElement(Ns::Schema, QStringLiteral("IPv4"));
-            S::writeText(w, Ns::Schema, QStringLiteral("Enabled"), QStringLiteral("true"));
-            w.writeStartElement(Ns::Schema, QStringLiteral("Config"));
-            w.writeStartElement(Ns::Schema, QStringLiteral("Manual"));
-            S::writeText(w, Ns::Schema, QStringLiteral("Address"),
-                         fieldText(cfg.ipv4Addr, sizeof cfg.ipv4Addr));
-            S::writeInt(w, Ns::Schema, QStringLiteral("PrefixLength"),
-                        OnvifCodec::prefixLength(fieldText(cfg.ipv4Mask, sizeof cfg.ipv4Mask)));
-            w.writeEndElement();
-            S::writeText(w, Ns::Schema, QStringLiteral("DHCP"), QStringLiteral("false"));
-            w.writeEndElement();
-            w.writeEndElement();
-            const QString v6 = fieldText(cfg.ipv6Addr, sizeof cfg.ipv6Addr);
-            w.writeStartElement(Ns::Schema, QStringLiteral("IPv6"));
-            S::writeText(w, Ns::Schema, QStringLiteral("Enabled"),
-                         v6.isEmpty() ? QStringLiteral("false") : QStringLiteral("true"));
-            w.writeStartElement(Ns::Schema, QStringLiteral("Config"));
-            S::writeText(w, Ns::Schema, QStringLiteral("AcceptRouterAdvert"), QStringLiteral("false"));
-            if (!v6.isEmpty()) {
-                w.writeStartElement(Ns::Schema, QStringLiteral("Manual"));
-                S::writeText(w, Ns::Schema, QStringLiteral("Address"), v6);
-                S::writeInt(w, Ns::Schema, QStringLiteral("PrefixLength"), cfg.ipv6PrefixLen);
-                w.writeEndElement();
-            }
-            S::writeText(w, Ns::Schema, QStringLiteral("DHCP"), QStringLiteral("Off"));
-            w.writeEndElement();
-            w.writeEndElement();
-            w.writeEndElement();
-        });
-    }
-    if (device && op == QLatin1String("GetDeviceInformation")) {
-        // The login: the model counts wrong passwords and locks, as it does in the process.
-        if (!token.present && e->activated)
-            return failed(RESULT_WRONG_PASSWORD);
-        const QString tried = authenticated ? e->password : QStringLiteral("\x01") + e->password;
-        const DecoderBackend::Login login = model->login(ip, token.userName, tried);
-        if (login.result != RESULT_OK) {
-            if (!login.hasError)
-                return failed(login.result);
-            return fault(400, QStringLiteral("Sender"), QStringLiteral("NotAuthorized"),
-                         QStringLiteral("Sender not Authorized"), login.result,
-                         [&](QXmlStreamWriter& w) { OnvifCodec::writeLoginRefusal(w, login.error); });
-        }
-        const MatrixInfo d = info(ip);
-        return respond(Ns::Device, op + QStringLiteral("Response"), [&](QXmlStreamWriter& w) {
-            S::writeText(w, Ns::Device, QStringLiteral("Manufacturer"), QStringLiteral("tvwall"));
-            // What firmware images must be made for, as in the process.
-            S::writeText(w, Ns::Device, QStringLiteral("Model"), login.model);
-            S::writeText(w, Ns::Device, QStringLiteral("FirmwareVersion"), login.version);
-            S::writeText(w, Ns::Device, QStringLiteral("SerialNumber"), d.deviceId);
-            S::writeText(w, Ns::Device, QStringLiteral("HardwareId"),
-                         QStringLiteral("TVD-%1").arg(login.matrixType));
-        });
-    }
-    if (device && op == QLatin1String("CreateUsers")) {
-        // Activation: the first user of a device in its factory state.
-        if (e->activated)
-            return authenticated ? fault(400, QStringLiteral("Sender"), QStringLiteral("OperationProhibited"),
-                                         QStringLiteral("One user only"), RESULT_ALREADY_ACTIVE)
-                                 : failed(RESULT_WRONG_PASSWORD);
-        const XmlNode& user = req.child(Ns::Device, QStringLiteral("User"));
-        const QString password = user.childText(Ns::Schema, QStringLiteral("Password"));
-        const int result = model->activate(info(ip).deviceId, password);
-        if (result == RESULT_BAD_ARGUMENT)
-            return fault(400, QStringLiteral("Sender"), QStringLiteral("Password"),
-                         QStringLiteral("Too weak password"), result);
-        if (result == RESULT_OK) {
-            e->activated = true;
-            e->password = password;
-            refreshInfo();
-        }
-        return done(result, Ns::Device, op);
-    }
-
-    if (!allowed)
-        return failed(RESULT_WRONG_PASSWORD);
-
-    // ---- device management ----
-    if (device && op == QLatin1String("GetUsers")) {
-        return respond(Ns::Device, op + QStringLiteral("Response"), [&](QXmlStreamWriter& w) {
-            w.writeStartElement(Ns::Device, QStringLiteral("User"));
-            S::writeText(w, Ns::Schema, QStringLiteral("Username"), e->user);
-            S::writeText(w, Ns::Schema, QStringLiteral("UserLevel"), QStringLiteral("Administrator"));
-            w.writeEndElement();
-        });
-    }
-    if (device && op == QLatin1String("SetUser")) {
-        const XmlNode& user = req.child(Ns::Device, QStringLiteral("User"));
-        const QString password = user.childText(Ns::Schema, QStringLiteral("Password"));
-        const int result = model->changePassword(ip, user.childText(Ns::Schema, QStringLiteral("Username")),
-                                                 e->password, password);
-        if (result == RESULT_OK)
-            e->password = password;
-        return done(result, Ns::Device, op);
-    }
-    if (device && op == QLatin1String("SetSystemFactoryDefault")) {
-        const int result = model->factoryReset(ip);
-        if (result == RESULT_OK) {
-            e->activated = false;
-            e->password.clear();
-            e->pictures.clear();
-            refreshInfo();
-        }
-        return done(result, Ns::Device, op);
-    }
-    if (device && (op == QLatin1String("SetNetworkInterfaces") || op == QLatin1String("SetDNS") ||
-                   op == QLatin1String("SetNetworkDefaultGateway"))) {
-        DeviceNetworkCfg_t cfg{};
-        int result = model->getNetwork(ip, &cfg);
-        if (result != RESULT_OK)
-            return failed(result);
-        if (op == QLatin1String("SetDNS")) {
-            putField(cfg.dns, req.child(Ns::Device, QStringLiteral("DNSManual"))
-                                  .childText(Ns::Schema, QStringLiteral("IPv4Address")));
-        } else if (op == QLatin1String("SetNetworkDefaultGateway")) {
-            putField(cfg.ipv4Gateway, req.childText(Ns::Device, QStringLiteral("IPv4Address")));
-            putField(cfg.ipv6Gateway, req.childText(Ns::Device, QStringLiteral("IPv6Address")));
-        } else {
-            const XmlNode& nic = req.child(Ns::Device, QStringLiteral("NetworkInterface"));
-            const XmlNode& v4 =
-                nic.child(Ns::Schema, QStringLiteral("IPv4")).child(Ns::Schema, QStringLiteral("Manual"));
-            const XmlNode& v6 = nic.child(Ns::Schema, QStringLiteral("IPv6"));
-            const QString address = v4.childText(Ns::Schema, QStringLiteral("Address"));
-            // Only a loopback address can be served here.
-            if (!isLoopback(address))
-                return failed(RESULT_BAD_ARGUMENT);
-            putField(cfg.ipv4Addr, address);
-            putField(cfg.ipv4Mask,
-                     OnvifCodec::maskFromPrefix(v4.childInt(Ns::Schema, QStringLiteral("PrefixLength"), -1)));
-            const bool v6On = v6.childText(Ns::Schema, QStringLiteral("Enabled")) == QLatin1String("true");
-            const XmlNode& v6Manual = v6.child(Ns::Schema, QStringLiteral("Manual"));
-            putField(cfg.ipv6Addr,
-                     v6On ? v6Manual.childText(Ns::Schema, QStringLiteral("Address")) : QString());
-            cfg.ipv6PrefixLen = v6On ? v6Manual.childInt(Ns::Schema, QStringLiteral("PrefixLength"), 0) : 0;
-        }
-        QString newIp;
-        result = model->setNetwork(ip, e->user, e->password, cfg, &newIp);
-        if (result != RESULT_OK)
-            return failed(result);
-        Reply reply = respond(Ns::Device, op + QStringLiteral("Response"), [&](QXmlStreamWriter& w) {
-            if (op == QLatin1String("SetNetworkInterfaces"))
-                S::writeText(w, Ns::Device, QStringLiteral("RebootNeeded"), QStringLiteral("false"));
-        });
-        refreshInfo();
-        if (newIp != ip) {
-            // The decoder moves once it has answered from where it was.
-            const QPointer<DecoderDaemon> self(this);
-            reply.after = [this, self, e, newIp] {
-                if (!self)
-                    return;
-                unlisten(e);
-                e->ip = newIp;
-                QString error;
-                if (!listen(e, &error))
-                    qWarning("tvwall-decoderd: %s", qPrintable(error));
-            };
-        }
-        return reply;
-    }
-    if (device && op == QLatin1String("GetSystemLog")) {
-        const QString type = req.childText(Ns::Device, QStringLiteral("LogType"));
-        QStringList lines;
-        const QDateTime now = QDateTime::currentDateTime();
-        const int result = model->getLog(ip, now.addDays(-LogDays), now,
-                                         type == QLatin1String("Access") ? 2 : 0, QString(), &lines);
-        if (result != RESULT_OK)
-            return failed(result);
-        return respond(Ns::Device, op + QStringLiteral("Response"), [&](QXmlStreamWriter& w) {
-            w.writeStartElement(Ns::Device, QStringLiteral("SystemLog"));
-            S::writeText(w, Ns::Schema, QStringLiteral("String"), lines.join(QLatin1Char('\n')));
-            w.writeEndElement();
-        });
-    }
-    if (device && op == QLatin1String("GetSystemUris")) {
-        return respond(Ns::Device, op + QStringLiteral("Response"), [&](QXmlStreamWriter& w) {
-            S::writeText(w, Ns::Device, QStringLiteral("SupportInfoUri"),
-                         xaddr(e, QStringLiteral("/files/") + issueToken(e, QStringLiteral("package"))));
-            S::writeText(w, Ns::Device, QStringLiteral("SystemBackupUri"),
-                         xaddr(e, QStringLiteral("/files/") + issueToken(e, QStringLiteral("backup"))));
-        });
-    }
-    if (device &&
-        (op == QLatin1String("StartSystemRestore") || op == QLatin1String("StartFirmwareUpgrade"))) {
-        const bool firmware = op == QLatin1String("StartFirmwareUpgrade");
-        const QString token =
-            issueToken(e, firmware ? QStringLiteral("firmware") : QStringLiteral("restore"));
-        return respond(Ns::Device, op + QStringLiteral("Response"), [&](QXmlStreamWriter& w) {
-            S::writeText(w, Ns::Device, QStringLiteral("UploadUri"),
-                         xaddr(e, QStringLiteral("/upload/") + token));
-            if (firmware)
-                S::writeText(w, Ns::Device, QStringLiteral("UploadDelay"), QStringLiteral("PT0S"));
-            S::writeText(w, Ns::Device, QStringLiteral("ExpectedDownTime"), QStringLiteral("PT0S"));
-        });
-    }
-
-    // ---- device IO ----
-    if (deviceIo && op == QLatin1String("GetVideoOutputs")) {
-        ScreenResolution_t r{0, 0, 0};
-        model->getResolution(ip, 0, 0, &r);
-        return respond(Ns::DeviceIo, op + QStringLiteral("Response"), [&](QXmlStreamWriter& w) {
-            w.writeStartElement(Ns::DeviceIo, QStringLiteral("VideoOutputs"));
-            w.writeAttribute(QStringLiteral("token"), OnvifCodec::outputToken(0, 0));
-            w.writeEmptyElement(Ns::Schema, QStringLiteral("Layout"));
-            w.writeStartElement(Ns::Schema, QStringLiteral("Resolution"));
-            S::writeInt(w, Ns::Schema, QStringLiteral("Width"), r.width);
-            S::writeInt(w, Ns::Schema, QStringLiteral("Height"), r.height);
-            w.writeEndElement();
-            S::writeInt(w, Ns::Schema, QStringLiteral("RefreshRate"), r.frameRate);
-            w.writeEndElement();
-        });
-    }
-    if (deviceIo && op == QLatin1String("GetVideoOutputConfiguration")) {
-        int row = 0;
-        int column = 0;
-        if (!OnvifCodec::readOutputToken(req.childText(Ns::DeviceIo, QStringLiteral("VideoOutputToken")),
-                                         &row, &column))
-            return failed(RESULT_BAD_ARGUMENT);
-        ScreenResolution_t r{0, 0, 0};
-        const int result = model->getResolution(ip, row, column, &r);
-        if (result != RESULT_OK)
-            return failed(result);
-        return respond(Ns::DeviceIo, op + QStringLiteral("Response"), [&](QXmlStreamWriter& w) {
-            w.writeStartElement(Ns::DeviceIo, QStringLiteral("VideoOutputConfiguration"));
-            w.writeAttribute(QStringLiteral("token"), OnvifCodec::outputToken(row, column));
-            S::writeText(w, Ns::Schema, QStringLiteral("Name"), OnvifCodec::outputToken(row, column));
-            S::writeInt(w, Ns::Schema, QStringLiteral("UseCount"), 1);
-            S::writeText(w, Ns::Schema, QStringLiteral("OutputToken"), OnvifCodec::outputToken(row, column));
-            OnvifCodec::writeResolution(w, r);
-            w.writeEndElement();
-        });
-    }
-    if (deviceIo && op == QLatin1String("SetVideoOutputConfiguration")) {
-        const XmlNode& c = req.child(Ns::DeviceIo, QStringLiteral("Configuration"));
-        int row = 0;
-        int column = 0;
-        ScreenResolution_t r{0, 0, 0};
-        if (!OnvifCodec::readOutputToken(c.childText(Ns::Schema, QStringLiteral("OutputToken")), &row,
-                                         &column) ||
-            !OnvifCodec::readResolution(c, &r))
-            return failed(RESULT_BAD_ARGUMENT);
-        const bool persist =
-            req.childText(Ns::DeviceIo, QStringLiteral("ForcePersistence")) == QLatin1String("true");
-        return done(
-            model->setResolution(
-                ip, ScreenResolutionInfo{row, column, {r.width, r.height, r.frameRate}, false}, persist),
-            Ns::DeviceIo, op);
-    }
-
-    // ---- our extension ----
-    if (wall && op == QLatin1String("GetWall")) {
-        const DecoderBackend::Layout layout = model->getLayout(ip);
-        if (layout.result != RESULT_OK && layout.result != RESULT_NO_LAYOUT)
-            return failed(layout.result);
-        return respond(Ns::Wall, op + QStringLiteral("Response"), [&](QXmlStreamWriter& w) {
-            if (layout.result == RESULT_OK)
-                OnvifCodec::writeWall(w, layout);
-        });
-    }
-    if (wall && op == QLatin1String("SetWall")) {
-        const DecoderBackend::Layout l = OnvifCodec::readWall(req.child(Ns::Wall, QStringLiteral("Wall")));
-        return done(model->setLayout(ip, l.mainType, l.rows, l.cols, l.screens, l.name), Ns::Wall, op);
-    }
-    const int sceneNo = req.childInt(Ns::Wall, QStringLiteral("SceneNo"), 0);
-    if (wall && op == QLatin1String("SaveScene"))
-        return done(model->saveScene(ip, sceneNo, req.childText(Ns::Wall, QStringLiteral("Name"))), Ns::Wall,
-                    op);
-    if (wall && op == QLatin1String("RestoreScene"))
-        return done(model->restoreScene(ip, sceneNo), Ns::Wall, op);
-    if (wall && op == QLatin1String("RemoveScene"))
-        return done(model->removeScene(ip, sceneNo), Ns::Wall, op);
-    if (wall && op == QLatin1String("CheckScreen"))
-        return done(
-            model->checkScreen(ip, req.childInt(Ns::Wall, QStringLiteral("Location"), -1),
-                               req.childText(Ns::Wall, QStringLiteral("Open")) == QLatin1String("true")),
-            Ns::Wall, op);
-    if (wall && op == QLatin1String("RemoveBanner"))
-        return done(model->removeBanner(ip), Ns::Wall, op);
-    const int screenRow = req.childInt(Ns::Wall, QStringLiteral("ScreenRow"), -1);
-    const int screenColumn = req.childInt(Ns::Wall, QStringLiteral("ScreenColumn"), -1);
-    if (wall && op == QLatin1String("GetScreenColor")) {
-        ScreenColor color;
-        const int result = model->getScreenColor(ip, screenRow, screenColumn, &color);
-        if (result != RESULT_OK)
-            return failed(result);
-        return respond(Ns::Wall, op + QStringLiteral("Response"),
-                       [&](QXmlStreamWriter& w) { OnvifCodec::writeColor(w, color); });
-    }
-    if (wall && op == QLatin1String("SetScreenColor")) {
-        ScreenColor color;
-        if (!OnvifCodec::readColor(req.child(Ns::Wall, QStringLiteral("ImagingSettings")), &color))
-            return failed(RESULT_BAD_ARGUMENT);
-        return done(model->setScreenColor(ip, screenRow, screenColumn, color), Ns::Wall, op);
-    }
-    if (wall && op == QLatin1String("UploadPicture")) {
-        const QString name = req.childText(Ns::Wall, QStringLiteral("Name"));
-        const QByteArray data =
-            QByteArray::fromBase64(req.childText(Ns::Wall, QStringLiteral("Data")).toLatin1());
-        if (name.isEmpty() || name.contains(QLatin1Char('/')) || data.isEmpty())
-            return failed(RESULT_BAD_ARGUMENT);
-        const QString path = files->filePath(QStringLiteral("picture-%1-%2").arg(e->uuid, name));
-        if (!writeFile(path, data))
-            return failed(RESULT_IO_ERROR);
-        e->pictures.insert(name, path);
-        return respond(Ns::Wall, op + QStringLiteral("Response"), [&](QXmlStreamWriter& w) {
-            S::writeText(w, Ns::Wall, QStringLiteral("PictureToken"), name);
-        });
-    }
-    if (wall && (op == QLatin1String("AddWindow") || op == QLatin1String("SetWindowSource"))) {
-        MatrixWindowInfo window = OnvifCodec::readWindow(req.child(Ns::Wall, QStringLiteral("Window")));
-        // Pictures were uploaded first; the window names them by token.
-        for (WindowSourceInfo& s : window.sourceList) {
-            if (!s.picturePath.startsWith(QLatin1String("picture:")))
-                continue;
-            const QString name = s.picturePath.mid(8);
-            if (!e->pictures.contains(name))
-                return failed(RESULT_BAD_ARGUMENT);
-            s.picturePath = e->pictures.value(name);
-        }
-        const int result =
-            op == QLatin1String("AddWindow")
-                ? model->addWindow(ip, window)
-                : model->setWindowSource(ip, window, req.childInt(Ns::Wall, QStringLiteral("WindowId"), -1),
-                                         req.childText(Ns::Wall, QStringLiteral("Show")) ==
-                                             QLatin1String("true"));
-        return done(result, Ns::Wall, op);
-    }
-    if (wall && op == QLatin1String("GetLog")) {
-        QStringList lines;
-        const int result = model->getLog(
-            ip, QDateTime::fromString(req.childText(Ns::Wall, QStringLiteral("From")), Qt::ISODate),
-            QDateTime::fromString(req.childText(Ns::Wall, QStringLiteral("To")), Qt::ISODate),
-            req.childInt(Ns::Wall, QStringLiteral("Type"), -2), QString(), &lines);
-        if (result != RESULT_OK)
-            return failed(result);
-        return respond(Ns::Wall, op + QStringLiteral("Response"), [&](QXmlStreamWriter& w) {
-            for (const QString& line : qAsConst(lines))
-                S::writeText(w, Ns::Wall, QStringLiteral("Line"), line);
-        });
-    }
-    if (wall && op == QLatin1String("ConfirmNetworkChange"))
-        return handleConfirmNetworkChange(e);
-    if (wall && op == QLatin1String("EndSession")) {
-        // The client logs out: what lasts only for the session ends, as it does in the process.
-        model->logout(ip);
-        return respond(Ns::Wall, op + QStringLiteral("Response"));
-    }
-    if (wall && op == QLatin1String("GetUpgradeState")) {
-        return respond(Ns::Wall, op + QStringLiteral("Response"), [&](QXmlStreamWriter& w) {
-            S::writeText(w, Ns::Wall, QStringLiteral("State"), e->upgradeState);
-            S::writeInt(w, Ns::Wall, QStringLiteral("Percent"), e->upgradePercent);
-            S::writeInt(w, Ns::Wall, QStringLiteral("Code"), e->upgradeCode);
-        });
-    }
-    return fault(400, QStringLiteral("Sender"), QStringLiteral("ActionNotSupported"),
-                 QStringLiteral("Optional Action Not Implemented"), RESULT_BAD_ARGUMENT);
+    call.user = proven.user;
+    // What the user's level allows: reading for a user, the wall for an operator, everything for an
+    // administrator.
+    const QString level = levelOf(e, proven.user);
+    const QString needed = service->requiredLevel(call.op);
+    const auto rank = [](const QString& l) {
+        return l == QLatin1String("Administrator") ? 2 : l == QLatin1String("Operator") ? 1 : 0;
+    };
+    if (rank(level) < rank(needed))
+        return R::fault(400, QStringLiteral("Sender"), QStringLiteral("NotAuthorized"),
+                        QStringLiteral("The user %1 may not call %2").arg(proven.user, call.op),
+                        RESULT_REFUSED);
+    return service->handle(call);
 }
 
-bool DecoderDaemon::answering(const Endpoint* e) const
+QString DecoderDaemon::levelOf(const DaemonEndpoint* e, const QString& user)
+{
+    if (user == e->user)
+        return QStringLiteral("Administrator");
+    for (const DeviceCodec::User& u : e->users) {
+        if (u.name == user)
+            return u.level;
+    }
+    return QStringLiteral("User");
+}
+
+bool DecoderDaemon::answering(const DaemonEndpoint* e) const
 {
     const SimulatedDecoder* decoder = model ? model->decoder(e->ip) : nullptr;
     return !decoder || decoder->answers();
 }
 
-DecoderDaemon::Reply DecoderDaemon::handleConfirmNetworkChange(Endpoint* e)
-{
-    const int result = model->confirmNetwork(e->ip);
-    if (result == RESULT_OK)
-        return Reply{200,
-                     "application/soap+xml; charset=utf-8",
-                     S::build([](QXmlStreamWriter& w) {
-                         w.writeEmptyElement(Ns::Wall, QStringLiteral("ConfirmNetworkChangeResponse"));
-                     }),
-                     {}};
-    // Not a decoder that goes back by itself.
-    return Reply{500,
-                 "application/soap+xml; charset=utf-8",
-                 S::buildFault(QStringLiteral("Receiver"), QStringLiteral("Action"),
-                               QStringLiteral("The decoder keeps new addresses without confirmation"),
-                               result),
-                 {}};
-}
-
 void DecoderDaemon::follow(const QString& from, const QString& to)
 {
-    Endpoint* e = endpoint(from);
+    DaemonEndpoint* e = endpoint(from);
     if (!e)
         return;
     unlisten(e);

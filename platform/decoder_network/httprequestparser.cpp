@@ -2,36 +2,66 @@
 
 namespace pral_matrix {
 
+HttpRequestParser::HttpRequestParser(Admit admit, int requestTimeoutMs, int headTimeoutMs)
+    : admit(std::move(admit))
+    , requestDeadline(requestTimeoutMs)
+    , headDeadline(qMin(headTimeoutMs, requestTimeoutMs))
+{
+}
+
 HttpRequestParser::State HttpRequestParser::fail(int code)
 {
     status = code;
     current = Failed;
-    buffer.clear();
+    buffer = QByteArray();
+    body = QByteArray();
     return current;
+}
+
+HttpRequestParser::State HttpRequestParser::checkDeadline()
+{
+    if (current == NeedMore && deadline().hasExpired())
+        return fail(408);
+    return current;
+}
+
+qint64 HttpRequestParser::remainingMs() const
+{
+    return current == NeedMore ? qMax<qint64>(0, deadline().remainingTime()) : 0;
 }
 
 HttpRequestParser::State HttpRequestParser::feed(const QByteArray& bytes)
 {
-    if (current != NeedMore)
+    if (checkDeadline() != NeedMore)
         return current;
-    buffer.append(bytes);
     if (!headDone) {
-        const int end = buffer.indexOf("\r\n\r\n");
-        if (end < 0)
-            return buffer.size() > MaxHeadBytes ? fail(431) : NeedMore;
+        // Only what came since the last look can complete the blank line.
+        const int from = qMax(0, buffer.size() - 3);
+        buffer.append(bytes);
+        const int end = buffer.indexOf("\r\n\r\n", from);
+        if (end < 0) {
+            // Everything so far is head (its request line and header lines): a flood of short lines is
+            // refused before it fills the head.
+            headLines += bytes.count('\n');
+            return buffer.size() > MaxHeadBytes || headLines > 1 + MaxHeaderLines ? fail(431) : NeedMore;
+        }
         if (end > MaxHeadBytes)
             return fail(431);
         if (parseHead(buffer.left(end + 2)) == Failed)
             return current;
         buffer.remove(0, end + 4);
         headDone = true;
+    } else {
+        if (buffer.size() + qint64(bytes.size()) > contentLength)
+            return fail(400);
+        buffer.append(bytes);
     }
     if (buffer.size() > contentLength)
         return fail(400);
     if (buffer.size() < contentLength)
         return NeedMore;
     body = buffer;
-    buffer.clear();
+    buffer = QByteArray();
     current = Complete;
     return current;
 }
@@ -41,6 +71,8 @@ HttpRequestParser::State HttpRequestParser::parseHead(const QByteArray& head)
     // Every line of head ends in CRLF, so the split leaves an empty last part.
     QList<QByteArray> lines = head.split('\n');
     lines.removeLast();
+    if (lines.size() - 1 > MaxHeaderLines)
+        return fail(431);
     const QList<QByteArray> request = lines.first().trimmed().split(' ');
     if (request.size() != 3 || request.at(0).isEmpty() || !request.at(1).startsWith('/'))
         return fail(400);
@@ -68,11 +100,15 @@ HttpRequestParser::State HttpRequestParser::parseHead(const QByteArray& head)
         contentLength = text.toLongLong(&ok);
         if (!ok || contentLength < 0 || text.startsWith('+'))
             return fail(400);
-        if (contentLength > maxBody)
-            return fail(413);
     } else if (method == "POST" || method == "PUT") {
         return fail(411);
     }
+    const Admission admission = admit ? admit(*this) : Admission();
+    if (admission.refuseStatus != 0)
+        return fail(admission.refuseStatus);
+    maxBody = admission.maxBodyBytes;
+    if (contentLength > maxBody)
+        return fail(413);
     return NeedMore;
 }
 

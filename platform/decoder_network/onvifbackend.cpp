@@ -1,5 +1,6 @@
 #include "onvifbackend.h"
 
+#include "devicediscovery.h"
 #include "onvifcodec.h"
 #include "onvifnamespaces.h"
 #include "wsdiscovery.h"
@@ -9,12 +10,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
+#include <QLocale>
 #include <QSaveFile>
 #include <QThread>
-#include <QUdpSocket>
 #include <QUrl>
-
-#include <httplib.h>
 
 #include <cstring>
 #include <deque>
@@ -25,7 +24,8 @@ namespace {
 
 using S = SoapEnvelope;
 
-const QHostAddress MulticastGroup(QStringLiteral("239.255.255.250"));
+// A back end that is replaced or destroyed gives its calls in flight this long before it abandons them.
+constexpr int AbandonGraceMs = 100;
 
 QString fieldText(const char* field, size_t size)
 {
@@ -147,8 +147,13 @@ OnvifBackend::OnvifBackend(const Options& options)
 
 OnvifBackend::~OnvifBackend()
 {
-    cancelled.storeRelease(1);
+    abandonCalls(AbandonGraceMs);
     pool.waitForDone();
+}
+
+void OnvifBackend::abandonCalls(int graceMs)
+{
+    abandonment.abandonWithin(graceMs);
 }
 
 // ---- lanes ----
@@ -198,7 +203,7 @@ OnvifBackend::submitLogin(const QString& ip, const QString& userName, const QStr
     auto promise = std::make_shared<std::promise<LoginOutcome>>();
     std::shared_future<LoginOutcome> result = promise->get_future().share();
     enqueue(ip, [this, promise, ip, userName, password] {
-        promise->set_value(cancelled.loadAcquire() ? LoginOutcome() : doLogin(ip, userName, password));
+        promise->set_value(abandonment.isDue() ? LoginOutcome() : doLogin(ip, userName, password));
     });
     return result;
 }
@@ -214,61 +219,107 @@ QString OnvifBackend::serviceUrl(const QString& ip, const QString& service) cons
     return QStringLiteral("http://%1:%2/onvif/device_service").arg(ip).arg(ports.value(ip, opts.httpPort));
 }
 
-int OnvifBackend::http(const QString& url, const QByteArray& method, const QByteArray& body,
-                       const QByteArray& contentType, qint64 maxBytes, QByteArray* reply, int* status)
+OnvifBackend::Call OnvifBackend::http(const QString& url, const QByteArray& method, const QByteArray& body,
+                                      const QByteArray& contentType, qint64 maxBytes, QByteArray* reply,
+                                      const std::function<bool(const char*, qint64)>& sink)
 {
-    const QUrl u(url);
-    if (!u.isValid() || u.scheme() != QLatin1String("http") || u.host().isEmpty())
-        return ResultBadReply;
-    QElapsedTimer clock;
-    clock.start();
-    const int limit = opts.requestTimeoutMs;
-    httplib::ClientImpl client(u.host().toStdString(), u.port(80));
-    const int connectMs = qMin(opts.connectTimeoutMs, limit);
-    client.set_connection_timeout(connectMs / 1000, (connectMs % 1000) * 1000);
-    client.set_read_timeout(limit / 1000, (limit % 1000) * 1000);
-    client.set_write_timeout(limit / 1000, (limit % 1000) * 1000);
-    client.set_keep_alive(false);
-
-    httplib::Request request;
-    request.method = method.toStdString();
-    request.path = u.path(QUrl::FullyEncoded).toStdString();
-    if (request.path.empty())
-        request.path = "/";
-    request.body.assign(body.constData(), size_t(body.size()));
-    if (!contentType.isEmpty())
-        request.headers.emplace("Content-Type", contentType.toStdString());
-    std::string received;
-    bool tooLarge = false;
-    bool late = false;
-    // The read timeout holds per read; a slow link that trickles bytes is stopped here.
-    request.content_receiver = [&](const char* data, size_t length, uint64_t, uint64_t) {
-        if (qint64(received.size() + length) > maxBytes) {
-            tooLarge = true;
-            return false;
-        }
-        if (clock.elapsed() > limit) {
-            late = true;
-            return false;
-        }
-        received.append(data, length);
-        return true;
-    };
-    httplib::Response response;
-    httplib::Error error = httplib::Error::Success;
-    const bool sent = client.send(request, response, error);
-    if (!sent || error != httplib::Error::Success) {
-        if (tooLarge)
-            return ResultBadReply;
-        if (late || error == httplib::Error::ConnectionTimeout || clock.elapsed() >= limit - 50)
-            return ResultTimeout;
-        if (error == httplib::Error::Connection)
-            return clock.elapsed() >= connectMs - 50 ? ResultTimeout : ResultConnectionRefused;
-        return ResultConnectionLost;
+    using O = HttpClient::Outcome;
+    HttpClient::Request request;
+    request.url = url;
+    request.method = method;
+    request.body = body;
+    request.contentType = contentType;
+    request.connectTimeoutMs = opts.connectTimeoutMs;
+    request.timeoutMs = opts.requestTimeoutMs;
+    request.maxReplyBytes = maxBytes;
+    request.sink = sink;
+    const HttpClient::Reply r = HttpClient::perform(request, &abandonment);
+    Call call;
+    call.httpStatus = r.status;
+    switch (r.outcome) {
+    case O::Ok:
+        *reply = r.body;
+        break;
+    case O::Refused:
+        call.result = ResultConnectionRefused;
+        break;
+    case O::Timeout:
+        call.result = ResultTimeout;
+        break;
+    case O::ConnectionLost:
+        call.result = ResultConnectionLost;
+        break;
+    case O::TooLarge:
+        call.result = ResultBadReply;
+        call.problem = tr("Decoder(%1) sent a reply of more than %2; it could not be read.")
+                           .arg(QUrl(url).host(),
+                                QLocale().formattedDataSize(maxBytes, 0, QLocale::DataSizeTraditionalFormat));
+        break;
+    case O::HeaderFlood:
+        call.result = ResultBadReply;
+        call.problem =
+            tr("Decoder(%1) sent more than %2 header lines or %3 KB of headers; the call was ended.")
+                .arg(QUrl(url).host())
+                .arg(HttpClient::MaxHeaderLines)
+                .arg(HttpClient::MaxHeaderBytes / 1024);
+        break;
+    case O::NotHttp:
+    case O::BadUrl:
+        call.result = ResultBadReply;
+        break;
+    case O::Abandoned:
+        call.result = RESULT_UNAVAILABLE;
+        break;
+    case O::TlsFailed:
+    case O::KeyMismatch:
+        call.result = ResultNotTrusted;
+        call.problem =
+            tr("Decoder(%1) could not prove over TLS that it is the decoder known at this address; "
+               "nothing was sent.")
+                .arg(QUrl(url).host());
+        break;
+    case O::SinkFailed:
+        call.result = RESULT_IO_ERROR;
+        break;
     }
-    *status = response.status;
-    *reply = QByteArray(received.data(), int(received.size()));
-    return RESULT_OK;
+    return call;
+}
+
+QString OnvifBackend::onDevice(const QString& ip, const QString& url)
+{
+    QUrl u(url);
+    if (u.isValid() && QHostAddress(u.host()).isEqual(QHostAddress(ip), QHostAddress::TolerantConversion))
+        return url;
+    // The device names another host: what we would send there (a file, a token) goes to the device instead.
+    const quint16 port = [this, &ip] {
+        QMutexLocker lock(&mutex);
+        return ports.value(ip, opts.httpPort);
+    }();
+    emit signalNetworkProblem(
+        ip, tr("Decoder(%1) named another host (%2) for its services; its calls stay at %1.")
+                .arg(ip, u.host().left(60)));
+    u.setScheme(QStringLiteral("http"));
+    u.setHost(ip);
+    u.setPort(port);
+    u.setUserInfo(QString());
+    return u.toString();
+}
+
+int OnvifBackend::download(const QString& ip, const QString& url, const QString& path)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return RESULT_IO_ERROR;
+    QByteArray unused;
+    const Call got = http(onDevice(ip, url), "GET", {}, {}, opts.maxFileBytes, &unused,
+                          [&file](const char* data, qint64 size) { return file.write(data, size) == size; });
+    if (got.result != RESULT_OK) {
+        report(ip, got, false);
+        return got.result;
+    }
+    if (got.httpStatus != 200)
+        return RESULT_IO_ERROR;
+    return file.commit() ? int(RESULT_OK) : int(RESULT_IO_ERROR);
 }
 
 OnvifBackend::Call OnvifBackend::soap(const QString& ip, const QString& service, const S::Writer& body,
@@ -279,14 +330,9 @@ OnvifBackend::Call OnvifBackend::soap(const QString& ip, const QString& service,
 
 OnvifBackend::Call OnvifBackend::soapAt(const QString& url, const S::Writer& body, const S::Token* token)
 {
-    Call call;
-    if (cancelled.loadAcquire()) {
-        call.result = RESULT_UNAVAILABLE;
-        return call;
-    }
     QByteArray reply;
-    call.result = http(url, "POST", S::build(body, token), "application/soap+xml; charset=utf-8",
-                       opts.maxReplyBytes, &reply, &call.httpStatus);
+    Call call = http(url, "POST", S::build(body, token), "application/soap+xml; charset=utf-8",
+                     opts.maxReplyBytes, &reply);
     if (call.result != RESULT_OK)
         return call;
     QString why;
@@ -295,8 +341,24 @@ OnvifBackend::Call OnvifBackend::soapAt(const QString& url, const S::Writer& bod
         return call;
     }
     // A fault comes with an error status; a success without one is no success.
-    if (call.message.isFault != (call.httpStatus != 200))
+    if (call.message.isFault != (call.httpStatus != 200)) {
         call.result = ResultBadReply;
+        return call;
+    }
+    // A decoder's error codes are negative: a fault that gives 0 or more would read as success or as
+    // another kind of number where the operator is shown it.
+    const XmlNode& result = call.message.fault.detail.child(Ns::Wall, QStringLiteral("Result"));
+    if (call.message.isFault && !result.isNull()) {
+        bool isNumber = false;
+        const int code = result.text.toInt(&isNumber);
+        if (!isNumber || code >= 0) {
+            call.result = ResultOutOfRange;
+            call.problem =
+                tr("Decoder(%1) reported %2, which this client cannot hold; the reply was refused.")
+                    .arg(QUrl(url).host(),
+                         tr("a fault with the result code %1 (a negative number)").arg(result.text.left(20)));
+        }
+    }
     return call;
 }
 
@@ -315,7 +377,7 @@ OnvifBackend::Call OnvifBackend::sessionCall(const QString& ip, const QString& s
     }
     call = soap(ip, service, body, &token);
     if (call.result != RESULT_OK)
-        report(ip, call.result, true);
+        report(ip, call, true);
     return call;
 }
 
@@ -324,11 +386,11 @@ int OnvifBackend::sessionResult(const QString& ip, const QString& service, const
     return inLane(ip, [&] { return sessionCall(ip, service, body).code(); });
 }
 
-void OnvifBackend::report(const QString& ip, int result, bool sessionLost)
+void OnvifBackend::report(const QString& ip, int result, bool sessionLost, const QString& problem)
 {
     if (quietReports)
         return;
-    QString text;
+    QString text = problem;
     switch (result) {
     case ResultTimeout:
         text = tr("Decoder(%1) did not answer within %2 s.").arg(ip).arg(opts.requestTimeoutMs / 1000.0);
@@ -337,15 +399,22 @@ void OnvifBackend::report(const QString& ip, int result, bool sessionLost)
         text = tr("Decoder(%1) refused the connection.").arg(ip);
         break;
     case ResultBadReply:
-        text = tr("Decoder(%1) sent a reply that could not be read.").arg(ip);
+        if (text.isEmpty())
+            text = tr("Decoder(%1) sent a reply that could not be read.").arg(ip);
         break;
     case ResultConnectionLost:
         text = tr("Decoder(%1) closed the connection before it replied.").arg(ip);
         break;
+    case ResultOutOfRange:
+    case ResultNotTrusted:
+        // The decoder answered: it is not lost, only this reply is refused.
+        sessionLost = false;
+        break;
     default:
         return;
     }
-    emit signalNetworkProblem(ip, text);
+    if (!text.isEmpty())
+        emit signalNetworkProblem(ip, text);
     if (!sessionLost)
         return;
     {
@@ -357,76 +426,81 @@ void OnvifBackend::report(const QString& ip, int result, bool sessionLost)
     endSession(ip, SessionEnd::Lost);
 }
 
+int OnvifBackend::refuse(const QString& ip, const QString& why)
+{
+    emit signalNetworkProblem(
+        ip,
+        tr("Decoder(%1) reported %2, which this client cannot hold; the reply was refused.").arg(ip, why));
+    return ResultOutOfRange;
+}
+
+void OnvifBackend::tellAll(const QList<QPair<QString, QString>>& notices)
+{
+    QSet<QString> told;
+    for (const auto& n : notices) {
+        // A host that answers a search a hundred times is one notice, not a hundred.
+        if (!told.contains(n.second)) {
+            told.insert(n.second);
+            emit signalNetworkProblem(n.first, n.second);
+        }
+    }
+}
+
 // ---- discovery and login ----
 
 MatrixInfoMap OnvifBackend::search()
 {
+    DeviceDiscovery::Settings settings;
+    settings.targets = opts.targets;
+    settings.port = opts.discoveryPort;
+    settings.waitMs = opts.discoveryWaitMs;
+    settings.multicast = opts.multicast;
+    const DeviceDiscovery::Result result = DeviceDiscovery::run(settings, &abandonment);
     MatrixInfoMap found;
-    QUdpSocket socket;
-    if (!socket.bind(QHostAddress(QHostAddress::AnyIPv4), 0))
-        return found;
-    socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4 * 1024 * 1024);
-    const QString messageId = WsDiscovery::newMessageId();
-    const QByteArray probe =
-        WsDiscovery::buildProbe(messageId, {qMakePair(Ns::Device, QStringLiteral("Device"))});
-    QSet<QString> answered;
-
-    auto drain = [&] {
-        while (socket.hasPendingDatagrams()) {
-            QHostAddress from;
-            QByteArray datagram(int(qBound<qint64>(0, socket.pendingDatagramSize(), 65536)), '\0');
-            const qint64 size = socket.readDatagram(datagram.data(), datagram.size(), &from);
-            if (size <= 0)
-                continue;
-            datagram.truncate(int(size));
-            QString relatesTo;
-            QString why;
-            QVector<WsDiscovery::Match> matches;
-            if (!WsDiscovery::parseProbeMatches(datagram, &relatesTo, &matches, &why) ||
-                relatesTo != messageId)
-                continue;
-            for (const WsDiscovery::Match& m : qAsConst(matches)) {
-                MatrixInfo info;
-                const QUrl xaddr(m.xaddrs.value(0));
-                if (!OnvifCodec::readDecoderScopes(m.scopes, &info) || xaddr.host().isEmpty())
-                    continue;
-                info.ip = xaddr.host();
-                answered.insert(info.ip);
-                answered.insert(QHostAddress(from.toIPv4Address()).toString());
-                found.insert(info.ip, info);
-                QMutexLocker lock(&mutex);
-                ports.insert(info.ip, quint16(xaddr.port(80)));
-                deviceIds.insert(info.deviceId, info.ip);
-            }
+    {
+        QMutexLocker lock(&mutex);
+        // The last search is what activation trusts: an id seen before but not now is looked for again.
+        deviceIds.clear();
+        idAt.clear();
+        conflicts = result.conflicts;
+        for (const DeviceDiscovery::Answer& a : result.devices) {
+            found.insert(a.info.ip, a.info);
+            ports.insert(a.info.ip, a.httpPort);
+            idAt.insert(a.info.ip, a.info.deviceId);
+            if (!conflicts.contains(a.info.deviceId))
+                deviceIds.insert(a.info.deviceId, a.info.ip);
         }
-    };
-    auto wait = [&](int ms) {
-        QDeadlineTimer deadline(ms);
-        while (!deadline.hasExpired() &&
-               socket.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime()))))
-            drain();
-    };
-
-    // Two rounds: a datagram may be lost; the second probes only who did not answer.
-    for (int round = 0; round < 2 && !cancelled.loadAcquire(); ++round) {
-        int sent = 0;
-        for (const QString& target : qAsConst(opts.targets)) {
-            if (answered.contains(target))
-                continue;
-            socket.writeDatagram(probe, QHostAddress(target), opts.discoveryPort);
-            // Replies arrive while we send: read them before the socket's buffer overflows.
-            if (++sent % 32 == 0)
-                wait(2);
-        }
-        if (opts.multicast)
-            socket.writeDatagram(probe, MulticastGroup, opts.discoveryPort);
-        if (!opts.multicast && answered.size() >= opts.targets.size())
-            break;
-        QDeadlineTimer deadline(round == 0 ? opts.discoveryWaitMs * 2 / 3 : opts.discoveryWaitMs / 3);
-        while (!deadline.hasExpired() && (opts.multicast || answered.size() < opts.targets.size()))
-            wait(int(qMax<qint64>(1, deadline.remainingTime())));
     }
+    QList<QPair<QString, QString>> notices;
+    for (const DeviceDiscovery::Notice& n : result.notices)
+        notices.append(qMakePair(n.ip, n.text));
+    tellAll(notices);
     return found;
+}
+
+int OnvifBackend::confirmIdentity(const QString& ip, const QString& deviceId)
+{
+    {
+        QMutexLocker lock(&mutex);
+        if (conflicts.contains(deviceId))
+            return ResultIdentityConflict;
+        if (!deviceId.isEmpty() && idAt.value(ip) == deviceId)
+            return RESULT_OK;
+    }
+    // Not seen there by the last search: the address itself is asked who it is.
+    DeviceDiscovery::Settings settings;
+    settings.targets = QStringList{ip};
+    settings.port = opts.discoveryPort;
+    settings.waitMs = opts.discoveryWaitMs;
+    const DeviceDiscovery::Result result = DeviceDiscovery::run(settings, &abandonment);
+    for (const DeviceDiscovery::Answer& a : result.devices) {
+        if (a.info.ip == ip && (deviceId.isEmpty() || a.info.deviceId == deviceId)) {
+            QMutexLocker lock(&mutex);
+            idAt.insert(ip, a.info.deviceId);
+            return RESULT_OK;
+        }
+    }
+    return ResultIdentityUnconfirmed;
 }
 
 void OnvifBackend::prepareLogin(const QString& ip, const QString& userName, const QString& password)
@@ -491,7 +565,7 @@ OnvifBackend::LoginOutcome OnvifBackend::doLogin(const QString& ip, const QStrin
     Call clock = soap(ip, Ns::Device, element(Ns::Device, QStringLiteral("GetSystemDateAndTime")), nullptr);
     if (!clock.ok()) {
         login.result = clock.code();
-        report(ip, clock.result, false);
+        report(ip, clock, false);
         return outcome;
     }
     session.userName = userName;
@@ -515,13 +589,31 @@ OnvifBackend::LoginOutcome OnvifBackend::doLogin(const QString& ip, const QStrin
     Call info = soap(ip, Ns::Device, element(Ns::Device, QStringLiteral("GetDeviceInformation")), &token);
     if (!info.ok()) {
         login.result = info.code();
-        if (info.message.isFault && OnvifCodec::readLoginRefusal(info.message.fault.detail, &login.error))
-            login.hasError = true;
-        report(ip, info.result, false);
+        QString why;
+        if (info.result == RESULT_OK &&
+            OnvifCodec::readLoginRefusal(info.message.fault.detail, &login.error)) {
+            // Counters no decoder keeps are not shown to the operator as if they were true.
+            login.hasError = OnvifCodec::checkLoginRefusal(login.error, &why);
+            if (!login.hasError) {
+                login.error = ConnectErrorMsgInfo();
+                refuse(ip, why);
+            }
+        }
+        report(ip, info, false);
         return outcome;
     }
     session.version = info.message.payload.childText(Ns::Device, QStringLiteral("FirmwareVersion"));
+    session.deviceId = info.message.payload.childText(Ns::Device, QStringLiteral("SerialNumber"));
     login.model = info.message.payload.childText(Ns::Device, QStringLiteral("Model"));
+    // A model name no image could be made for is no model at all: the batch's model check then leaves the
+    // decoder out instead of showing whatever it sent.
+    if (login.model.size() > OnvifCodec::MaxVersionChars)
+        login.model.clear();
+    QString why;
+    if (!OnvifCodec::checkVersion(session.version, &why)) {
+        login.result = refuse(ip, why);
+        return outcome;
+    }
 
     Call services = soap(ip, Ns::Device,
                          element(Ns::Device, QStringLiteral("GetServices"),
@@ -529,20 +621,35 @@ OnvifBackend::LoginOutcome OnvifBackend::doLogin(const QString& ip, const QStrin
                          &token);
     if (!services.ok()) {
         login.result = services.code();
-        report(ip, services.result, false);
+        report(ip, services, false);
         return outcome;
     }
     session.matrixType = MATRIX_TYPE_SINGLE_OUTPUT;
-    session.deviceId = info.message.payload.childText(Ns::Device, QStringLiteral("SerialNumber"));
+    QStringList foreign;
     for (const XmlNode* s : services.message.payload.all(Ns::Device, QStringLiteral("Service"))) {
         const QString ns = s->childText(Ns::Device, QStringLiteral("Namespace"));
-        session.xaddrs.insert(ns, s->childText(Ns::Device, QStringLiteral("XAddr")));
+        const QString xaddr = s->childText(Ns::Device, QStringLiteral("XAddr"));
+        // Authenticated calls go where the device was found, never to a host it names.
+        const QUrl url(xaddr);
+        if (QHostAddress(url.host()).isEqual(address, QHostAddress::TolerantConversion))
+            session.xaddrs.insert(ns, xaddr);
+        else if (!foreign.contains(url.host()))
+            foreign << url.host().left(60);
         const XmlNode& caps = s->child(Ns::Device, QStringLiteral("Capabilities"))
                                   .child(Ns::Wall, QStringLiteral("Capabilities"));
         if (ns == Ns::Wall && !caps.isNull()) {
-            session.matrixType = caps.attributeInt(QStringLiteral("DecoderType"), MATRIX_TYPE_SINGLE_OUTPUT);
+            session.matrixType = caps.attributeInt(QStringLiteral("DecoderType"), MATRIX_TYPE_UNKNOWN);
             OnvifCodec::readRestartCapabilities(caps, &session.bootId, &session.configMarker);
         }
+    }
+    if (!foreign.isEmpty())
+        emit signalNetworkProblem(
+            ip, tr("Decoder(%1) named another host (%2) for its services; its calls stay at "
+                   "%1.")
+                    .arg(ip, foreign.join(QStringLiteral(", "))));
+    if (!OnvifCodec::checkMatrixType(session.matrixType, &why)) {
+        login.result = refuse(ip, why);
+        return outcome;
     }
     login.result = RESULT_OK;
     login.matrixType = session.matrixType;
@@ -593,6 +700,11 @@ DecoderBackend::Layout OnvifBackend::getLayout(const QString& ip)
         if (!call.ok())
             return call.code();
         layout = OnvifCodec::readWall(call.message.payload.child(Ns::Wall, QStringLiteral("Wall")));
+        QString why;
+        if (layout.result == RESULT_OK && !OnvifCodec::checkWall(layout, &why)) {
+            layout = Layout();
+            return refuse(ip, why);
+        }
         return layout.result;
     });
     return layout;
@@ -668,11 +780,24 @@ int OnvifBackend::activate(const QString& deviceId, const QString& password)
 {
     auto where = [this, &deviceId] {
         QMutexLocker lock(&mutex);
-        return deviceIds.value(deviceId);
+        return conflicts.contains(deviceId) ? QString() : deviceIds.value(deviceId);
     };
-    // A device not seen since the last search is looked for again.
-    if (where().isEmpty())
+    auto inConflict = [this, &deviceId] {
+        QMutexLocker lock(&mutex);
+        return conflicts.value(deviceId);
+    };
+    // A device not seen by the last search is looked for again.
+    if (where().isEmpty() && inConflict().isEmpty())
         search();
+    const QStringList claimants = inConflict();
+    if (!claimants.isEmpty()) {
+        emit signalNetworkProblem(claimants.first(),
+                                  tr("The decoder id %1 answered from %2: it was not activated. Search again "
+                                     "once only the decoder itself answers.")
+                                      .arg(deviceId, claimants.join(QStringLiteral(", "))));
+        return ResultIdentityConflict;
+    }
+    // The new administrator's password goes only to the address that answered the probe as this device.
     const QString ip = where();
     if (ip.isEmpty())
         return RESULT_NO_DEVICE;
@@ -689,7 +814,7 @@ int OnvifBackend::activate(const QString& deviceId, const QString& password)
                         w.writeEndElement();
                     }),
             nullptr);
-        report(ip, call.result, false);
+        report(ip, call, false);
         // A device that has users asks who we are: it is activated already.
         return call.code() == RESULT_WRONG_PASSWORD ? int(RESULT_ALREADY_ACTIVE) : call.code();
     });
@@ -700,11 +825,26 @@ int OnvifBackend::changePassword(const QString& ip, const QString& userName, con
 {
     return inLane(ip, [&] {
         qint64 offset = 0;
+        QString deviceId;
         {
             QMutexLocker lock(&mutex);
             if (!sessions.contains(ip))
                 return int(RESULT_BAD_HANDLE);
             offset = sessions.value(ip).clockOffsetMs;
+            deviceId = sessions.value(ip).deviceId;
+        }
+        // The new password travels in the clear inside the request: only to the decoder we logged in to.
+        const int confirmed = confirmIdentity(ip, deviceId);
+        if (confirmed != RESULT_OK) {
+            emit signalNetworkProblem(ip,
+                                      confirmed == ResultIdentityConflict
+                                          ? tr("Another host claims the id of decoder(%1) (%2): its password "
+                                               "was not changed. Search again once only the decoder answers.")
+                                                .arg(ip, deviceId)
+                                          : tr("Decoder(%1) did not answer a search as the decoder %2: its "
+                                               "password was not sent.")
+                                                .arg(ip, deviceId));
+            return confirmed;
         }
         const S::Token token{userName, oldPassword, offset};
         const Call call =
@@ -719,7 +859,7 @@ int OnvifBackend::changePassword(const QString& ip, const QString& userName, con
                              w.writeEndElement();
                          }),
                  &token);
-        report(ip, call.result, true);
+        report(ip, call, true);
         if (call.ok()) {
             QMutexLocker lock(&mutex);
             if (sessions.contains(ip))
@@ -756,7 +896,7 @@ int OnvifBackend::getNetwork(const QString& ip, DeviceNetworkCfg_t* cfg)
                             token.get())
                      : dns;
         if (!gateway.ok()) {
-            report(ip, gateway.result, false);
+            report(ip, gateway, false);
             return gateway.code();
         }
         const XmlNode& n = nic.message.payload.child(Ns::Device, QStringLiteral("NetworkInterfaces"));
@@ -766,17 +906,35 @@ int OnvifBackend::getNetwork(const QString& ip, DeviceNetworkCfg_t* cfg)
         const XmlNode& v6 = n.child(Ns::Schema, QStringLiteral("IPv6"))
                                 .child(Ns::Schema, QStringLiteral("Config"))
                                 .child(Ns::Schema, QStringLiteral("Manual"));
-        putField(read.ipv4Addr, v4.childText(Ns::Schema, QStringLiteral("Address")));
-        putField(read.ipv4Mask,
-                 OnvifCodec::maskFromPrefix(v4.childInt(Ns::Schema, QStringLiteral("PrefixLength"), -1)));
-        putField(read.ipv6Addr, v6.childText(Ns::Schema, QStringLiteral("Address")));
+        // A text that does not fit its field would be cut into another address: refused instead.
+        QString why;
+        const auto put = [&why](auto& field, const QString& text,
+                                QAbstractSocket::NetworkLayerProtocol kind) {
+            if (why.isEmpty() && OnvifCodec::checkAddressField(text, int(sizeof field), kind, &why))
+                putField(field, text);
+        };
+        const auto v4Kind = QAbstractSocket::IPv4Protocol;
+        const auto v6Kind = QAbstractSocket::IPv6Protocol;
+        put(read.ipv4Addr, v4.childText(Ns::Schema, QStringLiteral("Address")), v4Kind);
+        const QString v4Prefix = v4.childText(Ns::Schema, QStringLiteral("PrefixLength"));
+        const int prefix = v4.childInt(Ns::Schema, QStringLiteral("PrefixLength"), -1);
+        if (why.isEmpty() && !v4Prefix.isEmpty() && (prefix < 0 || prefix > 32))
+            why = tr("an IPv4 prefix length of %1 (0 to 32)").arg(v4Prefix.left(20));
+        put(read.ipv4Mask, OnvifCodec::maskFromPrefix(prefix), v4Kind);
+        put(read.ipv6Addr, v6.childText(Ns::Schema, QStringLiteral("Address")), v6Kind);
         read.ipv6PrefixLen = v6.childInt(Ns::Schema, QStringLiteral("PrefixLength"), 0);
+        if (why.isEmpty() && (read.ipv6PrefixLen < 0 || read.ipv6PrefixLen > 128))
+            why = tr("an IPv6 prefix length of %1 (0 to 128)").arg(read.ipv6PrefixLen);
         const XmlNode& g = gateway.message.payload.child(Ns::Device, QStringLiteral("NetworkGateway"));
-        putField(read.ipv4Gateway, g.childText(Ns::Schema, QStringLiteral("IPv4Address")));
-        putField(read.ipv6Gateway, g.childText(Ns::Schema, QStringLiteral("IPv6Address")));
-        putField(read.dns, dns.message.payload.child(Ns::Device, QStringLiteral("DNSInformation"))
-                               .child(Ns::Schema, QStringLiteral("DNSManual"))
-                               .childText(Ns::Schema, QStringLiteral("IPv4Address")));
+        put(read.ipv4Gateway, g.childText(Ns::Schema, QStringLiteral("IPv4Address")), v4Kind);
+        put(read.ipv6Gateway, g.childText(Ns::Schema, QStringLiteral("IPv6Address")), v6Kind);
+        put(read.dns,
+            dns.message.payload.child(Ns::Device, QStringLiteral("DNSInformation"))
+                .child(Ns::Schema, QStringLiteral("DNSManual"))
+                .childText(Ns::Schema, QStringLiteral("IPv4Address")),
+            v4Kind);
+        if (!why.isEmpty())
+            return refuse(ip, why);
         return int(RESULT_OK);
     });
     if (result == RESULT_OK)
@@ -843,7 +1001,7 @@ int OnvifBackend::setNetwork(const QString& ip, const QString& userName, const Q
             })};
         for (const S::Writer& step : steps) {
             const Call call = soap(ip, Ns::Device, step, &token);
-            report(ip, call.result, false);
+            report(ip, call, false);
             if (!call.ok())
                 return call.code();
         }
@@ -878,11 +1036,11 @@ int OnvifBackend::getResolution(const QString& ip, int screenRow, int screenColu
                                                 OnvifCodec::outputToken(screenRow, screenColumn)}}));
         if (!call.ok())
             return call.code();
-        return OnvifCodec::readResolution(
-                   call.message.payload.child(Ns::DeviceIo, QStringLiteral("VideoOutputConfiguration")),
-                   &read)
-                   ? int(RESULT_OK)
-                   : int(ResultBadReply);
+        if (!OnvifCodec::readResolution(
+                call.message.payload.child(Ns::DeviceIo, QStringLiteral("VideoOutputConfiguration")), &read))
+            return int(ResultBadReply);
+        QString why;
+        return OnvifCodec::checkResolution(read, &why) ? int(RESULT_OK) : refuse(ip, why);
     });
     if (result == RESULT_OK)
         *out = read;
@@ -922,10 +1080,11 @@ int OnvifBackend::getScreenColor(const QString& ip, int screenRow, int screenCol
                                  {QStringLiteral("ScreenColumn"), QString::number(screenColumn)}}));
         if (!call.ok())
             return call.code();
-        return OnvifCodec::readColor(call.message.payload.child(Ns::Wall, QStringLiteral("ImagingSettings")),
-                                     &read)
-                   ? int(RESULT_OK)
-                   : int(ResultBadReply);
+        if (!OnvifCodec::readColor(call.message.payload.child(Ns::Wall, QStringLiteral("ImagingSettings")),
+                                   &read))
+            return int(ResultBadReply);
+        QString why;
+        return OnvifCodec::checkColor(read, &why) ? int(RESULT_OK) : refuse(ip, why);
     });
     if (result == RESULT_OK)
         *out = read;
@@ -1027,13 +1186,8 @@ int OnvifBackend::getLog(const QString& ip, const QDateTime& begin, const QDateT
                 sessionCall(ip, Ns::Device, element(Ns::Device, QStringLiteral("GetSystemUris")));
             if (!uris.ok())
                 return uris.code();
-            QByteArray package;
-            int status = 0;
-            const int got = http(uris.message.payload.childText(Ns::Device, QStringLiteral("SupportInfoUri")),
-                                 "GET", {}, {}, opts.maxFileBytes, &package, &status);
-            if (got != RESULT_OK || status != 200)
-                return got != RESULT_OK ? got : int(RESULT_IO_ERROR);
-            return writeFile(path, package) ? int(RESULT_OK) : int(RESULT_IO_ERROR);
+            return download(ip, uris.message.payload.childText(Ns::Device, QStringLiteral("SupportInfoUri")),
+                            path);
         });
     }
     if (!begin.isValid() || !end.isValid() || end < begin || logType < 0 || logType > 3)
@@ -1086,15 +1240,8 @@ int OnvifBackend::exportConfig(const QString& ip, const QString& path)
         const Call uris = sessionCall(ip, Ns::Device, element(Ns::Device, QStringLiteral("GetSystemUris")));
         if (!uris.ok())
             return uris.code();
-        QByteArray backup;
-        int status = 0;
-        const int got = http(uris.message.payload.childText(Ns::Device, QStringLiteral("SystemBackupUri")),
-                             "GET", {}, {}, opts.maxFileBytes, &backup, &status);
-        if (got != RESULT_OK)
-            return got;
-        if (status != 200)
-            return int(RESULT_IO_ERROR);
-        return writeFile(path, backup) ? int(RESULT_OK) : int(RESULT_IO_ERROR);
+        return download(ip, uris.message.payload.childText(Ns::Device, QStringLiteral("SystemBackupUri")),
+                        path);
     });
 }
 
@@ -1111,15 +1258,15 @@ int OnvifBackend::importConfig(const QString& ip, const QString& path)
         if (!start.ok())
             return start.code();
         QByteArray reply;
-        int status = 0;
-        const int sent = http(start.message.payload.childText(Ns::Device, QStringLiteral("UploadUri")),
-                              "POST", content, "application/octet-stream", 4096, &reply, &status);
-        if (sent == RESULT_OK)
-            return uploadResult(status, reply);
+        const Call sent =
+            http(onDevice(ip, start.message.payload.childText(Ns::Device, QStringLiteral("UploadUri"))),
+                 "POST", content, "application/octet-stream", 4096, &reply);
+        if (sent.result == RESULT_OK)
+            return uploadResult(sent.httpStatus, reply);
         report(ip, sent, false);
         broken = true;
         // Cut in the middle, as the connection to a decoder that restarts or drops out would be.
-        return sent == ResultConnectionLost ? int(RESULT_BAD_HANDLE) : sent;
+        return sent.result == ResultConnectionLost ? int(RESULT_BAD_HANDLE) : sent.result;
     });
     // A decoder restarts to apply the file; one whose transfer broke off is lost to us all the same.
     if (result == RESULT_OK || broken) {
@@ -1135,14 +1282,14 @@ int OnvifBackend::startCardUpgrade(const QString& ip, const QString& user, const
     const S::Token token{user, password, 0};
     const Call start =
         soap(ip, Ns::Device, element(Ns::Device, QStringLiteral("StartFirmwareUpgrade")), &token);
-    report(ip, start.result, false);
+    report(ip, start, false);
     if (!start.ok())
         return start.code();
     QByteArray reply;
-    int status = 0;
-    const int sent = http(start.message.payload.childText(Ns::Device, QStringLiteral("UploadUri")), "POST",
-                          image, "application/octet-stream", 4096, &reply, &status);
-    return sent == RESULT_OK ? uploadResult(status, reply) : sent;
+    const Call sent =
+        http(onDevice(ip, start.message.payload.childText(Ns::Device, QStringLiteral("UploadUri"))), "POST",
+             image, "application/octet-stream", 4096, &reply);
+    return sent.result == RESULT_OK ? uploadResult(sent.httpStatus, reply) : sent.result;
 }
 
 int OnvifBackend::startUpgrade(const QList<DeviceInfo_t>& devices, const QString& path,
@@ -1246,7 +1393,7 @@ void OnvifBackend::runUpgrade(const QList<DeviceInfo_t>& devices, const QByteArr
         QElapsedTimer clock;
         clock.start();
         for (;;) {
-            if (cancelled.loadAcquire())
+            if (abandonment.isDue())
                 return;
             QThread::msleep(quint32(opts.upgradePollMs));
             const Call state =

@@ -2,6 +2,7 @@
 
 #include "decoder_network_global.h"
 #include "decoderbackend.h"
+#include "httpclient.h"
 #include "soapenvelope.h"
 
 #include <QAtomicInt>
@@ -28,6 +29,17 @@ namespace pral_matrix {
  * to different decoders may overlap. Logins announced with prepareLogin start
  * on the pool at once, so a burst of connections (connect-all) overlaps; the
  * service thread still collects each result in request order.
+ *
+ * Every exchange goes through HttpClient with the limits a hostile device
+ * needs (a deadline for the whole request, header and reply size limits), and
+ * every value a decoder reports is checked against what the records hold
+ * (OnvifCodec's check functions) before it reaches the service. A decoder is
+ * who the last search found at an address: its answer only describes the host
+ * it came from, an id that different hosts claim is a conflict, and activation
+ * and password changes go only to an address that answered a probe as that
+ * device. Calls stay on a decoder's address whatever host its service
+ * addresses name. abandonCalls (the service stops) ends every call in flight
+ * within a short grace, so that quitting never waits for a silent device.
  *
  * Failures a network brings have result codes of their own (ResultTimeout and
  * the rest) and are told through signalNetworkProblem; a decoder with a live
@@ -65,8 +77,17 @@ public:
     {
         ResultTimeout = -50,
         ResultConnectionRefused = -51,
+        /** Unreadable, too large, a flood of headers, not HTTP. */
         ResultBadReply = -52,
         ResultConnectionLost = -53,
+        /** A value the records cannot hold (a wall of 2^31-1 rows), or a fault with no error code. */
+        ResultOutOfRange = -54,
+        /** Different hosts claim the decoder's id: nothing secret goes to either. */
+        ResultIdentityConflict = -55,
+        /** The address did not answer a probe as the decoder logged in there. */
+        ResultIdentityUnconfirmed = -56,
+        /** TLS failed, or the decoder's key is not the one known for it. */
+        ResultNotTrusted = -57,
     };
 
     struct Options
@@ -99,7 +120,10 @@ public:
     static bool parseTargets(const QString& text, QStringList* addresses, QString* error);
 
     explicit OnvifBackend(const Options& options);
+    /** Abandons the calls in flight (after a short grace) and waits for them. */
     ~OnvifBackend() override;
+
+    void abandonCalls(int graceMs) override;
 
     void prepareLogin(const QString& ip, const QString& userName, const QString& password) override;
     MatrixInfoMap search() override;
@@ -141,6 +165,8 @@ signals:
 private:
     struct Session
     {
+        /** What GetDeviceInformation said: the identity a probe of this address must confirm. */
+        QString deviceId;
         QString userName;
         QString password;
         qint64 clockOffsetMs = 0;
@@ -150,7 +176,6 @@ private:
         /** From our extension's capabilities; -1 and empty when the decoder does not tell. */
         int bootId = -1;
         QString configMarker;
-        QString deviceId;
     };
 
     /** The outcome of one SOAP call: a transport result, and the message when one was read. */
@@ -158,6 +183,8 @@ private:
     {
         int result = RESULT_OK;
         int httpStatus = 0;
+        /** The notice for a failure that needs more words than its code. */
+        QString problem;
         SoapEnvelope::Message message;
         bool ok() const { return result == RESULT_OK && !message.isFault; }
         /** 0, a network result, or what a fault says. */
@@ -193,10 +220,25 @@ private:
     /** A call over ip's live session; false leaves *call holding RESULT_BAD_HANDLE. */
     Call sessionCall(const QString& ip, const QString& service, const SoapEnvelope::Writer& body);
     int sessionResult(const QString& ip, const QString& service, const SoapEnvelope::Writer& body);
-    int http(const QString& url, const QByteArray& method, const QByteArray& body,
-             const QByteArray& contentType, qint64 maxBytes, QByteArray* reply, int* status);
+    /** One HTTP exchange; sink, when given, takes the body instead of *reply. */
+    Call http(const QString& url, const QByteArray& method, const QByteArray& body,
+              const QByteArray& contentType, qint64 maxBytes, QByteArray* reply,
+              const std::function<bool(const char*, qint64)>& sink = {});
+    /** url, if it names ip's host; otherwise the same path at ip, and a notice. */
+    QString onDevice(const QString& ip, const QString& url);
+    /** Downloads url (a decoder's file) into path, never holding more than a piece of it. */
+    int download(const QString& ip, const QString& url, const QString& path);
     QString serviceUrl(const QString& ip, const QString& service) const;
-    void report(const QString& ip, int result, bool sessionLost);
+    void report(const QString& ip, int result, bool sessionLost, const QString& problem = QString());
+    void report(const QString& ip, const Call& call, bool sessionLost)
+    {
+        report(ip, call.result, sessionLost, call.problem);
+    }
+    /** ResultOutOfRange, after telling the operator which value of ip's reply was refused. */
+    int refuse(const QString& ip, const QString& why);
+    /** 0 when ip answers a probe as deviceId (or did in the last search) and no other host claims that id. */
+    int confirmIdentity(const QString& ip, const QString& deviceId);
+    void tellAll(const QList<QPair<QString, QString>>& notices);
     int uploadPictures(const QString& ip, MatrixWindowInfo* window);
     void runUpgrade(const QList<DeviceInfo_t>& devices, const QByteArray& image, const UpgradeSink& sink,
                     int firstCard);
@@ -220,12 +262,17 @@ private:
 
     Options opts;
     QThreadPool pool;
-    QAtomicInt cancelled;
+    HttpClient::Abandonment abandonment;
 
     mutable QMutex mutex;
     QMap<QString, Session> sessions;
     QMap<QString, quint16> ports;
+    /** The last search: device id -> the one address it answered at, for the ids no other host claims. */
     QMap<QString, QString> deviceIds;
+    /** The last search: address -> the id it answered as. */
+    QMap<QString, QString> idAt;
+    /** The last search: device id -> the addresses of the different hosts that claimed it. */
+    QMap<QString, QStringList> conflicts;
     QMap<QString, QPair<QString, QString>> lastCredentials;
     QMap<QString, std::shared_ptr<Lane>> lanes;
     QMap<QString, QList<PendingLogin>> pending;

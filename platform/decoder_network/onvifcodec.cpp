@@ -7,6 +7,8 @@
 #include <QRegularExpression>
 #include <QUrl>
 
+#include <algorithm>
+
 namespace pral_matrix {
 
 namespace {
@@ -244,7 +246,7 @@ QStringList OnvifCodec::decoderScopes(const MatrixInfo& info)
                   info.activated ? QStringLiteral("true") : QStringLiteral("false"))};
 }
 
-bool OnvifCodec::readDecoderScopes(const QStringList& scopes, MatrixInfo* info)
+bool OnvifCodec::readDecoderScopes(const QStringList& scopes, MatrixInfo* info, QString* refused)
 {
     const QString id = scopeValue(scopes, QStringLiteral("id"));
     bool kindOk = false;
@@ -253,18 +255,187 @@ bool OnvifCodec::readDecoderScopes(const QStringList& scopes, MatrixInfo* info)
         return false;
     info->deviceId = id;
     info->matrixType = MatrixType(kind);
-    info->channelCount = scopeValue(scopes, QStringLiteral("channels")).toInt();
+    QString why;
+    const QString channels = scopeValue(scopes, QStringLiteral("channels"));
+    bool channelsOk = channels.isEmpty();
+    info->channelCount = channels.isEmpty() ? 0 : channels.toInt(&channelsOk);
+    if (!channelsOk)
+        why = tr("a channel count of %1").arg(channels.left(20));
     info->version = scopeValue(scopes, QStringLiteral("version"));
     info->activated = scopeValue(scopes, QStringLiteral("activated")) == QLatin1String("true");
     info->outputList.clear();
     const QStringList outputs =
         scopeValue(scopes, QStringLiteral("outputs")).split(QLatin1Char(','), Qt::SkipEmptyParts);
-    for (const QString& o : outputs) {
-        const QStringList parts = o.split(QLatin1Char(':'));
-        if (parts.size() == 2)
-            info->outputList.append(OutputInfo{parts.at(0).toInt(), parts.at(1).toInt(), 0});
+    if (why.isEmpty() && outputs.size() > MaxChannels)
+        why = tr("%1 outputs (at most %2)").arg(outputs.size()).arg(MaxChannels);
+    for (int i = 0; why.isEmpty() && i < outputs.size(); ++i) {
+        const QStringList parts = outputs.at(i).split(QLatin1Char(':'));
+        bool idOk = false;
+        bool noOk = false;
+        const OutputInfo output{parts.size() == 2 ? parts.at(0).toInt(&idOk) : 0,
+                                parts.size() == 2 ? parts.at(1).toInt(&noOk) : 0, 0};
+        if (!idOk || !noOk)
+            why = tr("an output \"%1\"").arg(outputs.at(i).left(40));
+        info->outputList.append(output);
+    }
+    if (why.isEmpty())
+        checkDecoder(*info, &why);
+    if (!why.isEmpty()) {
+        if (refused)
+            *refused = why;
+        return false;
     }
     return true;
+}
+
+bool OnvifCodec::checkVersion(const QString& version, QString* why)
+{
+    if (version.size() <= MaxVersionChars)
+        return true;
+    *why = tr("a version of %1 characters (at most %2)").arg(version.size()).arg(MaxVersionChars);
+    return false;
+}
+
+bool OnvifCodec::checkMatrixType(int type, QString* why)
+{
+    if (type == MATRIX_TYPE_SINGLE_OUTPUT || type == MATRIX_TYPE_MULTI_OUTPUT)
+        return true;
+    *why = tr("the decoder kind %1 (1 or 3)").arg(type);
+    return false;
+}
+
+bool OnvifCodec::checkDecoder(const MatrixInfo& info, QString* why)
+{
+    const QByteArray id = info.deviceId.toLocal8Bit();
+    const bool printable =
+        std::all_of(info.deviceId.begin(), info.deviceId.end(), [](QChar c) { return c.isPrint(); });
+    if (id.isEmpty() || id.size() > MaxDeviceIdBytes || !printable) {
+        *why = tr("a device id of %1 bytes (1 to %2 printable)").arg(id.size()).arg(MaxDeviceIdBytes);
+        return false;
+    }
+    if (!checkMatrixType(info.matrixType, why))
+        return false;
+    if (info.channelCount < 0 || info.channelCount > MaxChannels) {
+        *why = tr("%1 channels (0 to %2)").arg(info.channelCount).arg(MaxChannels);
+        return false;
+    }
+    if (info.outputList.size() > MaxChannels) {
+        *why = tr("%1 outputs (at most %2)").arg(info.outputList.size()).arg(MaxChannels);
+        return false;
+    }
+    for (const OutputInfo& o : info.outputList) {
+        if (o.outputNo < 1 || o.outputNo > MaxChannels || o.outputId < 0) {
+            *why = tr("the output %1 numbered %2 (1 to %3)").arg(o.outputId).arg(o.outputNo).arg(MaxChannels);
+            return false;
+        }
+    }
+    return checkVersion(info.version, why);
+}
+
+bool OnvifCodec::checkAddressField(const QString& text, int size,
+                                   QAbstractSocket::NetworkLayerProtocol protocol, QString* why)
+{
+    if (text.isEmpty())
+        return true;
+    QHostAddress address;
+    if (text.toLatin1().size() < size && address.setAddress(text) && address.protocol() == protocol)
+        return true;
+    *why = tr("the address \"%1\"").arg(text.left(60));
+    return false;
+}
+
+bool OnvifCodec::checkWall(const DecoderBackend::Layout& layout, QString* why)
+{
+    if (layout.rows < 1 || layout.rows > MaxWallRows || layout.cols < 1 || layout.cols > MaxWallColumns) {
+        *why = tr("a wall of %1 x %2 screens (1 to %3 each way)")
+                   .arg(layout.rows)
+                   .arg(layout.cols)
+                   .arg(qMax(MaxWallRows, MaxWallColumns));
+        return false;
+    }
+    const int nameBytes = layout.name.toUtf8().size();
+    if (nameBytes > MaxWallNameBytes) {
+        *why = tr("a wall name of %1 bytes (at most %2)").arg(nameBytes).arg(MaxWallNameBytes);
+        return false;
+    }
+    const auto typeOk = [](int type) {
+        return type == MATRIX_TYPE_UNKNOWN || type == MATRIX_TYPE_SINGLE_OUTPUT ||
+               type == MATRIX_TYPE_MULTI_OUTPUT;
+    };
+    if (!typeOk(layout.mainType)) {
+        *why = tr("the decoder kind %1 (1 or 3)").arg(layout.mainType);
+        return false;
+    }
+    if (!checkAddressField(layout.mainIp, 16, QAbstractSocket::IPv4Protocol, why))
+        return false;
+    if (layout.screens.size() > layout.rows * layout.cols) {
+        *why = tr("%1 screens on a wall of %2 x %3")
+                   .arg(layout.screens.size())
+                   .arg(layout.rows)
+                   .arg(layout.cols);
+        return false;
+    }
+    for (const MatrixInfo& s : layout.screens) {
+        if (s.row < 0 || s.row >= layout.rows || s.column < 0 || s.column >= layout.cols) {
+            *why = tr("a screen at row %1, column %2 of a wall of %3 x %4")
+                       .arg(s.row)
+                       .arg(s.column)
+                       .arg(layout.rows)
+                       .arg(layout.cols);
+            return false;
+        }
+        if (s.channel < 0 || s.channel > MaxChannels) {
+            *why = tr("the channel %1 of a screen (0 to %2)").arg(s.channel).arg(MaxChannels);
+            return false;
+        }
+        if (!typeOk(s.matrixType)) {
+            *why = tr("the decoder kind %1 (1 or 3)").arg(int(s.matrixType));
+            return false;
+        }
+        if (!checkAddressField(s.ip, 16, QAbstractSocket::IPv4Protocol, why))
+            return false;
+    }
+    return true;
+}
+
+bool OnvifCodec::checkColor(const ScreenColor& color, QString* why)
+{
+    for (int value : {color.brightness, color.contrast, color.chroma, color.sharpness}) {
+        if (value < 0 || value > MaxColorValue) {
+            *why = tr("a colour value of %1 (0 to %2)").arg(value).arg(MaxColorValue);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool OnvifCodec::checkResolution(const ScreenResolution_t& r, QString* why)
+{
+    if (r.width >= 0 && r.width <= MaxPixels && r.height >= 0 && r.height <= MaxPixels && r.frameRate >= 0 &&
+        r.frameRate <= MaxFrameRate)
+        return true;
+    *why = tr("a resolution of %1 x %2 at %3 Hz").arg(r.width).arg(r.height).arg(r.frameRate);
+    return false;
+}
+
+bool OnvifCodec::checkLoginRefusal(const ConnectErrorMsgInfo& e, QString* why)
+{
+    if (e.errorType.size() > MaxRefusalKindChars) {
+        *why = tr("a login refusal of the kind \"%1\"").arg(e.errorType.left(40));
+        return false;
+    }
+    const auto within = [](int value, int most) {
+        return value == -1 || (value >= 0 && value <= most);
+    };
+    if (within(e.errorCount, MaxTries) && within(e.lockThreshold, MaxTries) &&
+        within(e.lockMinutes, MaxLockMinutes) && within(e.unlockSeconds, MaxLockMinutes * 60))
+        return true;
+    *why = tr("a login refusal counting %1 tries of %2, a lock of %3 minutes and %4 seconds left")
+               .arg(e.errorCount)
+               .arg(e.lockThreshold)
+               .arg(e.lockMinutes)
+               .arg(e.unlockSeconds);
+    return false;
 }
 
 QString OnvifCodec::outputToken(int screenRow, int screenColumn)

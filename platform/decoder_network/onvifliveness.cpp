@@ -96,7 +96,7 @@ void OnvifBackend::checkDueSessions()
     }
     for (const QString& ip : qAsConst(due)) {
         enqueue(ip, [this, ip] {
-            if (!cancelled.loadAcquire())
+            if (!abandonment.isDue())
                 checkSession(ip);
             QMutexLocker lock(&mutex);
             checking.remove(ip);
@@ -152,7 +152,7 @@ void OnvifBackend::probe(const Probe& probe, std::function<void(const ProbeResul
     }
     // In the decoder's lane: behind what was asked of it before, beside every other decoder.
     enqueue(probe.ip, [this, probe, done] {
-        const ProbeResult result = cancelled.loadAcquire() ? ProbeResult() : probeNow(probe);
+        const ProbeResult result = abandonment.isDue() ? ProbeResult() : probeNow(probe);
         QMetaObject::invokeMethod(
             this, [done, result] { done(result); }, Qt::QueuedConnection);
     });

@@ -14,19 +14,22 @@ const QString PasswordDigestType = QStringLiteral(
 const QString Base64Type = QStringLiteral(
     "http://docs.oasis-open.org/wss/2004/01/oasis-200401-wss-soap-message-security-1.0#Base64Binary");
 
-void declareNamespaces(QXmlStreamWriter& w)
+void declareNamespaces(QXmlStreamWriter& w, SoapEnvelope::Vocabulary vocabulary)
 {
     w.writeNamespace(Ns::Soap, QStringLiteral("s"));
     w.writeNamespace(Ns::Device, QStringLiteral("tds"));
     w.writeNamespace(Ns::Schema, QStringLiteral("tt"));
     w.writeNamespace(Ns::DeviceIo, QStringLiteral("tmd"));
+    w.writeNamespace(Ns::Display, QStringLiteral("tls"));
+    w.writeNamespace(Ns::Receiver, QStringLiteral("trv"));
     w.writeNamespace(Ns::Error, QStringLiteral("ter"));
     w.writeNamespace(Ns::Network, QStringLiteral("dn"));
     w.writeNamespace(Ns::Discovery, QStringLiteral("d"));
     w.writeNamespace(Ns::Addressing, QStringLiteral("wsa"));
     w.writeNamespace(Ns::Security, QStringLiteral("wsse"));
     w.writeNamespace(Ns::Utility, QStringLiteral("wsu"));
-    w.writeNamespace(Ns::Wall, QStringLiteral("tvw"));
+    if (vocabulary == SoapEnvelope::Vocabulary::WithOurs)
+        w.writeNamespace(Ns::Wall, QStringLiteral("tvw"));
 }
 
 QString isoUtc(const QDateTime& t)
@@ -53,12 +56,13 @@ QByteArray SoapEnvelope::passwordDigest(const QByteArray& nonce, const QString& 
         .toBase64();
 }
 
-QByteArray SoapEnvelope::build(const Writer& body, const Token* token, const Writer& header)
+QByteArray SoapEnvelope::build(const Writer& body, const Token* token, const Writer& header,
+                               Vocabulary vocabulary)
 {
     QByteArray out;
     QXmlStreamWriter w(&out);
     w.writeStartDocument();
-    declareNamespaces(w);
+    declareNamespaces(w, vocabulary);
     w.writeStartElement(Ns::Soap, QStringLiteral("Envelope"));
     if (token || header) {
         w.writeStartElement(Ns::Soap, QStringLiteral("Header"));
@@ -95,35 +99,42 @@ QByteArray SoapEnvelope::build(const Writer& body, const Token* token, const Wri
 }
 
 QByteArray SoapEnvelope::buildFault(const QString& code, const QString& subcode, const QString& reason,
-                                    int result, const Writer& detail)
+                                    int result, const Writer& detail, Vocabulary vocabulary)
 {
-    return build([&](QXmlStreamWriter& w) {
-        w.writeStartElement(Ns::Soap, QStringLiteral("Fault"));
-        w.writeStartElement(Ns::Soap, QStringLiteral("Code"));
-        w.writeTextElement(Ns::Soap, QStringLiteral("Value"), QStringLiteral("s:") + code);
-        if (!subcode.isEmpty()) {
-            w.writeStartElement(Ns::Soap, QStringLiteral("Subcode"));
-            w.writeTextElement(Ns::Soap, QStringLiteral("Value"), QStringLiteral("ter:") + subcode);
+    if (vocabulary == Vocabulary::StandardOnly)
+        result = 0;
+    return build(
+        [&](QXmlStreamWriter& w) {
+            w.writeStartElement(Ns::Soap, QStringLiteral("Fault"));
+            w.writeStartElement(Ns::Soap, QStringLiteral("Code"));
+            w.writeTextElement(Ns::Soap, QStringLiteral("Value"), QStringLiteral("s:") + code);
+            // ONVIF nests its subcodes: ter:InvalidArgVal, then what exactly was invalid.
+            const QStringList subcodes = subcode.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+            for (const QString& s : subcodes) {
+                w.writeStartElement(Ns::Soap, QStringLiteral("Subcode"));
+                w.writeTextElement(Ns::Soap, QStringLiteral("Value"), QStringLiteral("ter:") + s);
+            }
+            for (int i = 0; i < subcodes.size(); ++i)
+                w.writeEndElement();
             w.writeEndElement();
-        }
-        w.writeEndElement();
-        w.writeStartElement(Ns::Soap, QStringLiteral("Reason"));
-        w.writeStartElement(Ns::Soap, QStringLiteral("Text"));
-        w.writeAttribute(QStringLiteral("http://www.w3.org/XML/1998/namespace"), QStringLiteral("lang"),
-                         QStringLiteral("en"));
-        w.writeCharacters(reason);
-        w.writeEndElement();
-        w.writeEndElement();
-        if (result != 0 || detail) {
-            w.writeStartElement(Ns::Soap, QStringLiteral("Detail"));
-            if (result != 0)
-                writeInt(w, Ns::Wall, QStringLiteral("Result"), result);
-            if (detail)
-                detail(w);
+            w.writeStartElement(Ns::Soap, QStringLiteral("Reason"));
+            w.writeStartElement(Ns::Soap, QStringLiteral("Text"));
+            w.writeAttribute(QStringLiteral("http://www.w3.org/XML/1998/namespace"), QStringLiteral("lang"),
+                             QStringLiteral("en"));
+            w.writeCharacters(reason);
             w.writeEndElement();
-        }
-        w.writeEndElement();
-    });
+            w.writeEndElement();
+            if (result != 0 || detail) {
+                w.writeStartElement(Ns::Soap, QStringLiteral("Detail"));
+                if (result != 0)
+                    writeInt(w, Ns::Wall, QStringLiteral("Result"), result);
+                if (detail)
+                    detail(w);
+                w.writeEndElement();
+            }
+            w.writeEndElement();
+        },
+        nullptr, {}, vocabulary);
 }
 
 bool SoapEnvelope::parse(const QByteArray& xml, Message* message, QString* error)
@@ -152,6 +163,10 @@ bool SoapEnvelope::parse(const QByteArray& xml, Message* message, QString* error
         const XmlNode& sub = code.child(Ns::Soap, QStringLiteral("Subcode"));
         if (!sub.isNull())
             fault.subcode = sub.resolveQName(sub.childText(Ns::Soap, QStringLiteral("Value"))).second;
+        const XmlNode& inner = sub.child(Ns::Soap, QStringLiteral("Subcode"));
+        if (!inner.isNull())
+            fault.innerSubcode =
+                inner.resolveQName(inner.childText(Ns::Soap, QStringLiteral("Value"))).second;
         fault.reason =
             f.child(Ns::Soap, QStringLiteral("Reason")).childText(Ns::Soap, QStringLiteral("Text"));
         fault.detail = f.child(Ns::Soap, QStringLiteral("Detail"));

@@ -110,6 +110,10 @@ QByteArray WsDiscovery::buildProbe(const QString& messageId, const QVector<Type>
 
 bool WsDiscovery::parseProbe(const QByteArray& datagram, Probe* probe, QString* error)
 {
+    if (datagram.size() > MaxDatagramBytes) {
+        *error = QStringLiteral("a datagram larger than %1 bytes").arg(MaxDatagramBytes);
+        return false;
+    }
     SoapEnvelope::Message message;
     if (!SoapEnvelope::parse(datagram, &message, error))
         return false;
@@ -126,7 +130,7 @@ bool WsDiscovery::parseProbe(const QByteArray& datagram, Probe* probe, QString* 
 }
 
 QByteArray WsDiscovery::buildProbeMatch(const QString& relatesTo, const Match& match, quint32 instanceId,
-                                        quint32 messageNumber)
+                                        quint32 messageNumber, SoapEnvelope::Vocabulary vocabulary)
 {
     return SoapEnvelope::build(
         [&](QXmlStreamWriter& w) {
@@ -151,12 +155,17 @@ QByteArray WsDiscovery::buildProbeMatch(const QString& relatesTo, const Match& m
             w.writeAttribute(QStringLiteral("InstanceId"), QString::number(instanceId));
             w.writeAttribute(QStringLiteral("MessageNumber"), QString::number(messageNumber));
             w.writeEndElement();
-        });
+        },
+        vocabulary);
 }
 
 bool WsDiscovery::parseProbeMatches(const QByteArray& datagram, QString* relatesTo, QVector<Match>* matches,
                                     QString* error)
 {
+    if (datagram.size() > MaxDatagramBytes) {
+        *error = QStringLiteral("a datagram larger than %1 bytes").arg(MaxDatagramBytes);
+        return false;
+    }
     SoapEnvelope::Message message;
     if (!SoapEnvelope::parse(datagram, &message, error))
         return false;

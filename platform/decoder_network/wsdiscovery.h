@@ -1,6 +1,7 @@
 #pragma once
 
 #include "decoder_network_global.h"
+#include "soapenvelope.h"
 
 #include <QByteArray>
 #include <QPair>
@@ -13,11 +14,16 @@ namespace pral_matrix {
  * @brief WS-Discovery (2005/04, as ONVIF uses it) Probe and ProbeMatches
  * messages, and the rule by which a device answers a probe.
  *
- * Types are (namespace, local name) pairs; scopes are URIs.
+ * Types are (namespace, local name) pairs; scopes are URIs. A datagram is
+ * refused above MaxDatagramBytes, before its XML is read (within the XML
+ * reader's limits, see XmlNode).
  */
 class DECODER_NETWORK_EXPORT WsDiscovery
 {
 public:
+    /** Probes and matches are 1 to 4 KiB, one datagram each; eight times the largest. */
+    static constexpr int MaxDatagramBytes = 32 * 1024;
+
     using Type = QPair<QString, QString>;
 
     struct Probe
@@ -42,8 +48,10 @@ public:
     static QByteArray buildProbe(const QString& messageId, const QVector<Type>& types,
                                  const QStringList& scopes = {});
     static bool parseProbe(const QByteArray& datagram, Probe* probe, QString* error);
-    static QByteArray buildProbeMatch(const QString& relatesTo, const Match& match, quint32 instanceId,
-                                      quint32 messageNumber);
+    /** A ProbeMatches; a device that serves the standard services only answers in their vocabulary. */
+    static QByteArray
+    buildProbeMatch(const QString& relatesTo, const Match& match, quint32 instanceId, quint32 messageNumber,
+                    SoapEnvelope::Vocabulary vocabulary = SoapEnvelope::Vocabulary::WithOurs);
     /** Matches and the probe's message id they answer. */
     static bool parseProbeMatches(const QByteArray& datagram, QString* relatesTo, QVector<Match>* matches,
                                   QString* error);

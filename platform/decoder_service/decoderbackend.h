@@ -140,6 +140,13 @@ public:
         Q_UNUSED(password)
     }
 
+    /**
+     * Called from any thread when the service stops: calls in flight end within graceMs and a
+     * moment, later ones at once, so that quitting never waits for a device that does not answer.
+     * The default does nothing: a back end that never waits on a device needs nothing here.
+     */
+    virtual void abandonCalls(int graceMs) { Q_UNUSED(graceMs) }
+
     virtual MatrixInfoMap search() = 0;
     virtual Login login(const QString& ip, const QString& userName, const QString& password) = 0;
     virtual void logout(const QString& ip) = 0;

@@ -150,6 +150,10 @@ bool readDecoder(const QJsonObject& o, int index, SimulatedDecoder::Setup* d, QS
     r.boolean(QStringLiteral("activated"), true, &d->activated);
     QString password;
     r.text(QStringLiteral("password"), QString(), true, &password);
+    // Activation refuses weak passwords: a description cannot give an activated decoder none at all.
+    if (!r.failed() && d->activated && password.isEmpty())
+        r.fail(QStringLiteral("password"), QStringLiteral("is required for an activated decoder"),
+               o.value(QStringLiteral("password")));
     d->password = d->activated ? password : QString();
     r.text(
         QStringLiteral("mask"), QStringLiteral("255.255.255.0"), false, &d->mask,

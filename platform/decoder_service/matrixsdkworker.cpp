@@ -21,6 +21,9 @@ namespace pral_matrix {
 namespace {
 
 constexpr int MaxSceneNo = SimulatedFleet::MaxScenes;
+// What a call in flight still gets when the application quits: a logout to a decoder that answers
+// takes a few milliseconds; one that does not answer must not hold the quit for its whole timeout.
+constexpr int QuitGraceMs = 100;
 
 ScreenColor failedColor()
 {
@@ -169,6 +172,10 @@ void MatrixSdkWorker::shutdown()
         return;
     {
         QMutexLocker lock(&hintMutex);
+        // The requests still queued run to their end, so a call that waits on a silent device must
+        // give up now: short ones (the logouts of the quit handling) still have a moment to finish.
+        if (hintTarget)
+            hintTarget->abandonCalls(QuitGraceMs);
         hintTarget = nullptr;
     }
     if (QThread::currentThread() == &thread) {
@@ -187,6 +194,7 @@ void MatrixSdkWorker::shutdown()
             {
                 QMutexLocker lock(&handleMutex);
                 handles.clear();
+                handleChanges.ref();
             }
             moveToThread(home);
             thread.quit();
@@ -290,6 +298,7 @@ void MatrixSdkWorker::forgetHandle(const QString& ip)
 {
     QMutexLocker lock(&handleMutex);
     handles.remove(ip);
+    handleChanges.ref();
 }
 
 CMHandle MatrixSdkWorker::makeDetachedHandle(const QString& ip, const QString& userName,
@@ -321,6 +330,7 @@ void MatrixSdkWorker::installBackend(DecoderBackend* raw)
             refusals.clear();
             QMutexLocker lock(&handleMutex);
             handles.clear();
+            handleChanges.ref();
         },
         Qt::QueuedConnection);
 }
@@ -398,6 +408,7 @@ void MatrixSdkWorker::connectMatrix(const MatrixInfo& info, void* pUser)
         if (ok) {
             QMutexLocker lock(&handleMutex);
             handles.insert(info.ip, handle);
+            handleChanges.ref();
         }
         deliver([this, login, handle, pUser] {
             if (login.hasError)
@@ -460,6 +471,7 @@ void MatrixSdkWorker::disconnectAllMatrix()
         {
             QMutexLocker lock(&handleMutex);
             all.swap(handles);
+            handleChanges.ref();
         }
         for (auto it = all.constBegin(); it != all.constEnd(); ++it)
             backend->logout(it.key());
@@ -472,9 +484,15 @@ void MatrixSdkWorker::removeHandle(const QString& ip)
     {
         QMutexLocker lock(&handleMutex);
         removed = handles.take(ip);
+        handleChanges.ref();
     }
     if (removed)
         post([this, ip] { backend->logout(ip); });
+}
+
+int MatrixSdkWorker::handleTableChanges() const
+{
+    return handleChanges.loadAcquire();
 }
 
 CMHandle MatrixSdkWorker::getHandleByIp(const QString& ip) const
@@ -490,6 +508,7 @@ void MatrixSdkWorker::dropConnection(const QString& ip)
         {
             QMutexLocker lock(&handleMutex);
             dropped = handles.take(ip);
+            handleChanges.ref();
         }
         if (!dropped)
             return;
@@ -988,6 +1007,16 @@ void MatrixSdkWorker::addDecoderToJson(const QList<MatrixInfo>& list)
 void MatrixSdkWorker::addMatrixToJson(const QList<TvWallManagement>& list)
 {
     PSingleton<MatrixSdkWorker>::_instance().store->replaceTvWalls(list);
+}
+
+DecoderWallCopy MatrixSdkWorker::getWallCopyFromJson(const QString& tvWallName)
+{
+    return PSingleton<MatrixSdkWorker>::_instance().store->wallCopy(tvWallName);
+}
+
+void MatrixSdkWorker::setWallCopyToJson(const QString& tvWallName, const DecoderWallCopy& copy)
+{
+    PSingleton<MatrixSdkWorker>::_instance().store->setWallCopy(tvWallName, copy);
 }
 
 void MatrixSdkWorker::setDataDirectory(const QString& dir)

@@ -4,6 +4,7 @@
 #include "csharedhandle.h"
 #include "decoder_service_global.h"
 #include "decoderbackend.h"
+#include "decoderwallcopy.h"
 #include "decoderwatch.h"
 #include "matrixrecords.h"
 #include "psingleton.h"
@@ -74,6 +75,11 @@ public:
     void removeHandle(const QString& ip);
     /** The live connection to ip, or null. Safe from any thread. */
     CMHandle getHandleByIp(const QString& ip) const;
+    /**
+     * Changes whenever a connection handle comes or goes: a client that read every handle it shows needs
+     * to read them again only once this differs from what it was before those reads. Safe from any thread.
+     */
+    int handleTableChanges() const;
 
     /**
      * Answered with the decoder's wall, or, when the handle is stale, the
@@ -220,6 +226,13 @@ public:
     static void addDecoderToJson(const QList<MatrixInfo>& list);
     /** Replaces the stored TV walls with list. */
     static void addMatrixToJson(const QList<TvWallManagement>& list);
+    /**
+     * What this desk last received from or sent to the main decoder of the
+     * wall called tvWallName; kept is false when nothing was kept.
+     */
+    static DecoderWallCopy getWallCopyFromJson(const QString& tvWallName);
+    /** Kept with the wall of that name; forgotten when a list without it replaces the walls. */
+    static void setWallCopyToJson(const QString& tvWallName, const DecoderWallCopy& copy);
     /** Empty: TVWALL_DATA_DIR, or without it the application data location. */
     static void setDataDirectory(const QString& dir);
     static QString dataDirectory();
@@ -321,6 +334,7 @@ private:
 
     mutable QMutex handleMutex;
     QMap<QString, CMHandle> handles;
+    QAtomicInt handleChanges;
     QMap<QString, int> lastSceneNo;
 
     /** A login the decoder refused. Written on the service thread, read also by the login hint. */

@@ -4,6 +4,7 @@
 #include "safefile.h"
 #include "secretbox.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -39,6 +40,69 @@ QString stampedName(const QString& path, const QString& label)
     for (int n = 2; QFileInfo::exists(name); ++n)
         name = QStringLiteral("%1.%2-%3-%4").arg(path, label, stamp).arg(n);
     return name;
+}
+
+template <typename T>
+bool sameValue(const T& a, const T& b)
+{
+    return a.isSharedWith(b) || a == b;
+}
+
+bool sameOutputs(const QList<OutputInfo>& a, const QList<OutputInfo>& b)
+{
+    if (a.isSharedWith(b))
+        return true;
+    if (a.size() != b.size())
+        return false;
+    for (int i = 0; i < a.size(); ++i) {
+        if (a.at(i).outputId != b.at(i).outputId || a.at(i).outputNo != b.at(i).outputNo ||
+            a.at(i).outputSpare != b.at(i).outputSpare)
+            return false;
+    }
+    return true;
+}
+
+// Every field the document keeps; copies of one record share their texts and lists, which settles most
+// comparisons without reading them.
+bool sameEntry(const MatrixInfo& a, const MatrixInfo& b)
+{
+    if (a.matrixType != b.matrixType || a.spare1 != b.spare1 || a.spare2 != b.spare2 ||
+        a.spare3 != b.spare3 || a.column != b.column || a.row != b.row || a.extraValue != b.extraValue ||
+        a.channel != b.channel || a.channelCount != b.channelCount || a.activated != b.activated ||
+        a.connectStatus != b.connectStatus || a.spare4 != b.spare4 || !sameValue(a.deviceId, b.deviceId) ||
+        !sameValue(a.ip, b.ip) || !sameValue(a.userName, b.userName) || !sameValue(a.password, b.password) ||
+        !sameValue(a.version, b.version) || !sameOutputs(a.outputList, b.outputList))
+        return false;
+    if (a.subMatrixList.isSharedWith(b.subMatrixList))
+        return true;
+    if (a.subMatrixList.size() != b.subMatrixList.size())
+        return false;
+    for (int i = 0; i < a.subMatrixList.size(); ++i) {
+        if (!sameEntry(a.subMatrixList.at(i), b.subMatrixList.at(i)))
+            return false;
+    }
+    return true;
+}
+
+bool sameEntry(const TvWallManagement& a, const TvWallManagement& b)
+{
+    if (!sameValue(a.tvWallName, b.tvWallName) || !sameValue(a.mainIp, b.mainIp) || a.row != b.row ||
+        a.col != b.col || a.connected != b.connected || !sameEntry(a.mainMatrix, b.mainMatrix))
+        return false;
+    if (a.matrixInfoList.isSharedWith(b.matrixInfoList))
+        return true;
+    if (a.matrixInfoList.size() != b.matrixInfoList.size())
+        return false;
+    for (int i = 0; i < a.matrixInfoList.size(); ++i) {
+        if (!sameEntry(a.matrixInfoList.at(i), b.matrixInfoList.at(i)))
+            return false;
+    }
+    return true;
+}
+
+bool sameCopy(const DecoderWallCopy& a, const DecoderWallCopy& b)
+{
+    return a.kept == b.kept && a.changedOnDecoder == b.changedOnDecoder && sameEntry(a.wall, b.wall);
 }
 
 } // namespace
@@ -109,7 +173,9 @@ void MatrixStore::resetLocked()
     passwordsUnsavedReported = false;
     decoderMap.clear();
     tvWallMap.clear();
+    wallCopies.clear();
     keptSeals.clear();
+    entryTexts.clear();
 }
 
 void MatrixStore::setDataDirectory(const QString& dir)
@@ -276,6 +342,20 @@ void MatrixStore::ensureLoadedLocked()
                               .arg(wall.tvWallName));
         entryOfName.insert(wall.tvWallName, i + 1);
         tvWallMap.insert(wall.tvWallName, wall);
+        // A later entry of the same name replaces the copy of an earlier one, or drops it.
+        wallCopies.remove(wall.tvWallName);
+        const QJsonValue copy = walls.at(i).toObject().value(QStringLiteral("decoderCopy"));
+        if (copy.isObject()) {
+            const DecoderWallCopy read = RecordJson::wallCopyFromJson(
+                copy.toObject(), wall.tvWallName + QStringLiteral("/decoderCopy"), &issues);
+            if (read.kept)
+                wallCopies.insert(wall.tvWallName, read);
+        } else if (!copy.isUndefined()) {
+            issues.append(
+                QCoreApplication::translate("pral_matrix::RecordJson", "%1: \"%2\" %3")
+                    .arg(wall.tvWallName, QStringLiteral("decoderCopy"),
+                         QCoreApplication::translate("pral_matrix::RecordJson", "is not an object")));
+        }
     }
     if (!issues.isEmpty())
         keepDamagedCopyLocked(TvWallDoc, QString::fromLatin1(TvWallFileName), issues);
@@ -404,16 +484,45 @@ void MatrixStore::replaceTvWalls(const QList<TvWallManagement>& list)
     tvWallMap.clear();
     for (const TvWallManagement& wall : list)
         tvWallMap.insert(wall.tvWallName, wall);
+    for (auto it = wallCopies.begin(); it != wallCopies.end();) {
+        if (tvWallMap.contains(it.key()))
+            ++it;
+        else
+            it = wallCopies.erase(it);
+    }
     dirty |= TvWallDoc;
     scheduleWriteLocked();
 }
 
+DecoderWallCopy MatrixStore::wallCopy(const QString& tvWallName)
+{
+    QMutexLocker lock(&mutex);
+    ensureLoadedLocked();
+    return wallCopies.value(tvWallName);
+}
+
+void MatrixStore::setWallCopy(const QString& tvWallName, const DecoderWallCopy& copy)
+{
+    QMutexLocker lock(&mutex);
+    ensureLoadedLocked();
+    if (copy.kept)
+        wallCopies.insert(tvWallName, copy);
+    else
+        wallCopies.remove(tvWallName);
+    // Written with its wall; a wall not listed yet takes it along when the list comes.
+    if (tvWallMap.contains(tvWallName)) {
+        dirty |= TvWallDoc;
+        scheduleWriteLocked();
+    }
+}
+
 void MatrixStore::scheduleWriteLocked()
 {
-    if (writeTimer.isActive())
-        return;
-    const qint64 since = sinceLastWrite.isValid() ? sinceLastWrite.elapsed() : MinWriteGapMs;
-    const int wait = since >= MinWriteGapMs ? 0 : int(MinWriteGapMs - since);
+    // Each replace puts the write off until the stream pauses, but not past the longest delay.
+    if (!sinceFirstUnwritten.isValid())
+        sinceFirstUnwritten.start();
+    const qint64 left = MaxWriteDelayMs - sinceFirstUnwritten.elapsed();
+    const int wait = int(qBound<qint64>(0, left, QuietWriteMs));
     // The timer belongs to the thread that made the store; a replace from any
     // other thread must not touch it directly.
     if (thread() == QThread::currentThread())
@@ -448,15 +557,18 @@ bool MatrixStore::mayMakeKeyLocked()
     return true;
 }
 
-QJsonArray MatrixStore::buildDocumentLocked(int doc, bool* passwordsLost)
+QList<QByteArray> MatrixStore::buildDocumentLocked(int doc, bool* passwordsLost)
 {
     SecretBox& box = secretsLocked();
     QHash<QString, KeptSeal>& kept = keptSeals[doc];
     QSet<QString> replaced;
     QSet<QString> present;
+    QStringList* touched = nullptr;
     bool keyTried = false;
     const RecordJson::Sealer seal = [&](const MatrixInfo& entry, const QString& path) {
         present.insert(path);
+        if (touched)
+            touched->append(path);
         const auto old = kept.constFind(path);
         if (!entry.password.isEmpty()) {
             if (!keyTried && box.keyState() != SecretBox::KeyReady && mayMakeKeyLocked()) {
@@ -481,14 +593,52 @@ QJsonArray MatrixStore::buildDocumentLocked(int doc, bool* passwordsLost)
         // Kept in its place until the entry gets a password that can be sealed.
         return old != kept.constEnd() ? old->sealed : QString();
     };
-    QJsonArray list;
+    // An entry that is as it was at an earlier write keeps its text, sealed values included: a change of one
+    // decoder writes the list without sealing and formatting thousands of unchanged entries again.
+    QHash<QString, CachedEntry>& cache = entryTexts[doc];
+    QHash<QString, CachedEntry> next;
+    QList<QByteArray> items;
+    const auto take = [&](const QString& key, const auto& record, const auto& same, const auto& toJson) {
+        const auto cached = cache.constFind(key);
+        if (cached != cache.constEnd() && same(*cached, record)) {
+            for (const QString& path : cached->paths)
+                present.insert(path);
+            items.append(cached->text);
+            next.insert(key, *cached);
+            return;
+        }
+        CachedEntry entry;
+        const bool lostBefore = *passwordsLost;
+        touched = &entry.paths;
+        entry.text = itemText(toJson(record));
+        touched = nullptr;
+        items.append(entry.text);
+        if (*passwordsLost == lostBefore) {
+            entry.keep(record);
+            next.insert(key, entry);
+        }
+    };
     if (doc == DecoderDoc) {
         for (const MatrixInfo& info : qAsConst(decoderMap))
-            list.append(RecordJson::toJson(info, seal, info.ip));
+            take(
+                info.ip, info,
+                [](const CachedEntry& c, const MatrixInfo& r) { return sameEntry(c.decoder, r); },
+                [&seal](const MatrixInfo& r) { return RecordJson::toJson(r, seal, r.ip); });
     } else {
         for (const TvWallManagement& wall : qAsConst(tvWallMap))
-            list.append(RecordJson::toJson(wall, seal));
+            take(
+                wall.tvWallName, WallEntry{wall, wallCopies.value(wall.tvWallName)},
+                [](const CachedEntry& c, const WallEntry& r) {
+                    return sameEntry(c.wall, r.wall) && sameCopy(c.copy, r.copy);
+                },
+                [&seal](const WallEntry& r) {
+                    QJsonObject entry = RecordJson::toJson(r.wall, seal);
+                    if (r.copy.kept)
+                        entry.insert(QStringLiteral("decoderCopy"), RecordJson::toJson(r.copy));
+                    return entry;
+                });
     }
+    cache = next;
     // Values whose entry is gone or carries a new password are no longer kept once this list is written;
     // until then a failed write keeps them.
     for (auto it = kept.begin(); it != kept.end();) {
@@ -497,7 +647,7 @@ QJsonArray MatrixStore::buildDocumentLocked(int doc, bool* passwordsLost)
         else
             ++it;
     }
-    return list;
+    return items;
 }
 
 bool MatrixStore::flushLocked()
@@ -512,7 +662,7 @@ bool MatrixStore::flushLocked()
         } else if (holdLockLocked(&why)) {
             bool passwordsLost = false;
             const QHash<QString, KeptSeal> keptBefore = keptSeals.value(doc);
-            const QJsonArray list = buildDocumentLocked(doc, &passwordsLost);
+            const QList<QByteArray> list = buildDocumentLocked(doc, &passwordsLost);
             const bool written =
                 doc == DecoderDoc
                     ? writeDocumentLocked(docName(doc), DecoderFormat, DecoderListKey, list, &why)
@@ -527,12 +677,14 @@ bool MatrixStore::flushLocked()
                 }
             } else {
                 keptSeals[doc] = keptBefore;
+                // The kept values are back as they were; the next write makes every entry's text anew.
+                entryTexts.remove(doc);
             }
         }
         noteWriteLocked(doc, !(dirty & doc), why);
         ok = ok && !(dirty & doc);
     }
-    sinceLastWrite.start();
+    sinceFirstUnwritten.invalidate();
     return ok;
 }
 
@@ -553,19 +705,65 @@ void MatrixStore::noteWriteLocked(int doc, bool ok, const QString& why)
 }
 
 bool MatrixStore::writeDocumentLocked(const QString& fileName, const QString& format, const QString& listKey,
-                                      const QJsonArray& list, QString* why)
+                                      const QList<QByteArray>& items, QString* why)
 {
     const QString dir = resolvedDataDirLocked();
     if (!QDir().mkpath(dir)) {
         *why = tr("the data directory %1 cannot be made").arg(dir);
         return false;
     }
+    return SafeFile::write(QDir(dir).filePath(fileName), documentText(format, listKey, items), why);
+}
+
+QByteArray MatrixStore::itemText(const QJsonObject& entry)
+{
+    // As QJsonDocument indents an entry of the list: two levels deep.
+    const QByteArray alone = QJsonDocument(entry).toJson(QJsonDocument::Indented);
+    const QByteArray indent(8, ' ');
+    QByteArray text;
+    text.reserve(alone.size() + alone.count('\n') * indent.size());
+    text += indent;
+    // Line by line, without the final line break.
+    const int end = alone.size() - 1;
+    for (int from = 0; from < end;) {
+        const int lineEnd = alone.indexOf('\n', from);
+        if (lineEnd < 0 || lineEnd >= end) {
+            text.append(alone.constData() + from, end - from);
+            break;
+        }
+        text.append(alone.constData() + from, lineEnd + 1 - from);
+        text += indent;
+        from = lineEnd + 1;
+    }
+    return text;
+}
+
+QByteArray MatrixStore::documentText(const QString& format, const QString& listKey,
+                                     const QList<QByteArray>& items)
+{
+    // The document as QJsonDocument writes it, its list put together from the entries' texts.
     QJsonObject root;
     root.insert(QStringLiteral("format"), format);
     root.insert(QStringLiteral("version"), FormatVersion);
-    root.insert(listKey, list);
-    return SafeFile::write(QDir(dir).filePath(fileName), QJsonDocument(root).toJson(QJsonDocument::Indented),
-                           why);
+    root.insert(listKey, QJsonArray());
+    QByteArray text = QJsonDocument(root).toJson(QJsonDocument::Indented);
+    if (items.isEmpty())
+        return text;
+    const QByteArray emptyList = '"' + listKey.toUtf8() + "\": [\n    ]";
+    const int at = text.indexOf(emptyList);
+    QByteArray list = '"' + listKey.toUtf8() + "\": [\n";
+    qsizetype size = list.size() + 6;
+    for (const QByteArray& item : items)
+        size += item.size() + 2;
+    list.reserve(int(size));
+    for (int i = 0; i < items.size(); ++i) {
+        if (i > 0)
+            list += ",\n";
+        list += items.at(i);
+    }
+    list += "\n    ]";
+    text.replace(at, emptyList.size(), list);
+    return text;
 }
 
 // ---- reports ----

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "decoderwallcopy.h"
 #include "matrixrecords.h"
 
 #include <QElapsedTimer>
 #include <QHash>
 #include <QJsonArray>
+#include <QJsonObject>
 #include <QMutex>
 #include <QObject>
 #include <QTimer>
@@ -23,10 +25,12 @@ class SecretBox;
  * in a data directory.
  *
  * The lists in memory are authoritative: a replace is visible to the next
- * read at once, and the disk follows on the next event-loop turn, at most
- * once per MinWriteGapMs, so that a burst of replaces costs one write; flush()
- * writes at once. Writes are atomic and only made by the process that holds
- * the directory's lock file.
+ * read at once, and the disk follows once replaces have paused for
+ * QuietWriteMs, or MaxWriteDelayMs after the first unwritten one while they
+ * go on, so that a burst of replaces (the connection states of a fleet
+ * logging in) costs one write; flush() writes at once, which is how an
+ * operator's change reaches the disk before the next input. Writes are
+ * atomic and only made by the process that holds the directory's lock file.
  *
  * Nothing is lost silently: a document that cannot be read is moved aside
  * under a new name and the list reads as empty; one that reads only in part
@@ -50,7 +54,8 @@ public:
         KeyProblem,
     };
 
-    static constexpr int MinWriteGapMs = 100;
+    static constexpr int QuietWriteMs = 250;
+    static constexpr int MaxWriteDelayMs = 2000;
     static const char* const DecoderFileName;
     static const char* const TvWallFileName;
     static const char* const LockFileName;
@@ -61,7 +66,16 @@ public:
     MatrixInfoMap decoders();
     QMap<QString, TvWallManagement> tvWalls();
     void replaceDecoders(const QList<MatrixInfo>& list);
+    /** Copies of walls that list leaves out are forgotten. */
     void replaceTvWalls(const QList<TvWallManagement>& list);
+
+    /** The copy kept for the wall called name; kept is false when there is none. */
+    DecoderWallCopy wallCopy(const QString& tvWallName);
+    /**
+     * Keeps copy for the wall called name; it is written with the wall, and
+     * forgotten when a list without that wall replaces the walls.
+     */
+    void setWallCopy(const QString& tvWallName, const DecoderWallCopy& copy);
 
     /** Writes what is pending now; false when a write failed (it stays pending). */
     bool flush();
@@ -104,9 +118,13 @@ private:
     void ensureLoadedLocked();
     QJsonArray readDocumentLocked(int doc, const QString& fileName, const QString& format,
                                   const QString& listKey);
-    QJsonArray buildDocumentLocked(int doc, bool* passwordsLost);
+    /** Each entry's text as it stands in the document. */
+    QList<QByteArray> buildDocumentLocked(int doc, bool* passwordsLost);
     bool writeDocumentLocked(const QString& fileName, const QString& format, const QString& listKey,
-                             const QJsonArray& list, QString* why);
+                             const QList<QByteArray>& items, QString* why);
+    static QByteArray itemText(const QJsonObject& entry);
+    static QByteArray documentText(const QString& format, const QString& listKey,
+                                   const QList<QByteArray>& items);
     bool mayMakeKeyLocked();
     void scheduleWriteLocked();
     void writePending();
@@ -136,13 +154,37 @@ private:
     int failing = 0;
     MatrixInfoMap decoderMap;
     QMap<QString, TvWallManagement> tvWallMap;
+    QHash<QString, DecoderWallCopy> wallCopies;
     /** By document, then by the entry's path in it. */
     QHash<int, QHash<QString, KeptSeal>> keptSeals;
+    /** An entry as last written, its text, and the paths of the records in it. */
+    /** A wall as it is written: with the copy of it this desk last saw on its main decoder. */
+    struct WallEntry
+    {
+        TvWallManagement wall;
+        DecoderWallCopy copy;
+    };
+    struct CachedEntry
+    {
+        MatrixInfo decoder;
+        TvWallManagement wall;
+        DecoderWallCopy copy;
+        QByteArray text;
+        QStringList paths;
+        void keep(const MatrixInfo& record) { decoder = record; }
+        void keep(const WallEntry& record)
+        {
+            wall = record.wall;
+            copy = record.copy;
+        }
+    };
+    /** By document, then by address or wall name. */
+    QHash<int, QHash<QString, CachedEntry>> entryTexts;
     bool passwordsUnsavedReported = false;
     std::unique_ptr<SecretBox> secrets;
     std::unique_ptr<QLockFile> lockFile;
     QTimer writeTimer;
-    QElapsedTimer sinceLastWrite;
+    QElapsedTimer sinceFirstUnwritten;
     std::function<void(ProblemKind, const QString&)> problemReporter;
     QList<QPair<ProblemKind, QString>> pendingProblems;
 };

@@ -11,6 +11,8 @@ namespace pral_matrix {
 namespace {
 
 const QString SealedPasswordKey = QStringLiteral("passwordSealed");
+/** The largest wall has 10 x 10 screens; a copy with more was not written by us. */
+constexpr int MaxCopyScreens = 100;
 
 bool isUnsetDeviceId(const QString& id)
 {
@@ -253,6 +255,63 @@ TvWallManagement RecordJson::tvWallFromJson(const QJsonObject& o, const Opener& 
                                          wall.tvWallName + QStringLiteral("/main"), issues);
     wall.connected = read.flag(QStringLiteral("connected"));
     return wall;
+}
+
+QJsonObject RecordJson::toJson(const DecoderWallCopy& copy)
+{
+    QJsonArray screens;
+    for (const MatrixInfo& s : copy.wall.matrixInfoList)
+        screens.append(QJsonObject{{QStringLiteral("matrixType"), int(s.matrixType)},
+                                   {QStringLiteral("ip"), s.ip},
+                                   {QStringLiteral("channel"), s.channel},
+                                   {QStringLiteral("row"), s.row},
+                                   {QStringLiteral("column"), s.column}});
+    return QJsonObject{{QStringLiteral("tvWallName"), copy.wall.tvWallName},
+                       {QStringLiteral("mainIp"), copy.wall.mainIp},
+                       {QStringLiteral("mainType"), int(copy.wall.mainMatrix.matrixType)},
+                       {QStringLiteral("row"), copy.wall.row},
+                       {QStringLiteral("col"), copy.wall.col},
+                       {QStringLiteral("screens"), screens},
+                       {QStringLiteral("changedOnDecoder"), copy.changedOnDecoder}};
+}
+
+DecoderWallCopy RecordJson::wallCopyFromJson(const QJsonObject& o, const QString& path, QStringList* issues)
+{
+    const FieldReader read(o, path, issues);
+    DecoderWallCopy copy;
+    copy.kept = true;
+    copy.wall.tvWallName = read.text(QStringLiteral("tvWallName"));
+    copy.wall.mainIp = read.text(QStringLiteral("mainIp"));
+    copy.wall.mainMatrix.matrixType =
+        MatrixType(read.integer(QStringLiteral("mainType"), copy.wall.mainMatrix.matrixType));
+    copy.wall.row = read.integer(QStringLiteral("row"), 0);
+    copy.wall.col = read.integer(QStringLiteral("col"), 0);
+    copy.changedOnDecoder = read.flag(QStringLiteral("changedOnDecoder"));
+    const QJsonArray screens = read.array(QStringLiteral("screens"));
+    if (screens.size() > MaxCopyScreens) {
+        read.lost(QStringLiteral("screens"),
+                  QCoreApplication::translate("pral_matrix::RecordJson", "has more than %1 screens")
+                      .arg(MaxCopyScreens));
+        return DecoderWallCopy();
+    }
+    for (int i = 0; i < screens.size(); ++i) {
+        if (!screens.at(i).isObject()) {
+            read.lost(QStringLiteral("screens"),
+                      QCoreApplication::translate("pral_matrix::RecordJson", "screen %1 is not an object")
+                          .arg(i + 1));
+            return DecoderWallCopy();
+        }
+        const QJsonObject s = screens.at(i).toObject();
+        const FieldReader field(s, path + QStringLiteral("/screen %1").arg(i + 1), issues);
+        MatrixInfo screen;
+        screen.matrixType = MatrixType(field.integer(QStringLiteral("matrixType"), screen.matrixType));
+        screen.ip = field.text(QStringLiteral("ip"));
+        screen.channel = field.integer(QStringLiteral("channel"), screen.channel);
+        screen.row = field.integer(QStringLiteral("row"), screen.row);
+        screen.column = field.integer(QStringLiteral("column"), screen.column);
+        copy.wall.matrixInfoList.append(screen);
+    }
+    return copy;
 }
 
 QJsonObject RecordJson::toJson(const ScreenColor& color)

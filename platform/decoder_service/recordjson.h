@@ -1,5 +1,6 @@
 #pragma once
 
+#include "decoderwallcopy.h"
 #include "matrixrecords.h"
 
 #include <QJsonObject>
@@ -41,6 +42,16 @@ public:
     static QJsonObject toJson(const TvWallManagement& wall, const Sealer& seal);
     static TvWallManagement tvWallFromJson(const QJsonObject& object, const Opener& open,
                                            QStringList* issues = nullptr);
+
+    /** The copy of a wall as its decoder held it; no password goes into it. */
+    static QJsonObject toJson(const DecoderWallCopy& copy);
+    /**
+     * A copy whose screens could not all be read (more than a wall can have, or
+     * one that is not an object) is not kept: half a copy would differ from
+     * the decoder's wall on its own.
+     */
+    static DecoderWallCopy wallCopyFromJson(const QJsonObject& object, const QString& path,
+                                            QStringList* issues = nullptr);
 
     static QJsonObject toJson(const ScreenColor& color);
     static ScreenColor screenColorFromJson(const QJsonObject& object);

@@ -178,18 +178,40 @@ DecoderBackend::Login SimulatedDecoder::login(const QString& userName, const QSt
                                               FaultInjector::LoginFault fault, int refusedCode)
 {
     DecoderBackend::Login login;
-    const qint64 nowMs = now();
-    auto refuse = [this, &login, &userName](int result, const QString& type, const QString& why) {
-        login.result = result;
-        login.hasError = true;
-        login.error.errorType = type;
-        note(DecoderLog::Warning, QStringLiteral("Login of user %1 refused: %2").arg(userName, why));
-    };
     if (fault == FaultInjector::LoginFault::Refuse) {
         // The decoder never heard of it: nothing to log.
         login.result = refusedCode;
         return login;
     }
+    login = checkCredentials(QStringLiteral("Login"), userName, password, fault);
+    if (login.result != RESULT_OK)
+        return login;
+    sessionOpen = true;
+    note(DecoderLog::Operation, QStringLiteral("User %1 logged in").arg(userName));
+    login.matrixType = settings.type;
+    login.version = settings.version;
+    login.model = settings.model;
+    login.bootId = boots;
+    return login;
+}
+
+DecoderBackend::Login SimulatedDecoder::authenticate(const QString& userName, const QString& password)
+{
+    return checkCredentials(QStringLiteral("Request"), userName, password, FaultInjector::LoginFault::None);
+}
+
+DecoderBackend::Login SimulatedDecoder::checkCredentials(const QString& what, const QString& userName,
+                                                         const QString& password,
+                                                         FaultInjector::LoginFault fault)
+{
+    DecoderBackend::Login login;
+    const qint64 nowMs = now();
+    auto refuse = [this, &login, &userName, &what](int result, const QString& type, const QString& why) {
+        login.result = result;
+        login.hasError = true;
+        login.error.errorType = type;
+        note(DecoderLog::Warning, QStringLiteral("%1 of user %2 refused: %3").arg(what, userName, why));
+    };
     if (fault == FaultInjector::LoginFault::NotActivated || !settings.activated) {
         refuse(RESULT_NOT_ACTIVATED, QStringLiteral("DEVNOACTIVE"),
                QStringLiteral("the device is not activated"));
@@ -228,13 +250,7 @@ DecoderBackend::Login SimulatedDecoder::login(const QString& userName, const QSt
         return login;
     }
     failedLogins = 0;
-    sessionOpen = true;
-    note(DecoderLog::Operation, QStringLiteral("User %1 logged in").arg(userName));
     login.result = RESULT_OK;
-    login.matrixType = settings.type;
-    login.version = settings.version;
-    login.model = settings.model;
-    login.bootId = boots;
     return login;
 }
 

@@ -173,6 +173,13 @@ public:
     MatrixInfo searchInfo() const;
     DecoderBackend::Login login(const QString& userName, const QString& password,
                                 FaultInjector::LoginFault fault, int refusedCode);
+    /**
+     * Checks the credentials of a call other than the login, as a device checks
+     * every call that needs them: a wrong password counts towards the lock-out
+     * as a wrong login does, and while the account is locked every call is
+     * refused, with the right password too. Opens no session; logs refusals only.
+     */
+    DecoderBackend::Login authenticate(const QString& userName, const QString& password);
     /** Ends the session (also when the connection drops). */
     void logout();
 
@@ -238,6 +245,9 @@ public:
     bool upgrading() const { return !upgradeVersion.isEmpty(); }
 
 private:
+    /** The lock-out and the password; what names the refused attempt in the log ("Login", "Request"). */
+    DecoderBackend::Login checkCredentials(const QString& what, const QString& userName,
+                                           const QString& password, FaultInjector::LoginFault fault);
     qint64 now() const;
     void note(DecoderLog::Type type, const QString& text);
     void closeSession();

@@ -117,6 +117,13 @@ DecoderBackend::Login SimulatedFleet::login(const QString& ip, const QString& us
     return d->login(userName, password, fault, refusedCode);
 }
 
+DecoderBackend::Login SimulatedFleet::authenticate(const QString& ip, const QString& userName,
+                                                   const QString& password)
+{
+    SimulatedDecoder* d = find(ip);
+    return d ? d->authenticate(userName, password) : Login();
+}
+
 void SimulatedFleet::logout(const QString& ip)
 {
     SimulatedDecoder* d = find(ip);

@@ -49,7 +49,8 @@ namespace pral_matrix {
  *           "channels": 4,         number of outputs, 1 to 64 (default 1; type 1 has exactly 1)
  *           "version": "V2.3.1",   firmware version (default "V1.0.0")
  *           "userName": "admin",   (default "admin")
- *           "password": "...",     login password; an unactivated decoder has none yet
+ *           "password": "...",     login password, required when activated; an unactivated
+ *                                  decoder has none yet
  *           "activated": true,     (default true)
  *           "outputBase": 1000,    output n has the id outputBase + n, which must stay a 32-bit
  *                                  integer (default 100 * position in the list)
@@ -132,6 +133,8 @@ public:
     MatrixInfoMap search() override;
     Login login(const QString& ip, const QString& userName, const QString& password) override;
     void logout(const QString& ip) override;
+    /** SimulatedDecoder::authenticate of the decoder at ip; RESULT_NO_DEVICE when no decoder has it. */
+    Login authenticate(const QString& ip, const QString& userName, const QString& password);
     Layout getLayout(const QString& ip) override;
     int setLayout(const QString& mainIp, int type, int rows, int cols, const MatrixInfoList& screens,
                   const QString& name) override;

@@ -313,6 +313,16 @@ def tree_wall(state):
     return svg(16, 16, "".join(body))
 
 
+def tree_wall_changed():
+    """A wall whose decoder holds another version than this desk saw: the wall with a warning badge."""
+    defs = cut_mask("cut", 16, 16, [circle(12, 11.5, 4.6, fill="#000000")])
+    body = [masked("cut", wall_grid(1, 2, 14, 9, 2, 3, 1, LINE, rx=0.5) +
+                   [vl(4, 11, 12, LINE), hl(2, 9, 13, LINE)]),
+            circle(12, 11.5, 3.8, fill=WARN), rect(11.3, 9, 1.4, 3.2, rx=0.5, fill="#0b121e"),
+            circle(12, 13.7, 0.8, fill="#0b121e")]
+    return svg(16, 16, "".join(body), defs)
+
+
 def tree_output(state):
     if state == "n":
         body = monitor16(LINE) + [px(2, 3, 12, 9, LINE, opacity=0.16)]
@@ -551,6 +561,7 @@ def module_images():
     images["unconnect_h"] = connect_icon("unconnect_h")
     images["jmq_n"] = tree_wall("n")
     images["jmq_p"] = tree_wall("p")
+    images["jmq_changed"] = tree_wall_changed()
     images["ip_n"] = tree_output("n")
     images["ip_h"] = tree_output("h")
     images["ip_p"] = tree_output("p")
@@ -604,8 +615,8 @@ def write_all(directory, images):
 def main():
     root = sys.argv[1] if len(sys.argv) > 1 else os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
     module = module_images()
-    if len(module) != 64:
-        sys.exit("expected 64 module images, made %d" % len(module))
+    if len(module) != 65:
+        sys.exit("expected 65 module images, made %d" % len(module))
     write_all(os.path.join(root, "matrix_config", "resources", "svg"), module)
     write_all(os.path.join(root, "platform", "host_framework", "resources", "svg"), host_images())
 

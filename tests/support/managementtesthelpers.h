@@ -12,6 +12,7 @@
 #include "matrixsdkworker.h"
 #include "modalanswerer.h"
 #include "pmessagebox.h"
+#include "servicespy.h"
 #include "systemassistant.h"
 
 #include <QCheckBox>
@@ -80,7 +81,7 @@ inline MatrixInfoMap mapOf(const QList<pral_matrix::MatrixInfo>& list)
 /** What a search of the default fleet reports about these decoders. */
 inline MatrixInfoMap found(const QStringList& ips)
 {
-    QSignalSpy results(&worker(), &pral_matrix::MatrixSdkWorker::signalSearchMatrixResult);
+    ServiceSpy results(&pral_matrix::MatrixSdkWorker::signalSearchMatrixResult);
     worker().searchMatrix();
     if (!QTest::qWaitFor([&] { return !results.isEmpty(); }))
         return {};
@@ -256,9 +257,12 @@ class Fixture
 public:
     bool setUp()
     {
-        dir = std::make_unique<QTemporaryDir>();
-        pral_matrix::MatrixSdkWorker::setDataDirectory(dir->filePath(QStringLiteral("data")));
-        pral_matrix::MatrixSdkWorker::setSecretKeyFile(dir->filePath(QStringLiteral("store.key")));
+        // The store lets go of the last test's folder (writing what is pending there and unlocking it)
+        // before that folder is removed: removed first, it would be made again by that write.
+        auto made = std::make_unique<QTemporaryDir>();
+        pral_matrix::MatrixSdkWorker::setDataDirectory(made->filePath(QStringLiteral("data")));
+        pral_matrix::MatrixSdkWorker::setSecretKeyFile(made->filePath(QStringLiteral("store.key")));
+        dir = std::move(made);
         QString error;
         if (!dir->isValid() || !worker().loadFleet(pral_matrix::MatrixSdkWorker::defaultFleetJson(), &error))
             return false;

@@ -40,11 +40,14 @@ void ModalAnswerer::poll()
     timer.stop();
     done = true;
     seenClass = QString::fromLatin1(modal->metaObject()->className());
-    // Act from a fresh event-loop turn so the dialog has finished showing.
+    // Act from a fresh event-loop turn so the dialog has finished showing. The timer belongs to the
+    // dialog, which may outlive the answerer: an answerer that is gone (its test function ended, with
+    // whatever its action writes to) answers nothing.
     QPointer<QWidget> target(modal);
-    QTimer::singleShot(0, modal, [this, target] {
-        if (target)
-            act(target);
+    QPointer<ModalAnswerer> self(this);
+    QTimer::singleShot(0, modal, [self, target] {
+        if (self && target)
+            self->act(target);
     });
 }
 
@@ -96,10 +99,12 @@ void ModalScript::poll()
         return;
     lastAnswered = modal;
     ++answered;
+    // Gone with its test function, the script answers nothing (see ModalAnswerer::poll).
     QPointer<QWidget> target(modal);
+    QPointer<ModalScript> self(this);
     ModalAnswerer::Action action = step.action;
-    QTimer::singleShot(0, modal, [action, target] {
-        if (target)
+    QTimer::singleShot(0, modal, [self, action, target] {
+        if (self && target)
             action(target);
     });
 }

@@ -15,6 +15,8 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <climits>
+
 namespace wiz {
 
 // A decoder's record has its windows as a member or behind an accessor.
@@ -83,6 +85,18 @@ public:
         runOnServiceThread([&] { layout = fleet->getLayout(ip); });
         return layout;
     }
+    /** What another desk does: the decoder at ip takes wall as its layout. Returns the decoder's result. */
+    int setWall(const QString& ip, const pral_matrix::TvWallManagement& wall) const
+    {
+        int result = INT_MIN;
+        runOnServiceThread([&] {
+            result = fleet->setLayout(ip, pral_matrix::MATRIX_TYPE_MULTI_OUTPUT, wall.row, wall.col,
+                                      wall.matrixInfoList, wall.tvWallName);
+        });
+        return result;
+    }
+    /** The fleet itself: it lives on the service thread and is used only there. */
+    pral_matrix::SimulatedFleet* model() const { return fleet; }
     QList<pral_matrix::MatrixWindowInfo> windows(const QString& ip) const
     {
         QList<pral_matrix::MatrixWindowInfo> list;
