@@ -14,6 +14,7 @@
 #include "maintenancetesthelpers.h"
 #include "matrixconfigform.h"
 #include "servicebackend.h"
+#include "servicespy.h"
 #include "simulatedfleet.h"
 #include "updatedecodercarddlg.h"
 #include "watchreportdlg.h"
@@ -427,7 +428,7 @@ private slots:
         }
         const QString foreign = dir.filePath("foreign.bin");
         QVERIFY(writeFirmwareFile(foreign, "TVD-16", ImageVersion));
-        QSignalSpy reports(&worker(), &MatrixSdkWorker::signalBatchUpgradeReport);
+        ServiceSpy reports(&MatrixSdkWorker::signalBatchUpgradeReport);
 
         inBatch(ips, [&](BatchUpgradeDlg* dialog) {
             QTableWidget* table = checkTable(dialog);
@@ -494,7 +495,7 @@ private slots:
         for (auto it = kept.begin(); it != kept.end(); ++it)
             QCOMPARE(versionOf(at(it.key())), it.value());
         QSet<QString> sentTo;
-        for (const QList<QVariant>& args : reports)
+        for (const QList<QVariant>& args : reports.all())
             sentTo.insert(args.at(0).value<BatchUpgradeReport>().ip);
         QCOMPARE(sentTo, (QSet<QString>{at(40), at(41)}));
     }
@@ -510,8 +511,8 @@ private slots:
         QFETCH(int, limit);
         const QStringList ips = range(50, 8);
         openPage(ips);
-        QSignalSpy single(&worker(), &MatrixSdkWorker::signalUpdateMatrixProgress);
-        QSignalSpy singleResults(&worker(), &MatrixSdkWorker::signalUpdateMatrixResult);
+        ServiceSpy single(&MatrixSdkWorker::signalUpdateMatrixProgress);
+        ServiceSpy singleResults(&MatrixSdkWorker::signalUpdateMatrixResult);
         QObject observer;
         int most = 0;
         QMap<QString, QStringList> seen;
@@ -721,7 +722,7 @@ private slots:
                 QVERIFY(!qobject_cast<BatchUpgradeDlg*>(w));
             clickRowBox(managed, at(50));
         }
-        QSignalSpy singleResults(&worker(), &MatrixSdkWorker::signalUpdateMatrixResult);
+        ServiceSpy singleResults(&MatrixSdkWorker::signalUpdateMatrixResult);
         inBatch({at(50)}, [&](BatchUpgradeDlg* dialog) {
             chooseImage(dialog, image);
             {
@@ -755,7 +756,7 @@ private slots:
             UpdateDecoderCardDlg bystander({device});
             bystander.show();
             ModalAnswerer anyBox(BoxClass, confirm(), 1000);
-            QSignalSpy batchReports(&worker(), &MatrixSdkWorker::signalBatchUpgradeReport);
+            ServiceSpy batchReports(&MatrixSdkWorker::signalBatchUpgradeReport);
             worker().upgradeDecoder(stored(at(52)), image, 4242);
             QTRY_VERIFY_WITH_TIMEOUT(!batchReports.isEmpty() &&
                                          batchReports.last().at(0).value<BatchUpgradeReport>().ended(),
@@ -769,8 +770,8 @@ private slots:
             click(&bystander, "cancelBt");
         }
         // And the single window's way sends nothing to the batch's reports.
-        QSignalSpy batchReports(&worker(), &MatrixSdkWorker::signalBatchUpgradeReport);
-        QSignalSpy singleProgress(&worker(), &MatrixSdkWorker::signalUpdateMatrixProgress);
+        ServiceSpy batchReports(&MatrixSdkWorker::signalBatchUpgradeReport);
+        ServiceSpy singleProgress(&MatrixSdkWorker::signalUpdateMatrixProgress);
         worker().setUpdateMatrixInfo({device}, image);
         QTRY_VERIFY_WITH_TIMEOUT(!singleProgress.isEmpty() && singleProgress.last().at(0).toInt() == 0,
                                  20000);
@@ -821,7 +822,7 @@ private slots:
     void aDecoderThatRunsTheImageAlreadyEndsLatest()
     {
         // The checks leave such a decoder out; one that got there meanwhile is told by the decoder itself.
-        QSignalSpy reports(&worker(), &MatrixSdkWorker::signalBatchUpgradeReport);
+        ServiceSpy reports(&MatrixSdkWorker::signalBatchUpgradeReport);
         MatrixInfo decoder = stored(at(42));
         decoder.version = ImageVersion;
         worker().upgradeDecoder(decoder, image, 99);
