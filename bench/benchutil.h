@@ -144,5 +144,6 @@ void runResultBench();
 void runWizardBench();
 void runMaintenanceBench();
 void runNetworkBench();
+void runUpgradeBench();
 
 } // namespace bench

@@ -8,6 +8,7 @@
 
 #include "addmatrixdlg.h"
 #include "adjustscreen.h"
+#include "batchupgradedlg.h"
 #include "connectmatrixitem.h"
 #include "decoderconfigdlg.h"
 #include "decoderdevicetree.h"
@@ -42,6 +43,7 @@
 #include "watchreportdlg.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QDir>
 #include <QFileDialog>
 #include <QJsonArray>
@@ -59,6 +61,7 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QSpinBox>
 #include <QStyle>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -157,6 +160,7 @@ private slots:
     void fileDialog();
     void noticesOverThePage();
     void hintAfterTheLastWallGoes();
+    void batchUpgrade();
     void wallChangedElsewhere();
 
 private:
@@ -823,6 +827,109 @@ void TestPageShots::hintAfterTheLastWallGoes()
     auto* hint = form->findChild<QLabel*>(QStringLiteral("emptyHintLabel"));
     QVERIFY(hint && hint->isVisible());
     shoot(QStringLiteral("page-empty-after-delete.png"));
+}
+
+void TestPageShots::batchUpgrade()
+{
+    // Decoders made for one model at several versions, one made for another, one not connected.
+    QJsonArray list;
+    const QString old = QStringLiteral("V2.3.1 build 240611");
+    const QList<QStringList> setups{
+        {QStringLiteral("40"), QStringLiteral("TVD-04"), old},
+        {QStringLiteral("41"), QStringLiteral("TVD-04"), QStringLiteral("V2.4.2")},
+        {QStringLiteral("42"), QStringLiteral("TVD-04"), old},
+        {QStringLiteral("43"), QStringLiteral("TVD-04"), QStringLiteral("V2.5.0")},
+        {QStringLiteral("44"), QStringLiteral("TVD-08"), QStringLiteral("V2.2.0 build 231120")},
+        {QStringLiteral("45"), QStringLiteral("TVD-04"), old},
+        {QStringLiteral("46"), QStringLiteral("TVD-04"), old},
+        {QStringLiteral("47"), QStringLiteral("TVD-04"), QStringLiteral("V2.4.2")},
+        {QStringLiteral("48"), QStringLiteral("TVD-04"), old},
+        {QStringLiteral("49"), QStringLiteral("TVD-04"), old}};
+    QStringList data{QStringLiteral("TVD-04"), QStringLiteral("TVD-08"), QStringLiteral("V2.5.0")};
+    QList<MatrixInfo> decoders;
+    for (const QStringList& setup : setups) {
+        const QString ip = QStringLiteral("192.0.2.") + setup.at(0);
+        const int channels = setup.at(1) == QLatin1String("TVD-08") ? 8 : 4;
+        list.append(QJsonObject{{"ip", ip},
+                                {"deviceId", QStringLiteral("TVD-SHOT-") + setup.at(0)},
+                                {"model", setup.at(1)},
+                                {"type", 3},
+                                {"channels", channels},
+                                {"version", setup.at(2)},
+                                {"password", Password},
+                                {"mask", "255.255.255.0"}});
+        decoders << stored(ip);
+        data << ip << setup.at(2);
+    }
+    // The fleet's own upgrade pace, quick answers.
+    QVERIFY(worker().loadFleet(
+        QJsonDocument(QJsonObject{{"latencyMs", 0}, {"upgradeStepMs", 300}, {"decoders", list}}).toJson()));
+    for (const MatrixInfo& decoder : decoders) {
+        if (!decoder.ip.endsWith(QLatin1String(".45")))
+            worker().connectMatrix(decoder, nullptr);
+    }
+    QTRY_VERIFY(worker().getHandleByIp(decoders.last().ip) && worker().getHandleByIp(decoders.first().ip));
+    QVERIFY(maint::flushService());
+    pral_matrix::DecoderWatch& watch = worker().changeWatch();
+    const pral_matrix::DecoderWatch::Options before = watch.options();
+    pral_matrix::DecoderWatch::Options patient = before;
+    patient.timeoutMs = 60000;
+    patient.retryMs = 50;
+    watch.setOptions(patient);
+    const auto restore = qScopeGuard([&watch, before] { watch.setOptions(before); });
+
+    QTemporaryDir files;
+    QVERIFY(QDir(files.path()).mkpath(QStringLiteral("decoders/firmware/TVD-04")));
+    const QString image = files.filePath(QStringLiteral("decoders/firmware/TVD-04/decoder-V2.5.0.bin"));
+    QVERIFY(writeFirmwareFile(image, QStringLiteral("TVD-04"), QStringLiteral("V2.5.0")));
+    data << QDir::toNativeSeparators(image);
+    const auto state = [](QWidget* dialog, const QString& ip) {
+        auto* table = dialog->findChild<QTableWidget*>(QStringLiteral("runTable"));
+        for (int row = 0; row < table->rowCount(); ++row) {
+            if (table->item(row, 0)->text() == ip)
+                return table->item(row, 4)->text();
+        }
+        return QString();
+    };
+    {
+        // The checks: each decoder with what was found, and those left out with why.
+        BatchUpgradeDlg checks(decoders.mid(0, 6), {});
+        checks.show();
+        checks.chooseImage(image);
+        auto* table = checks.findChild<QTableWidget*>(QStringLiteral("checkTable"));
+        QTRY_COMPARE(table->item(0, 5)->text(), shown("pral_matrixConfig::BatchUpgradeDlg", "ready"));
+        // The pointer on the title, where it lights up no cell.
+        QCursor::setPos(checks.mapToGlobal(QPoint(checks.width() / 2, 8)));
+        QTRY_VERIFY(!table->viewport()->underMouse());
+        shoot(&checks, QStringLiteral("batch-checks.png"), data);
+    }
+    // Mid-run, three at a time: one back with the new version, one failed, one that does not come back
+    // (still restarting), two being sent the image, two waiting, two left out.
+    worker().faults().failUpgradeOf(QStringLiteral("192.0.2.41"), 9);
+    worker().faults().setUnreachable(QStringLiteral("192.0.2.42"));
+    QList<MatrixInfo> run = decoders;
+    run.removeAt(5);
+    BatchUpgradeDlg batch(run, {});
+    batch.show();
+    auto* spin = batch.findChild<QSpinBox*>(QStringLiteral("concurrencySpin"));
+    spin->setValue(3);
+    batch.chooseImage(image);
+    auto* checkTable = batch.findChild<QTableWidget*>(QStringLiteral("checkTable"));
+    QTRY_COMPARE(checkTable->item(0, 5)->text(), shown("pral_matrixConfig::BatchUpgradeDlg", "ready"));
+    click(&batch, "startBt");
+    const char* const context = "pral_matrixConfig::BatchUpgradeDlg";
+    const QString done = shown(context, "done: %1").arg(QString());
+    const QString failed = shown(context, "failed: %1").arg(QString());
+    const QString restarting = shown(context, "restarting");
+    QTRY_VERIFY_WITH_TIMEOUT(state(&batch, QStringLiteral("192.0.2.40")).startsWith(done) &&
+                                 state(&batch, QStringLiteral("192.0.2.41")).startsWith(failed) &&
+                                 state(&batch, QStringLiteral("192.0.2.42")) == restarting &&
+                                 batch.runningCount() == 3,
+                             15000);
+    QCursor::setPos(batch.mapToGlobal(QPoint(batch.width() / 2, 8)));
+    QTRY_VERIFY(!batch.findChild<QTableWidget*>(QStringLiteral("runTable"))->viewport()->underMouse());
+    shoot(&batch, QStringLiteral("batch-running.png"), data);
+    static_cast<QDialog&>(batch).reject();
 }
 
 namespace {

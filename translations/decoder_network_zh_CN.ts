@@ -55,7 +55,7 @@
 <context>
     <name>DeviceServiceClient</name>
     <message>
-        <location filename="../platform/decoder_network/deviceserviceclient.cpp" line="+260"/>
+        <location filename="../platform/decoder_network/deviceserviceclient.cpp" line="+265"/>
         <source>%1 video outputs (at most %2)</source>
         <translation>%1 个视频输出（最多 %2 个）</translation>
     </message>
@@ -65,7 +65,7 @@
         <translation>解码器(%1)为其服务指定了另一主机(%2)；请求仍发往 %1。</translation>
     </message>
     <message>
-        <location line="+72"/>
+        <location line="+73"/>
         <source>Decoder(%1) tells its network settings only after a login: only its address is filled in.</source>
         <translation>解码器(%1)仅在登录后才提供其网络设置：只填入了它的地址。</translation>
     </message>

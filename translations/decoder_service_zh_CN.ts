@@ -48,7 +48,7 @@
         <translation>恢复出厂设置</translation>
     </message>
     <message>
-        <location line="+64"/>
+        <location line="+66"/>
         <source>waiting up to %1 s for the decoder to come back</source>
         <translation>最多等待 %1 秒，直到解码器重新上线</translation>
     </message>
@@ -74,7 +74,7 @@
         <translation>已退回 %1：本机无法确认新地址 %2</translation>
     </message>
     <message>
-        <location line="+9"/>
+        <location line="+20"/>
         <source>back in its factory state, waiting for activation</source>
         <translation>已恢复出厂状态，等待激活</translation>
     </message>
@@ -163,6 +163,46 @@
         <location line="+3"/>
         <source>on line at %1, mask %2; this decoder takes a new address without confirmation: it could not have gone back to %3 by itself</source>
         <translation>已在 %1 上线，子网掩码 %2；此解码器修改地址无需确认，无法自行退回 %3</translation>
+    </message>
+</context>
+<context>
+    <name>pral_matrix::FirmwareImage</name>
+    <message>
+        <location filename="../platform/decoder_service/firmwareimage.cpp" line="+113"/>
+        <location line="+26"/>
+        <source>the file cannot be read</source>
+        <translation>无法读取该文件</translation>
+    </message>
+    <message>
+        <location line="-22"/>
+        <source>the file is no firmware image</source>
+        <translation>该文件不是固件镜像</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <location line="+13"/>
+        <source>the image is truncated</source>
+        <translation>镜像不完整</translation>
+    </message>
+    <message>
+        <location line="-11"/>
+        <source>the image has an unknown format version</source>
+        <translation>镜像的格式版本未知</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>the image header is damaged</source>
+        <translation>镜像头已损坏</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>the image is longer than announced</source>
+        <translation>镜像长度超出其声明</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>the image&apos;s checksum does not match</source>
+        <translation>镜像校验和不匹配</translation>
     </message>
 </context>
 <context>

@@ -309,6 +309,311 @@
     </message>
 </context>
 <context>
+    <name>pral_matrixConfig::BatchUpgradeDlg</name>
+    <message>
+        <location filename="../matrix_config/maintenance/batchupgradedlg.ui" line="+8"/>
+        <location line="+19"/>
+        <location filename="../matrix_config/maintenance/batchupgradedlg.cpp" line="+109"/>
+        <source>Upgrade firmware</source>
+        <translation>升级固件</translation>
+    </message>
+    <message>
+        <location line="+33"/>
+        <source>Firmware image</source>
+        <translation>固件镜像</translation>
+    </message>
+    <message>
+        <location line="+18"/>
+        <source>Upgrades at a time</source>
+        <translation>同时升级台数</translation>
+    </message>
+    <message>
+        <location line="+68"/>
+        <source>Export CSV</source>
+        <translation>导出 CSV</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>Start</source>
+        <translation>开始</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>Retry failed</source>
+        <translation>重试失败项</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>close</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <location filename="../matrix_config/maintenance/batchupgradedlg.cpp" line="+14"/>
+        <source>Please select the decoder file</source>
+        <translation>请选择解码器升级文件</translation>
+    </message>
+    <message>
+        <location line="+14"/>
+        <source>How many decoders are out of service at once, from their upload until they are checked back</source>
+        <translation>同时停止服务的解码器台数：从上传开始，直到复查恢复为止</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <location line="+3"/>
+        <source>Decoder</source>
+        <translation>解码器</translation>
+    </message>
+    <message>
+        <location line="-3"/>
+        <source>Connected</source>
+        <translation>已连接</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <location line="+3"/>
+        <source>Model</source>
+        <translation>型号</translation>
+    </message>
+    <message>
+        <location line="-3"/>
+        <source>Running version</source>
+        <translation>当前版本</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Image</source>
+        <translation>镜像</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Check</source>
+        <translation>检查结果</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Before</source>
+        <translation>升级前</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>After</source>
+        <translation>升级后</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>State</source>
+        <translation>状态</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Time</source>
+        <translation>时间</translation>
+    </message>
+    <message>
+        <location line="+54"/>
+        <source>Select the directory</source>
+        <translation>选择升级文件</translation>
+    </message>
+    <message>
+        <location line="+54"/>
+        <source>the image is damaged: %1</source>
+        <translation>镜像已损坏：%1</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <location line="+175"/>
+        <source>not connected</source>
+        <translation>未连接</translation>
+    </message>
+    <message>
+        <location line="-173"/>
+        <source>the decoder does not tell its model</source>
+        <translation>解码器未报告其型号</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>the image is made for %1, not for %2</source>
+        <translation>镜像适用于 %1，不适用于 %2</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <location line="+132"/>
+        <source>latest: it runs %1 already</source>
+        <translation>已是最新：已在运行 %1</translation>
+    </message>
+    <message>
+        <location line="-130"/>
+        <source>the versions %1 and %2 cannot be compared</source>
+        <translation>版本 %1 与 %2 无法比较</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>the image&apos;s %1 is older than the running %2</source>
+        <translation>镜像版本 %1 低于当前运行的 %2</translation>
+    </message>
+    <message>
+        <location line="+14"/>
+        <source>checking...</source>
+        <translation>检查中...</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>choose an image</source>
+        <translation>请选择镜像</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>yes</source>
+        <translation>是</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>no</source>
+        <translation>否</translation>
+    </message>
+    <message>
+        <location line="+312"/>
+        <source>The image cannot be used: %1</source>
+        <translation>该镜像无法使用：%1</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>The image installs %1 on %2: %3 of %4 decoder(s) can take it; the others are left out, each with the reason.</source>
+        <translation>该镜像为 %2 安装 %1：%4 台解码器中有 %3 台可以使用；其余已排除，并注明原因。</translation>
+    </message>
+    <message>
+        <location line="-304"/>
+        <source>damaged</source>
+        <translation>已损坏</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>sound</source>
+        <translation>完好</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>ready</source>
+        <translation>可以升级</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <location line="+249"/>
+        <source>left out: %1</source>
+        <translation>已排除：%1</translation>
+    </message>
+    <message>
+        <location line="-227"/>
+        <source>No decoder can take this image.</source>
+        <translation>没有解码器可以使用此镜像。</translation>
+    </message>
+    <message>
+        <location line="+76"/>
+        <source>done</source>
+        <translation>完成</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>done: %1</source>
+        <translation>完成：%1</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>failed: %1</source>
+        <translation>失败：%1</translation>
+    </message>
+    <message>
+        <location line="+18"/>
+        <source>error code %1</source>
+        <translation>错误码 %1</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>the decoder refused the image</source>
+        <translation>解码器拒绝了该镜像</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>the decoder is taking another image</source>
+        <translation>解码器正在接收另一个镜像</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>the upgrade could not start (%1)</source>
+        <translation>升级无法开始（%1）</translation>
+    </message>
+    <message>
+        <location line="+48"/>
+        <source>cancelled before it started</source>
+        <translation>未开始即已取消</translation>
+    </message>
+    <message>
+        <location line="+18"/>
+        <source>%1 upgrade(s) under way cannot be interrupted: the window can be closed once they have ended.</source>
+        <translation>%1 台正在进行的升级不能中断：待其结束后才能关闭窗口。</translation>
+    </message>
+    <message>
+        <location line="+41"/>
+        <source>waiting</source>
+        <translation>等待中</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>sending %1%</source>
+        <translation>发送中 %1%</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>restarting</source>
+        <translation>重启中</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>verifying</source>
+        <translation>复查中</translation>
+    </message>
+    <message>
+        <location line="+48"/>
+        <source>Choose the firmware image for the %1 decoder(s) chosen.</source>
+        <translation>请为选中的 %1 台解码器选择固件镜像。</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Checking the image and the decoders...</source>
+        <translation>正在检查镜像和解码器...</translation>
+    </message>
+    <message>
+        <location line="+28"/>
+        <source>%1 of %2 decoder(s) upgraded, %3 failed, %4 under way, %5 waiting; at most %6 at a time.</source>
+        <translation>%2 台解码器中已升级 %1 台，失败 %3 台，进行中 %4 台，等待 %5 台；最多同时 %6 台。</translation>
+    </message>
+    <message>
+        <location line="+54"/>
+        <source>save file</source>
+        <translation>保存文件</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>CSV file (*.csv)</source>
+        <translation>CSV 文件 (*.csv)</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>The results could not be written to %1.</source>
+        <translation>结果无法写入 %1。</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>The results are in %1.</source>
+        <translation>结果已保存到 %1。</translation>
+    </message>
+</context>
+<context>
     <name>pral_matrixConfig::CheckScreenTreeItem</name>
     <message>
         <location filename="../matrix_config/workspace/checkscreentreeitem.cpp" line="+14"/>
@@ -445,7 +750,7 @@
     <message>
         <location filename="../matrix_config/decoders/decodermanagementdlg.ui" line="+8"/>
         <location line="+18"/>
-        <location filename="../matrix_config/decoders/decodermanagementdlg.cpp" line="+227"/>
+        <location filename="../matrix_config/decoders/decodermanagementdlg.cpp" line="+230"/>
         <location line="+1"/>
         <source>Decoder Management</source>
         <translation>解码器管理</translation>
@@ -474,6 +779,11 @@
         <location line="+7"/>
         <source>Batch password change</source>
         <translation>批量修改密码</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>upgrade firmware</source>
+        <translation>升级固件</translation>
     </message>
     <message>
         <location line="+22"/>
@@ -516,7 +826,7 @@
         <translation>取消</translation>
     </message>
     <message>
-        <location filename="../matrix_config/decoders/decodermanagementdlg.cpp" line="-11"/>
+        <location filename="../matrix_config/decoders/decodermanagementdlg.cpp" line="-12"/>
         <location line="+1"/>
         <source>Search Decoder</source>
         <translation>搜索解码器</translation>
@@ -527,12 +837,12 @@
         <translation>添加</translation>
     </message>
     <message>
-        <location line="+4"/>
+        <location line="+5"/>
         <source>Active status</source>
         <translation>激活状态</translation>
     </message>
     <message>
-        <location line="+120"/>
+        <location line="+122"/>
         <source>no video output</source>
         <translation>无视频输出</translation>
     </message>
@@ -548,20 +858,20 @@
     </message>
     <message>
         <location line="+3"/>
-        <location line="+720"/>
+        <location line="+747"/>
         <location line="+29"/>
         <source>connecting</source>
         <translation>连接中</translation>
     </message>
     <message>
-        <location line="-748"/>
+        <location line="-775"/>
         <location line="+309"/>
-        <location line="+487"/>
+        <location line="+514"/>
         <source>activated</source>
         <translation>已激活</translation>
     </message>
     <message>
-        <location line="-795"/>
+        <location line="-822"/>
         <location line="+460"/>
         <source>unactivated</source>
         <translation>未激活</translation>
@@ -583,14 +893,14 @@
     </message>
     <message>
         <location line="+17"/>
-        <location line="+207"/>
+        <location line="+234"/>
         <location line="+14"/>
         <location line="+118"/>
         <source>Decoder connecting...</source>
         <translation>正在连接解码器...</translation>
     </message>
     <message>
-        <location line="-315"/>
+        <location line="-342"/>
         <source>Are you sure to restore factory Settings?</source>
         <translation>确定要恢复出厂设置吗？</translation>
     </message>
@@ -620,7 +930,8 @@
         <translation>请选择未激活的解码器！</translation>
     </message>
     <message>
-        <location line="+47"/>
+        <location line="+53"/>
+        <location line="+21"/>
         <source>Please select decoders!</source>
         <translation>请选择解码器！</translation>
     </message>
@@ -821,7 +1132,7 @@
         <translation>%1后正在检查：%2</translation>
     </message>
     <message>
-        <location line="+17"/>
+        <location line="+18"/>
         <source>Decoder %1, %2: %3</source>
         <translation>解码器 %1，%2：%3</translation>
     </message>
@@ -1397,7 +1708,7 @@ Start under &quot;Decoder Management&quot; above: search for the decoders and ad
         <translation>正在升级，请稍候！</translation>
     </message>
     <message>
-        <location line="+11"/>
+        <location line="+15"/>
         <source>Upgrade device in progress, do not close!</source>
         <translation>设备正在升级，请勿关闭！</translation>
     </message>
@@ -1425,6 +1736,14 @@ Start under &quot;Decoder Management&quot; above: search for the decoders and ad
         <location line="+1"/>
         <source>Upgrade failed!</source>
         <translation>升级失败！</translation>
+    </message>
+</context>
+<context>
+    <name>pral_matrixConfig::UpgradeExclusion</name>
+    <message>
+        <location filename="../matrix_config/maintenance/upgradeexclusion.cpp" line="+34"/>
+        <source>Firmware is being upgraded in another window: close it first.</source>
+        <translation>另一个窗口正在升级固件：请先将其关闭。</translation>
     </message>
 </context>
 <context>

@@ -1,6 +1,7 @@
 #include "decodermanagementdlg.h"
 #include "ui_decodermanagementdlg.h"
 
+#include "batchupgradedlg.h"
 #include "connectstatetipwt.h"
 #include "decoderconfigdlg.h"
 #include "decodernetworkconfigdlg.h"
@@ -175,6 +176,7 @@ DecoderManagementDlg::DecoderManagementDlg(MatrixInfoMap matrixInfoMap, MatrixIn
     ui->saveBtn->setProperty("common_bt_style1", true);
     ui->searchBtn->setProperty("common_bt_style1", true);
     ui->patchChangePwdBtn->setProperty("common_bt_style1", true);
+    ui->upgradeFirmwareBtn->setProperty("common_bt_style1", true);
     ui->cancelBtn->setProperty("common_bt_style2", true);
     const QString toolStyle = QStringLiteral("QPushButton{background:transparent;color:#ebf3fa;border:none;"
                                              "font-size:13px;}QPushButton:hover{color:#266baf;}");
@@ -219,6 +221,7 @@ DecoderManagementDlg::DecoderManagementDlg(MatrixInfoMap matrixInfoMap, MatrixIn
         ui->saveBtn->setText(tr("Add"));
         ui->searchBtn->hide();
         ui->patchChangePwdBtn->hide();
+        ui->upgradeFirmwareBtn->hide();
         addDecoderRows(this->matrixInfoMap, true);
         ui->managedDecoderStatus->setText(tr("Active status"));
         ui->refreshBtn->setIcon(QIcon(QStringLiteral(":/matrixConfig_images/images/refresh.png")));
@@ -247,6 +250,8 @@ DecoderManagementDlg::DecoderManagementDlg(MatrixInfoMap matrixInfoMap, MatrixIn
     connect(ui->searchBtn, SIGNAL(clicked()), this, SLOT(slot_searchBtnClieked()));
     connect(ui->refreshBtn, SIGNAL(clicked()), this, SLOT(slot_searchBtnClieked()));
     connect(ui->patchChangePwdBtn, SIGNAL(clicked()), this, SLOT(slot_patchChangePwdBtnClieked()));
+    connect(ui->upgradeFirmwareBtn, &QPushButton::clicked, this,
+            &DecoderManagementDlg::slotUpgradeFirmwareBtnClicked);
     connect(ui->selectAllCheckBox, SIGNAL(clicked(bool)), this, SLOT(slot_checkAllStateChanged(bool)));
     if (!this->searchMode)
         connect(ui->decoderTableWidget, SIGNAL(itemDoubleClicked(QTableWidgetItem*)), this,
@@ -860,6 +865,33 @@ void DecoderManagementDlg::slotGetLayoutInfoResult(QString mainMatrixIp, int mai
 }
 
 // ---- logging in again ----
+
+void DecoderManagementDlg::slotUpgradeFirmwareBtnClicked()
+{
+    QList<MatrixInfo> chosen;
+    for (const int row : checkedRows()) {
+        const QTableWidgetItem* ipItem = ui->decoderTableWidget->item(row, IpColumn);
+        const auto record = matrixInfoMap.constFind(ipItem ? ipItem->text() : QString());
+        if (record != matrixInfoMap.constEnd())
+            chosen.append(*record);
+    }
+    if (chosen.isEmpty()) {
+        PCOMMON::PMessageBox::information(nullptr, tr("Please select decoders!"), 1, false);
+        return;
+    }
+    if (UpgradeExclusion::isOpen(UpgradeExclusion::Single)) {
+        SystemAssistant::messageAlert(DictDef::alertNotice, UpgradeExclusion::refusal());
+        return;
+    }
+    // Decoders that come back from their upgrade are connected again the way a reconnect does it.
+    BatchUpgradeDlg dialog(chosen, [this](const QString& ip) {
+        const auto record = matrixInfoMap.constFind(ip);
+        if (record != matrixInfoMap.constEnd())
+            service().connectMatrix(*record, this);
+    });
+    DlgMaskWt mask(this, &dialog);
+    dialog.exec();
+}
 
 void DecoderManagementDlg::slot_patchChangePwdBtnClieked()
 {

@@ -67,6 +67,8 @@ private slots:
     void slot_saveBtnClieked();
     void slot_searchBtnClieked();
     void slot_patchChangePwdBtnClieked();
+    /** Firmware for the checked decoders, a few at a time. */
+    void slotUpgradeFirmwareBtnClicked();
     void slot_checkAllStateChanged(bool clicked);
     void slot_tableItemDbClicked(QTableWidgetItem* item);
     void slot_activeBtnClicked(bool clicked);

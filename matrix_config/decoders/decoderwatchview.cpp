@@ -61,7 +61,8 @@ void DecoderWatchView::onStarted(const WatchOutcome& state)
 {
     mark(state.watchedIp,
          tr("Being checked after the %1: %2").arg(DecoderWatch::kindText(state.kind), state.text));
-    if (!tellOperator)
+    // A batch of upgrades lists its own outcomes.
+    if (!tellOperator || state.tag != 0)
         return;
     WatchReportDlg* report = ensureReport();
     // Changes that overlap make one list; a change after the others ended, and were told, starts a new one.
@@ -74,7 +75,7 @@ void DecoderWatchView::onFinished(const WatchOutcome& outcome)
 {
     unmark(outcome.watchedIp);
     unmark(outcome.ip);
-    if (!tellOperator)
+    if (!tellOperator || outcome.tag != 0)
         return;
     const QString text =
         tr("Decoder %1, %2: %3").arg(outcome.ip, DecoderWatch::kindText(outcome.kind), outcome.text);

@@ -19,6 +19,8 @@ namespace pral_matrixConfig {
  * a mark (icon and tooltip) on a cell of each decoder being watched, one
  * that leaves the status word alone, and, where it tells the operator, a
  * notice per outcome and the report window once more than one decoder is in it.
+ * A watch a batch of upgrades asked for (one with a tag) is marked but not
+ * told: the batch's window lists its outcomes.
  *
  * The watches' signals arrive queued, so a watch never holds up the service;
  * rows are found by address when a signal comes, since addresses move.

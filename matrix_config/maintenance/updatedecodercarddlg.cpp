@@ -91,6 +91,10 @@ void UpdateDecoderCardDlg::slotOnOkBt()
         SystemAssistant::messageAlert(DictDef::alertNotice, tr("Upgrading in progress!"));
         return;
     }
+    if (exclusion.otherOpen()) {
+        SystemAssistant::messageAlert(DictDef::alertNotice, UpgradeExclusion::refusal());
+        return;
+    }
     ui->filePath->setReadOnly(true);
     PSingleton<MatrixSdkWorker>::_instance().setUpdateMatrixInfo(devices, filePath);
     upgrading = true;

@@ -3,6 +3,7 @@
 #include "commondialog.h"
 #include "matrix_config_global.h"
 #include "matrixsdkworker.h"
+#include "upgradeexclusion.h"
 
 namespace pral_matrixConfig {
 
@@ -18,7 +19,8 @@ class UpdateDecoderCardDlg;
  * (c - 1) * (100 / N) + p / N in integer arithmetic. While an upgrade runs
  * the dialog refuses to close; the service's reports reach it through
  * blocking queued connections, so a slot that shows a message box holds the
- * service's thread until the box is closed.
+ * service's thread until the box is closed. While a batch of upgrades is open
+ * it sends nothing.
  */
 class MATRIX_CONFIG_EXPORT UpdateDecoderCardDlg : public PCOMMON::CommonDialog
 {
@@ -58,6 +60,7 @@ private:
     QString filePath;
     QList<DeviceInfo_t> devices;
     bool upgrading = false;
+    UpgradeExclusion exclusion{UpgradeExclusion::Single};
 };
 
 } // namespace pral_matrixConfig

@@ -182,6 +182,11 @@ DeviceServiceClient::LoginOutcome DeviceServiceClient::login(const QString& ip, 
     }
     session.version = info.message.payload.childText(Ns::Device, QStringLiteral("FirmwareVersion"));
     session.deviceId = info.message.payload.childText(Ns::Device, QStringLiteral("SerialNumber"));
+    login.model = info.message.payload.childText(Ns::Device, QStringLiteral("Model"));
+    // A model name no image could be made for is no model at all: the batch's model check then leaves the
+    // decoder out instead of showing whatever it sent.
+    if (login.model.size() > OnvifCodec::MaxVersionChars)
+        login.model.clear();
     QString why;
     if (!OnvifCodec::checkVersion(session.version, &why)) {
         login.result = transport.refuse(ip, why);
@@ -281,6 +286,7 @@ DeviceServiceClient::LoginOutcome DeviceServiceClient::login(const QString& ip, 
     login.result = RESULT_OK;
     login.matrixType = session.matrixType;
     login.version = session.version;
+    login.bootId = session.bootId;
     return outcome;
 }
 

@@ -226,6 +226,10 @@ private:
      * it. */
     void runUpgrade(const QList<DeviceInfo_t>& devices, const QByteArray& image, const QString& target,
                     const UpgradeSink& sink, const CardStart& firstStart);
+    static QStringList deviceIps(const QList<DeviceInfo_t>& devices);
+    /** Pool thread: ends a card at its decoder's restart for a sink that checks the decoder itself. */
+    bool restartsHandOver(const UpgradeSink& sink, const QString& ip, int card, bool answered,
+                          const std::function<void(int, int, int, int, bool)>& progress);
     /** Pool thread: the probe's login and readings. */
     ProbeResult probeNow(const Probe& probe);
     /** Service thread: ip's new session is checked from now on. */
@@ -237,7 +241,6 @@ private:
 
     Options opts;
     QThreadPool pool;
-    QAtomicInt upgrading;
     // The exchanges, and one client per service the decoders offer.
     std::unique_ptr<OnvifTransport> transport;
     std::unique_ptr<DiscoveryClient> discovery;
@@ -252,6 +255,8 @@ private:
     QMap<QString, QList<PendingLogin>> pending;
     /** The decoder whose login the service thread is waiting for. */
     QSet<QString> collecting;
+    /** Decoders an upgrade is under way for, until it ends. */
+    QSet<QString> upgradingIps;
     /** Service thread: when each session is checked next (ms since the epoch). */
     QMap<QString, qint64> checkDue;
     QTimer* checkTimer = nullptr;

@@ -12,6 +12,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMutexLocker>
 #include <QThread>
 
 #include <algorithm>
@@ -80,8 +81,22 @@ int OnvifBackend::startUpgrade(const QList<DeviceInfo_t>& devices, const QString
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.size() == 0 || file.size() > opts.maxFileBytes)
         return RESULT_BAD_ARGUMENT;
-    if (!upgrading.testAndSetOrdered(0, 1))
-        return RESULT_UNAVAILABLE;
+    // Each decoder takes one image at a time; other decoders may be upgraded meanwhile.
+    const QStringList ips = deviceIps(devices);
+    {
+        QMutexLocker lock(&mutex);
+        for (const QString& ip : ips) {
+            if (upgradingIps.contains(ip))
+                return RESULT_UNAVAILABLE;
+        }
+        for (const QString& ip : ips)
+            upgradingIps.insert(ip);
+    }
+    const auto done = [this, ips] {
+        QMutexLocker lock(&mutex);
+        for (const QString& ip : ips)
+            upgradingIps.remove(ip);
+    };
     const QByteArray image = file.readAll();
     // The version the image installs, where the file says it in our format; a decoder of another maker is
     // judged by it.
@@ -90,10 +105,10 @@ int OnvifBackend::startUpgrade(const QList<DeviceInfo_t>& devices, const QString
     // The first card is started here, so that an image the decoder refuses is a refused start.
     const CardStart first = startCard(devices.first(), image);
     if (first.result == RESULT_BAD_ARGUMENT) {
-        upgrading.storeRelease(0);
+        done();
         return RESULT_BAD_ARGUMENT;
     }
-    pool.start([this, devices, image, target, sink, first] {
+    pool.start([this, devices, image, target, sink, first, done] {
         if (first.result != RESULT_OK) {
             // Refused for another reason than the image: the first card fails as a login would.
             QMetaObject::invokeMethod(this, [sink] {
@@ -101,13 +116,38 @@ int OnvifBackend::startUpgrade(const QList<DeviceInfo_t>& devices, const QString
                 if (sink.result)
                     sink.result(RESULT_UPGRADE_FAILED);
             });
-            upgrading.storeRelease(0);
+            done();
             return;
         }
         runUpgrade(devices, image, target, sink, first);
-        upgrading.storeRelease(0);
+        done();
     });
     return RESULT_OK;
+}
+
+QStringList OnvifBackend::deviceIps(const QList<DeviceInfo_t>& devices)
+{
+    QStringList ips;
+    for (const DeviceInfo_t& d : devices)
+        ips.append(fieldText(d.ip, sizeof d.ip));
+    return ips;
+}
+
+bool OnvifBackend::restartsHandOver(const UpgradeSink& sink, const QString& ip, int card, bool answered,
+                                    const std::function<void(int, int, int, int, bool)>& progress)
+{
+    // The caller checks the decoder after its restart itself: the card is done once the decoder is found
+    // done, or has gone down to restart, which ends its session without a network problem to tell.
+    if (!sink.endsAtRestart)
+        return false;
+    progress(card, 0, 100, 0, false);
+    if (answered) {
+        checkSession(ip);
+    } else {
+        dropSession(ip);
+        endSession(ip, SessionEnd::Restarted);
+    }
+    return true;
 }
 
 void OnvifBackend::runUpgrade(const QList<DeviceInfo_t>& devices, const QByteArray& image,
@@ -148,6 +188,8 @@ void OnvifBackend::runUpgrade(const QList<DeviceInfo_t>& devices, const QByteArr
                 QString version;
                 // The decoder restarts while it installs: a missed answer is not yet a failure.
                 if (device->firmwareVersion(ip, token, &version) != RESULT_OK) {
+                    if (restartsHandOver(sink, ip, card, false, progress))
+                        break;
                     if (!wentAway) {
                         wentAway = true;
                         progress(card, 0, lastPercent = RestartingPercent, 0, false);
@@ -163,6 +205,8 @@ void OnvifBackend::runUpgrade(const QList<DeviceInfo_t>& devices, const QByteArr
                 }
                 // Without a version in the image's file, any other version after the restart is the new one.
                 const bool installed = target.isEmpty() ? version != start.before : version == target;
+                if (installed && restartsHandOver(sink, ip, card, true, progress))
+                    break;
                 if (installed) {
                     progress(card, 0, 100, 0, false);
                     // It restarted to run the new firmware: a client's session to it is over.
@@ -177,6 +221,8 @@ void OnvifBackend::runUpgrade(const QList<DeviceInfo_t>& devices, const QByteArr
             ExtensionServiceClient::UpgradeState state;
             // The decoder restarts while it installs: a missed answer is not yet a failure.
             if (!extension->upgradeState(ip, token, &state)) {
+                if (restartsHandOver(sink, ip, card, false, progress))
+                    break;
                 if (clock.elapsed() > UpgradeLimitMs)
                     return fail(card, 1);
                 continue;
@@ -191,6 +237,8 @@ void OnvifBackend::runUpgrade(const QList<DeviceInfo_t>& devices, const QByteArr
                 lastPercent = state.percent;
                 progress(card, 0, state.percent, 0, false);
             }
+            if (state.state == QLatin1String("Done") && restartsHandOver(sink, ip, card, true, progress))
+                break;
             if (state.state == QLatin1String("Done")) {
                 // The version the decoder reports after its restart confirms the upgrade.
                 QString version;

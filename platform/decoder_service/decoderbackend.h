@@ -34,6 +34,10 @@ public:
         ConnectErrorMsgInfo error;
         int matrixType = MATRIX_TYPE_UNKNOWN;
         QString version;
+        /** What firmware images must be made for; empty when the decoder does not tell. */
+        QString model;
+        /** Changes with every restart; -1 when the decoder does not tell. */
+        int bootId = -1;
     };
 
     struct Layout
@@ -99,6 +103,12 @@ public:
         std::function<void(int, int, int, int, bool)> progress;
         /** A non-zero code ends an upgrade that had started. */
         std::function<void(int)> result;
+        /**
+         * The caller checks each decoder itself once it has restarted: a
+         * card's report of 100 % comes as soon as its decoder goes down to run
+         * the new firmware, without waiting for it to come back.
+         */
+        bool endsAtRestart = false;
     };
 
     explicit DecoderBackend(QObject* parent = nullptr);
@@ -189,7 +199,11 @@ public:
                        const QString& path, QStringList* lines) = 0;
     virtual int exportConfig(const QString& ip, const QString& path) = 0;
     virtual int importConfig(const QString& ip, const QString& path) = 0;
-    /** 0 when the upgrade has started and will report through sink. */
+    /**
+     * 0 when the upgrade has started and will report through sink. Upgrades of
+     * different decoders may run at the same time; a decoder already being
+     * upgraded is refused with RESULT_UNAVAILABLE.
+     */
     virtual int startUpgrade(const QList<DeviceInfo_t>& devices, const QString& path,
                              const UpgradeSink& sink) = 0;
 

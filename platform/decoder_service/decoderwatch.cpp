@@ -106,6 +106,8 @@ WatchOutcome DecoderWatch::stateOf(const Entry& entry) const
     state.ip = entry.request.ip;
     state.watchedIp = entry.request.ip;
     state.formerIp = entry.request.formerIp;
+    state.tag = entry.request.tag;
+    state.version = entry.version;
     state.timeoutMs = entry.timeoutMs;
     state.elapsedMs = entry.clock.elapsed();
     state.text = tr("waiting up to %1 s for the decoder to come back").arg(seconds(entry.timeoutMs));
@@ -192,6 +194,17 @@ void DecoderWatch::onLook(quint64 id, const QString& target, const DecoderBacken
     }
 
     const bool loggedIn = look.result == RESULT_OK;
+    // A decoder that still runs the boot it had when its upgrade began is still installing.
+    if (r.kind == ChangeKind::Upgrade && loggedIn && r.formerBootId >= 0 && look.bootId == r.formerBootId) {
+        again(id);
+        return;
+    }
+    if (loggedIn)
+        it->version = look.version;
+    if (!it->reached) {
+        it->reached = true;
+        emit signalWatchReached(stateOf(*it));
+    }
     if (r.kind == ChangeKind::Reset) {
         if (look.result == RESULT_NOT_ACTIVATED)
             finish(id, WatchOutcome::Verified, tr("back in its factory state, waiting for activation"), r.ip);

@@ -43,8 +43,19 @@ struct DECODER_SERVICE_EXPORT WatchRequest
     /** Upgrade: the version before, and the image's when it tells. */
     QString formerVersion;
     QString expectedVersion;
+    /**
+     * Upgrade: the boot the decoder ran before, when it tells (-1 otherwise).
+     * A decoder still answering from it has not restarted yet: it is looked at
+     * again, not judged by the version it still runs.
+     */
+    int formerBootId = -1;
     /** Import: the marker of the file (DecoderConfigFile::marker). */
     QString expectedMarker;
+    /**
+     * Who asked: 0 for the watch after an operator's change, which the page
+     * tells; otherwise a batch of upgrades, which tells its outcomes itself.
+     */
+    quint64 tag = 0;
 };
 
 /** Where a watch stands, and once it ended, how. */
@@ -76,6 +87,10 @@ struct DECODER_SERVICE_EXPORT WatchOutcome
     QString formerIp;
     /** For the operator, without the decoder's address: "back on line, version V2.4.0 (was V2.3.1)". */
     QString text;
+    /** The version the decoder reported once it was logged in to; empty before. */
+    QString version;
+    /** The request's tag. */
+    quint64 tag = 0;
     qint64 elapsedMs = 0;
     int timeoutMs = 0;
 
@@ -135,6 +150,11 @@ public:
 
 signals:
     void signalWatchStarted(pral_matrix::WatchOutcome state);
+    /**
+     * The decoder answers at the address watched (after an upgrade: from a
+     * new boot), once per watch; what the change was to do is read next.
+     */
+    void signalWatchReached(pral_matrix::WatchOutcome state);
     void signalWatchFinished(pral_matrix::WatchOutcome outcome);
 
 private:
@@ -144,6 +164,8 @@ private:
         QElapsedTimer clock;
         int timeoutMs = 0;
         int looks = 0;
+        bool reached = false;
+        QString version;
         QTimer* timer = nullptr;
     };
 

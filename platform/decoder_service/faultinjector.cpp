@@ -23,6 +23,18 @@ void FaultInjector::failUpgrade(int card, int code)
     upgrades.insert(card, code);
 }
 
+void FaultInjector::failUpgradeOf(const QString& ip, int code)
+{
+    QMutexLocker lock(&mutex);
+    decoderUpgrades.insert(ip, code);
+}
+
+void FaultInjector::keepFirmware(const QString& ip)
+{
+    QMutexLocker lock(&mutex);
+    keptFirmware.insert(ip);
+}
+
 void FaultInjector::breakTransfers(const QString& ip)
 {
     QMutexLocker lock(&mutex);
@@ -45,6 +57,8 @@ void FaultInjector::clear()
     logins.clear();
     layouts.clear();
     upgrades.clear();
+    decoderUpgrades.clear();
+    keptFirmware.clear();
     brokenTransfers.clear();
 }
 
@@ -75,6 +89,22 @@ bool FaultInjector::upgradeFault(int card, int* code) const
         return false;
     *code = it.value();
     return true;
+}
+
+bool FaultInjector::upgradeFaultOf(const QString& ip, int* code) const
+{
+    QMutexLocker lock(&mutex);
+    const auto it = decoderUpgrades.constFind(ip);
+    if (it == decoderUpgrades.constEnd())
+        return false;
+    *code = it.value();
+    return true;
+}
+
+bool FaultInjector::keepsFirmware(const QString& ip) const
+{
+    QMutexLocker lock(&mutex);
+    return keptFirmware.contains(ip);
 }
 
 bool FaultInjector::transferBreaks(const QString& ip) const

@@ -42,6 +42,13 @@ public:
     void failLayout(const QString& ip, int code);
     /** The upgrade of the card-th device (from 1) of every upgrade fails with code. */
     void failUpgrade(int card, int code);
+    /** Every upgrade of the decoder at ip fails with code, wherever it stands in its list. */
+    void failUpgradeOf(const QString& ip, int code);
+    /**
+     * The decoder at ip takes a firmware image and restarts to run it, but
+     * comes back running the version it had.
+     */
+    void keepFirmware(const QString& ip);
     /**
      * The connection to ip breaks in the middle of each configuration import
      * or firmware upgrade of that decoder: nothing of the file is applied.
@@ -58,6 +65,8 @@ public:
     LoginFault loginFault(const QString& ip, int* code = nullptr) const;
     bool layoutFault(const QString& ip, int* code) const;
     bool upgradeFault(int card, int* code) const;
+    bool upgradeFaultOf(const QString& ip, int* code) const;
+    bool keepsFirmware(const QString& ip) const;
     bool transferBreaks(const QString& ip) const;
     bool unreachable(const QString& ip) const;
 
@@ -72,6 +81,8 @@ private:
     QMap<QString, Login> logins;
     QMap<QString, int> layouts;
     QMap<int, int> upgrades;
+    QMap<QString, int> decoderUpgrades;
+    QSet<QString> keptFirmware;
     QSet<QString> brokenTransfers;
     QSet<QString> unreachableIps;
 };

@@ -40,6 +40,16 @@ public:
     /** Reads and checks the header and checksum of the file at path; false and *why when it is no sound
      * image. */
     static bool read(const QString& path, FirmwareImage* image, QString* why = nullptr);
+
+    /**
+     * Compares two firmware versions by their numbers, left to right, each
+     * run of digits one number: "V2.10" is newer than "V2.9", "V2.3.1 build
+     * 240611" than "V2.3.1"; a number one of them lacks counts as 0. Returns
+     * < 0, 0 or > 0 as a is older than, the same as or newer than b. Versions
+     * without numbers cannot be compared: *comparable is then false, and they
+     * are the same only when their texts are.
+     */
+    static int compareVersions(const QString& a, const QString& b, bool* comparable = nullptr);
 };
 
 } // namespace pral_matrix

@@ -14,6 +14,8 @@
 #include <QFileInfo>
 #include <QTimer>
 
+#include <cstring>
+
 namespace pral_matrix {
 
 namespace {
@@ -105,6 +107,41 @@ MatrixSdkWorker::MatrixSdkWorker()
                                    });
                                },
                                this);
+
+    qRegisterMetaType<FirmwareImageInfo>("pral_matrix::FirmwareImageInfo");
+    qRegisterMetaType<QList<DecoderFirmwareInfo>>("QList<pral_matrix::DecoderFirmwareInfo>");
+    qRegisterMetaType<BatchUpgradeReport>("pral_matrix::BatchUpgradeReport");
+    // Watches of a batch's decoders end that batch's reports; both run on the service thread.
+    connect(
+        watcher, &DecoderWatch::signalWatchReached, this,
+        [this](const WatchOutcome& state) {
+            if (state.tag == 0 || state.kind != ChangeKind::Upgrade)
+                return;
+            BatchUpgradeReport report;
+            report.run = state.tag;
+            report.ip = state.watchedIp;
+            report.stage = BatchUpgradeReport::Verifying;
+            reportBatch(report);
+        },
+        Qt::DirectConnection);
+    connect(
+        watcher, &DecoderWatch::signalWatchFinished, this,
+        [this](const WatchOutcome& outcome) {
+            if (outcome.tag == 0 || outcome.kind != ChangeKind::Upgrade)
+                return;
+            BatchUpgradeReport report;
+            report.run = outcome.tag;
+            report.ip = outcome.watchedIp;
+            // A back end that cannot look at decoders leaves an upgrade that went through unchecked, not
+            // failed.
+            report.stage = outcome.verified() || outcome.verdict == WatchOutcome::Unchecked
+                               ? BatchUpgradeReport::Done
+                               : BatchUpgradeReport::Failed;
+            report.version = outcome.version;
+            report.text = outcome.text;
+            reportBatch(report);
+        },
+        Qt::DirectConnection);
 
     thread.setObjectName(QStringLiteral("DecoderService"));
     moveToThread(&thread);
@@ -365,9 +402,9 @@ void MatrixSdkWorker::connectMatrix(const MatrixInfo& info, void* pUser)
             login = loginOnce(info);
         }
         const bool ok = login.result == RESULT_OK;
-        const CMHandle handle(new CSharedHandle(info.ip, info.userName, info.password,
-                                                ok ? login.matrixType : int(info.matrixType),
-                                                ok ? login.version : info.version));
+        const CMHandle handle(new CSharedHandle(
+            info.ip, info.userName, info.password, ok ? login.matrixType : int(info.matrixType),
+            ok ? login.version : info.version, ok ? login.model : QString(), ok ? login.bootId : -1));
         if (ok) {
             QMutexLocker lock(&handleMutex);
             handles.insert(info.ip, handle);
@@ -805,8 +842,10 @@ void MatrixSdkWorker::setUpdateMatrixInfo(const QList<DeviceInfo_t>& devices, co
             watch.password = fieldString(device.password, sizeof device.password);
             watch.deviceId = fieldString(device.deviceId, sizeof device.deviceId);
             watch.expectedVersion = expected;
-            if (const CMHandle handle = getHandleByIp(watch.ip))
+            if (const CMHandle handle = getHandleByIp(watch.ip)) {
                 watch.formerVersion = handle->version();
+                watch.formerBootId = handle->bootId();
+            }
             watches.append(watch);
         }
         DecoderBackend::UpgradeSink sink;
@@ -820,6 +859,132 @@ void MatrixSdkWorker::setUpdateMatrixInfo(const QList<DeviceInfo_t>& devices, co
         };
         const int result = backend->startUpgrade(devices, filePath, sink);
         deliver([this, result] { emit signalUpdateMatrixResult(result); });
+    });
+}
+
+void MatrixSdkWorker::reportBatch(const BatchUpgradeReport& report)
+{
+    deliver([this, report] { emit signalBatchUpgradeReport(report); });
+}
+
+FirmwareImageInfo MatrixSdkWorker::readImage(const QString& path)
+{
+    // A batch reads one image for every decoder: its checksum is taken again only when the file changed.
+    const QFileInfo file(path);
+    const QDateTime modified = file.exists() ? file.lastModified() : QDateTime();
+    if (imageRead.path != path || imageRead.size != file.size() || imageRead.modified != modified ||
+        !modified.isValid()) {
+        FirmwareImage image;
+        imageRead.info = FirmwareImageInfo();
+        imageRead.info.sound = FirmwareImage::read(path, &image, &imageRead.info.problem);
+        imageRead.info.model = image.model;
+        imageRead.info.version = image.version;
+        imageRead.path = path;
+        imageRead.size = file.size();
+        imageRead.modified = modified;
+    }
+    return imageRead.info;
+}
+
+void MatrixSdkWorker::checkFirmware(const QStringList& ips, const QString& givenPath, quint64 run)
+{
+    post([this, ips, givenPath, run] {
+        const FirmwareImageInfo info = readImage(clientFilePath(givenPath));
+        QList<DecoderFirmwareInfo> decoders;
+        for (const QString& ip : ips) {
+            DecoderFirmwareInfo decoder;
+            decoder.ip = ip;
+            const CMHandle handle = getHandleByIp(ip);
+            decoder.connected = isLive(handle);
+            if (decoder.connected) {
+                decoder.model = handle->model();
+                decoder.version = handle->version();
+            }
+            decoders.append(decoder);
+        }
+        deliver([this, run, info, decoders] { emit signalFirmwareCheckResult(run, info, decoders); });
+    });
+}
+
+void MatrixSdkWorker::upgradeDecoder(const MatrixInfo& decoder, const QString& givenPath, quint64 run)
+{
+    post([this, decoder, givenPath, run] {
+        const QString ip = decoder.ip;
+        const QString filePath = clientFilePath(givenPath);
+        auto report = [this, run, ip](BatchUpgradeReport r) {
+            r.run = run;
+            r.ip = ip;
+            reportBatch(r);
+        };
+        WatchRequest watch;
+        watch.kind = ChangeKind::Upgrade;
+        watch.ip = ip;
+        watch.userName = decoder.userName;
+        watch.password = decoder.password;
+        watch.formerVersion = decoder.version;
+        watch.tag = run;
+        if (const CMHandle handle = getHandleByIp(ip)) {
+            watch.userName = handle->userName();
+            watch.password = handle->password();
+            watch.formerVersion = handle->version();
+            watch.formerBootId = handle->bootId();
+        }
+        const FirmwareImageInfo image = readImage(filePath);
+        if (image.sound)
+            watch.expectedVersion = image.version;
+        DeviceInfo_t device{};
+        const auto put = [](char* field, size_t size, const QString& text) {
+            const QByteArray bytes = text.toLatin1().left(int(size) - 1);
+            std::memcpy(field, bytes.constData(), size_t(bytes.size()));
+        };
+        put(device.ip, sizeof device.ip, ip);
+        put(device.userName, sizeof device.userName, watch.userName);
+        put(device.password, sizeof device.password, watch.password);
+
+        // Reports stop once the decoder restarted (the watch goes on from there) or failed.
+        auto over = std::make_shared<bool>(false);
+        DecoderBackend::UpgradeSink sink;
+        sink.endsAtRestart = true;
+        sink.progress = [this, report, watch, over](int card, int marker, int percent, int code,
+                                                    bool latest) {
+            if (*over || card != 1)
+                return;
+            BatchUpgradeReport r;
+            if (latest) {
+                r.stage = BatchUpgradeReport::Done;
+                r.latest = true;
+                r.version = watch.expectedVersion;
+                *over = true;
+            } else if (marker == -1 && percent == -1) {
+                r.stage = BatchUpgradeReport::Failed;
+                r.code = code;
+                *over = true;
+            } else if (percent >= 100) {
+                r.stage = BatchUpgradeReport::Restarting;
+                *over = true;
+                watcher->watch(watch);
+            } else {
+                r.percent = qMax(0, percent);
+            }
+            report(r);
+        };
+        sink.result = [report, over](int code) {
+            if (*over || code == RESULT_OK)
+                return;
+            *over = true;
+            BatchUpgradeReport r;
+            r.stage = BatchUpgradeReport::Failed;
+            r.code = code;
+            report(r);
+        };
+        const int result = backend->startUpgrade({device}, filePath, sink);
+        if (result != RESULT_OK && !*over) {
+            *over = true;
+            BatchUpgradeReport r;
+            r.stage = BatchUpgradeReport::Failed;
+            r.code = result;
+            report(r);
+        }
     });
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "batchupgradereport.h"
 #include "csharedhandle.h"
 #include "decoder_service_global.h"
 #include "decoderbackend.h"
@@ -158,6 +159,26 @@ public:
      */
     void setUpdateMatrixInfo(const QList<DeviceInfo_t>& devices, const QString& filePath);
 
+    // ---- firmware for many decoders: reports of their own, never those of setUpdateMatrixInfo ----
+
+    /**
+     * Reads the image at filePath whole (its checksum) and what the live
+     * connections tell of each decoder (connected, model, running version),
+     * asking the decoders nothing; answered by one signalFirmwareCheckResult
+     * with the decoders in the order given.
+     */
+    void checkFirmware(const QStringList& ips, const QString& filePath, quint64 run);
+    /**
+     * Upgrades the one decoder of decoder.ip from the image at filePath, beside
+     * other upgrades of this kind: with the credentials of its live connection,
+     * or without one, those of decoder. Reports go to signalBatchUpgradeReport
+     * with run, from Sending to Done or Failed, in order. Once it restarts the
+     * decoder is watched (changeWatch(), tagged with run) whether or not the
+     * service watches its own changes: the watch's outcome ends the reports.
+     * decoder.version is the version before, when no connection tells it.
+     */
+    void upgradeDecoder(const MatrixInfo& decoder, const QString& filePath, quint64 run);
+
     // ---- back end, faults and test seam ----
 
     /** Replaces the back end with the simulated fleet described by json; false and *error when it is not one.
@@ -251,6 +272,9 @@ signals:
     void signalImportConfigResult(int ret);
     void signalUpdateMatrixProgress(int card, int marker, int percent, int code, bool latest);
     void signalUpdateMatrixResult(int ret);
+    void signalFirmwareCheckResult(quint64 run, pral_matrix::FirmwareImageInfo image,
+                                   QList<pral_matrix::DecoderFirmwareInfo> decoders);
+    void signalBatchUpgradeReport(pral_matrix::BatchUpgradeReport report);
     /** Emitted by the client on the GUI thread: an output was (un)mapped to a screen. */
     void signalScreenMapping(QString outputKey, bool mapped);
     /** The store could not read or write a list; emitted on the GUI thread. */
@@ -279,6 +303,10 @@ private:
     void flushNotices();
     /** Service thread. */
     void watchChange(const WatchRequest& request);
+    /** Service thread: a batch's report, after the results asked for before it. */
+    void reportBatch(const BatchUpgradeReport& report);
+    /** Service thread: the image at path, read again only when the file changed since the last time. */
+    FirmwareImageInfo readImage(const QString& path);
     /** Service thread. */
     DecoderBackend::Login loginOnce(const MatrixInfo& info);
 
@@ -297,6 +325,14 @@ private:
     /** Service thread: a request is being carried out; the notices it causes wait for its result. */
     bool inRequest = false;
     QList<QPair<CMHandle, QString>> pendingNotices;
+    /** Service thread: the image readImage() read last. */
+    struct
+    {
+        QString path;
+        qint64 size = -1;
+        QDateTime modified;
+        FirmwareImageInfo info;
+    } imageRead;
 
     mutable QMutex handleMutex;
     QMap<QString, CMHandle> handles;

@@ -190,6 +190,8 @@ DecoderBackend::Login SimulatedDecoder::login(const QString& userName, const QSt
     note(DecoderLog::Operation, QStringLiteral("User %1 logged in").arg(userName));
     login.matrixType = settings.type;
     login.version = settings.version;
+    login.model = settings.model;
+    login.bootId = boots;
     return login;
 }
 
@@ -848,6 +850,15 @@ SimulatedDecoder::beginUpgrade(const FirmwareImage& image, const QString& userNa
     note(DecoderLog::System,
          QStringLiteral("Firmware upgrade from %1 to %2 started").arg(settings.version, image.version));
     return UpgradeStart::Ready;
+}
+
+void SimulatedDecoder::restartOnFormerFirmware()
+{
+    if (!upgrading())
+        return;
+    const QString failed = upgradeVersion;
+    upgradeVersion.clear();
+    restart(QStringLiteral("Firmware %1 did not start; restarting on %2").arg(failed, settings.version));
 }
 
 void SimulatedDecoder::endUpgrade(int code)

@@ -240,6 +240,8 @@ public:
     UpgradeStart beginUpgrade(const FirmwareImage& image, const QString& userName, const QString& password);
     /** 0 installs the version begun; any other code (of the upgrade failure table) leaves the old one. */
     void endUpgrade(int code);
+    /** The image was taken, but the decoder restarts on the version it ran before. */
+    void restartOnFormerFirmware();
     bool upgrading() const { return !upgradeVersion.isEmpty(); }
 
 private:

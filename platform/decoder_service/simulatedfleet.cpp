@@ -12,10 +12,7 @@ namespace pral_matrix {
 
 SimulatedFleet::SimulatedFleet()
     : clock([] { return QDateTime::currentMSecsSinceEpoch(); })
-    , upgradeTimer(new QTimer(this))
 {
-    upgradeTimer->setSingleShot(true);
-    connect(upgradeTimer, &QTimer::timeout, this, &SimulatedFleet::upgradeTick);
 }
 
 SimulatedFleet::~SimulatedFleet() = default;
@@ -134,8 +131,8 @@ void SimulatedFleet::logout(const QString& ip)
         return;
     d->logout();
     // The upgrade of this decoder went over the connection that just ended.
-    if (upgrade && d->upgrading())
-        failCard(d, 3);
+    if (const quint64 id = upgradeOf(d))
+        failCard(id, d, 3);
 }
 
 DecoderBackend::Layout SimulatedFleet::getLayout(const QString& ip)
@@ -321,8 +318,8 @@ int SimulatedFleet::restartDecoder(const QString& ip)
     if (!d)
         return RESULT_NO_DEVICE;
     d->restart(QStringLiteral("Restarted by itself"));
-    if (upgrade && d->upgrading())
-        failCard(d, 3);
+    if (const quint64 id = upgradeOf(d))
+        failCard(id, d, 3);
     endSession(ip, SessionEnd::Restarted);
     return RESULT_OK;
 }
@@ -477,10 +474,18 @@ int SimulatedFleet::importConfig(const QString& ip, const QString& path)
 int SimulatedFleet::startUpgrade(const QList<DeviceInfo_t>& devices, const QString& path,
                                  const UpgradeSink& sink)
 {
-    if (upgrade)
-        return RESULT_UNAVAILABLE;
     if (devices.isEmpty())
         return RESULT_BAD_ARGUMENT;
+    // Each decoder takes one image at a time; other decoders may be upgraded meanwhile.
+    for (const auto& running : upgrades) {
+        const Upgrade& u = *running.second;
+        for (int card = u.card; card <= u.devices.size(); ++card) {
+            for (const DeviceInfo_t& device : devices) {
+                if (ipOf(device) == ipOf(u.devices.at(card - 1)))
+                    return RESULT_UNAVAILABLE;
+            }
+        }
+    }
     FirmwareImage image;
     QString why;
     const bool sound = FirmwareImage::read(path, &image, &why);
@@ -495,39 +500,65 @@ int SimulatedFleet::startUpgrade(const QList<DeviceInfo_t>& devices, const QStri
     }
     if (!fits)
         return RESULT_BAD_ARGUMENT;
-    upgrade = std::make_unique<Upgrade>();
+    const quint64 id = nextUpgrade++;
+    auto upgrade = std::make_unique<Upgrade>();
     upgrade->devices = devices;
     upgrade->image = image;
     upgrade->sink = sink;
-    upgradeTimer->start(upgradeStep);
+    upgrade->timer = new QTimer(this);
+    upgrade->timer->setSingleShot(true);
+    connect(upgrade->timer, &QTimer::timeout, this, [this, id] { upgradeTick(id); });
+    upgrade->timer->start(upgradeStep);
+    upgrades[id] = std::move(upgrade);
     return RESULT_OK;
 }
 
-void SimulatedFleet::failCard(SimulatedDecoder* d, int code)
+quint64 SimulatedFleet::upgradeOf(const SimulatedDecoder* d)
 {
-    if (d)
-        d->endUpgrade(code);
-    upgrade->sink.progress(upgrade->card, -1, -1, code, false);
-    if (upgrade)
-        finishUpgrade(RESULT_UPGRADE_FAILED);
+    if (!d || !d->upgrading())
+        return 0;
+    for (const auto& running : upgrades) {
+        const Upgrade& u = *running.second;
+        if (find(ipOf(u.devices.at(u.card - 1))) == d)
+            return running.first;
+    }
+    return 0;
 }
 
-void SimulatedFleet::finishUpgrade(int resultCode)
+void SimulatedFleet::failCard(quint64 id, SimulatedDecoder* d, int code)
 {
-    const UpgradeSink sink = upgrade->sink;
-    upgrade.reset();
-    upgradeTimer->stop();
+    const auto it = upgrades.find(id);
+    if (it == upgrades.end())
+        return;
+    if (d)
+        d->endUpgrade(code);
+    const int card = it->second->card;
+    const UpgradeSink sink = it->second->sink;
+    sink.progress(card, -1, -1, code, false);
+    // Whoever took the report may have ended the upgrade already.
+    finishUpgrade(id, RESULT_UPGRADE_FAILED);
+}
+
+void SimulatedFleet::finishUpgrade(quint64 id, int resultCode)
+{
+    const auto it = upgrades.find(id);
+    if (it == upgrades.end())
+        return;
+    const UpgradeSink sink = it->second->sink;
+    it->second->timer->deleteLater();
+    upgrades.erase(it);
     if (resultCode == RESULT_OK)
         sink.progress(0, 0, 0, 0, false);
     else if (sink.result)
         sink.result(resultCode);
 }
 
-void SimulatedFleet::upgradeTick()
+void SimulatedFleet::upgradeTick(quint64 id)
 {
-    if (!upgrade)
+    const auto it = upgrades.find(id);
+    if (it == upgrades.end())
         return;
-    Upgrade& u = *upgrade;
+    Upgrade& u = *it->second;
     const DeviceInfo_t& device = u.devices.at(u.card - 1);
     const QString ip = ipOf(device);
     SimulatedDecoder* d = find(ip);
@@ -539,46 +570,55 @@ void SimulatedFleet::upgradeTick()
                                 textOf(device.password, sizeof device.password))
               : SimulatedDecoder::UpgradeStart::LoginFailed;
         if (start == SimulatedDecoder::UpgradeStart::LoginFailed) {
-            failCard(d, 1);
+            failCard(id, d, 1);
             return;
         }
         if (start == SimulatedDecoder::UpgradeStart::Latest) {
-            u.sink.progress(u.card, 0, 100, 0, true);
-            upgrade.reset();
+            const UpgradeSink sink = u.sink;
+            const int card = u.card;
+            u.timer->deleteLater();
+            upgrades.erase(it);
+            sink.progress(card, 0, 100, 0, true);
             return;
         }
     }
     if (!d || !d->upgrading()) {
         // The decoder moved to another address meanwhile: the transfer is gone.
-        failCard(d, 3);
+        failCard(id, d, 3);
         return;
     }
     u.percent += 20;
     int code = 0;
-    if (faults() && faults()->upgradeFault(u.card, &code) && u.percent >= 60) {
-        failCard(d, code);
+    if (faults() && (faults()->upgradeFault(u.card, &code) || faults()->upgradeFaultOf(ip, &code)) &&
+        u.percent >= 60) {
+        failCard(id, d, code);
         return;
     }
     if (faults() && faults()->transferBreaks(ip) && u.percent >= 40) {
-        failCard(d, 3);
+        failCard(id, d, 3);
         return;
     }
     u.sink.progress(u.card, 0, u.percent, 0, false);
     // Whoever took the report may have ended the upgrade (a dropped connection).
-    if (!upgrade)
+    if (upgrades.find(id) == upgrades.end())
         return;
     if (u.percent >= 100) {
-        // The decoder restarts to run the new firmware.
-        d->endUpgrade(0);
+        // The decoder restarts to run the new firmware, or, when it does not start, the one it had.
+        if (faults() && faults()->keepsFirmware(ip))
+            d->restartOnFormerFirmware();
+        else
+            d->endUpgrade(0);
         endSession(ip, SessionEnd::Restarted);
+        if (upgrades.find(id) == upgrades.end())
+            return;
         if (u.card == u.devices.size()) {
-            finishUpgrade(RESULT_OK);
+            finishUpgrade(id, RESULT_OK);
             return;
         }
         ++u.card;
         u.percent = 0;
     }
-    upgradeTimer->start(upgradeStep);
+    u.timer->start(upgradeStep);
 }
 
 } // namespace pral_matrix

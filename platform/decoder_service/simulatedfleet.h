@@ -84,11 +84,13 @@ namespace pral_matrix {
  * with "confirmsAddress" false, or a window of 0, simply moves.
  *
  * An upgrade goes card by card, every upgradeStepMs one report of 20 % more;
- * it logs in to each decoder with the device's credentials. A card fails
- * with its armed code (FaultInjector::failUpgrade) at 60 %, with code 3
+ * it logs in to each decoder with the device's credentials. Upgrades of other
+ * decoders may run beside it, each at its own pace. A card fails with its
+ * armed code (FaultInjector::failUpgrade, failUpgradeOf) at 60 %, with code 3
  * (connection broken) when its decoder's connection ends or its transfers
  * break, and with code 1 when the login fails; then the upgrade ends with
- * RESULT_UPGRADE_FAILED and the decoder keeps its version.
+ * RESULT_UPGRADE_FAILED and the decoder keeps its version. A decoder armed
+ * with FaultInjector::keepFirmware restarts at 100 % on the version it had.
  */
 class DECODER_SERVICE_EXPORT SimulatedFleet : public DecoderBackend
 {
@@ -181,15 +183,18 @@ private:
         UpgradeSink sink;
         int card = 1;
         int percent = 0;
+        QTimer* timer = nullptr;
     };
 
     SimulatedDecoder* find(const QString& ip);
     SimulatedDecoder::OutputLookup outputLookup() const;
     void adopt(std::unique_ptr<SimulatedDecoder> decoder);
-    void upgradeTick();
+    void upgradeTick(quint64 id);
+    /** The running upgrade whose card now is decoder; 0 when none. */
+    quint64 upgradeOf(const SimulatedDecoder* decoder);
     /** The card being upgraded fails with code (of the failure table); the upgrade ends. */
-    void failCard(SimulatedDecoder* decoder, int code);
-    void finishUpgrade(int resultCode);
+    void failCard(quint64 id, SimulatedDecoder* decoder, int code);
+    void finishUpgrade(quint64 id, int resultCode);
     qint64 now() const;
     /** The decoder at ip failed to hear its confirmation: back to its former settings. */
     void returnToFormerAddress(const QString& ip);
@@ -204,8 +209,9 @@ private:
     int historyDays = 30;
     int historyPerDay = 24;
     std::function<qint64()> clock;
-    QTimer* upgradeTimer;
-    std::unique_ptr<Upgrade> upgrade;
+    /** Upgrades under way, each of its own decoders, by the order they started in. */
+    std::map<quint64, std::unique_ptr<Upgrade>> upgrades;
+    quint64 nextUpgrade = 1;
     int confirmWindow = 60000;
     int restartTime = 0;
     /** Address changes waiting for their confirmation, by the new address. */
