@@ -464,8 +464,14 @@ int OnvifBackend::setResolution(const QString& ip, const ScreenResolutionInfo& i
     if (info.screenRow < 0 || info.screenColumn < 0)
         return RESULT_BAD_ARGUMENT;
     const ScreenResolution_t r{info.resolution.width, info.resolution.height, info.resolution.frameRate};
-    return inLane(ip,
-                  [&] { return deviceIo->setResolution(ip, info.screenRow, info.screenColumn, r, persist); });
+    return inLane(ip, [&] {
+        // ONVIF's output configuration has no resolution: a device without ours would take the call and
+        // go on as it was, which the operator must not be told is a success.
+        OnvifTransport::Session session;
+        if (transport->session(ip, &session) && !session.offers(Ns::Wall))
+            return int(RESULT_UNSUPPORTED);
+        return deviceIo->setResolution(ip, info.screenRow, info.screenColumn, r, persist);
+    });
 }
 
 int OnvifBackend::getScreenColor(const QString& ip, int screenRow, int screenColumn, ScreenColor* out)
