@@ -9,6 +9,8 @@ packages=(
     libsodium-dev libkf5archive-dev
     # the ONVIF client's HTTP: whole-request deadline, header callback, Digest and pinned TLS keys
     libcurl4-openssl-dev
+    # the client's TLS test makes its devices' certificates at test time
+    openssl
     # the manual pages are made from the programs' --help
     help2man
     # the network back end's interoperability test talks to the daemon through Debian's ONVIF client library

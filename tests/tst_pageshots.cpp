@@ -409,6 +409,28 @@ void TestPageShots::decoderDialogs()
         QVERIFY(!search.findChild<QScrollArea*>("tableScrollArea")->verticalScrollBar()->isVisible());
     }
     {
+        // A camera answered the search too: listed, its row saying that it shows no video, so that the
+        // operator does not look for it among a wall's outputs.
+        MatrixInfoMap results = found({Other, Fresh});
+        MatrixInfo camera;
+        camera.ip = QStringLiteral("192.0.2.40");
+        camera.deviceId = QStringLiteral("EXC2000012345");
+        camera.matrixType = pral_matrix::MATRIX_TYPE_NO_OUTPUT;
+        camera.version = QStringLiteral("V5.4.1");
+        camera.activated = true;
+        results.insert(camera.ip, camera);
+        DecoderManagementDlg search(results, MatrixInfoMap(), true);
+        search.show();
+        QCOMPARE(listedIps(&search), (QStringList{Other, Fresh, camera.ip}));
+        const QTableWidgetItem* version = table(&search)->item(rowOf(&search, camera.ip), 4);
+        QCOMPARE(version->text(), shown(SearchClass, "%1, no video output").arg(camera.version));
+        QCOMPARE(version->toolTip(),
+                 shown(SearchClass,
+                       "This device has no video output: it can be managed here, but not used in a "
+                       "TV wall."));
+        shoot(&search, QStringLiteral("search-camera.png"), versions(results));
+    }
+    {
         DevActiveDlg activation(false);
         activation.show();
         QTest::keyClicks(activation.findChild<QLineEdit*>(QStringLiteral("pwdEdt")),

@@ -208,7 +208,7 @@
 <context>
     <name>pral_matrix::MatrixStore</name>
     <message>
-        <location filename="../platform/decoder_service/matrixstore.cpp" line="+168"/>
+        <location filename="../platform/decoder_service/matrixstore.cpp" line="+232"/>
         <source>the data directory %1 is in use by process %2 (%3 on %4)</source>
         <translation>数据目录 %1 正被进程 %2（%4 上的 %3）占用</translation>
     </message>
@@ -248,7 +248,7 @@
         <translation>第 %1 项和第 %2 项都是“%3”，已舍弃第 %1 项</translation>
     </message>
     <message>
-        <location line="+41"/>
+        <location line="+42"/>
         <source>cannot be read (%1)</source>
         <translation>无法读取（%1）</translation>
     </message>
@@ -314,7 +314,7 @@
         <translation>这些密码由其他密钥加密，或已被改动。请重新登录这些解码器（“解码器管理”中该行的登录按钮）；在此之前将保留原有的值。</translation>
     </message>
     <message>
-        <location line="+114"/>
+        <location line="+118"/>
         <source>No key for the decoder passwords could be made: %1</source>
         <translation>无法生成解码器密码的密钥：%1</translation>
     </message>
@@ -324,7 +324,7 @@
         <translation>密钥文件 %1 已损坏，已将其移至别处并生成了新密钥。</translation>
     </message>
     <message>
-        <location line="+47"/>
+        <location line="+80"/>
         <source>its damaged file could not be kept aside</source>
         <translation>已损坏的原文件无法另存</translation>
     </message>
@@ -334,7 +334,7 @@
         <translation>现在输入的解码器密码可以使用，但不会被保存：%1。</translation>
     </message>
     <message>
-        <location line="+20"/>
+        <location line="+22"/>
         <source>%1 is saved again.</source>
         <translation>%1 已恢复保存。</translation>
     </message>
@@ -382,7 +382,7 @@
         <translation>的屏幕多于 %1 块</translation>
     </message>
     <message>
-        <location filename="../platform/decoder_service/matrixstore.cpp" line="-316"/>
+        <location filename="../platform/decoder_service/matrixstore.cpp" line="-355"/>
         <location filename="../platform/decoder_service/recordjson.cpp" line="-203"/>
         <source>is not an object</source>
         <translation>不是对象</translation>

@@ -82,19 +82,19 @@
     </message>
     <message>
         <location line="+11"/>
-        <location line="+474"/>
+        <location line="+473"/>
         <location line="+6"/>
         <location line="+31"/>
         <source>Edit a TV Wall</source>
         <translation>编辑电视墙</translation>
     </message>
     <message>
-        <location line="-508"/>
+        <location line="-507"/>
         <source>edit</source>
         <translation>编辑</translation>
     </message>
     <message>
-        <location line="+129"/>
+        <location line="+130"/>
         <source>Please enter the name of the TV wall!</source>
         <translation>请输入电视墙名称！</translation>
     </message>
@@ -129,8 +129,7 @@
         <translation>电视墙设置成功！</translation>
     </message>
     <message>
-        <location line="+13"/>
-        <location line="+88"/>
+        <location line="+99"/>
         <source>The TV wall could not be read back from decoder %1: whether it holds what was sent is not known.</source>
         <translation>无法从解码器 %1 读回电视墙：不能确定它是否保存了所发送的内容。</translation>
     </message>
@@ -140,12 +139,12 @@
         <translation>电视墙设置失败，错误码：%1！</translation>
     </message>
     <message>
-        <location line="+54"/>
+        <location line="+53"/>
         <source>The TV wall &quot;%1&quot; is taken as decoder %2 holds it; nothing was sent.</source>
         <translation>电视墙“%1”已按解码器 %2 上保存的版本采用，未发送任何内容。</translation>
     </message>
     <message>
-        <location line="+37"/>
+        <location line="+38"/>
         <source>named &quot;%1&quot;</source>
         <translation>名称为“%1”</translation>
     </message>
@@ -314,7 +313,7 @@
     <message>
         <location filename="../matrix_config/maintenance/batchupgradedlg.ui" line="+8"/>
         <location line="+19"/>
-        <location filename="../matrix_config/maintenance/batchupgradedlg.cpp" line="+107"/>
+        <location filename="../matrix_config/maintenance/batchupgradedlg.cpp" line="+109"/>
         <source>Upgrade firmware</source>
         <translation>升级固件</translation>
     </message>
@@ -359,7 +358,7 @@
         <translation>请选择解码器升级文件</translation>
     </message>
     <message>
-        <location line="+4"/>
+        <location line="+14"/>
         <source>How many decoders are out of service at once, from their upload until they are checked back</source>
         <translation>同时停止服务的解码器台数：从上传开始，直到复查恢复为止</translation>
     </message>
@@ -416,23 +415,23 @@
         <translation>时间</translation>
     </message>
     <message>
-        <location line="+48"/>
+        <location line="+54"/>
         <source>Select the directory</source>
         <translation>选择升级文件</translation>
     </message>
     <message>
-        <location line="+55"/>
+        <location line="+54"/>
         <source>the image is damaged: %1</source>
         <translation>镜像已损坏：%1</translation>
     </message>
     <message>
         <location line="+2"/>
-        <location line="+174"/>
+        <location line="+175"/>
         <source>not connected</source>
         <translation>未连接</translation>
     </message>
     <message>
-        <location line="-172"/>
+        <location line="-173"/>
         <source>the decoder does not tell its model</source>
         <translation>解码器未报告其型号</translation>
     </message>
@@ -443,12 +442,12 @@
     </message>
     <message>
         <location line="+4"/>
-        <location line="+131"/>
+        <location line="+132"/>
         <source>latest: it runs %1 already</source>
         <translation>已是最新：已在运行 %1</translation>
     </message>
     <message>
-        <location line="-129"/>
+        <location line="-130"/>
         <source>the versions %1 and %2 cannot be compared</source>
         <translation>版本 %1 与 %2 无法比较</translation>
     </message>
@@ -468,7 +467,7 @@
         <translation>请选择镜像</translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="+4"/>
         <source>yes</source>
         <translation>是</translation>
     </message>
@@ -478,7 +477,7 @@
         <translation>否</translation>
     </message>
     <message>
-        <location line="+300"/>
+        <location line="+312"/>
         <source>The image cannot be used: %1</source>
         <translation>该镜像无法使用：%1</translation>
     </message>
@@ -488,7 +487,7 @@
         <translation>该镜像为 %2 安装 %1：%4 台解码器中有 %3 台可以使用；其余已排除，并注明原因。</translation>
     </message>
     <message>
-        <location line="-292"/>
+        <location line="-304"/>
         <source>damaged</source>
         <translation>已损坏</translation>
     </message>
@@ -504,17 +503,17 @@
     </message>
     <message>
         <location line="+0"/>
-        <location line="+238"/>
+        <location line="+249"/>
         <source>left out: %1</source>
         <translation>已排除：%1</translation>
     </message>
     <message>
-        <location line="-217"/>
+        <location line="-227"/>
         <source>No decoder can take this image.</source>
         <translation>没有解码器可以使用此镜像。</translation>
     </message>
     <message>
-        <location line="+77"/>
+        <location line="+76"/>
         <source>done</source>
         <translation>完成</translation>
     </message>
@@ -559,7 +558,7 @@
         <translation>%1 台正在进行的升级不能中断：待其结束后才能关闭窗口。</translation>
     </message>
     <message>
-        <location line="+30"/>
+        <location line="+41"/>
         <source>waiting</source>
         <translation>等待中</translation>
     </message>
@@ -579,7 +578,7 @@
         <translation>复查中</translation>
     </message>
     <message>
-        <location line="+47"/>
+        <location line="+48"/>
         <source>Choose the firmware image for the %1 decoder(s) chosen.</source>
         <translation>请为选中的 %1 台解码器选择固件镜像。</translation>
     </message>
@@ -631,7 +630,7 @@
 <context>
     <name>pral_matrixConfig::ConnectMatrixItem</name>
     <message>
-        <location filename="../matrix_config/workspace/connectmatrixitem.cpp" line="+63"/>
+        <location filename="../matrix_config/workspace/connectmatrixitem.cpp" line="+64"/>
         <source>Changed on the decoder since this desk last saw it. Click the TV wall to see it.</source>
         <translation>自本工作台上次查看以来，解码器上的该电视墙已被更改。单击该电视墙查看。</translation>
     </message>
@@ -751,7 +750,7 @@
     <message>
         <location filename="../matrix_config/decoders/decodermanagementdlg.ui" line="+8"/>
         <location line="+18"/>
-        <location filename="../matrix_config/decoders/decodermanagementdlg.cpp" line="+227"/>
+        <location filename="../matrix_config/decoders/decodermanagementdlg.cpp" line="+230"/>
         <location line="+1"/>
         <source>Decoder Management</source>
         <translation>解码器管理</translation>
@@ -843,27 +842,42 @@
         <translation>激活状态</translation>
     </message>
     <message>
-        <location line="+118"/>
-        <location line="+687"/>
-        <location line="+28"/>
+        <location line="+122"/>
+        <source>no video output</source>
+        <translation>无视频输出</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>%1, no video output</source>
+        <translation>%1，无视频输出</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>This device has no video output: it can be managed here, but not used in a TV wall.</source>
+        <translation>此设备没有视频输出：可在此管理，但不能用于电视墙。</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <location line="+747"/>
+        <location line="+29"/>
         <source>connecting</source>
         <translation>连接中</translation>
     </message>
     <message>
-        <location line="-741"/>
-        <location line="+270"/>
-        <location line="+520"/>
+        <location line="-775"/>
+        <location line="+309"/>
+        <location line="+514"/>
         <source>activated</source>
         <translation>已激活</translation>
     </message>
     <message>
-        <location line="-789"/>
-        <location line="+417"/>
+        <location line="-822"/>
+        <location line="+460"/>
         <source>unactivated</source>
         <translation>未激活</translation>
     </message>
     <message>
-        <location line="-202"/>
+        <location line="-207"/>
         <source>Decoder searching...</source>
         <translation>正在搜索解码器...</translation>
     </message>
@@ -873,20 +887,20 @@
         <translation>未发现新的解码器！</translation>
     </message>
     <message>
-        <location line="+50"/>
+        <location line="+51"/>
         <source>Please select the activated decoder!</source>
         <translation>请选择已激活的解码器！</translation>
     </message>
     <message>
         <location line="+17"/>
-        <location line="+230"/>
+        <location line="+234"/>
         <location line="+14"/>
-        <location line="+127"/>
+        <location line="+118"/>
         <source>Decoder connecting...</source>
         <translation>正在连接解码器...</translation>
     </message>
     <message>
-        <location line="-348"/>
+        <location line="-342"/>
         <source>Are you sure to restore factory Settings?</source>
         <translation>确定要恢复出厂设置吗？</translation>
     </message>
@@ -901,7 +915,7 @@
         <translation>删除解码器将同时删除与其关联的电视墙，确定删除吗？</translation>
     </message>
     <message>
-        <location line="+46"/>
+        <location line="+47"/>
         <source>Decoding card network information acquisition failed, please search again!</source>
         <translation>获取解码卡网络信息失败，请重新搜索！</translation>
     </message>
@@ -911,7 +925,7 @@
         <translation>该地址已存在，请重新修改！</translation>
     </message>
     <message>
-        <location line="+41"/>
+        <location line="+43"/>
         <source>Please select the unactivated decoder!</source>
         <translation>请选择未激活的解码器！</translation>
     </message>
@@ -927,20 +941,20 @@
         <translation>%1 连接失败</translation>
     </message>
     <message>
-        <location line="+11"/>
-        <location line="+108"/>
+        <location line="+10"/>
+        <location line="+99"/>
         <location line="+30"/>
         <location line="+58"/>
         <source>connect failed</source>
         <translation>连接失败</translation>
     </message>
     <message>
-        <location line="-178"/>
+        <location line="-170"/>
         <source>connect success</source>
         <translation>连接成功</translation>
     </message>
     <message>
-        <location line="+33"/>
+        <location line="+26"/>
         <source>Decoder(%1) connection failed:Incorrect user name or password,%2 errors have been made,%3 errors will be locked for %4 minutes!</source>
         <translation>解码器(%1)连接失败：用户名或密码错误，已错误%2次，错误%3次将锁定%4分钟！</translation>
     </message>
@@ -970,7 +984,7 @@
         <translation>%1 连接已断开</translation>
     </message>
     <message>
-        <location line="+46"/>
+        <location line="+45"/>
         <source>Password change failed!</source>
         <translation>密码修改失败！</translation>
     </message>
@@ -990,7 +1004,7 @@
         <translation>解码器(%1)IP设置失败！</translation>
     </message>
     <message>
-        <location line="+34"/>
+        <location line="+35"/>
         <source>Failed to restore factory Settings with decoder card!</source>
         <translation>解码卡恢复出厂设置失败！</translation>
     </message>
@@ -1000,7 +1014,7 @@
         <translation>解码卡已成功恢复出厂设置，请重新搜索！</translation>
     </message>
     <message>
-        <location line="+20"/>
+        <location line="+19"/>
         <source>Decoder(%1) activation failed!</source>
         <translation>解码器(%1)激活失败！</translation>
     </message>
@@ -1360,7 +1374,7 @@
         <translation>窗口信息：</translation>
     </message>
     <message>
-        <location filename="../matrix_config/workspace/matrixconfigform.cpp" line="+246"/>
+        <location filename="../matrix_config/workspace/matrixconfigform.cpp" line="+260"/>
         <source>No TV wall yet.
 
 Start under &quot;Decoder Management&quot; above: search for the decoders and add them. Then add a TV wall with the + button of &quot;TV Wall Management&quot;.</source>
@@ -1369,7 +1383,7 @@ Start under &quot;Decoder Management&quot; above: search for the decoders and ad
 请先在上方的“解码器管理”中搜索并添加解码器，然后点击“电视墙管理”的 + 按钮添加电视墙。</translation>
     </message>
     <message>
-        <location line="+302"/>
+        <location line="+330"/>
         <source>Please add the decoder first!</source>
         <translation>请先添加解码器！</translation>
     </message>
@@ -1385,12 +1399,12 @@ Start under &quot;Decoder Management&quot; above: search for the decoders and ad
         <translation>请先连接电视墙！</translation>
     </message>
     <message>
-        <location line="+182"/>
+        <location line="+195"/>
         <source>The current TV wall configuration is not saved, whether to save the TV wall configuration?</source>
         <translation>当前电视墙配置尚未保存，是否保存电视墙配置？</translation>
     </message>
     <message>
-        <location line="+82"/>
+        <location line="+84"/>
         <source>TvWall connecting...</source>
         <translation>正在连接电视墙...</translation>
     </message>
@@ -1547,7 +1561,7 @@ Start under &quot;Decoder Management&quot; above: search for the decoders and ad
         <translation>取消全部绑定</translation>
     </message>
     <message>
-        <location line="+219"/>
+        <location line="+239"/>
         <source>Are you sure cancel all mappings?</source>
         <translation>确定要取消全部绑定吗？</translation>
     </message>
@@ -1558,18 +1572,19 @@ Start under &quot;Decoder Management&quot; above: search for the decoders and ad
         <location filename="../matrix_config/workspace/screenwt.ui" line="+25"/>
         <location filename="../matrix_config/workspace/screenwt.cpp" line="+22"/>
         <location line="+18"/>
-        <location line="+60"/>
+        <location line="+54"/>
+        <location line="+18"/>
         <source>unbanded</source>
         <translation>未绑定</translation>
     </message>
     <message>
-        <location filename="../matrix_config/workspace/screenwt.cpp" line="-40"/>
-        <location line="+32"/>
+        <location filename="../matrix_config/workspace/screenwt.cpp" line="-52"/>
+        <location line="+44"/>
         <source>%1-%2</source>
         <translation>%1-%2</translation>
     </message>
     <message>
-        <location line="-30"/>
+        <location line="-42"/>
         <source>%1-%2 :</source>
         <translation>%1-%2：</translation>
     </message>
@@ -1836,7 +1851,7 @@ Start under &quot;Decoder Management&quot; above: search for the decoders and ad
         <translation>输出</translation>
     </message>
     <message>
-        <location line="+19"/>
+        <location line="+23"/>
         <source>%1, from screen %2</source>
         <translation>%1，来自屏幕 %2</translation>
     </message>

@@ -341,9 +341,18 @@ void DecoderManagementDlg::addDecoderRows(const MatrixInfoMap& matrixInfoMapToAd
         table->setItem(row, NumberColumn, centredItem(QString::number(row + 1)));
         table->setItem(row, IpColumn, centredItem(record.ip));
         table->setItem(row, ChannelColumn, centredItem(QString::number(record.channelCount)));
-        table->setItem(row, VersionColumn, centredItem(record.version));
+        // A device that answered a search but shows no video (a camera) is no decoder: its row says so,
+        // and the page never offers it for a wall.
+        const bool noOutput = record.matrixType == pral_matrix::MATRIX_TYPE_NO_OUTPUT;
+        const QString version = !noOutput                  ? record.version
+                                : record.version.isEmpty() ? tr("no video output")
+                                                           : tr("%1, no video output").arg(record.version);
+        table->setItem(row, VersionColumn, centredItem(version));
         fitCellText(table->item(row, VersionColumn), table, VersionColumn);
-        table->item(row, VersionColumn)->setToolTip(record.version);
+        table->item(row, VersionColumn)
+            ->setToolTip(noOutput ? tr("This device has no video output: it can be managed here, but not "
+                                       "used in a TV wall.")
+                                  : record.version);
         const QString status = !searchMode        ? tr("connecting")
                                : record.activated ? tr("activated")
                                                   : tr("unactivated");

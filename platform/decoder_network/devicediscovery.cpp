@@ -1,5 +1,6 @@
 #include "devicediscovery.h"
 
+#include "devicecodec.h"
 #include "onvifcodec.h"
 #include "onvifnamespaces.h"
 #include "wsdiscovery.h"
@@ -76,11 +77,21 @@ QList<DeviceDiscovery::Answer> DeviceDiscovery::read(const QByteArray& datagram,
         MatrixInfo info;
         QString refused;
         if (!OnvifCodec::readDecoderScopes(m.scopes, &info, &refused)) {
-            if (!refused.isEmpty())
+            if (!refused.isEmpty()) {
                 notices->append({from, tr("Decoder(%1) reported %2, which this client cannot hold; it is not "
                                           "listed.")
                                            .arg(from, refused)});
-            continue;
+                continue;
+            }
+            // Any ONVIF device: what its own scopes and types say, the rest from the device itself.
+            const DeviceCodec::Identity identity = DeviceCodec::readIdentity(m.scopes);
+            answer.standard = true;
+            answer.typeScopes = identity.types.mid(0, 16);
+            for (const WsDiscovery::Type& t : m.types.mid(0, 16))
+                answer.types << t.second;
+            answer.name = identity.name.left(64);
+            answer.hardware = identity.hardware.left(64);
+            info.activated = true;
         }
         // A match only describes the host it came from: another host's address in it is a claim nobody
         // checked.
@@ -94,6 +105,7 @@ QList<DeviceDiscovery::Answer> DeviceDiscovery::read(const QByteArray& datagram,
         info.ip = from;
         answer.info = info;
         answer.httpPort = quint16(own.port(own.scheme() == QLatin1String("https") ? 443 : 80));
+        answer.xaddr = own.toString();
         answer.endpoint = m.endpoint.left(200);
         answers.append(answer);
         if (answers.size() >= MaxDevicesPerAddress)
@@ -147,14 +159,24 @@ DeviceDiscovery::Result DeviceDiscovery::identify(const QList<Answer>& answers)
 DeviceDiscovery::Result DeviceDiscovery::run(const Settings& settings,
                                              const HttpClient::Abandonment* abandonment)
 {
+    QList<Notice> notices;
+    const QList<Answer> answers = collect(settings, abandonment, &notices);
+    Result result = identify(answers);
+    result.notices = notices + result.notices;
+    return result;
+}
+
+QList<DeviceDiscovery::Answer> DeviceDiscovery::collect(const Settings& settings,
+                                                        const HttpClient::Abandonment* abandonment,
+                                                        QList<Notice>* notices)
+{
     // Keyed by sender and id, so that a sender repeating itself for the whole wait holds one entry.
     QMap<QPair<QString, QString>, Answer> answers;
     QHash<QString, int> idsFrom;
-    QList<Notice> notices;
     QSet<QString> noticed;
     QUdpSocket socket;
     if (!socket.bind(QHostAddress(QHostAddress::AnyIPv4), 0))
-        return Result();
+        return {};
     socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4 * 1024 * 1024);
     const QString messageId = WsDiscovery::newMessageId();
     const QByteArray probe =
@@ -184,13 +206,15 @@ DeviceDiscovery::Result DeviceDiscovery::run(const Settings& settings,
             for (const Notice& n : qAsConst(told)) {
                 if (!noticed.contains(n.text)) {
                     noticed.insert(n.text);
-                    notices.append(n);
+                    notices->append(n);
                 }
             }
             if (!read.isEmpty())
                 answered.insert(from);
             for (const Answer& a : read) {
-                const auto key = qMakePair(from, a.info.deviceId);
+                // A device of any maker says who it is by its endpoint; ours by its id.
+                const auto key =
+                    qMakePair(from, a.standard ? QStringLiteral("endpoint:") + a.endpoint : a.info.deviceId);
                 if (!answers.contains(key) && idsFrom.value(from) >= MaxDevicesPerAddress)
                     continue;
                 if (!answers.contains(key))
@@ -228,9 +252,7 @@ DeviceDiscovery::Result DeviceDiscovery::run(const Settings& settings,
                (settings.multicast || answered.size() < probed.size()))
             wait(int(qBound<qint64>(1, deadline.remainingTime(), WaitSliceMs)));
     }
-    Result result = identify(answers.values());
-    result.notices = notices + result.notices;
-    return result;
+    return answers.values();
 }
 
 } // namespace pral_matrix

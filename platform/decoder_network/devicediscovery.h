@@ -18,7 +18,9 @@ namespace pral_matrix {
  * An answer only speaks for the host it came from: its UDP source must be one
  * of the hosts of its XAddrs and, unless the multicast group was probed, an
  * address that was probed; the device is listed at that source address.
- * Answers from several addresses with one device id are one device when each
+ * A device that answers without our scopes is listed all the same, from what
+ * ONVIF's own scopes and types say (Answer::standard). Answers from several
+ * addresses with one device id are one device when each
  * names the other's address among its XAddrs (one device on two interfaces),
  * listed once at its lowest address. An id claimed by different hosts is a
  * conflict: every claimant is listed, so that the operator sees them, and the
@@ -49,9 +51,21 @@ public:
         /** What the scopes say, ip being the address that answered. */
         MatrixInfo info;
         quint16 httpPort = 80;
+        /** The device service's address at the host that answered (http or https). */
+        QString xaddr;
         /** The hosts of the answer's XAddrs. */
         QStringList hosts;
         QString endpoint;
+        /**
+         * A device without our scopes: info has only what ONVIF's scopes and types tell, and no device
+         * id yet; the caller asks the device itself for the rest before identify().
+         */
+        bool standard = false;
+        /** ONVIF's type scopes and the probe match's types. */
+        QStringList typeScopes;
+        QStringList types;
+        QString name;
+        QString hardware;
     };
 
     struct Notice
@@ -70,7 +84,11 @@ public:
         QList<Notice> notices;
     };
 
+    /** collect() and identify() in one, for answers that need nothing more. */
     static Result run(const Settings& settings, const HttpClient::Abandonment* abandonment);
+    /** Every answer to one search and the notices about answers ignored or refused. */
+    static QList<Answer> collect(const Settings& settings, const HttpClient::Abandonment* abandonment,
+                                 QList<Notice>* notices);
 
     /** The answers one datagram from address from carries to the probe messageId. */
     static QList<Answer> read(const QByteArray& datagram, const QString& from, const QString& messageId,

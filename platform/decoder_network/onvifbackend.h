@@ -2,7 +2,6 @@
 
 #include "decoder_network_global.h"
 #include "decoderbackend.h"
-#include "httpclient.h"
 #include "soapenvelope.h"
 
 #include <QAtomicInt>
@@ -17,10 +16,33 @@
 
 namespace pral_matrix {
 
+class DeviceIoServiceClient;
+class DeviceServiceClient;
+class DiscoveryClient;
+class DisplayServiceClient;
+class ExtensionServiceClient;
+class OnvifTransport;
+class ReceiverServiceClient;
+
 /**
  * @brief The back end for decoders on a network: ONVIF over SOAP 1.2 and
  * HTTP with WS-Security UsernameToken digests, WS-Discovery for search, and
  * our extension service for what ONVIF has no operation for.
+ *
+ * This class only dispatches: it keeps the lanes, the pool, the sessions'
+ * lifecycle and the reporting, and hands each call to the client of the
+ * service that has the operation, one file each: DeviceServiceClient
+ * (device management), DeviceIoServiceClient (outputs), DisplayServiceClient
+ * and ReceiverServiceClient (windows and their sources), ExtensionServiceClient
+ * (ours) and DiscoveryClient (search and identity), all over one
+ * OnvifTransport (HTTP, SOAP, TLS, credentials, notices).
+ *
+ * Any ONVIF device can be searched for, logged in to and maintained. Windows
+ * go through the display and receiver services where the decoder offers them
+ * (GetServices says so) and through our extension otherwise. What only our
+ * extension does (walls, scenes, identify, screen colours, test pictures) is
+ * refused at once on a device without it: RESULT_UNSUPPORTED, and once per
+ * session the notice that the decoder does not support TV walls.
  *
  * Like every back end it is called on the service thread, one call at a
  * time, and answers synchronously. Each call blocks on sockets with a connect
@@ -110,6 +132,11 @@ public:
         int upgradePollMs = 100;
         /** How often each live session is checked; 0: never. */
         int linkCheckMs = 10000;
+        /**
+         * The decoders' TLS keys pinned on first use; empty: device-keys.json beside the key file of the
+         * stored passwords (MatrixSdkWorker::secretKeyFile()).
+         */
+        QString keyPinFile;
     };
 
     /**
@@ -141,6 +168,7 @@ public:
     int activate(const QString& deviceId, const QString& password) override;
     int changePassword(const QString& ip, const QString& userName, const QString& oldPassword,
                        const QString& newPassword) override;
+    void offerCredentials(const QString& ip, const QString& userName, const QString& password) override;
     int getNetwork(const QString& ip, DeviceNetworkCfg_t* cfg) override;
     int setNetwork(const QString& ip, const QString& userName, const QString& password,
                    const DeviceNetworkCfg_t& cfg, QString* newIp) override;
@@ -163,87 +191,41 @@ signals:
     void signalDecoderLost(QString ip);
 
 private:
-    struct Session
-    {
-        /** What GetDeviceInformation said: the identity a probe of this address must confirm. */
-        QString deviceId;
-        QString userName;
-        QString password;
-        qint64 clockOffsetMs = 0;
-        int matrixType = MATRIX_TYPE_UNKNOWN;
-        QString version;
-        QMap<QString, QString> xaddrs;
-        /** From our extension's capabilities; -1 and empty when the decoder does not tell. */
-        int bootId = -1;
-        QString configMarker;
-    };
-
-    /** The outcome of one SOAP call: a transport result, and the message when one was read. */
-    struct Call
-    {
-        int result = RESULT_OK;
-        int httpStatus = 0;
-        /** The notice for a failure that needs more words than its code. */
-        QString problem;
-        SoapEnvelope::Message message;
-        bool ok() const { return result == RESULT_OK && !message.isFault; }
-        /** 0, a network result, or what a fault says. */
-        int code() const;
-    };
-
     struct Lane;
-    /** A login's result, and the session it opened when it succeeded. */
-    struct LoginOutcome
-    {
-        Login login;
-        Session session;
-    };
-    struct PendingLogin
-    {
-        QString userName;
-        QString password;
-        std::shared_future<LoginOutcome> result;
-    };
+    struct PendingLogin;
 
-    std::shared_future<LoginOutcome> submitLogin(const QString& ip, const QString& userName,
-                                                 const QString& password);
+    /** Starts a login in ip's lane; its result is collected later. */
+    PendingLogin submitLogin(const QString& ip, const QString& userName, const QString& password);
     /** Runs fn in ip's lane and waits for it. */
     int inLane(const QString& ip, const std::function<int()>& fn);
     void enqueue(const QString& ip, std::function<void()> job);
-
-    LoginOutcome doLogin(const QString& ip, const QString& userName, const QString& password);
-    Call soap(const QString& ip, const QString& service, const SoapEnvelope::Writer& body,
-              const SoapEnvelope::Token* token);
-    Call soapAt(const QString& url, const SoapEnvelope::Writer& body, const SoapEnvelope::Token* token);
     /** Forgets the session to ip here only: what the decoder knows is left alone. */
     void dropSession(const QString& ip);
-    /** A call over ip's live session; false leaves *call holding RESULT_BAD_HANDLE. */
-    Call sessionCall(const QString& ip, const QString& service, const SoapEnvelope::Writer& body);
-    int sessionResult(const QString& ip, const QString& service, const SoapEnvelope::Writer& body);
-    /** One HTTP exchange; sink, when given, takes the body instead of *reply. */
-    Call http(const QString& url, const QByteArray& method, const QByteArray& body,
-              const QByteArray& contentType, qint64 maxBytes, QByteArray* reply,
-              const std::function<bool(const char*, qint64)>& sink = {});
-    /** url, if it names ip's host; otherwise the same path at ip, and a notice. */
-    QString onDevice(const QString& ip, const QString& url);
-    /** Downloads url (a decoder's file) into path, never holding more than a piece of it. */
-    int download(const QString& ip, const QString& url, const QString& path);
-    QString serviceUrl(const QString& ip, const QString& service) const;
-    void report(const QString& ip, int result, bool sessionLost, const QString& problem = QString());
-    void report(const QString& ip, const Call& call, bool sessionLost)
+    /**
+     * Pool thread: RESULT_UNSUPPORTED, told once per session, when ip's decoder has no extension of ours;
+     * 0 when it has (or has no session, which the call itself answers).
+     */
+    int wallsRefused(const QString& ip);
+    /** Pool thread: a window opened through the display service. */
+    int addPane(const QString& ip, const MatrixWindowInfo& window);
+    /** Pool thread: a window's sources shown through a receiver. */
+    int feedPane(const QString& ip, const MatrixWindowInfo& window, int windowId);
+    /** How one card's upgrade began. */
+    struct CardStart
     {
-        report(ip, call.result, sessionLost, call.problem);
-    }
-    /** ResultOutOfRange, after telling the operator which value of ip's reply was refused. */
-    int refuse(const QString& ip, const QString& why);
-    /** 0 when ip answers a probe as deviceId (or did in the last search) and no other host claims that id. */
-    int confirmIdentity(const QString& ip, const QString& deviceId);
-    void tellAll(const QList<QPair<QString, QString>>& notices);
-    int uploadPictures(const QString& ip, MatrixWindowInfo* window);
-    void runUpgrade(const QList<DeviceInfo_t>& devices, const QByteArray& image, const UpgradeSink& sink,
-                    int firstCard);
-    int startCardUpgrade(const QString& ip, const QString& user, const QString& password,
-                         const QByteArray& image);
+        int result = RESULT_NO_DEVICE;
+        SoapEnvelope::Token token;
+        /** The card offers our extension, which tells the upgrade's progress. */
+        bool ours = false;
+        /** Another maker's card: the version it ran before. */
+        QString before;
+    };
+    /** Pool thread: the card's credentials, what it offers, and the image sent to it. */
+    CardStart startCard(const DeviceInfo_t& d, const QByteArray& image);
+    /** target: the version the image installs, when its file says; a decoder of another maker is judged by
+     * it. */
+    void runUpgrade(const QList<DeviceInfo_t>& devices, const QByteArray& image, const QString& target,
+                    const UpgradeSink& sink, const CardStart& firstStart);
     static QStringList deviceIps(const QList<DeviceInfo_t>& devices);
     /** Pool thread: ends a card at its decoder's restart for a sink that checks the decoder itself. */
     bool restartsHandOver(const UpgradeSink& sink, const QString& ip, int card, bool answered,
@@ -257,28 +239,22 @@ private:
     /** Pool thread: asks whether the decoder behind ip's session still runs the boot it was logged in to. */
     void checkSession(const QString& ip);
 
-    /** Set on a pool thread while it looks at a decoder for probe(): its failures are no one's notice. */
-    static thread_local bool quietReports;
-
     Options opts;
     QThreadPool pool;
-    HttpClient::Abandonment abandonment;
+    // The exchanges, and one client per service the decoders offer.
+    std::unique_ptr<OnvifTransport> transport;
+    std::unique_ptr<DiscoveryClient> discovery;
+    std::unique_ptr<DeviceServiceClient> device;
+    std::unique_ptr<DeviceIoServiceClient> deviceIo;
+    std::unique_ptr<DisplayServiceClient> display;
+    std::unique_ptr<ReceiverServiceClient> receiver;
+    std::unique_ptr<ExtensionServiceClient> extension;
 
     mutable QMutex mutex;
-    QMap<QString, Session> sessions;
-    QMap<QString, quint16> ports;
-    /** The last search: device id -> the one address it answered at, for the ids no other host claims. */
-    QMap<QString, QString> deviceIds;
-    /** The last search: address -> the id it answered as. */
-    QMap<QString, QString> idAt;
-    /** The last search: device id -> the addresses of the different hosts that claimed it. */
-    QMap<QString, QStringList> conflicts;
-    QMap<QString, QPair<QString, QString>> lastCredentials;
     QMap<QString, std::shared_ptr<Lane>> lanes;
     QMap<QString, QList<PendingLogin>> pending;
     /** The decoder whose login the service thread is waiting for. */
     QSet<QString> collecting;
-    QSet<QString> uploadedPictures;
     /** Decoders an upgrade is under way for, until it ends. */
     QSet<QString> upgradingIps;
     /** Service thread: when each session is checked next (ms since the epoch). */
@@ -286,6 +262,8 @@ private:
     QTimer* checkTimer = nullptr;
     /** Sessions whose check waits in their lane; under mutex. */
     QSet<QString> checking;
+    /** Sessions whose operator was told that their decoder does not support TV walls; under mutex. */
+    QSet<QString> toldNoWalls;
 };
 
 } // namespace pral_matrix

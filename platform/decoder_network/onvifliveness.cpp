@@ -3,8 +3,12 @@
 
 #include "onvifbackend.h"
 
+#include "deviceserviceclient.h"
+#include "extensionserviceclient.h"
 #include "onvifcodec.h"
 #include "onvifnamespaces.h"
+#include "onvifrequest.h"
+#include "onviftransport.h"
 
 #include <QDateTime>
 #include <QHostAddress>
@@ -14,38 +18,12 @@ namespace pral_matrix {
 
 namespace {
 
-using S = SoapEnvelope;
-
 /** The check timer's period against the check interval: often enough to spread the checks finely. */
 constexpr int TicksPerInterval = 50;
 constexpr int ShortestTickMs = 20;
 constexpr int LongestTickMs = 1000;
 
-S::Writer request(const QString& ns, const QString& name, const QList<QPair<QString, QString>>& children = {})
-{
-    return [ns, name, children](QXmlStreamWriter& w) {
-        w.writeStartElement(ns, name);
-        for (const auto& c : children)
-            w.writeTextElement(ns, c.first, c.second);
-        w.writeEndElement();
-    };
-}
-
-/** Our capabilities element in a GetServices answer; a null node when the decoder has no extension. */
-const XmlNode& wallCapabilities(const SoapEnvelope::Message& message)
-{
-    static const XmlNode none;
-    for (const XmlNode* s : message.payload.all(Ns::Device, QStringLiteral("Service"))) {
-        if (s->childText(Ns::Device, QStringLiteral("Namespace")) == Ns::Wall)
-            return s->child(Ns::Device, QStringLiteral("Capabilities"))
-                .child(Ns::Wall, QStringLiteral("Capabilities"));
-    }
-    return none;
-}
-
 } // namespace
-
-thread_local bool OnvifBackend::quietReports = false;
 
 // ---- the session check ----
 
@@ -75,7 +53,7 @@ void OnvifBackend::checkDueSessions()
     {
         QMutexLocker lock(&mutex);
         for (auto it = checkDue.begin(); it != checkDue.end();) {
-            if (!sessions.contains(it.key())) {
+            if (!transport->hasSession(it.key())) {
                 it = checkDue.erase(it);
                 continue;
             }
@@ -96,7 +74,7 @@ void OnvifBackend::checkDueSessions()
     }
     for (const QString& ip : qAsConst(due)) {
         enqueue(ip, [this, ip] {
-            if (!abandonment.isDue())
+            if (!transport->abandonment().isDue())
                 checkSession(ip);
             QMutexLocker lock(&mutex);
             checking.remove(ip);
@@ -106,37 +84,30 @@ void OnvifBackend::checkDueSessions()
 
 void OnvifBackend::checkSession(const QString& ip)
 {
-    int bootId = -1;
-    {
-        QMutexLocker lock(&mutex);
-        const auto it = sessions.constFind(ip);
-        if (it == sessions.constEnd())
-            return;
-        bootId = it->bootId;
-    }
+    OnvifTransport::Session session;
+    if (!transport->session(ip, &session))
+        return;
+    const int bootId = session.bootId;
     // Unauthenticated and small: no nonce of the decoder's is used up, and nothing is logged there.
-    const Call call = soap(ip, Ns::Device,
-                           request(Ns::Device, QStringLiteral("GetServices"),
-                                   {{QStringLiteral("IncludeCapability"), QStringLiteral("true")}}),
-                           nullptr);
+    const OnvifTransport::Call call =
+        transport->soap(ip, Ns::Device,
+                        onvifRequest(Ns::Device, QStringLiteral("GetServices"),
+                                     {{QStringLiteral("IncludeCapability"), QStringLiteral("true")}}),
+                        nullptr);
     if (call.result != RESULT_OK) {
-        report(ip, call.result, true);
+        transport->report(ip, call.result, true);
         return;
     }
     int nowBoot = -1;
     QString marker;
     if (call.ok())
-        OnvifCodec::readRestartCapabilities(wallCapabilities(call.message), &nowBoot, &marker);
+        OnvifCodec::readRestartCapabilities(ExtensionServiceClient::capabilities(call.message), &nowBoot,
+                                            &marker);
     if (bootId < 0 || nowBoot < 0 || nowBoot == bootId)
         return;
-    {
-        QMutexLocker lock(&mutex);
-        // A session opened since (a login after the restart) is not the one that ended.
-        const auto it = sessions.constFind(ip);
-        if (it == sessions.constEnd() || it->bootId != bootId)
-            return;
-        sessions.remove(ip);
-    }
+    // A session opened since (a login after the restart) is not the one that ended.
+    if (!transport->session(ip, &session) || session.bootId != bootId || !transport->closeSession(ip))
+        return;
     endSession(ip, SessionEnd::Restarted);
 }
 
@@ -152,7 +123,7 @@ void OnvifBackend::probe(const Probe& probe, std::function<void(const ProbeResul
     }
     // In the decoder's lane: behind what was asked of it before, beside every other decoder.
     enqueue(probe.ip, [this, probe, done] {
-        const ProbeResult result = abandonment.isDue() ? ProbeResult() : probeNow(probe);
+        const ProbeResult result = transport->abandonment().isDue() ? ProbeResult() : probeNow(probe);
         QMetaObject::invokeMethod(
             this, [done, result] { done(result); }, Qt::QueuedConnection);
     });
@@ -161,38 +132,27 @@ void OnvifBackend::probe(const Probe& probe, std::function<void(const ProbeResul
 DecoderBackend::ProbeResult OnvifBackend::probeNow(const Probe& probe)
 {
     // Whoever looks tries again: a decoder that is restarting is no problem to tell the operator of.
-    quietReports = true;
-    struct Loud
-    {
-        ~Loud() { quietReports = false; }
-    } loud;
-
+    const OnvifTransport::Quiet quiet;
     ProbeResult r;
-    const LoginOutcome outcome = doLogin(probe.ip, probe.userName, probe.password);
+    const DeviceServiceClient::LoginOutcome outcome = device->login(probe.ip, probe.userName, probe.password);
     r.result = outcome.login.result;
     if (r.result != RESULT_OK)
         return r;
-    const Session& session = outcome.session;
+    const OnvifTransport::Session& session = outcome.session;
     r.deviceId = session.deviceId;
     r.version = session.version;
     r.bootId = session.bootId;
     r.configMarker = session.configMarker;
-    const S::Token token{probe.userName, probe.password, session.clockOffsetMs};
+    const SoapEnvelope::Token token = session.token();
     if (probe.confirmAddress) {
-        const QString url = session.xaddrs.value(Ns::Wall);
-        if (url.isEmpty()) {
-            r.confirmResult = RESULT_UNSUPPORTED;
-        } else {
-            const Call call = soapAt(url, request(Ns::Wall, QStringLiteral("ConfirmNetworkChange")), &token);
-            // A decoder that does not know the operation, or refuses it, does not go back by itself.
-            r.confirmResult = call.result != RESULT_OK ? call.result
-                              : call.message.isFault   ? int(RESULT_UNSUPPORTED)
-                                                       : int(RESULT_OK);
-        }
+        // A service named on another host is asked at the decoder's own address.
+        const QString url = session.xaddrs.value(Ns::Wall, transport->deviceService(probe.ip).toString());
+        r.confirmResult =
+            !session.offers(Ns::Wall) ? int(RESULT_UNSUPPORTED) : extension->confirmNetworkChange(url, token);
     }
     if (probe.readNetwork) {
-        const Call nic =
-            soap(probe.ip, Ns::Device, request(Ns::Device, QStringLiteral("GetNetworkInterfaces")), &token);
+        const OnvifTransport::Call nic = transport->soap(
+            probe.ip, Ns::Device, onvifRequest(Ns::Device, QStringLiteral("GetNetworkInterfaces")), &token);
         if (!nic.ok()) {
             r.result = nic.result != RESULT_OK ? nic.result : int(RESULT_NO_DEVICE);
             return r;

@@ -165,6 +165,16 @@ public:
     virtual int changePassword(const QString& ip, const QString& userName, const QString& oldPassword,
                                const QString& newPassword) = 0;
 
+    /**
+     * The credentials the service has for ip (the record it was asked about), for getNetwork on a
+     * decoder without a live connection; a back end whose decoders ask for none ignores them.
+     */
+    virtual void offerCredentials(const QString& ip, const QString& userName, const QString& password)
+    {
+        Q_UNUSED(ip)
+        Q_UNUSED(userName)
+        Q_UNUSED(password)
+    }
     virtual int getNetwork(const QString& ip, DeviceNetworkCfg_t* cfg) = 0;
     /** On success *newIp is the decoder's address from now on. */
     virtual int setNetwork(const QString& ip, const QString& userName, const QString& password,

@@ -673,6 +673,7 @@ void MatrixSdkWorker::getMatrixNetworkInfo(const MatrixInfo& info, int type)
 {
     post([this, info, type] {
         DeviceNetworkCfg_t cfg{};
+        backend->offerCredentials(info.ip, info.userName, info.password);
         backend->getNetwork(info.ip, &cfg);
         const QString ip = info.ip;
         deliver([this, cfg, ip, type] { emit signalGetMatrixNetworkResult(cfg, ip, type); });
@@ -1032,6 +1033,11 @@ QString MatrixSdkWorker::dataDirectory()
 void MatrixSdkWorker::setSecretKeyFile(const QString& path)
 {
     PSingleton<MatrixSdkWorker>::_instance().store->setKeyFile(path);
+}
+
+QString MatrixSdkWorker::secretKeyFile()
+{
+    return PSingleton<MatrixSdkWorker>::_instance().store->keyFile();
 }
 
 bool MatrixSdkWorker::flushStore()

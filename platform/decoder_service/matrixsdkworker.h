@@ -238,6 +238,8 @@ public:
     static QString dataDirectory();
     /** File of the key that seals stored passwords; empty: TVWALL_KEY_FILE or the default. */
     static void setSecretKeyFile(const QString& path);
+    /** The key file in use: where this installation keeps what belongs to it alone. */
+    static QString secretKeyFile();
     /** Writes pending changes now; false when a write failed. */
     static bool flushStore();
     /**

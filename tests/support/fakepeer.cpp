@@ -4,6 +4,9 @@
 #include "wsdiscovery.h"
 
 #include <QHostAddress>
+#include <QSslCertificate>
+#include <QSslKey>
+#include <QSslSocket>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -27,6 +30,30 @@ QByteArray floodChunk()
 }
 
 } // namespace
+
+/** A listener that hands out plain sockets, or TLS sockets once it has a certificate. */
+class FakePeer::Server : public QTcpServer
+{
+public:
+    using QTcpServer::QTcpServer;
+    QSslCertificate certificate;
+    QSslKey key;
+
+protected:
+    void incomingConnection(qintptr descriptor) override
+    {
+        if (certificate.isNull()) {
+            QTcpServer::incomingConnection(descriptor);
+            return;
+        }
+        auto* socket = new QSslSocket(this);
+        socket->setSocketDescriptor(descriptor);
+        socket->setLocalCertificate(certificate);
+        socket->setPrivateKey(key);
+        addPendingConnection(socket);
+        socket->startServerEncryption();
+    }
+};
 
 struct FakePeer::Connection
 {
@@ -61,7 +88,7 @@ QString FakePeer::Request::operation() const
 
 FakePeer::FakePeer(QObject* parent)
     : QObject(parent)
-    , server(new QTcpServer(this))
+    , server(new Server(this))
 {
     connect(server, &QTcpServer::newConnection, this, &FakePeer::onConnection);
 }
@@ -75,6 +102,15 @@ FakePeer::~FakePeer()
 bool FakePeer::listen(const QString& address, quint16 port)
 {
     return server->listen(QHostAddress(address), port);
+}
+
+bool FakePeer::useTls(const QByteArray& certificatePem, const QByteArray& keyPem)
+{
+    server->certificate = QSslCertificate(certificatePem, QSsl::Pem);
+    server->key = QSslKey(keyPem, QSsl::Ec, QSsl::Pem);
+    if (server->key.isNull())
+        server->key = QSslKey(keyPem, QSsl::Rsa, QSsl::Pem);
+    return !server->certificate.isNull() && !server->key.isNull();
 }
 
 quint16 FakePeer::port() const

@@ -68,6 +68,8 @@ public:
 
     /** Listens on address (port 0: any free one). */
     bool listen(const QString& address, quint16 port = 0);
+    /** Speaks HTTPS from now on, with this certificate and its private key (PEM); false when unreadable. */
+    bool useTls(const QByteArray& certificatePem, const QByteArray& keyPem);
     quint16 port() const;
     void setHandler(Handler handler);
     QList<Request> requests() const { return received; }
@@ -88,7 +90,8 @@ private:
     void act(Connection* c, const Answer& answer);
     void pump(Connection* c);
 
-    QTcpServer* server = nullptr;
+    class Server;
+    Server* server = nullptr;
     Handler handler;
     QList<Request> received;
     QList<Connection*> open;

@@ -56,7 +56,12 @@ DaemonHost& host()
 
 bool ServiceBackend::overNetwork()
 {
-    return qgetenv("TVWALL_TEST_BACKEND") == "onvif";
+    return qgetenv("TVWALL_TEST_BACKEND") == "onvif" || standardOnly();
+}
+
+bool ServiceBackend::standardOnly()
+{
+    return qgetenv("TVWALL_TEST_BACKEND") == "onvif-standard";
 }
 
 QString ServiceBackend::address(const QString& fleetIp)
@@ -133,6 +138,7 @@ bool ServiceBackend::loadOverNetwork(const QByteArray& fleetJson, OnvifBackend::
         [&] {
             DecoderDaemon::Options daemonOptions;
             daemonOptions.requestTimeoutMs = 1000;
+            daemonOptions.standardOnly = standardOnly();
             started = h.daemon->start(fleetJson, daemonOptions, error);
             if (started)
                 h.daemon->fleet()->setFaultInjector(&worker.faults());

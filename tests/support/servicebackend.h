@@ -14,8 +14,8 @@ class SimulatedFleet;
 
 /**
  * @brief The back end the decoder-service tests run on: the in-process fleet,
- * or, with TVWALL_TEST_BACKEND=onvif, the same fleet served by the decoder
- * daemon on loopback and reached through the ONVIF back end.
+ * or, with TVWALL_TEST_BACKEND=onvif (or onvif-standard), the same fleet served
+ * by the decoder daemon on loopback and reached through the ONVIF back end.
  *
  * Over the network every decoder of 192.0.2.0/24 sits at the loopback address
  * with the same last number, on a port of its own for each test run; the
@@ -24,6 +24,12 @@ class SimulatedFleet;
 namespace ServiceBackend {
 
 bool overNetwork();
+/**
+ * With TVWALL_TEST_BACKEND=onvif-standard the daemon serves only what ONVIF has (no extension of ours, no
+ * scopes of ours), as another maker's decoder would: walls, scenes, identify, colours and test pictures are
+ * refused, the rest works.
+ */
+bool standardOnly();
 /** Where the fleet's decoder with address fleetIp is reached. */
 QString address(const QString& fleetIp);
 /** Replaces the service's back end with the fleet json describes; tune adjusts the network back end's
