@@ -30,6 +30,17 @@ const QCommandLineOption ScaleOption(QStringLiteral("scale"),
                                      QStringLiteral("list"), QStringLiteral("1,2,4,8"));
 } // namespace
 
+QString loopbackOf(int i)
+{
+    quint32 a = (127u << 24) + 2;
+    for (int k = 0; k < i; ++k) {
+        ++a;
+        while ((a & 0xFF) == 0 || (a & 0xFF) == 255)
+            ++a;
+    }
+    return QStringLiteral("%1.%2.%3.%4").arg(a >> 24).arg((a >> 16) & 255).arg((a >> 8) & 255).arg(a & 255);
+}
+
 void addSizeOptions(QCommandLineParser& parser)
 {
     parser.addOptions({WallsOption, OutputsOption, DecodersOption, ScaleOption});

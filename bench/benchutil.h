@@ -96,6 +96,9 @@ inline QString ms(double value)
     return QString::number(value, 'f', value < 10 ? 2 : 1);
 }
 
+/** The i-th decoder's address when the daemon serves a fleet: 127.0.0.2 and on, skipping .0 and .255. */
+QString loopbackOf(int i);
+
 /**
  * Lets the store go of a data directory that is about to be removed: it keeps a lock file there
  * until it is pointed elsewhere. The new place is not touched until something is written.

@@ -45,18 +45,6 @@ MatrixSdkWorker& worker()
     return PSingleton<MatrixSdkWorker>::_instance();
 }
 
-/** The i-th decoder's address: where the daemon places it (127.0.0.2 and on, skipping .0 and .255). */
-QString loopbackOf(int i)
-{
-    quint32 a = (127u << 24) + 2;
-    for (int k = 0; k < i; ++k) {
-        ++a;
-        while ((a & 0xFF) == 0 || (a & 0xFF) == 255)
-            ++a;
-    }
-    return QStringLiteral("%1.%2.%3.%4").arg(a >> 24).arg((a >> 16) & 255).arg((a >> 8) & 255).arg(a & 255);
-}
-
 /** Every decoder made for one model; the upgrade pace and restart are the fleet's defaults. */
 QByteArray fleetJson(int decoders)
 {

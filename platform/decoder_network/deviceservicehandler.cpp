@@ -400,7 +400,8 @@ DaemonReply DeviceServiceHandler::deviceInformation(const DaemonCall& call)
         S::writeText(w, Ns::Device, QStringLiteral("Manufacturer"), QStringLiteral("tvwall"));
         // What firmware images must be made for, as in the process.
         S::writeText(w, Ns::Device, QStringLiteral("Model"),
-                     decoder ? decoder->model() : QStringLiteral("decoder-%1x%2").arg(type).arg(d.channelCount));
+                     decoder ? decoder->model()
+                             : QStringLiteral("decoder-%1x%2").arg(type).arg(d.channelCount));
         S::writeText(w, Ns::Device, QStringLiteral("FirmwareVersion"),
                      decoder ? decoder->version() : d.version);
         S::writeText(w, Ns::Device, QStringLiteral("SerialNumber"), d.deviceId);

@@ -298,7 +298,8 @@ bool OnvifCodec::checkVersion(const QString& version, QString* why)
 
 bool OnvifCodec::checkMatrixType(int type, QString* why)
 {
-    if (type == MATRIX_TYPE_SINGLE_OUTPUT || type == MATRIX_TYPE_MULTI_OUTPUT || type == MATRIX_TYPE_NO_OUTPUT)
+    if (type == MATRIX_TYPE_SINGLE_OUTPUT || type == MATRIX_TYPE_MULTI_OUTPUT ||
+        type == MATRIX_TYPE_NO_OUTPUT)
         return true;
     *why = tr("the decoder kind %1 (0, 1 or 3)").arg(type);
     return false;

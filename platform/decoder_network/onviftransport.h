@@ -44,7 +44,8 @@ public:
         qint64 clockOffsetMs = 0;
         int matrixType = MATRIX_TYPE_UNKNOWN;
         QString version;
-        /** Service namespace -> the address of that service on the decoder, where it names the decoder's host. */
+        /** Service namespace -> the address of that service on the decoder, where it names the decoder's
+         * host. */
         QMap<QString, QString> xaddrs;
         /** The namespaces of every service GetServices named, wherever it said they answer. */
         QStringList services;

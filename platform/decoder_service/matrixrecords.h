@@ -88,7 +88,8 @@ using ::ScreenResolution_t;
 enum MatrixType : int32_t
 {
     MATRIX_TYPE_UNKNOWN = -1,
-    /** A device without a video output (a camera, a recorder): listed and managed, never offered for walls. */
+    /** A device without a video output (a camera, a recorder): listed and managed, never offered for walls.
+     */
     MATRIX_TYPE_NO_OUTPUT = 0,
     /** One output whose id is the decoder's address. */
     MATRIX_TYPE_SINGLE_OUTPUT = 1,
