@@ -41,6 +41,25 @@ QString loopbackOf(int i)
     return QStringLiteral("%1.%2.%3.%4").arg(a >> 24).arg((a >> 16) & 255).arg((a >> 8) & 255).arg(a & 255);
 }
 
+QList<pral_matrix::MatrixInfo> storeLoopbackDecoders(int count, const QString& idPrefix,
+                                                     const QString& password)
+{
+    QList<pral_matrix::MatrixInfo> stored;
+    for (int i = 0; i < count; ++i) {
+        pral_matrix::MatrixInfo info;
+        info.ip = loopbackOf(i);
+        info.deviceId = QStringLiteral("%1-%2").arg(idPrefix).arg(i);
+        info.matrixType = pral_matrix::MATRIX_TYPE_SINGLE_OUTPUT;
+        info.userName = QStringLiteral("admin");
+        info.password = password;
+        info.activated = true;
+        stored << info;
+    }
+    pral_matrix::MatrixSdkWorker::addDecoderToJson(stored);
+    pral_matrix::MatrixSdkWorker::flushStore();
+    return stored;
+}
+
 void addSizeOptions(QCommandLineParser& parser)
 {
     parser.addOptions({WallsOption, OutputsOption, DecodersOption, ScaleOption});

@@ -98,6 +98,10 @@ inline QString ms(double value)
 
 /** The i-th decoder's address when the daemon serves a fleet: 127.0.0.2 and on, skipping .0 and .255. */
 QString loopbackOf(int i);
+/** Stores count activated decoders at loopbackOf(0..count-1), ids idPrefix-0 and on, writes the store
+ * and returns them. */
+QList<pral_matrix::MatrixInfo> storeLoopbackDecoders(int count, const QString& idPrefix,
+                                                     const QString& password);
 
 /**
  * Lets the store go of a data directory that is about to be removed: it keeps a lock file there

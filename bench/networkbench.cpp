@@ -152,19 +152,7 @@ double connectAll(int expectSucceeded)
     QTemporaryDir dir;
     MatrixSdkWorker::setDataDirectory(dir.filePath("data"));
     MatrixSdkWorker::setSecretKeyFile(dir.filePath("store.key"));
-    QList<MatrixInfo> stored;
-    for (int i = 0; i < Decoders; ++i) {
-        MatrixInfo info;
-        info.ip = loopbackOf(i);
-        info.deviceId = QStringLiteral("NET-%1").arg(i);
-        info.matrixType = MATRIX_TYPE_SINGLE_OUTPUT;
-        info.userName = "admin";
-        info.password = Password;
-        info.activated = true;
-        stored << info;
-    }
-    MatrixSdkWorker::addDecoderToJson(stored);
-    MatrixSdkWorker::flushStore();
+    storeLoopbackDecoders(Decoders, QStringLiteral("NET"), QString::fromLatin1(Password));
 
     QElapsedTimer timer;
     timer.start();

@@ -262,19 +262,8 @@ void runUpgradeBench()
     }
     MatrixSdkWorker::setDataDirectory(dir.filePath("data"));
     MatrixSdkWorker::setSecretKeyFile(dir.filePath("store.key"));
-    QList<MatrixInfo> stored;
-    for (int i = 0; i < all; ++i) {
-        MatrixInfo info;
-        info.ip = loopbackOf(i);
-        info.deviceId = QStringLiteral("UPG-%1").arg(i);
-        info.matrixType = MATRIX_TYPE_SINGLE_OUTPUT;
-        info.userName = "admin";
-        info.password = Password;
-        info.activated = true;
-        stored << info;
-    }
-    MatrixSdkWorker::addDecoderToJson(stored);
-    MatrixSdkWorker::flushStore();
+    const QList<MatrixInfo> stored =
+        storeLoopbackDecoders(all, QStringLiteral("UPG"), QString::fromLatin1(Password));
 
     // The page, its decoder list connected to every decoder.
     auto* form = new MatrixConfigForm;
