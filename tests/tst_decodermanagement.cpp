@@ -107,6 +107,25 @@ private slots:
         }
         // The version column cuts long texts; the whole text is its tooltip.
         QCOMPARE(table(dialog.get())->item(0, 4)->toolTip(), known.version);
+
+        // Rows sharing a long version wrap it alike, in a font small enough for its words to fit the column;
+        // a short version keeps the list's font.
+        MatrixInfo twin = stored(Single);
+        twin.version = known.version;
+        MatrixInfo brief = stored(Main);
+        brief.version = QStringLiteral("V2.3");
+        dialog = management({known, twin, brief});
+        QTableWidget* list = table(dialog.get());
+        const int listSize = QFontInfo(list->font()).pixelSize();
+        for (const QString& ip : {Eight, Single}) {
+            const QTableWidgetItem* version = list->item(rowOf(dialog.get(), ip), 4);
+            QCOMPARE(version->text(), known.version);
+            QVERIFY2(QFontInfo(version->font()).pixelSize() < listSize, qPrintable(ip));
+            for (const QString& word : version->text().split(' '))
+                QVERIFY2(QFontMetrics(version->font()).horizontalAdvance(word) < list->columnWidth(4),
+                         qPrintable(word));
+        }
+        QVERIFY(!list->item(rowOf(dialog.get(), Main), 4)->data(Qt::FontRole).isValid());
     }
 
     void checkBoxes()

@@ -20,6 +20,7 @@
 
 #include <QCheckBox>
 #include <QFontInfo>
+#include <QHash>
 #include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
@@ -93,11 +94,23 @@ void fitHeaderLabel(QLabel* label, int width)
 
 // A cell text too long for its column (a version with its build) wraps at its spaces, in a font just
 // small enough for its lines to fit the room the style gives the text in the row: the whole text stays in
-// view, not one hover away.
-void fitCellText(QTableWidgetItem* item, QTableWidget* table, int column)
+// view, not one hover away. A fleet's rows mostly share a few versions, so the size found for a text is
+// kept in sizes (valid while the column's width and the view's font stay as they are): laying out every
+// row's text at every size took most of the time a list of thousands needed to appear.
+void fitCellText(QTableWidgetItem* item, QTableWidget* table, int column, QHash<QString, int>* sizes)
 {
     constexpr int SmallestPixelSize = 9;
     table->ensurePolished(); // the view's font may come from a style sheet
+    QFont font = table->font();
+    const int viewSize = QFontInfo(font).pixelSize();
+    const auto known = sizes->constFind(item->text());
+    if (known != sizes->constEnd()) {
+        if (*known != viewSize) {
+            font.setPixelSize(*known);
+            item->setFont(font);
+        }
+        return;
+    }
     QStyleOptionViewItem view;
     view.initFrom(table);
     view.rect = QRect(0, 0, table->columnWidth(column), RowHeight);
@@ -107,8 +120,6 @@ void fitCellText(QTableWidgetItem* item, QTableWidget* table, int column)
     // What the item delegate keeps free on either side of a cell's text.
     const int margin = table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, table) + 1;
     const int width = view.rect.width() - 2 * margin;
-    QFont font = table->font();
-    const int viewSize = QFontInfo(font).pixelSize();
     for (int size = viewSize; size >= SmallestPixelSize; --size) {
         font.setPixelSize(size);
         view.font = font;
@@ -130,7 +141,10 @@ void fitCellText(QTableWidgetItem* item, QTableWidget* table, int column)
         if (widest <= width && bottom <= height)
             break;
     }
-    if (font.pixelSize() != viewSize)
+    // A view font already under the smallest size is kept as it is.
+    const int chosen = font.pixelSize() > 0 ? font.pixelSize() : viewSize;
+    sizes->insert(item->text(), chosen);
+    if (chosen != viewSize)
         item->setFont(font);
 }
 
@@ -321,6 +335,7 @@ void DecoderManagementDlg::addDecoderRows(const MatrixInfoMap& matrixInfoMapToAd
     QTableWidget* table = ui->decoderTableWidget;
     // Rows appear all at once rather than one repaint per row.
     table->setUpdatesEnabled(false);
+    QHash<QString, int> versionSizes;
     for (auto it = decoders.constBegin(); it != decoders.constEnd(); ++it) {
         const QString& ip = it.key();
         const MatrixInfo& record = it.value();
@@ -348,7 +363,7 @@ void DecoderManagementDlg::addDecoderRows(const MatrixInfoMap& matrixInfoMapToAd
                                 : record.version.isEmpty() ? tr("no video output")
                                                            : tr("%1, no video output").arg(record.version);
         table->setItem(row, VersionColumn, centredItem(version));
-        fitCellText(table->item(row, VersionColumn), table, VersionColumn);
+        fitCellText(table->item(row, VersionColumn), table, VersionColumn, &versionSizes);
         table->item(row, VersionColumn)
             ->setToolTip(noOutput ? tr("This device has no video output: it can be managed here, but not "
                                        "used in a TV wall.")
