@@ -972,7 +972,7 @@ private:
     {
         int token = 0;
         bool answered = false;
-        bool connected = false;
+        int code = RESULT_OK;
         QObject context;
         connect(&worker(), &MatrixSdkWorker::signalConnectMatrixResult, &context,
                 [&](const CMHandle&, int result, int, void* pUser) {
@@ -980,11 +980,19 @@ private:
                     if (pUser != &token)
                         return;
                     answered = true;
-                    connected = result == RESULT_OK;
+                    code = result;
                 });
         worker().connectMatrix(record(ip), &token);
-        if (!QTest::qWaitFor([&answered] { return answered; }, 5000) || !connected)
+        // A login over the network ends by itself within its calls' timeouts; this wait only guards against
+        // a hang, so that a slow sanitizer run is not taken for a refused login.
+        if (!QTest::qWaitFor([&answered] { return answered; }, 20000)) {
+            qWarning("no answer to the login to %s", qPrintable(ip));
             return CMHandle();
+        }
+        if (code != RESULT_OK) {
+            qWarning("the login to %s answered %d", qPrintable(ip), code);
+            return CMHandle();
+        }
         return worker().getHandleByIp(ip);
     }
 
